@@ -1,0 +1,43 @@
+// vuduzez-cli: subcommands register themselves here; each lives in its own file.
+#pragma once
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace vuduzez::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct Command {
+  const char* name;
+  const char* usage;  // one line, after "vuduzez-cli "
+  int (*run)(const std::vector<std::string>& args);
+};
+
+// Called from a static initialiser in each subcommand's file.
+bool RegisterCommand(const Command& command);
+
+// Prints the usage of one command (or all) to stderr and returns kExitUsage.
+int Usage(const char* command = nullptr);
+
+// Messages of the system go to stderr, each line prefixed (usually the file
+// name); input boxes take their default. Remembers the last message.
+class StderrUi : public Ui {
+ public:
+  void ShowMessage(const std::string& text) override {
+    std::cerr << prefix << text << '\n';
+    last = text;
+  }
+  std::string prefix;
+  std::string last;
+};
+
+// A JSON string literal of UTF-8 text.
+std::string JsonString(const std::string& utf8);
+
+}  // namespace vuduzez::cli

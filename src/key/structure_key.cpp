@@ -1,0 +1,2 @@
+// Placeholder until the walk enumeration lands.
+#include "key/structure_key.h"

@@ -1,0 +1,37 @@
+#include "model/molecule.h"
+
+namespace vuduzez {
+
+const std::array<Element, kElementCount + 1> kElements = {{
+    {"", 0, 0.0L},
+    {"C", 4, 12.0107L},
+    {"H", 1, 1.00794L},
+    {"N", 3, 14.0067L},
+    {"Br", 1, 79.904L},
+    {"Cl", 1, 35.453L},
+    {"F", 1, 18.9984L},
+    {"I", 1, 126.9045L},
+    {"Li", 1, 6.941L},
+    {"O", 2, 15.9994L},
+    {"P", 3, 30.97376L},
+    {"S", 2, 32.065L},
+    {"Si", 4, 28.0855L},
+    {"Zn", 3, 65.409L},
+}};
+
+void Molecule::ResetTables() {
+  for (auto& a : atmdata) a = AtomRow{};
+  for (auto& p : posdata) p = PosRow{};
+  for (auto& b : bnddata) b = BondRow{};
+}
+
+int32_t ElementIndex(std::string_view symbol) {
+  static constexpr std::string_view kTable = "C H N BrClF I LiO P S SiZn";
+  if (symbol.empty()) return 1;
+  for (size_t p = 0; p + symbol.size() <= kTable.size(); p += 2) {
+    if (kTable.compare(p, symbol.size(), symbol) == 0) return static_cast<int32_t>(p / 2 + 1);
+  }
+  return 1;
+}
+
+}  // namespace vuduzez

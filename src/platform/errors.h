@@ -1,0 +1,30 @@
+// Run-time errors of the system: a failed file operation or number conversion
+// ends the current user action. The text is the system's own (UTF-8).
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace vuduzez {
+
+class RuntimeError : public std::runtime_error {
+ public:
+  explicit RuntimeError(const std::string& text) : std::runtime_error(text) {}
+};
+
+// "ファイルが見つかりません" and friends: the texts shown in the standard error box.
+inline constexpr const char* kFileNotFound = "ファイルが見つかりません";
+
+[[noreturn]] void ThrowFileError(const std::string& path, const char* what = kFileNotFound);
+
+// Integer conversion as the original platform did it: leading blanks allowed, an
+// optional sign, decimal digits and nothing after them. Anything else, an empty
+// text or a value outside 32 bits raises "'%s' は整数ではありません".
+int StrToInt(const std::string& text);
+bool TryStrToInt(const std::string& text, int& value);
+
+// Floating-point conversion: blanks around the number are ignored, "." is the
+// decimal point, an exponent is allowed. Otherwise "'%s' は浮動小数点数ではありません".
+long double StrToFloat(const std::string& text);
+
+}  // namespace vuduzez

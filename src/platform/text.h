@@ -1,0 +1,43 @@
+// Text helpers shared by every subsystem. Texts are byte strings; columns are
+// 1-based as in the file formats the system reads.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vuduzez {
+
+// Removes every leading and trailing character with a code from 0 to 32.
+std::string Trim(std::string_view s);
+
+// Columns first..last (1-based, inclusive) of a line; shorter when the line ends
+// earlier, empty when it ends before the first column.
+std::string Columns(std::string_view line, size_t first, size_t last);
+
+// Text before the first occurrence of c (the whole text if it has none).
+std::string_view BeforeFirst(std::string_view s, char c);
+
+// Reads a text line by line. A line ends at CR LF, lone LF or lone CR. Reading
+// past the end gives empty lines, as the original platform did.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view data) : data_(data) {}
+  bool AtEnd() const { return pos_ >= data_.size(); }
+  std::string_view Next();
+
+ private:
+  std::string_view data_;
+  size_t pos_ = 0;
+};
+
+// Whole file as bytes. Throws the run-time file error when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
+// Creates or truncates the file and writes the bytes; throws on failure.
+void WriteFileBytes(const std::string& path, std::string_view bytes);
+
+bool FileExists(const std::string& path);
+bool IsRegularFile(const std::string& path);
+
+}  // namespace vuduzez

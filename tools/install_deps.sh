@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing vuduzez needs on Debian 12 (as root).
+set -euo pipefail
+need=(build-essential cmake g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest
+      libbenchmark-dev qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2 fonts-ipafont-gothic
+      xvfb xauth)
+missing=()
+for p in "${need[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
+fi
