@@ -1,0 +1,76 @@
+// Ways a structure reaches the search and registration windows: the clipboard
+// (an "MDLCT" block from a structure editor, or MOL text), a MOL file chosen or
+// dropped by the user, and the editor panel that stands where the embedded
+// editor object was. Every way ends in the same scratch MOL file "aaa.mol".
+#pragma once
+
+#include <QFrame>
+#include <QString>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+class QLabel;
+class QMimeData;
+
+namespace vuduzez {
+
+// Name of the scratch MOL file every capture writes.
+inline constexpr const char* kScratchMolName = "aaa.mol";
+
+// Writes the structure on the clipboard to scratchFolder/aaa.mol: the "MDLCT"
+// block if there is one, else MOL text (chemical/x-mdl-molfile, else plain text
+// that is a V2000 MOL file). keepNameLine: registration keeps line 1 (the
+// molecule name), search writes it empty. Shows "クリップボードにデータがありません"
+// and returns false, writing nothing, when the clipboard holds no structure.
+bool CaptureStructureFromClipboard(const std::string& scratchFolder, bool keepNameLine, Ui& ui);
+
+// Copies a MOL file (dropped or chosen, UTF-8 path) to scratchFolder/aaa.mol,
+// line 1 blanked unless keepNameLine. Shows a message and returns false when
+// the file cannot be read.
+bool CaptureStructureFromFile(const std::string& molPath, const std::string& scratchFolder,
+                              bool keepNameLine, Ui& ui);
+
+// Asks for a MOL file with the file-open dialog ("MOLファイルを開く"); nullopt
+// when cancelled.
+std::optional<std::string> ChooseMolFile(const std::string& startFolder, Ui& ui);
+
+// Structure editors the panel may start, in order of preference: the program
+// names looked up on PATH.
+const std::vector<std::string>& StructureEditorCandidates();
+
+// Full path of the first candidate found on PATH, empty when none is.
+std::string FindStructureEditor();
+
+// Starts the first structure editor found, detached; otherwise tells the user
+// that none is installed and how to install one. Returns whether one started.
+bool StartStructureEditor(Ui& ui);
+
+// The panel that stands for the embedded editor object ("ISIS Draw Window"):
+// double-click starts a structure editor, a dropped .mol file is reported
+// through molFileDropped.
+class EditorPanel : public QFrame {
+  Q_OBJECT
+
+ public:
+  explicit EditorPanel(QWidget* parent = nullptr);
+
+ signals:
+  // A .mol file was dropped onto the panel (local path).
+  void molFileDropped(const QString& path);
+
+ protected:
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  QLabel* label_;
+};
+
+// The first local .mol file among dropped URLs, empty when there is none.
+QString DroppedMolFile(const QMimeData* data);
+
+}  // namespace vuduzez
