@@ -1,0 +1,25 @@
+// Chain abbreviation rewrite: runs of two to six "C@" become "X2".."X6", runs of
+// two to six "C-" become "Y2".."Y6", in every line of the database file. Query
+// keys are never abbreviated, so searches no longer match rewritten runs.
+#pragma once
+
+#include <string>
+
+#include "platform/files.h"
+#include "platform/ui.h"
+
+namespace vuduzez {
+
+inline constexpr const char* kRewriteFinished = "変換をを終了しました";
+
+// One line with the ten replacements applied in order, leftmost first.
+std::string AbbreviateChains(std::string line);
+
+// Rewrites the database file through the scratch file "bbb.txt" in
+// scratchFolder and ReplaceDatabaseFile, then shows kRewriteFinished. Returns
+// the number of lines that changed. Throws RuntimeError on a file error, with
+// the database unchanged.
+int RewriteChains(const std::string& dbPath, const std::string& scratchFolder, Ui& ui,
+                  const ReplaceFault& fault = {});
+
+}  // namespace vuduzez

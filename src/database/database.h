@@ -1,0 +1,62 @@
+// The compound database file: four-line records (name line, weight line,
+// formula line, key line), CP932 bytes, CR LF line ends. Readers accept CR LF,
+// LF and CR. A blank line where a record would start is not a record: it is
+// passed over by every reader (the writers never write one).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace vuduzez {
+
+inline constexpr const char* kDeleteScratchName = "aaa.txt";
+inline constexpr const char* kRewriteScratchName = "bbb.txt";
+
+// One record as stored (texts exactly as held, CP932).
+struct CompoundRecord {
+  std::string name;     // name line: the MOL file name with its extension
+  std::string weight;   // molweight, e.g. "78.11"
+  std::string formula;  // molformula
+  std::string key;      // keydata, whole
+};
+
+// The trimmed name line of each record, in file order (the name list of the
+// registration window). Throws RuntimeError when the file cannot be read.
+std::vector<std::string> LoadNameList(const std::string& dbPath);
+
+// The name lines as read (not trimmed), in file order; for FindRegisteredLine
+// callers that look many names up at once.
+std::vector<std::string> LoadNameLinesAsRead(const std::string& dbPath);
+
+// Appends one record (four lines, each followed by CR LF) to an existing file;
+// the file is never created. Throws RuntimeError on failure; a failed append
+// leaves the file as it was.
+void AppendRecord(const std::string& dbPath, const CompoundRecord& record);
+void AppendRecord(const std::string& dbPath, const std::string& name, const std::string& weight,
+                  const std::string& formula, const std::string& key);
+
+// The first name line that, trimmed, equals text, as read (not trimmed). Only
+// name lines are compared, never weight, formula or key lines.
+std::optional<std::string> FindRegisteredLine(const std::string& dbPath, const std::string& text);
+
+// Removes every record whose trimmed name line equals name. The kept lines are
+// written back trimmed, through the scratch file "aaa.txt" in scratchFolder and
+// ReplaceDatabaseFile. Returns the number of records removed. On failure the
+// database file is unchanged.
+int DeleteRecords(const std::string& dbPath, const std::string& name,
+                  const std::string& scratchFolder, const ReplaceFault& fault = {});
+
+// Replaces the database file by the bytes of the scratch file, atomically (the
+// old database stays whole if any step fails), then deletes the scratch file.
+void ReplaceDatabaseFile(const std::string& dbPath, const std::string& scratchPath,
+                         const ReplaceFault& fault = {});
+
+// The records of a database text, for tools and tests (a short last record
+// gets empty lines for the missing ones).
+std::vector<CompoundRecord> ParseRecords(std::string_view text);
+
+}  // namespace vuduzez

@@ -1,0 +1,29 @@
+// Replacing a whole file so that a complete version of it exists at every
+// moment: the new bytes go to a file beside it, are flushed to disk and renamed
+// over the old one, and the folder is synced. Used for the compound database.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace vuduzez {
+
+// The steps of a replacement, in order. Tests make one of them fail.
+enum class ReplaceStep { kCreate, kWrite, kSync, kRename, kSyncFolder };
+
+// Returns true to make the step fail as if the system call had failed.
+using ReplaceFault = std::function<bool(ReplaceStep)>;
+
+// Replaces the file at path by bytes. The file keeps its permission bits (and
+// owner where allowed); a symbolic link is followed and its target replaced. A
+// missing file is created. Any failure before the rename leaves the old file
+// untouched and removes the half-written one; it then throws RuntimeError.
+void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
+                           const ReplaceFault& fault = {});
+
+// Appends bytes to an existing file (it is never created). A write that fails
+// part-way is cut off again, so the file ends as it was; throws RuntimeError.
+void AppendToExistingFile(const std::string& path, std::string_view bytes);
+
+}  // namespace vuduzez
