@@ -1,0 +1,45 @@
+// Turning a structure handed over by another program into the scratch MOL file
+// "aaa.mol" that the MOL reader reads: the "MDLCT" clipboard block of a
+// structure editor, or plain MOL text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/ui.h"
+
+namespace vuduzez {
+
+inline constexpr const char* kClipboardEmpty = "クリップボードにデータがありません";
+
+// Which first header line the scratch file gets: registration keeps the
+// molecule name, search writes it empty.
+enum class NameLine { kBlank, kKeep };
+
+// The MOL file bytes of an "MDLCT" block. The block is a sequence of lines,
+// each one length byte followed by that many characters. Header lines 2 and 3
+// are dropped (written empty), line 1 is kept or blanked, the lines after the
+// header are copied up to the "M  END" line, and "M  END" ends the file; every
+// line ends in CR LF. A block cut short ends where its data ends.
+std::string ConvertMdlctBlock(std::string_view block, NameLine nameLine);
+
+// MOL text as given (file or clipboard) with its first line blanked for
+// NameLine::kBlank; every other byte stays as it was.
+std::string MolTextForScratch(std::string_view text, NameLine nameLine);
+
+// Whether a text is a MOL V2000 file: its fourth line is a counts line marked
+// "V2000", as the reader demands.
+bool LooksLikeMolV2000(std::string_view text);
+
+// Writes folder/aaa.mol from an "MDLCT" block (an earlier file of that name is
+// removed first). An empty block shows "クリップボードにデータがありません",
+// writes nothing and returns false. Returns the path written through molPath.
+bool CaptureStructure(std::string_view block, const std::string& scratchFolder, NameLine nameLine,
+                      Ui& ui, std::string* molPath = nullptr);
+
+// Writes folder/aaa.mol from MOL text (clipboard text or a MOL file's bytes)
+// and returns its path. A file that cannot be written raises RuntimeError.
+std::string CaptureMolText(std::string_view text, const std::string& scratchFolder,
+                           NameLine nameLine);
+
+}  // namespace vuduzez
