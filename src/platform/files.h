@@ -27,3 +27,11 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
 void AppendToExistingFile(const std::string& path, std::string_view bytes);
 
 }  // namespace vuduzez
+
+namespace vuduzez {
+
+// Whole file as bytes, read in one go (for large files). Throws the run-time
+// file error when it is missing, not a regular file or cannot be read.
+std::string ReadWholeFile(const std::string& path);
+
+}  // namespace vuduzez

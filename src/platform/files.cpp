@@ -1,0 +1,174 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/errors.h"
+
+namespace vuduzez {
+
+namespace {
+
+// Writes all bytes, retrying after interrupted and short writes.
+bool WriteAll(int fd, std::string_view bytes) {
+  const char* p = bytes.data();
+  size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// The file a path finally names: symbolic links are followed so that the link
+// stays and its target is replaced.
+std::string ResolveTarget(const std::string& path) {
+  std::string current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::vector<char> buf(PATH_MAX + 1);
+    ssize_t n = ::readlink(current.c_str(), buf.data(), buf.size() - 1);
+    if (n < 0) return current;
+    std::string target(buf.data(), static_cast<size_t>(n));
+    if (!target.empty() && target[0] != '/') target = FolderOf(current) + "/" + target;
+    current = target;
+  }
+  return current;
+}
+
+[[noreturn]] void Fail(const std::string& path, const char* what, int fd,
+                       const std::string& tempPath) {
+  int saved = errno;
+  if (fd >= 0) ::close(fd);
+  if (!tempPath.empty()) ::unlink(tempPath.c_str());
+  std::string reason = saved != 0 ? std::string(" (") + std::strerror(saved) + ")" : "";
+  ThrowFileError(path + reason, what);
+}
+
+}  // namespace
+
+void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
+                           const ReplaceFault& fault) {
+  auto injected = [&](ReplaceStep step) {
+    if (fault && fault(step)) {
+      errno = EIO;
+      return true;
+    }
+    return false;
+  };
+
+  const std::string target = ResolveTarget(path);
+  struct stat old;
+  const bool existed = ::stat(target.c_str(), &old) == 0;
+
+  std::string temp = target + ".XXXXXX";
+  errno = 0;
+  int fd = injected(ReplaceStep::kCreate) ? -1 : ::mkstemp(temp.data());
+  if (fd < 0) Fail(path, "ファイルを作成できません", -1, "");
+
+  // mkstemp makes the file 0600; give it the old file's mode (or the mode a
+  // newly created file would get).
+  mode_t mode;
+  if (existed) {
+    mode = old.st_mode & 07777;
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+      // Not allowed for other users' files; the mode still applies.
+    }
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  if (::fchmod(fd, mode) != 0) Fail(path, "ファイルを作成できません", fd, temp);
+
+  if (injected(ReplaceStep::kWrite) || !WriteAll(fd, bytes)) {
+    Fail(path, "ファイルに書き込めません", fd, temp);
+  }
+  if (injected(ReplaceStep::kSync) || ::fsync(fd) != 0) {
+    Fail(path, "ファイルに書き込めません", fd, temp);
+  }
+  if (::close(fd) != 0) Fail(path, "ファイルに書き込めません", -1, temp);
+  if (injected(ReplaceStep::kRename) || ::rename(temp.c_str(), target.c_str()) != 0) {
+    Fail(path, "ファイルを置き換えられません", -1, temp);
+  }
+  // The new content is in place; a folder that cannot be synced is reported,
+  // but the database is whole either way.
+  int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  bool synced = dir >= 0 && !injected(ReplaceStep::kSyncFolder) && ::fsync(dir) == 0;
+  if (dir >= 0) ::close(dir);
+  if (!synced) Fail(path, "フォルダを同期できません", -1, "");
+}
+
+void AppendToExistingFile(const std::string& path, std::string_view bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) ThrowFileError(path);
+    Fail(path, "ファイルに書き込めません", -1, "");
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    ThrowFileError(path);
+  }
+  if (!WriteAll(fd, bytes)) {
+    int saved = errno;
+    // Cut a partial record off again so the file keeps whole records.
+    if (::ftruncate(fd, st.st_size) != 0) {
+    }
+    errno = saved;
+    Fail(path, "ファイルに書き込めません", fd, "");
+  }
+  if (::close(fd) != 0) Fail(path, "ファイルに書き込めません", -1, "");
+}
+
+}  // namespace vuduzez
+
+namespace vuduzez {
+
+std::string ReadWholeFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) ThrowFileError(path);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    ThrowFileError(path);
+  }
+  std::string bytes;
+  bytes.resize(static_cast<size_t>(st.st_size));
+  size_t got = 0;
+  for (;;) {
+    if (got == bytes.size()) bytes.resize(bytes.size() + 65536);  // the file grew
+    ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Fail(path, "ファイルを読み込めません", fd, "");
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(got);
+  return bytes;
+}
+
+}  // namespace vuduzez
