@@ -1,10 +1,524 @@
 #include "register/TfrmTouroku.h"
 
+#include <QCloseEvent>
+#include <QFont>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <exception>
+#include <functional>
+
+#include "app/forms_qt.h"
+#include "database/database.h"
+#include "key/structure_key.h"
+#include "model/com_data.h"
+#include "model/molreader.h"
+#include "platform/encoding.h"
+#include "platform/errors.h"
+#include "platform/scratch.h"
+#include "platform/structure_input_qt.h"
+#include "platform/window_ui.h"
+#include "register/batch.h"
+
 namespace vuduzez {
+
+namespace {
+
+constexpr const char* kNoSearchData = "検索用データがありません";
+constexpr const char* kDuplicate = "既に登録されています";
+constexpr const char* kStored = "データを格納しました";
+constexpr const char* kNoFileName = "no file name was found";
+constexpr const char* kTooManyBytes = "too many bytes";
+constexpr const char* kNoSelection = "削除する化合物がリストで選ばれていません";
+constexpr const char* kNoDatabaseFile =
+    "データベースファイル名が設定されていません（vuduzez.ini "
+    "を確かめるか、「変更」で選んでください）";
+constexpr const char* kKeyFailedFallback = "構造キーを作成できませんでした";
+constexpr size_t kMemoLimit = 60000;  // keys this long are not shown, only counted
+
+// Passes every conversation on to the window's Ui, remembering the last message
+// and letting the window repaint its progress display.
+class RelayUi : public Ui {
+ public:
+  explicit RelayUi(Ui& target) : target_(target) {}
+
+  void ShowMessage(const std::string& text) override {
+    if (beforeMessage) beforeMessage(text);
+    lastMessage = text;
+    target_.ShowMessage(text);
+  }
+  void ShowError(const std::string& text) override {
+    lastMessage = text;
+    target_.ShowError(text);
+  }
+  std::string InputBox(const std::string& caption, const std::string& prompt,
+                       const std::string& defaultText) override {
+    return target_.InputBox(caption, prompt, defaultText);
+  }
+  int ConfirmName(const std::string& name) override { return target_.ConfirmName(name); }
+  std::optional<std::string> OpenFile(const std::string& filter,
+                                      const std::string& startFolder) override {
+    return target_.OpenFile(filter, startFolder);
+  }
+  std::optional<std::string> BrowseFolder(const std::string& title) override {
+    return target_.BrowseFolder(title);
+  }
+  void Progress(int done, int total) override {
+    if (onProgress) onProgress(done, total);
+    target_.Progress(done, total);
+  }
+
+  std::string lastMessage;
+  std::function<void(int, int)> onProgress;
+  std::function<void(const std::string&)> beforeMessage;
+
+ private:
+  Ui& target_;
+};
+
+// Runs one handler: a run-time error ends the action and is shown in the
+// standard error box; nothing may escape into Qt's event loop.
+template <typename F>
+void Guarded(F&& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    WindowUi().ShowError(e.what());
+  }
+}
+
+QString FromAnsi(const std::string& ansi) { return QString::fromStdString(AnsiToUtf8(ansi)); }
+
+QLabel* BusyLabel(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  QFont f = label->font();
+  f.setBold(true);
+  label->setFont(f);
+  QPalette p = label->palette();
+  p.setColor(QPalette::WindowText, Qt::red);
+  label->setPalette(p);
+  label->hide();
+  return label;
+}
+
+// Restores a flag when the handler ends, whichever way it ends.
+class BusyScope {
+ public:
+  explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~BusyScope() { flag_ = false; }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
 
 TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   setObjectName("frmTouroku");
   setWindowTitle(QStringLiteral("検索用データの作成・登録"));
+
+  auto named = [](auto* w, const char* name) {
+    w->setObjectName(name);
+    return w;
+  };
+  auto display = [this, &named](const char* name) {
+    auto* e = named(new QLineEdit(this), name);
+    e->setReadOnly(true);
+    return e;
+  };
+
+  OleContainer1 = named(new EditorPanel(this), "OleContainer1");
+  OleContainer1->setToolTip(QStringLiteral("ダブルクリックでISIS Drawを起動"));
+  OleContainer1->setMinimumSize(353, 249);
+  // The panel carries its own caption; it is this window's Label10.
+  Label10 = OleContainer1->findChild<QLabel*>();
+  if (Label10 == nullptr) Label10 = new QLabel(OleContainer1);
+  Label10->setObjectName("Label10");
+  Label10->setText(QStringLiteral("ISIS Draw Window"));
+  ButtonOpenMol =
+      named(new QPushButton(QStringLiteral("MOLファイルを開く"), this), "ButtonOpenMol");
+
+  Edit6 = display("Edit6");
+  Label6 = named(new QLabel(QStringLiteral("分子式"), this), "Label6");
+  Edit4 = display("Edit4");
+  Label7 = named(new QLabel(QStringLiteral("分子量"), this), "Label7");
+  Edit5 = display("Edit5");
+  Memo1 = named(new QPlainTextEdit(this), "Memo1");
+  Memo1->setReadOnly(true);
+  Memo1->setToolTip(QStringLiteral("検索用データ"));
+  Label4 = named(new QLabel(QStringLiteral("データサイズ"), this), "Label4");
+  Edit3 = display("Edit3");
+  Label5 = named(new QLabel(QStringLiteral("バイト"), this), "Label5");
+  Button1 = named(new QPushButton(QStringLiteral("構造データの作成"), this), "Button1");
+  Button1->setToolTip(QStringLiteral("検索用データを作成"));
+  Button2 = named(new QPushButton(QStringLiteral("構造データの収納"), this), "Button2");
+  Button2->setToolTip(QStringLiteral("データベースに登録"));
+
+  Label2 = named(new QLabel(QStringLiteral("データベースファイル名"), this), "Label2");
+  Edit1 = display("Edit1");
+  Button5 = named(new QPushButton(QStringLiteral("変更"), this), "Button5");
+  Label3 = named(new QLabel(QStringLiteral("mole file 収納フォルダ"), this), "Label3");
+  Edit2 = display("Edit2");
+  Button7 = named(new QPushButton(QStringLiteral("変更"), this), "Button7");
+
+  ListBox1 = named(new QListWidget(this), "ListBox1");
+  Button3 = named(new QPushButton(QStringLiteral("構造データの一括作成"), this), "Button3");
+  Button3->setToolTip(QStringLiteral("指定したフォルダの中のmole fileを一括処理"));
+  Label8 = named(BusyLabel(QStringLiteral("変　換　中"), this), "Label8");
+  LabelProgress = named(new QLabel(this), "LabelProgress");
+  Button6 = named(new QPushButton(QStringLiteral("削　除"), this), "Button6");
+  Button6->setToolTip(QStringLiteral("リスト中の不用化合物のデータを削除"));
+  Label9 = named(BusyLabel(QStringLiteral("削　除　中"), this), "Label9");
+  Button4 = named(new QPushButton(QStringLiteral("終　了"), this), "Button4");
+
+  // Left: the structure and what was made of it. Right: settings and the list.
+  auto* left = new QGridLayout;
+  left->addWidget(OleContainer1, 0, 0, 1, 4);
+  left->addWidget(ButtonOpenMol, 1, 0, 1, 2);
+  left->addWidget(Edit6, 1, 2, 1, 2);
+  left->addWidget(Label6, 2, 0);
+  left->addWidget(Edit4, 2, 1, 1, 3);
+  left->addWidget(Label7, 3, 0);
+  left->addWidget(Edit5, 3, 1, 1, 3);
+  left->addWidget(Memo1, 4, 0, 1, 4);
+  left->addWidget(Label4, 5, 0);
+  left->addWidget(Edit3, 5, 1, 1, 2);
+  left->addWidget(Label5, 5, 3);
+  left->addWidget(Button1, 6, 0, 1, 2);
+  left->addWidget(Button2, 6, 2, 1, 2);
+
+  auto* right = new QGridLayout;
+  right->addWidget(Label2, 0, 0, 1, 2);
+  right->addWidget(Edit1, 1, 0);
+  right->addWidget(Button5, 1, 1);
+  right->addWidget(Label3, 2, 0, 1, 2);
+  right->addWidget(Edit2, 3, 0);
+  right->addWidget(Button7, 3, 1);
+  right->addWidget(ListBox1, 4, 0, 1, 2);
+  auto* batchRow = new QHBoxLayout;
+  batchRow->addWidget(Button3);
+  batchRow->addWidget(Label8);
+  batchRow->addWidget(LabelProgress);
+  batchRow->addStretch();
+  right->addLayout(batchRow, 5, 0, 1, 2);
+  auto* deleteRow = new QHBoxLayout;
+  deleteRow->addWidget(Button6);
+  deleteRow->addWidget(Label9);
+  deleteRow->addStretch();
+  deleteRow->addWidget(Button4);
+  right->addLayout(deleteRow, 6, 0, 1, 2);
+
+  auto* top = new QHBoxLayout(this);
+  top->addLayout(left, 3);
+  top->addLayout(right, 2);
+  resize(820, 560);
+
+  connect(Button1, &QPushButton::clicked, this, &TfrmTouroku::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &TfrmTouroku::Button2Click);
+  connect(Button3, &QPushButton::clicked, this, &TfrmTouroku::Button3Click);
+  connect(Button4, &QPushButton::clicked, this, &TfrmTouroku::Button4Click);
+  connect(Button5, &QPushButton::clicked, this, &TfrmTouroku::Button5Click);
+  connect(Button6, &QPushButton::clicked, this, &TfrmTouroku::Button6Click);
+  connect(Button7, &QPushButton::clicked, this, &TfrmTouroku::Button7Click);
+  connect(ButtonOpenMol, &QPushButton::clicked, this, &TfrmTouroku::ButtonOpenMolClick);
+  connect(OleContainer1, &EditorPanel::molFileDropped, this, &TfrmTouroku::MolFileDropped);
+
+  FormCreate();
 }
+
+void TfrmTouroku::FormCreate() { scratch_ = ScratchFolder(); }
+
+void TfrmTouroku::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // A window restored by the system is not a new activation.
+  if (!event->spontaneous()) FormActivate();
+}
+
+void TfrmTouroku::closeEvent(QCloseEvent* event) {
+  if (busy_) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  FormClose();
+}
+
+void TfrmTouroku::FormActivate() {
+  Guarded([this] {
+    const Settings& s = com_data().settings;
+    Edit1->setText(QString::fromStdString(s.mdatafilename));
+    Edit2->setText(QString::fromStdString(s.basedir1));
+    LoadNames();
+  });
+}
+
+void TfrmTouroku::FormClose() {
+  hide();
+  ShowMenuAgain();
+}
+
+void TfrmTouroku::LoadNames() {
+  const std::string& db = com_data().settings.mdatafilename;
+  if (db.empty()) {
+    WindowUi().ShowMessage(kNoDatabaseFile);
+    return;
+  }
+  namelist_ = LoadNameList(db);  // throws before anything is replaced
+  FillListBox();
+}
+
+void TfrmTouroku::FillListBox() {
+  ListBox1->clear();
+  for (const std::string& name : namelist_) ListBox1->addItem(FromAnsi(name));
+}
+
+void TfrmTouroku::RepaintNow(QWidget* w) {
+  // The run blocks the event loop, so the label is painted at once, by hand.
+  w->repaint();
+}
+
+// --- single registration ---------------------------------------------------
+
+void TfrmTouroku::Button1Click() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  Guarded([this] {
+    if (!CaptureStructureFromClipboard(scratch_, /*keepNameLine=*/true, WindowUi())) return;
+    PrepareFromScratch();
+  });
+}
+
+void TfrmTouroku::ButtonOpenMolClick() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  Guarded([this] {
+    const auto path = ChooseMolFile(com_data().settings.basedir1, WindowUi());
+    if (!path || path->empty()) return;
+    if (!CaptureStructureFromFile(*path, scratch_, /*keepNameLine=*/true, WindowUi())) return;
+    PrepareFromScratch();
+  });
+}
+
+void TfrmTouroku::MolFileDropped(const QString& path) {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  Guarded([this, &path] {
+    if (!CaptureStructureFromFile(path.toStdString(), scratch_, /*keepNameLine=*/true, WindowUi()))
+      return;
+    PrepareFromScratch();
+  });
+}
+
+void TfrmTouroku::PrepareFromScratch() {
+  Ui& ui = WindowUi();
+  Molecule& mol = com_data().molecule;
+  // A refused file leaves the prepared structure and the displays as they were.
+  if (!ReadMolFile(mol, ScratchPath(scratch_, kScratchMolName), ui)) return;
+
+  Prepared next;
+  next.name = mol.molname;
+  Edit6->setText(FromAnsi(mol.molname + ".mol"));
+  CalcFormulaWeight(mol);
+  next.formula = mol.molformula;
+  next.weight = mol.molweight;
+  Edit4->setText(FromAnsi(mol.molformula));
+  Edit5->setText(FromAnsi(mol.molweight));
+
+  RelayUi relay(ui);
+  com_data().keyfail = "F";
+  if (!MakeStructureKey(mol, com_data().keyfail, relay) || com_data().keyfail == "T") {
+    next.keyFailed = true;
+    next.keyReason = relay.lastMessage.empty() ? kKeyFailedFallback : relay.lastMessage;
+    // keydata still belongs to an earlier molecule: show no key at all.
+    Memo1->clear();
+    Edit3->clear();
+  } else {
+    next.key = mol.keydata;
+    Memo1->setPlainText(next.key.size() >= kMemoLimit ? QString(kTooManyBytes)
+                                                      : QString::fromLatin1(next.key));
+    Edit3->setText(QString::number(next.key.size()));
+  }
+  next.ready = true;
+  prepared_ = std::move(next);
+}
+
+void TfrmTouroku::Button2Click() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  Guarded([this] { StoreInner(); });
+}
+
+void TfrmTouroku::StoreInner() {
+  Ui& ui = WindowUi();
+  if (!prepared_.ready) {
+    ui.ShowMessage(kNoSearchData);
+    return;
+  }
+  if (prepared_.keyFailed) {
+    ui.ShowMessage(prepared_.keyReason);
+    return;
+  }
+
+  // Settle the name. Answers come back as UTF-8 and are stored as CP932; an
+  // answer equal to the offered default keeps the original bytes.
+  std::string name = prepared_.name;
+  auto fromAnswer = [&ui](const std::string& answer,
+                          const std::string& original) -> std::optional<std::string> {
+    if (answer == AnsiToUtf8(original)) return original;
+    auto ansi = Utf8ToAnsi(answer);
+    if (!ansi) {
+      ui.ShowMessage("化合物名「" + answer +
+                     "」にはShift-JISで書けない文字があります。登録しませんでした");
+    }
+    return ansi;
+  };
+  if (name.empty()) {
+    const std::string answer = ui.InputBox("コード入力", "化合物名を入力して下さい", "");
+    auto ansi = fromAnswer(answer, "");
+    if (!ansi) return;
+    name = *ansi;
+  } else if (ui.ConfirmName(AnsiToUtf8(name)) != 1) {
+    const std::string shown = AnsiToUtf8(name);
+    const std::string answer = ui.InputBox("コード入力", "新しい化合物名を入力して下さい", shown);
+    auto ansi = fromAnswer(answer, name);
+    if (!ansi) return;
+    name = *ansi;
+  }
+  // "." never occurs inside a CP932 double-byte character, so a byte cut is safe.
+  if (const size_t dot = name.find('.'); dot != std::string::npos) name.resize(dot);
+  prepared_.name = name;
+
+  const std::string nameLine = name + ".mol";
+  if (std::find(namelist_.begin(), namelist_.end(), nameLine) != namelist_.end()) {
+    ui.ShowMessage(kDuplicate);
+    return;
+  }
+  AppendRecord(com_data().settings.mdatafilename, nameLine, prepared_.weight, prepared_.formula,
+               prepared_.key);
+  namelist_.push_back(nameLine);
+  ListBox1->addItem(FromAnsi(nameLine));
+  ui.ShowMessage(kStored);
+}
+
+// --- settings --------------------------------------------------------------
+
+void TfrmTouroku::Button5Click() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  Guarded([this] {
+    Settings& s = com_data().settings;
+    const auto file = WindowUi().OpenFile("", s.basedir2);
+    if (!file || file->empty()) {
+      WindowUi().ShowMessage(kNoFileName);
+      return;
+    }
+    Edit1->setText(QString::fromStdString(*file));
+    s.mdatafilename = *file;
+    LoadNames();
+  });
+}
+
+void TfrmTouroku::Button7Click() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  Guarded([this] {
+    // Cancelling gives the empty path, which is taken like any other.
+    const std::string folder = WindowUi().BrowseFolder("Select Folder").value_or("");
+    Edit2->setText(QString::fromStdString(folder));
+    com_data().settings.basedir1 = folder;
+  });
+}
+
+// --- batch registration and deletion ----------------------------------------
+
+void TfrmTouroku::Button3Click() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  Guarded([this] {
+    Ui& ui = WindowUi();
+    const std::string folder = ui.BrowseFolder("Select Folder").value_or("");
+    if (folder.empty()) {
+      ui.ShowMessage(kNoMolFolder);
+      return;
+    }
+    auto hideBusy = [this] {
+      Label8->hide();
+      LabelProgress->hide();
+      RepaintNow(this);
+    };
+    RelayUi relay(ui);
+    relay.onProgress = [this](int done, int total) {
+      LabelProgress->setText(QStringLiteral("%1 / %2").arg(done).arg(total));
+      RepaintNow(LabelProgress);
+    };
+    // The closing message comes after the busy label has gone.
+    relay.beforeMessage = [&hideBusy](const std::string& text) {
+      if (text == kBatchFinished) hideBusy();
+    };
+    Label8->show();
+    LabelProgress->clear();
+    LabelProgress->show();
+    RepaintNow(Label8);
+    try {
+      BatchRegister(folder, com_data().settings.mdatafilename, com_data().molecule,
+                    com_data().keyfail, relay);
+    } catch (...) {
+      hideBusy();
+      throw;
+    }
+    hideBusy();
+    // The store's duplicate test looks at namelist: it must see what the run
+    // added, so the list is read again now rather than at the next showing.
+    LoadNames();
+  });
+}
+
+void TfrmTouroku::Button6Click() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  Guarded([this] {
+    const int row = ListBox1->currentRow();
+    if (row < 0 || row >= static_cast<int>(namelist_.size()) ||
+        ListBox1->selectedItems().isEmpty()) {
+      WindowUi().ShowMessage(kNoSelection);
+      return;
+    }
+    const std::string nameLine = namelist_[static_cast<size_t>(row)];
+    auto hideBusy = [this] {
+      Label9->hide();
+      RepaintNow(this);
+    };
+    RelayUi relay(WindowUi());
+    relay.beforeMessage = [&hideBusy](const std::string&) { hideBusy(); };
+    Label9->show();
+    RepaintNow(Label9);
+    try {
+      DeleteCompound(com_data().settings.mdatafilename, nameLine, scratch_, relay);
+    } catch (...) {
+      hideBusy();
+      throw;
+    }
+    hideBusy();
+    // Every record of that name has left the file; every entry of that name
+    // leaves the list box too, which stays in step with namelist.
+    for (size_t i = namelist_.size(); i-- > 0;) {
+      if (namelist_[i] == nameLine) {
+        namelist_.erase(namelist_.begin() + static_cast<std::ptrdiff_t>(i));
+        delete ListBox1->takeItem(static_cast<int>(i));
+      }
+    }
+  });
+}
+
+void TfrmTouroku::Button4Click() { close(); }
 
 }  // namespace vuduzez

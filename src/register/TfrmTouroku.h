@@ -2,15 +2,103 @@
 // registration of a folder of MOL files, and deletion of registered compounds.
 #pragma once
 
+#include <QString>
 #include <QWidget>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
 
 namespace vuduzez {
+
+class EditorPanel;
 
 class TfrmTouroku : public QWidget {
   Q_OBJECT
 
  public:
   explicit TfrmTouroku(QWidget* parent = nullptr);
+
+  // The name lines of the database (CP932), in the order ListBox1 shows them.
+  const std::vector<std::string>& namelist() const { return namelist_; }
+
+  // Prepare, store, batch registration, deletion, database file, MOL folder,
+  // close; and the structure given as a MOL file (button or drop).
+  void Button1Click();
+  void Button2Click();
+  void Button3Click();
+  void Button4Click();
+  void Button5Click();
+  void Button6Click();
+  void Button7Click();
+  void ButtonOpenMolClick();
+  void MolFileDropped(const QString& path);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // What the last "構造データの作成" computed. The window keeps its own copy so
+  // that a search or batch run in between cannot change what the store writes.
+  struct Prepared {
+    bool ready = false;
+    bool keyFailed = false;
+    std::string keyReason;  // key generation's message when it gave up (UTF-8)
+    std::string name;       // CP932, without extension
+    std::string weight;
+    std::string formula;
+    std::string key;
+  };
+
+  void FormCreate();
+  void FormActivate();
+  void FormClose();
+  // Read, complete and key the scratch MOL file; show the results.
+  void PrepareFromScratch();
+  void StoreInner();
+  // Reads the name list of the current database file into namelist and
+  // ListBox1; on failure both stay as they were.
+  void LoadNames();
+  void FillListBox();
+  void RepaintNow(QWidget* w);
+
+  std::string scratch_;  // scratch folder, read once when the window is made
+  Prepared prepared_;
+  std::vector<std::string> namelist_;
+  bool busy_ = false;  // a command is running: no other one may start
+
+  EditorPanel* OleContainer1;
+  QLabel* Label10;
+  QPushButton* ButtonOpenMol;
+  QLineEdit* Edit6;
+  QLabel* Label6;
+  QLineEdit* Edit4;
+  QLabel* Label7;
+  QLineEdit* Edit5;
+  QPlainTextEdit* Memo1;
+  QLabel* Label4;
+  QLineEdit* Edit3;
+  QLabel* Label5;
+  QPushButton* Button1;
+  QPushButton* Button2;
+  QLabel* Label2;
+  QLineEdit* Edit1;
+  QPushButton* Button5;
+  QLabel* Label3;
+  QLineEdit* Edit2;
+  QPushButton* Button7;
+  QListWidget* ListBox1;
+  QPushButton* Button3;
+  QLabel* Label8;
+  QLabel* LabelProgress;
+  QPushButton* Button6;
+  QLabel* Label9;
+  QPushButton* Button4;
 };
 
 }  // namespace vuduzez
