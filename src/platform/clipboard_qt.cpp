@@ -1,0 +1,43 @@
+#include "platform/clipboard_qt.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include "model/mfconv.h"
+#include "platform/encoding.h"
+
+namespace vuduzez {
+
+ClipboardStructure StructureFromMimeData(const QMimeData* data) {
+  ClipboardStructure s;
+  if (data == nullptr) return s;
+  const QByteArray block = data->data(QString::fromLatin1(kMdlctFormat));
+  if (!block.isEmpty()) {
+    s.kind = ClipboardStructure::Kind::kMdlctBlock;
+    s.bytes = block.toStdString();
+    return s;
+  }
+  const QByteArray molfile = data->data(QString::fromLatin1(kMolfileMime));
+  if (!molfile.isEmpty() && LooksLikeMolV2000(molfile.toStdString())) {
+    // A MOL file's bytes, taken as they are.
+    s.kind = ClipboardStructure::Kind::kMolText;
+    s.bytes = molfile.toStdString();
+    return s;
+  }
+  if (data->hasText()) {
+    const std::string text = data->text().toStdString();
+    if (LooksLikeMolV2000(text)) {
+      // Text on a Linux clipboard is Unicode; the system's texts are CP932.
+      s.kind = ClipboardStructure::Kind::kMolText;
+      s.bytes = Utf8ToAnsi(text).value_or(text);
+    }
+  }
+  return s;
+}
+
+ClipboardStructure ReadClipboardStructure() {
+  return StructureFromMimeData(QGuiApplication::clipboard()->mimeData());
+}
+
+}  // namespace vuduzez

@@ -1,0 +1,144 @@
+#include "platform/structure_input_qt.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "model/mfconv.h"
+#include "platform/clipboard_qt.h"
+#include "platform/errors.h"
+#include "platform/text.h"
+#include "platform/window_ui.h"
+
+namespace vuduzez {
+
+namespace {
+
+NameLine NameLineFor(bool keepNameLine) {
+  return keepNameLine ? NameLine::kKeep : NameLine::kBlank;
+}
+
+constexpr const char* kNoEditor =
+    "2D構造エディタが見つかりません。\n"
+    "次のいずれかのパッケージをインストールしてください:\n"
+    "  sudo apt-get install xdrawchem\n"
+    "  sudo apt-get install bkchem\n"
+    "  sudo apt-get install gchempaint\n"
+    "描いた構造はMOLファイルとして保存してこの枠にドロップするか、"
+    "「MOLファイルを開く」で読み込むか、MOL形式でクリップボードにコピーしてください。";
+
+}  // namespace
+
+bool CaptureStructureFromClipboard(const std::string& scratchFolder, bool keepNameLine, Ui& ui) {
+  const ClipboardStructure s = ReadClipboardStructure();
+  switch (s.kind) {
+    case ClipboardStructure::Kind::kMdlctBlock:
+      return CaptureStructure(s.bytes, scratchFolder, NameLineFor(keepNameLine), ui);
+    case ClipboardStructure::Kind::kMolText:
+      CaptureMolText(s.bytes, scratchFolder, NameLineFor(keepNameLine));
+      return true;
+    case ClipboardStructure::Kind::kNone:
+      break;
+  }
+  ui.ShowMessage(kClipboardEmpty);
+  return false;
+}
+
+bool CaptureStructureFromFile(const std::string& molPath, const std::string& scratchFolder,
+                              bool keepNameLine, Ui& ui) {
+  std::string bytes;
+  try {
+    bytes = ReadFileBytes(molPath);
+  } catch (const RuntimeError& e) {
+    ui.ShowError(e.what());
+    return false;
+  }
+  CaptureMolText(bytes, scratchFolder, NameLineFor(keepNameLine));
+  return true;
+}
+
+std::optional<std::string> ChooseMolFile(const std::string& startFolder, Ui& ui) {
+  return ui.OpenFile("MolFile|*.mol;*.MOL", startFolder);
+}
+
+const std::vector<std::string>& StructureEditorCandidates() {
+  // Debian's 2D chemical structure editors that read and write MOL files.
+  static const std::vector<std::string> names = {"xdrawchem", "bkchem", "gchempaint",
+                                                 "gchempaint-0.14", "chemtool"};
+  return names;
+}
+
+std::string FindStructureEditor() {
+  for (const std::string& name : StructureEditorCandidates()) {
+    const QString path = QStandardPaths::findExecutable(QString::fromStdString(name));
+    if (!path.isEmpty()) return path.toStdString();
+  }
+  return std::string();
+}
+
+bool StartStructureEditor(Ui& ui) {
+  const std::string editor = FindStructureEditor();
+  if (editor.empty()) {
+    ui.ShowMessage(kNoEditor);
+    return false;
+  }
+  if (!QProcess::startDetached(QString::fromStdString(editor), {})) {
+    ui.ShowMessage(editor + " を起動できませんでした");
+    return false;
+  }
+  return true;
+}
+
+QString DroppedMolFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return QString();
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) continue;
+    const QString path = url.toLocalFile();
+    if (QFileInfo(path).suffix().compare(QStringLiteral("mol"), Qt::CaseInsensitive) == 0) {
+      return path;
+    }
+  }
+  return QString();
+}
+
+EditorPanel::EditorPanel(QWidget* parent) : QFrame(parent) {
+  setFrameShape(QFrame::StyledPanel);
+  setFrameShadow(QFrame::Sunken);
+  setAutoFillBackground(true);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, Qt::white);
+  setPalette(pal);
+  setToolTip(QStringLiteral("ダブルクリックでISIS Drawを起動"));
+  setAcceptDrops(true);
+
+  label_ = new QLabel(QStringLiteral("ISIS Draw Window"), this);
+  label_->setObjectName(QStringLiteral("EditorLabel"));
+  label_->setAlignment(Qt::AlignCenter);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(label_);
+}
+
+void EditorPanel::mouseDoubleClickEvent(QMouseEvent* event) {
+  event->accept();
+  StartStructureEditor(WindowUi());
+}
+
+void EditorPanel::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedMolFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void EditorPanel::dropEvent(QDropEvent* event) {
+  const QString path = DroppedMolFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  emit molFileDropped(path);
+}
+
+}  // namespace vuduzez

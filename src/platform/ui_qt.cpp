@@ -1,0 +1,87 @@
+#include "platform/ui_qt.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFont>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "app/forms_qt.h"
+#include "register/TfrmInpCode.h"
+
+namespace vuduzez {
+
+namespace {
+
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+}  // namespace
+
+QWidget* QtUi::Owner() { return QApplication::activeWindow(); }
+
+void QtUi::ShowMessage(const std::string& text) {
+  QMessageBox::information(Owner(), Q(kMessageTitle), Q(text));
+}
+
+void QtUi::ShowError(const std::string& text) {
+  QMessageBox::critical(Owner(), Q(kMessageTitle), Q(text));
+}
+
+std::string QtUi::InputBox(const std::string& caption, const std::string& prompt,
+                           const std::string& defaultText) {
+  bool ok = false;
+  const QString text =
+      QInputDialog::getText(Owner(), Q(caption), Q(prompt), QLineEdit::Normal, Q(defaultText), &ok);
+  return ok ? text.toStdString() : defaultText;
+}
+
+int QtUi::ConfirmName(const std::string& name) {
+  TfrmInpCode* dialog = forms().frmInpCode;
+  if (dialog == nullptr) return 2;
+  return dialog->ShowModalWithName(Q(name)) == 1 ? 1 : 2;
+}
+
+std::optional<std::string> QtUi::OpenFile(const std::string& filter,
+                                          const std::string& startFolder) {
+  const QString path = QFileDialog::getOpenFileName(
+      Owner(), QString(), QFile::decodeName(startFolder.c_str()), QtFileFilter(filter));
+  if (path.isEmpty()) return std::nullopt;
+  return QFile::encodeName(path).toStdString();
+}
+
+std::optional<std::string> QtUi::BrowseFolder(const std::string& title) {
+  // The browser of the original listed files beside the folders.
+  const QString path =
+      QFileDialog::getExistingDirectory(Owner(), Q(title), QString(), QFileDialog::Options());
+  if (path.isEmpty()) return std::nullopt;
+  return QFile::encodeName(path).toStdString();
+}
+
+QString QtFileFilter(const std::string& filter) {
+  if (filter.empty()) return QString();
+  const QStringList parts = Q(filter).split(u'|');
+  QStringList filters;
+  for (qsizetype i = 0; i < parts.size(); i += 2) {
+    const QString description = parts[i];
+    if (i + 1 >= parts.size()) {
+      filters << description;  // a description without patterns is taken as patterns
+      continue;
+    }
+    QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+    for (QString& p : patterns) p = p.trimmed();
+    filters << description + QStringLiteral(" (") + patterns.join(u' ') + u')';
+  }
+  return filters.join(QStringLiteral(";;"));
+}
+
+void SetupFonts() {
+  QFont::insertSubstitution(Q(kWindowFontFace), QStringLiteral("IPAPGothic"));
+  QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+  QFont font(Q(kWindowFontFace));
+  font.setPointSize(9);
+  QApplication::setFont(font);
+}
+
+}  // namespace vuduzez

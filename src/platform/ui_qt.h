@@ -1,0 +1,47 @@
+// The desktop program's message interface: Qt message boxes, the input box,
+// the file and folder choosers, and the name confirmation dialog.
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "platform/ui.h"
+
+class QWidget;
+
+namespace vuduzez {
+
+// Title of every message box the program shows.
+inline constexpr const char* kMessageTitle = "vuduzez";
+
+class QtUi : public Ui {
+ public:
+  void ShowMessage(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  std::string InputBox(const std::string& caption, const std::string& prompt,
+                       const std::string& defaultText) override;
+  int ConfirmName(const std::string& name) override;
+  std::optional<std::string> OpenFile(const std::string& filter,
+                                      const std::string& startFolder) override;
+  std::optional<std::string> BrowseFolder(const std::string& title) override;
+  // The windows repaint their own progress labels.
+  void Progress(int, int) override {}
+
+ private:
+  static QWidget* Owner();
+};
+
+// A filter as the system writes it ("Txt|*.txt", pairs of description and
+// patterns separated by "|", patterns by ";") in Qt's form ("Txt (*.txt)",
+// pairs separated by ";;"). An empty filter lists all files.
+QString QtFileFilter(const std::string& filter);
+
+// The window fonts: "ＭＳ Ｐゴシック" drawn with IPAPGothic and "Arial" with
+// Liberation Sans, and "ＭＳ Ｐゴシック" 9 pt as the application font.
+void SetupFonts();
+
+// Name of the window font.
+inline constexpr const char* kWindowFontFace = "ＭＳ Ｐゴシック";
+
+}  // namespace vuduzez

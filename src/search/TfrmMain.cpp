@@ -1,0 +1,300 @@
+#include "search/TfrmMain.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+
+#include "app/forms_qt.h"
+#include "depict/canvas_qt.h"
+#include "depict/depict.h"
+#include "key/structure_key.h"
+#include "model/com_data.h"
+#include "model/mfconv.h"
+#include "model/molreader.h"
+#include "platform/encoding.h"
+#include "platform/errors.h"
+#include "platform/scratch.h"
+#include "platform/structure_input_qt.h"
+#include "platform/text.h"
+#include "platform/window_ui.h"
+
+namespace vuduzez {
+
+namespace {
+
+constexpr const char* kNoMoreData = "もうデータがありません";
+constexpr const char* kNoFile = "ファイルがありません";
+constexpr const char* kNoFileName = "no file name was found";
+constexpr const char* kNoDatabaseFile =
+    "データベースファイルが指定されていません。vuduzez.ini の [mdatafilename] "
+    "を確認するか、「変更」でデータベースファイルを選んでください";
+
+QString Path(const std::string& path) { return QFile::decodeName(path.c_str()); }
+std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
+  auto* l = new QLabel(QString::fromUtf8(text), parent);
+  l->setObjectName(QString::fromLatin1(name));
+  l->move(x, y);
+  l->adjustSize();
+  return l;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name, int x, int y, int w) {
+  auto* e = new QLineEdit(parent);
+  e->setObjectName(QString::fromLatin1(name));
+  e->setGeometry(x, y, w, 24);
+  e->setReadOnly(true);  // the boxes only display: nothing reads them back
+  return e;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int x, int y,
+                        int w) {
+  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setGeometry(x, y, w, 28);
+  return b;
+}
+
+}  // namespace
+
+std::string HitMolPath(const std::string& folder, const std::string& name) {
+  const std::string file = AnsiToUtf8(name) + ".mol";
+  const std::string path = ScratchPath(folder, file);
+  if (!FileExists(path)) {
+    // A name line already in the file system's encoding.
+    const std::string raw = ScratchPath(folder, name + ".mol");
+    if (raw != path && FileExists(raw)) return raw;
+  }
+  return path;
+}
+
+TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(QStringLiteral("部分構造検索"));
+  setFixedSize(681, 442);
+
+  // The structure editor's place: left.
+  Panel2 = new QFrame(this);
+  Panel2->setObjectName(QStringLiteral("Panel2"));
+  Panel2->setGeometry(8, 8, 300, 249);
+  Panel2->setFrameShape(QFrame::Panel);
+  Panel2->setFrameShadow(QFrame::Raised);
+  OleContainer1 = new EditorPanel(Panel2);
+  OleContainer1->setObjectName(QStringLiteral("OleContainer1"));
+  OleContainer1->setGeometry(2, 2, 296, 245);
+
+  OpenMolButton = MakeButton(this, "OpenMolButton", "MOLファイルを開く", 8, 265, 145);
+  OpenMolButton->setToolTip(QStringLiteral("MOLファイルを検索構造として部分構造検索"));
+  Button4 = MakeButton(this, "Button4", "部分構造検索", 163, 265, 145);
+  Button4->setToolTip(QStringLiteral("部分構造による検索を開始"));
+
+  // The hit: right.
+  Panel1 = new QFrame(this);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setGeometry(320, 8, 353, 249);
+  Panel1->setFrameShape(QFrame::Panel);
+  Panel1->setFrameShadow(QFrame::Sunken);
+  Panel1->setAutoFillBackground(true);
+  QPalette white = Panel1->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  Panel1->setPalette(white);
+  Image1 = new QLabel(Panel1);
+  Image1->setObjectName(QStringLiteral("Image1"));
+  Image1->setGeometry(1, 2, kPictureWidth, 245);
+  Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  MakeLabel(this, "Label1", "レコードNo", 320, 270);
+  Edit4 = MakeEdit(this, "Edit4", 400, 266, 50);
+  Button5 = MakeButton(this, "Button5", "前のデータ", 463, 264, 100);
+  Button6 = MakeButton(this, "Button6", "次のデータ", 573, 264, 100);
+  MakeLabel(this, "Label2", "該当レコード", 320, 304);
+  Edit5 = MakeEdit(this, "Edit5", 400, 300, 50);
+  MakeLabel(this, "Label3", "件", 455, 304);
+  MakeLabel(this, "Label4", "化合物名", 320, 338);
+  Edit3 = MakeEdit(this, "Edit3", 400, 334, 273);
+  MakeLabel(this, "Label5", "分子式", 320, 372);
+  Edit1 = MakeEdit(this, "Edit1", 400, 368, 140);
+  MakeLabel(this, "Label6", "分子量", 553, 372);
+  Edit2 = MakeEdit(this, "Edit2", 603, 368, 70);
+
+  // The database and the MOL folder: bottom left.
+  MakeLabel(this, "Label7", "データベースファイル名", 8, 304);
+  Edit6 = MakeEdit(this, "Edit6", 8, 322, 240);
+  Edit6->setToolTip(QStringLiteral("現在使用しているデータベースの名前"));
+  Button1 = MakeButton(this, "Button1", "変更", 255, 320, 53);
+  Button1->setToolTip(QStringLiteral("使用するデータベースを変更"));
+  MakeLabel(this, "Label8", "mole file 収納フォルダ", 8, 356);
+  Edit7 = MakeEdit(this, "Edit7", 8, 374, 240);
+  Edit7->setToolTip(QStringLiteral("表示する化合物のmole fileの入ったフォルダ"));
+  Button3 = MakeButton(this, "Button3", "変更", 255, 372, 53);
+
+  Button2 = MakeButton(this, "Button2", "終了", 573, 406, 100);
+
+  connect(Button1, &QPushButton::clicked, this, &TfrmMain::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &TfrmMain::Button2Click);
+  connect(Button3, &QPushButton::clicked, this, &TfrmMain::Button3Click);
+  connect(Button4, &QPushButton::clicked, this, &TfrmMain::Button4Click);
+  connect(Button5, &QPushButton::clicked, this, &TfrmMain::Button5Click);
+  connect(Button6, &QPushButton::clicked, this, &TfrmMain::Button6Click);
+  connect(OpenMolButton, &QPushButton::clicked, this, &TfrmMain::OpenMolClick);
+  connect(OleContainer1, &EditorPanel::molFileDropped, this, &TfrmMain::MolFileDropped);
+
+  FormCreate();
+}
+
+void TfrmMain::FormCreate() {
+  scratch_ = ScratchFolder();
+  firstActivation_ = true;
+}
+
+template <typename F>
+void TfrmMain::Guarded(F&& f) {
+  try {
+    f();
+  } catch (const RuntimeError& e) {
+    WindowUi().ShowError(e.what());
+  }
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) FormActivate();
+}
+
+void TfrmMain::FormActivate() {
+  const Settings& settings = com_data().settings;
+  Edit6->setText(Path(settings.mdatafilename));
+  Edit7->setText(Path(settings.basedir1));
+  molFolder_ = settings.basedir1;
+  openDialog1Folder_ = settings.basedir1;
+  openDialog2Folder_ = settings.basedir2;
+  if (!firstActivation_) return;
+  if (settings.mdatafilename.empty()) {
+    // Nothing to load: an empty database until a file is named.
+    state_ = SearchState{};
+    WindowUi().ShowMessage(kNoDatabaseFile);
+    return;
+  }
+  Guarded([&] {
+    LoadSearchData(state_, settings.mdatafilename);
+    firstActivation_ = false;
+  });
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  QWidget::closeEvent(event);  // hidden only: the window keeps its state
+  ShowMenuAgain();
+}
+
+void TfrmMain::Button2Click() { close(); }
+
+void TfrmMain::Button4Click() {
+  Guarded([&] {
+    if (!CaptureStructureFromClipboard(scratch_, false, WindowUi())) return;
+    SearchScratchFile();
+  });
+}
+
+void TfrmMain::OpenMolClick() {
+  const auto path = ChooseMolFile(openDialog1Folder_, WindowUi());
+  if (path) SearchFromFile(*path);
+}
+
+void TfrmMain::MolFileDropped(const QString& path) { SearchFromFile(PathBytes(path)); }
+
+void TfrmMain::SearchFromFile(const std::string& path) {
+  Guarded([&] {
+    if (!CaptureStructureFromFile(path, scratch_, false, WindowUi())) return;
+    SearchScratchFile();
+  });
+}
+
+void TfrmMain::SearchScratchFile() {
+  Molecule& mol = com_data().molecule;
+  Ui& ui = WindowUi();
+  // A refused file or a failed key stops the search: screening would use the
+  // key and counts of an earlier molecule.
+  if (!ReadMolFile(mol, ScratchPath(scratch_, kScratchMolName), ui)) return;
+  CalcFormulaWeight(mol);
+  if (!MakeStructureKey(mol, com_data().keyfail, ui)) return;
+
+  Edit5->clear();
+  const Query query = MakeQuery(mol);
+  RunScreening(state_, query);
+  Edit5->setText(QString::number(state_.hitcount));
+  if (state_.hitcount >= 1) {
+    ShowHit(1);
+  } else {
+    ui.ShowMessage(kNoMatch);
+  }
+  Edit4->setText(QStringLiteral("1"));
+}
+
+void TfrmMain::ShowHit(int n) {
+  if (n < 1 || n > state_.hitcount) return;
+  const std::string path = HitMolPath(molFolder_, state_.hitnames[n - 1]);
+  if (!FileExists(path)) {
+    WindowUi().ShowMessage(kNoFile);
+    return;
+  }
+  Edit3->setText(QFileInfo(Path(path)).fileName());
+  ShowMolFile(path);
+}
+
+void TfrmMain::ShowMolFile(const std::string& path) {
+  Molecule& mol = com_data().molecule;
+  if (!ReadMolFile(mol, path, WindowUi())) return;
+  CalcFormulaWeight(mol);
+  // Drawn into a fresh picture: a failed drawing keeps the one shown.
+  picture_ = DrawMoleculePicture(mol, kPictureWidth, 1, kPictureAspect);
+  Image1->setPicture(picture_);
+  Edit1->setText(QString::fromStdString(AnsiToUtf8(mol.molformula)));
+  Edit2->setText(QString::fromStdString(mol.molweight));
+}
+
+void TfrmMain::Button5Click() {
+  if (state_.hitpos > 1) {
+    --state_.hitpos;
+    Edit4->setText(QString::number(state_.hitpos));
+    Guarded([&] { ShowHit(state_.hitpos); });
+  } else {
+    WindowUi().ShowMessage(kNoMoreData);
+  }
+}
+
+void TfrmMain::Button6Click() {
+  if (state_.hitpos < state_.hitcount) {
+    ++state_.hitpos;
+    Edit4->setText(QString::number(state_.hitpos));
+    Guarded([&] { ShowHit(state_.hitpos); });
+  } else {
+    WindowUi().ShowMessage(kNoMoreData);
+  }
+}
+
+void TfrmMain::Button1Click() {
+  const auto path = WindowUi().OpenFile("Txt|*.txt", openDialog2Folder_);
+  if (!path) {
+    WindowUi().ShowMessage(kNoFileName);
+    return;
+  }
+  Edit6->setText(Path(*path));
+  // Only this window's records change; the setting stays.
+  Guarded([&] { LoadSearchData(state_, *path); });
+}
+
+void TfrmMain::Button3Click() {
+  const auto folder = WindowUi().BrowseFolder("Select Folder");
+  // Cancelled: the box and the folder in use stay as they were.
+  if (!folder) return;
+  Edit7->setText(Path(*folder));
+  molFolder_ = *folder;
+}
+
+}  // namespace vuduzez

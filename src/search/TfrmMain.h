@@ -1,0 +1,93 @@
+// The substructure search window: takes the query structure, searches the
+// loaded compound database and pages through the hits with their pictures.
+#pragma once
+
+#include <QPicture>
+#include <QWidget>
+#include <string>
+
+#include "search/screening.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QFrame;
+
+namespace vuduzez {
+
+class EditorPanel;
+
+class TfrmMain : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TfrmMain(QWidget* parent = nullptr);
+
+  // Handlers, by the names of the controls and events they serve.
+  void FormCreate();
+  void FormActivate();
+  void Button1Click();  // another database file
+  void Button2Click();  // close
+  void Button3Click();  // another MOL folder
+  void Button4Click();  // search with the structure on the clipboard
+  void Button5Click();  // previous hit
+  void Button6Click();  // next hit
+  void OpenMolClick();  // search with a MOL file chosen in the file dialog
+  void MolFileDropped(const QString& path);
+
+  void ShowHit(int n);
+  void ShowMolFile(const std::string& path);
+
+  const SearchState& searchState() const { return state_; }
+  const QPicture& picture() const { return picture_; }
+  // The folder in which hit MOL files are looked up.
+  const std::string& molFolder() const { return molFolder_; }
+  const std::string& scratchFolder() const { return scratch_; }
+  bool FirstActivation() const { return firstActivation_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // Read, complete, key and screen the query in the scratch MOL file.
+  void SearchScratchFile();
+  // The search with a MOL file as the query.
+  void SearchFromFile(const std::string& path);
+  // Runs a handler, showing a run-time error in the error box.
+  template <typename F>
+  void Guarded(F&& f);
+
+  QFrame* Panel2;
+  EditorPanel* OleContainer1;
+  QFrame* Panel1;
+  QLabel* Image1;
+  QPushButton* Button1;
+  QPushButton* Button2;
+  QPushButton* Button3;
+  QPushButton* Button4;
+  QPushButton* Button5;
+  QPushButton* Button6;
+  QPushButton* OpenMolButton;
+  QLineEdit* Edit1;
+  QLineEdit* Edit2;
+  QLineEdit* Edit3;
+  QLineEdit* Edit4;
+  QLineEdit* Edit5;
+  QLineEdit* Edit6;
+  QLineEdit* Edit7;
+
+  std::string scratch_;
+  bool firstActivation_ = true;
+  std::string openDialog1Folder_;  // start folder of the MOL file chooser
+  std::string openDialog2Folder_;  // start folder of the database file chooser
+  std::string molFolder_;
+  SearchState state_;
+  QPicture picture_;
+};
+
+// The MOL file of a hit: folder + "/" + name + ".mol", the CP932 name given
+// back its UTF-8 file name.
+std::string HitMolPath(const std::string& folder, const std::string& name);
+
+}  // namespace vuduzez
