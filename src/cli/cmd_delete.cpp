@@ -1,0 +1,40 @@
+// vuduzez-cli delete NAME: removes every record whose name line is NAME.
+#include <iostream>
+
+#include "cli/cli.h"
+#include "cli/workspace.h"
+#include "platform/encoding.h"
+#include "platform/scratch.h"
+#include "register/batch.h"
+
+namespace vuduzez::cli {
+
+namespace {
+
+class StdoutUi : public Ui {
+ public:
+  void ShowMessage(const std::string& text) override { std::cout << text << '\n'; }
+};
+
+int RunDelete(const std::vector<std::string>& args) {
+  auto ws = OpenWorkspace("delete", args, {});
+  if (!ws) return Usage("delete");
+  if (ws->args.size() != 1) return Usage("delete");
+  std::optional<std::string> nameLine = Utf8ToAnsi(ws->args[0]);
+  if (!nameLine) {
+    std::cerr << "vuduzez-cli delete: the name has characters that CP932 cannot hold\n";
+    return kExitFailed;
+  }
+  StdoutUi ui;
+  int removed = DeleteCompound(ws->settings.mdatafilename, *nameLine, ScratchFolder(), ui);
+  std::cerr << removed << (removed == 1 ? " record" : " records") << " removed\n";
+  return kExitOk;
+}
+
+[[maybe_unused]] const bool registered = RegisterCommand(
+    {"delete", "delete [--db FILE] NAME   remove the records whose name line is NAME (e.g. x.mol)",
+     &RunDelete});
+
+}  // namespace
+
+}  // namespace vuduzez::cli

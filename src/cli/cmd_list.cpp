@@ -1,0 +1,27 @@
+// vuduzez-cli list: the name lines of the database, in file order.
+#include <iostream>
+
+#include "cli/cli.h"
+#include "cli/workspace.h"
+#include "database/database.h"
+#include "platform/encoding.h"
+
+namespace vuduzez::cli {
+
+namespace {
+
+int RunList(const std::vector<std::string>& args) {
+  auto ws = OpenWorkspace("list", args, {});
+  if (!ws || !ws->args.empty()) return Usage("list");
+  for (const std::string& name : LoadNameList(ws->settings.mdatafilename)) {
+    std::cout << AnsiToUtf8(name) << '\n';
+  }
+  return kExitOk;
+}
+
+[[maybe_unused]] const bool registered =
+    RegisterCommand({"list", "list [--db FILE]   the name lines of the database", &RunList});
+
+}  // namespace
+
+}  // namespace vuduzez::cli

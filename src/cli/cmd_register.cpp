@@ -1,0 +1,71 @@
+// vuduzez-cli register [FOLDER]: batch registration of a folder of MOL files
+// (the MOL file folder of vuduzez.ini when none is given).
+#include <iostream>
+
+#include "cli/cli.h"
+#include "cli/workspace.h"
+#include "key/structure_key.h"
+#include "register/batch.h"
+
+namespace vuduzez::cli {
+
+namespace {
+
+// The per-entry messages are printed as the entry lines below; only errors and
+// the final message go to stderr.
+class QuietUi : public Ui {
+ public:
+  void ShowMessage(const std::string&) override {}
+  void ShowError(const std::string& text) override { std::cerr << text << '\n'; }
+};
+
+const char* OutcomeText(EntryOutcome outcome) {
+  switch (outcome) {
+    case EntryOutcome::kRegistered:
+      return "registered";
+    case EntryOutcome::kAlreadyRegistered:
+      return "already registered";
+    case EntryOutcome::kRefused:
+      return "refused";
+    case EntryOutcome::kSkipped:
+      return "skipped";
+  }
+  return "";
+}
+
+int RunRegister(const std::vector<std::string>& args) {
+  auto ws = OpenWorkspace("register", args, {});
+  if (!ws) return Usage("register");
+  if (ws->args.size() > 1) return Usage("register");
+  const std::string folder = ws->args.empty() ? ws->settings.basedir1 : ws->args[0];
+
+  Molecule mol;
+  std::string keyfail = "F";
+  QuietUi ui;
+  if (folder.empty()) {
+    std::cerr << kNoMolFolder << '\n';
+    return kExitFailed;
+  }
+  BatchSummary s = BatchRegister(folder, ws->settings.mdatafilename, mol, keyfail, ui);
+  for (const BatchEntry& e : s.entries) {
+    std::cout << OutcomeText(e.outcome) << '\t' << e.fileName;
+    if (!e.reason.empty() && e.outcome != EntryOutcome::kAlreadyRegistered) {
+      std::cout << '\t' << e.reason;
+    }
+    std::cout << '\n';
+  }
+  std::cout << s.registered << " registered, " << s.alreadyRegistered << " already registered, "
+            << s.refused << " refused, " << s.skipped << " skipped\n";
+  if (!s.finished) return kExitFailed;
+  std::cerr << kBatchFinished << '\n';
+  return kExitOk;
+}
+
+[[maybe_unused]] const bool registered = RegisterCommand(
+    {"register",
+     "register [--db FILE] [--mol-dir DIR] [FOLDER]   register every MOL file of a folder",
+     &RunRegister});
+
+}  // namespace
+
+}  // namespace vuduzez::cli

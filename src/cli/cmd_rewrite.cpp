@@ -1,0 +1,35 @@
+// vuduzez-cli rewrite: abbreviates carbon runs in every line of the database.
+#include <iostream>
+
+#include "cli/cli.h"
+#include "cli/workspace.h"
+#include "database/chains.h"
+#include "platform/scratch.h"
+
+namespace vuduzez::cli {
+
+namespace {
+
+class StdoutUi : public Ui {
+ public:
+  void ShowMessage(const std::string& text) override { std::cout << text << '\n'; }
+};
+
+int RunRewrite(const std::vector<std::string>& args) {
+  auto ws = OpenWorkspace("rewrite", args, {});
+  if (!ws || !ws->args.empty()) return Usage("rewrite");
+  std::cerr << "warning: query keys are not abbreviated, so searches will no longer match the "
+               "carbon runs rewritten now\n";
+  StdoutUi ui;
+  int changed = RewriteChains(ws->settings.mdatafilename, ScratchFolder(), ui);
+  std::cerr << changed << (changed == 1 ? " line" : " lines") << " changed\n";
+  return kExitOk;
+}
+
+[[maybe_unused]] const bool registered = RegisterCommand(
+    {"rewrite", "rewrite [--db FILE]   abbreviate carbon runs (C@.. to X2..X6, C-.. to Y2..Y6)",
+     &RunRewrite});
+
+}  // namespace
+
+}  // namespace vuduzez::cli

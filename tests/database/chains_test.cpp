@@ -1,0 +1,86 @@
+// Chain abbreviation rewrite: the replacement table on single lines and the
+// rewrite of a whole database file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "database/chains.h"
+#include "platform/errors.h"
+#include "support/temp_folder.h"
+
+namespace vuduzez {
+namespace {
+
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+
+std::string Repeat(const std::string& unit, int n) {
+  std::string s;
+  for (int i = 0; i < n; ++i) s += unit;
+  return s;
+}
+
+TEST(AbbreviateChains, LongRunsAreCutFromTheLeft) {
+  EXPECT_EQ(AbbreviateChains(Repeat("C@", 6)), "X6");
+  EXPECT_EQ(AbbreviateChains(Repeat("C@", 7)), "X6C@");
+  EXPECT_EQ(AbbreviateChains(Repeat("C@", 8)), "X6X2");
+  EXPECT_EQ(AbbreviateChains(Repeat("C@", 12)), "X6X6");
+  EXPECT_EQ(AbbreviateChains(Repeat("C-", 11)), "Y6Y5");
+  EXPECT_EQ(AbbreviateChains("C@C@C@6/C-C-C-C-N"), "X36/Y4N");
+}
+
+TEST(AbbreviateChains, MixedLoneAndTrailingRuns) {
+  EXPECT_EQ(AbbreviateChains("C@C@C-C-"), "X2Y2");
+  EXPECT_EQ(AbbreviateChains("C@N-C-O"), "C@N-C-O");
+  EXPECT_EQ(AbbreviateChains("O-C-C-C-"), "O-Y3");
+  EXPECT_EQ(AbbreviateChains("Cl-C-C-Br"), "Cl-Y2Br");
+  EXPECT_EQ(AbbreviateChains(""), "");
+}
+
+TEST(AbbreviateChains, BlanksStayAndASecondRunChangesNothing) {
+  const std::string once = AbbreviateChains("  C@C@C@C@C@C@C@C@C@6/C-C-C-O ");
+  EXPECT_EQ(once, "  X6X36/Y3O ");
+  EXPECT_EQ(AbbreviateChains(once), once);
+}
+
+class Rewrite : public ::testing::Test {
+ protected:
+  void SetUp() override { std::filesystem::create_directory(scratch); }
+  TempFolder dir;
+  std::string db = dir / "compounds.txt";
+  std::string scratch = dir / "tmp";
+  RecordingUi ui;
+};
+
+TEST_F(Rewrite, EveryLineIsRewrittenAndWrittenWithCrLf) {
+  WriteFile(db, "C-C-C-C.mol\nCl2\rC4H10\r\nC-C-C-C/C@C@C@C@C@C@6");
+  EXPECT_EQ(RewriteChains(db, scratch, ui), 2);
+  EXPECT_EQ(ReadFile(db), "Y3C.mol\r\nCl2\r\nC4H10\r\nY3C/X66\r\n");
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"変換をを終了しました"});
+  EXPECT_TRUE(std::filesystem::is_empty(scratch));  // bbb.txt removed
+
+  const std::string once = ReadFile(db);
+  RewriteChains(db, scratch, ui);
+  EXPECT_EQ(ReadFile(db), once);
+}
+
+TEST_F(Rewrite, EmptyDatabaseStaysEmpty) {
+  WriteFile(db, "");
+  EXPECT_EQ(RewriteChains(db, scratch, ui), 0);
+  EXPECT_EQ(ReadFile(db), "");
+}
+
+TEST_F(Rewrite, FailureLeavesTheDatabaseAndShowsNoFinish) {
+  const std::string before = "a.mol\r\n1.00\r\nC2\r\nC-C-C-\r\n";
+  WriteFile(db, before);
+  EXPECT_THROW(
+      RewriteChains(db, scratch, ui, [](ReplaceStep s) { return s == ReplaceStep::kWrite; }),
+      RuntimeError);
+  EXPECT_EQ(ReadFile(db), before);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_THROW(RewriteChains(dir / "missing.txt", scratch, ui), RuntimeError);
+}
+
+}  // namespace
+}  // namespace vuduzez

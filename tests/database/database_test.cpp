@@ -1,0 +1,200 @@
+// The compound database file: name list, append, find, delete and the atomic
+// replacement behind deletion, on temporary folders.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "database/database.h"
+#include "platform/encoding.h"
+#include "platform/errors.h"
+#include "support/temp_folder.h"
+
+namespace vuduzez {
+namespace {
+
+using testing::ModeOf;
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+
+const std::string kBenzene = "benzene.mol\r\n78.11\r\nC6H6\r\nC@C@C@C@C@C@6\r\n";
+const std::string kPhenol = "phenol.mol\r\n94.11\r\nC6H6O\r\nC@C@C@C@C@C-O/O-C@C@C@C@C@C@6\r\n";
+const std::string kEthanol = "ethanol.mol\r\n46.07\r\nC2H6O\r\nC-C-O\r\n";
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class Database : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    db = dir / "compounds.txt";
+    scratch = dir / "scratch";
+    std::filesystem::create_directory(scratch);
+  }
+  TempFolder dir;
+  std::string db;
+  std::string scratch;
+};
+
+TEST_F(Database, EmptyFileHasNoNamesAndTakesAFirstRecord) {
+  WriteFile(db, "");
+  EXPECT_TRUE(LoadNameList(db).empty());
+  AppendRecord(db, "benzene.mol", "78.11", "C6H6", "C@C@C@C@C@C@6");
+  EXPECT_EQ(ReadFile(db), kBenzene);
+  EXPECT_EQ(LoadNameList(db), std::vector<std::string>{"benzene.mol"});
+}
+
+TEST_F(Database, NameListInFileOrderWhateverTheLineEnds) {
+  const std::string crlf = kBenzene + kPhenol + kEthanol;
+  std::string lf = crlf, cr = crlf;
+  std::erase(lf, '\r');
+  std::replace(cr.begin(), cr.end(), '\n', '\r');
+  cr.erase(std::unique(cr.begin(), cr.end(), [](char a, char b) { return a == '\r' && b == '\r'; }),
+           cr.end());
+  const std::vector<std::string> expected{"benzene.mol", "phenol.mol", "ethanol.mol"};
+  for (const std::string& text : {crlf, lf, cr}) {
+    WriteFile(db, text);
+    EXPECT_EQ(LoadNameList(db), expected);
+  }
+}
+
+TEST_F(Database, RecordsWithEmptyFormulaAndKeyAndBlankLinesBetweenRecords) {
+  // A structure without atoms has empty formula and key lines; a blank line
+  // where a record starts is not a record.
+  WriteFile(db, "empty.mol\r\n0.00\r\n\r\n\r\n\r\n" + kBenzene + "\r\n");
+  EXPECT_EQ(LoadNameList(db), (std::vector<std::string>{"empty.mol", "benzene.mol"}));
+  auto records = ParseRecords(ReadFile(db));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].formula, "");
+  EXPECT_EQ(records[1].key, "C@C@C@C@C@C@6");
+}
+
+TEST_F(Database, AppendNeverCreatesTheFile) {
+  EXPECT_THROW(AppendRecord(db, "a.mol", "1.00", "C", "C"), RuntimeError);
+  EXPECT_FALSE(std::filesystem::exists(db));
+}
+
+TEST_F(Database, AppendAfterALastLineWithoutLineEndKeepsBothRecords) {
+  WriteFile(db, kBenzene.substr(0, kBenzene.size() - 2));
+  AppendRecord(db, "ethanol.mol", "46.07", "C2H6O", "C-C-O");
+  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol);
+}
+
+TEST_F(Database, FailedAppendLeavesNoPartialRecord) {
+  WriteFile(db, kBenzene);
+  // A file size limit just past the current file makes the write stop part-way.
+  struct rlimit old;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = kBenzene.size() + 10;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  EXPECT_THROW(AppendRecord(db, "phenol.mol", "94.11", "C6H6O", std::string(100, 'C')),
+               RuntimeError);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(ReadFile(db), kBenzene);
+}
+
+TEST_F(Database, FindComparesTrimmedNameLinesOnly) {
+  WriteFile(db, "benzene.mol  \r\n78.11\r\nC6H6\r\nbenzene.mol\r\n" + kPhenol);
+  auto found = FindRegisteredLine(db, "benzene.mol");
+  ASSERT_TRUE(found.has_value());
+  EXPECT_EQ(*found, "benzene.mol  ");                         // as read, blanks included
+  EXPECT_FALSE(FindRegisteredLine(db, "C6H6O").has_value());  // a formula line
+  EXPECT_FALSE(FindRegisteredLine(db, "94.11").has_value());  // a weight line
+  EXPECT_FALSE(FindRegisteredLine(db, "PHENOL.MOL").has_value());
+  EXPECT_TRUE(FindRegisteredLine(db, "phenol.mol").has_value());
+}
+
+TEST_F(Database, DeleteRemovesEveryRecordOfTheNameAndOnlyOnNameLines) {
+  // The key line of the last record equals the name: it must not start a drop.
+  WriteFile(db, kPhenol + kBenzene + kPhenol + "ethanol.mol\r\n46.07\r\nC2H6O\r\nphenol.mol\r\n");
+  EXPECT_EQ(DeleteRecords(db, "phenol.mol", scratch), 2);
+  EXPECT_EQ(ReadFile(db), kBenzene + "ethanol.mol\r\n46.07\r\nC2H6O\r\nphenol.mol\r\n");
+  EXPECT_TRUE(FolderEntries(scratch).empty());  // aaa.txt written and removed
+  EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"compounds.txt", "scratch"}));
+}
+
+TEST_F(Database, DeleteOfAnAbsentNameOnlyTrimsLines) {
+  WriteFile(db, "  benzene.mol \n78.11\t\nC6H6\nC@C@C@C@C@C@6   \n");
+  WriteFile(scratch + "/aaa.txt", "stale scratch file");
+  EXPECT_EQ(DeleteRecords(db, "toluene.mol", scratch), 0);
+  EXPECT_EQ(ReadFile(db), kBenzene);
+  EXPECT_FALSE(std::filesystem::exists(scratch + "/aaa.txt"));
+}
+
+TEST_F(Database, DeleteJapaneseNameAndKeepAShortLastRecord) {
+  const std::string name = *Utf8ToAnsi("ベンゼン.mol");
+  WriteFile(db, name + "\r\n78.11\r\nC6H6\r\nC@C@C@C@C@C@6\r\n" + kEthanol + "cut.mol\r\n12.01");
+  EXPECT_EQ(DeleteRecords(db, name, scratch), 1);
+  EXPECT_EQ(ReadFile(db), kEthanol + "cut.mol\r\n12.01\r\n");
+}
+
+TEST_F(Database, ReplacementKeepsPermissionsAndFollowsALink) {
+  WriteFile(db, kBenzene + kPhenol);
+  ASSERT_EQ(::chmod(db.c_str(), 0640), 0);
+  const std::string link = dir / "link.txt";
+  std::filesystem::create_symlink(db, link);
+  DeleteRecords(link, "benzene.mol", scratch);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadFile(db), kPhenol);
+  EXPECT_EQ(ModeOf(db), 0640u);
+}
+
+TEST_F(Database, FailureAtAnyStepOfTheReplacementLeavesTheOldDatabaseWhole) {
+  const std::string before = kBenzene + kPhenol + kEthanol;
+  for (ReplaceStep failing :
+       {ReplaceStep::kCreate, ReplaceStep::kWrite, ReplaceStep::kSync, ReplaceStep::kRename}) {
+    SCOPED_TRACE(static_cast<int>(failing));
+    WriteFile(db, before);
+    ASSERT_EQ(::chmod(db.c_str(), 0644), 0);
+    EXPECT_THROW(
+        DeleteRecords(db, "phenol.mol", scratch, [&](ReplaceStep step) { return step == failing; }),
+        RuntimeError);
+    EXPECT_EQ(ReadFile(db), before);
+    EXPECT_EQ(ModeOf(db), 0644u);
+    // Nothing half-written is left beside the database.
+    EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"compounds.txt", "scratch"}));
+  }
+}
+
+TEST_F(Database, RealWriteErrorsLeaveTheOldDatabaseWhole) {
+  const std::string before = kBenzene + kPhenol + kEthanol;
+  WriteFile(db, before);
+  // No scratch folder: the scratch file cannot be made.
+  EXPECT_THROW(DeleteRecords(db, "phenol.mol", dir / "no-such-folder"), RuntimeError);
+  EXPECT_EQ(ReadFile(db), before);
+
+  // A file size limit below the new content: writing beside the database fails.
+  struct rlimit old;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 16;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  EXPECT_THROW(ReplaceFileAtomically(db, kBenzene + kPhenol), RuntimeError);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(ReadFile(db), before);
+  EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"compounds.txt", "scratch"}));
+}
+
+TEST_F(Database, MissingDatabaseIsAFileErrorForEveryReader) {
+  EXPECT_THROW(LoadNameList(db), RuntimeError);
+  EXPECT_THROW(FindRegisteredLine(db, "a.mol"), RuntimeError);
+  EXPECT_THROW(DeleteRecords(db, "a.mol", scratch), RuntimeError);
+  EXPECT_FALSE(std::filesystem::exists(db));
+}
+
+}  // namespace
+}  // namespace vuduzez
