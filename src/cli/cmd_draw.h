@@ -1,0 +1,15 @@
+// vuduzez-cli draw: the PNG side, built only with Qt.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "model/molecule.h"
+
+namespace vuduzez::cli {
+
+// Draws the molecule into a PNG file (white ground, the picture at its size).
+// Raises RuntimeError when the drawing fails or the file cannot be written.
+void WriteMoleculePng(Molecule& mol, int32_t width, const std::string& path);
+
+}  // namespace vuduzez::cli

@@ -1,0 +1,35 @@
+// The PNG output of vuduzez-cli draw, through the windows' own Qt picture.
+#include <QGuiApplication>
+#include <QImage>
+#include <cstdlib>
+#include <memory>
+
+#include "cli/cmd_draw.h"
+#include "depict/canvas_qt.h"
+#include "platform/errors.h"
+
+namespace vuduzez::cli {
+
+namespace {
+
+// Fonts need a GUI application; the CLI has no display, so it asks for none.
+std::unique_ptr<QGuiApplication> MakeGuiApplication() {
+  if (QGuiApplication::instance() != nullptr) return nullptr;
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static int argc = 1;
+  static char name[] = "vuduzez-cli";
+  static char* argv[] = {name, nullptr};
+  return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+}  // namespace
+
+void WriteMoleculePng(Molecule& mol, int32_t width, const std::string& path) {
+  const auto app = MakeGuiApplication();
+  const QImage image = PictureToImage(DrawMoleculePicture(mol, width));
+  if (!image.save(QString::fromStdString(path), "PNG")) {
+    ThrowFileError(path, "ファイルに書き込めません");
+  }
+}
+
+}  // namespace vuduzez::cli

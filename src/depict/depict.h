@@ -1,0 +1,73 @@
+// Structure pictures: picture coordinates of the atoms, the line segments of
+// every bond figure, and the drawing of the whole molecule onto a Canvas.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "depict/canvas.h"
+#include "model/molecule.h"
+
+namespace vuduzez {
+
+struct PictureLine {
+  int32_t x1 = 0;
+  int32_t y1 = 0;
+  int32_t x2 = 0;
+  int32_t y2 = 0;
+  bool operator==(const PictureLine&) const = default;
+};
+
+// Values of the last drawing; the geometry helpers read and write them.
+struct DepictState {
+  int32_t mfwidth = 0;   // picture width W
+  int32_t mfheight = 0;  // picture height H = Round(W x ratio)
+  int32_t bondgap = 0;   // d = 2 x gap unit
+  CanvasPoint mappt;     // result of MapAtomPoint
+  PictureLine mainline;  // first line of a pair (ParallelLines)
+  PictureLine sideline;  // second line of a pair, or the wedge base
+};
+
+// The number rules of the drawing, all on 80-bit floats.
+// Round: nearest, halves to even. Results outside 32 bits are clamped.
+int32_t DepictRound(long double v);
+int32_t DepictTrunc(long double v);
+int32_t DepictCeil(long double v);
+
+// Picture point of an atom at model offset (dx, dy) from the centre.
+void MapAtomPoint(DepictState& st, long double dx, long double dy, long double scaleX,
+                  long double scaleY);
+
+// The two lines of a double or triple bond; side and vside choose where the
+// shortened second line goes (see DrawMolecule's double bonds).
+void ParallelLines(DepictState& st, int32_t x1, int32_t x2, int32_t y1, int32_t y2,
+                   long double side, long double vside);
+
+// The base of a wedge at its wide end (x2, y2), square to the bond.
+void WedgeBase(DepictState& st, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+
+// Sizes chosen per drawing; exposed for tests and callers that lay out text.
+struct DepictSizes {
+  int32_t baseSize = 0;
+  int32_t secondSize = 0;
+  long double refLength = 0;  // L, drawn length of bond 1
+  int32_t gapUnit = 1;        // s
+  int32_t labelHeight = 8;
+  int32_t hashCount = 0;  // n
+};
+
+// Draws the molecule: bonds in table order, then atom labels. Writes px/py of
+// every atom. aspectText and molweight are converted with StrToFloat, so a
+// text that is not a number raises RuntimeError; that happens before anything
+// reaches the canvas or the molecule. A molecule whose counts or bond atoms
+// lie outside its tables is refused the same way.
+void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::string& aspectText,
+                  Canvas& canvas);
+void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::string& aspectText,
+                  Canvas& canvas, DepictState& st, DepictSizes* sizes = nullptr);
+
+// Picture size and aspect the search window uses.
+inline constexpr int32_t kPictureWidth = 350;
+inline constexpr const char* kPictureAspect = "0.7";
+
+}  // namespace vuduzez
