@@ -1,0 +1,380 @@
+// The registration window and the name confirmation dialog, driven by object
+// name with the recording message interface (no modal box ever opens).
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+#include <memory>
+
+#include "database/database.h"
+#include "key/structure_key.h"
+#include "model/com_data.h"
+#include "model/molreader.h"
+#include "platform/text.h"
+#include "platform/window_ui.h"
+#include "register/TfrmInpCode.h"
+#include "register/TfrmTouroku.h"
+
+using namespace vuduzez;
+
+namespace {
+
+const std::string kSampleMol = VUDUZEZ_SOURCE_DIR "/sample/mol/";
+
+struct Computed {
+  std::string name, formula, weight, key;
+};
+
+// What the core pipeline makes of a MOL file, independent of the window.
+Computed Pipeline(const std::string& path) {
+  RecordingUi ui;
+  Molecule mol;
+  std::string keyfail = "F";
+  if (!ReadMolFile(mol, path, ui)) return {};
+  CalcFormulaWeight(mol);
+  MakeStructureKey(mol, keyfail, ui);
+  return {mol.molname, mol.molformula, mol.molweight, mol.keydata};
+}
+
+// The MDLCT block of a MOL file: each line as one length byte and its text,
+// up to and including "M  END".
+QByteArray MdlctBlock(const std::string& molText) {
+  QByteArray block;
+  LineReader lines(molText);
+  while (!lines.AtEnd()) {
+    const std::string_view line = lines.Next();
+    block.append(static_cast<char>(line.size()));
+    block.append(line.data(), static_cast<qsizetype>(line.size()));
+    if (line == "M  END") break;
+  }
+  return block;
+}
+
+void PutOnClipboard(const char* format, const QByteArray& bytes) {
+  auto* data = new QMimeData;
+  data->setData(format, bytes);
+  QApplication::clipboard()->setMimeData(data);
+}
+
+// A MOL file of a carbon skeleton: name line, bonds as (from, to) pairs.
+std::string CarbonMol(const std::string& name, int atoms,
+                      const std::vector<std::pair<int, int>>& bonds) {
+  char buf[128];
+  std::string s = name + "\r\n  test\r\n\r\n";
+  std::snprintf(buf, sizeof buf, "%3d%3d  0  0  0  0  0  0  0  0999 V2000\r\n", atoms,
+                static_cast<int>(bonds.size()));
+  s += buf;
+  for (int i = 0; i < atoms; ++i) {
+    std::snprintf(buf, sizeof buf, "%10.4f%10.4f%10.4f C   0  0  0  0  0  0  0  0  0  0  0  0\r\n",
+                  i * 1.0, (i % 2) * 0.5, 0.0);
+    s += buf;
+  }
+  for (auto [a, b] : bonds) {
+    std::snprintf(buf, sizeof buf, "%3d%3d  1  0\r\n", a, b);
+    s += buf;
+  }
+  return s + "M  END\r\n";
+}
+
+}  // namespace
+
+class TourokuTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir;
+  std::unique_ptr<RecordingUi> ui;
+  std::unique_ptr<TfrmTouroku> w;
+  std::string db;
+
+  QString Text(const char* name) {
+    if (auto* e = w->findChild<QLineEdit*>(name)) return e->text();
+    return w->findChild<QPlainTextEdit*>(name)->toPlainText();
+  }
+  void Click(const char* name) { w->findChild<QPushButton*>(name)->click(); }
+  QListWidget* List() { return w->findChild<QListWidget*>("ListBox1"); }
+  std::string Path(const std::string& name) { return dir->path().toStdString() + "/" + name; }
+  std::vector<CompoundRecord> Records() { return ParseRecords(ReadFileBytes(db)); }
+  bool Said(const std::string& text) {
+    return std::find(ui->messages.begin(), ui->messages.end(), text) != ui->messages.end();
+  }
+  void PrepareFile(const std::string& file) {
+    PutOnClipboard("MDLCT", MdlctBlock(ReadFileBytes(file)));
+    Click("Button1");
+  }
+
+ private slots:
+  void init() {
+    dir = std::make_unique<QTemporaryDir>();
+    qputenv("TMP", dir->path().toLocal8Bit());
+    db = Path("db.txt");
+    WriteFileBytes(db, "");
+    com_data() = ComData{};
+    com_data().settings.mdatafilename = db;
+    ui = std::make_unique<RecordingUi>();
+    SetWindowUi(ui.get());
+    w = std::make_unique<TfrmTouroku>();
+    w->show();
+  }
+  void cleanup() {
+    w.reset();
+    SetWindowUi(nullptr);
+    QApplication::clipboard()->clear();
+  }
+
+  void captionsAndBusyLabels() {
+    QCOMPARE(w->windowTitle(), QStringLiteral("検索用データの作成・登録"));
+    QCOMPARE(w->findChild<QPushButton*>("Button4")->text(), QStringLiteral("終　了"));
+    for (const char* busy : {"Label8", "Label9"}) {
+      auto* label = w->findChild<QLabel*>(busy);
+      QVERIFY(label->isHidden());
+      QVERIFY(label->font().bold());
+      QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::red));
+    }
+    QVERIFY(w->findChild<QPlainTextEdit*>("Memo1")->isReadOnly());
+  }
+
+  void prepareShowsWhatThePipelineComputes() {
+    const std::string file = kSampleMol + "aspirin.mol";
+    const Computed expect = Pipeline(file);
+    QVERIFY(!expect.key.empty());
+    for (int viaText = 0; viaText < 2; ++viaText) {
+      if (viaText) {
+        PutOnClipboard("text/plain", QByteArray::fromStdString(ReadFileBytes(file)));
+        Click("Button1");
+      } else {
+        PrepareFile(file);
+      }
+      QCOMPARE(Text("Edit6"), QString::fromStdString(expect.name + ".mol"));
+      QCOMPARE(Text("Edit4"), QString::fromStdString(expect.formula));
+      QCOMPARE(Text("Edit5"), QString::fromStdString(expect.weight));
+      QCOMPARE(Text("Memo1"), QString::fromStdString(expect.key));
+      QCOMPARE(Text("Edit3"), QString::number(expect.key.size()));
+    }
+    QVERIFY(ui->errors.empty());
+  }
+
+  void emptyClipboardKeepsThePreparedStructure() {
+    PrepareFile(kSampleMol + "benzene.mol");
+    QApplication::clipboard()->clear();
+    Click("Button1");
+    QVERIFY(Said("クリップボードにデータがありません"));
+    QCOMPARE(Text("Edit6"), QStringLiteral("benzene.mol"));
+  }
+
+  void storeConfirmsRenamesAndRefusesDuplicates() {
+    Click("Button2");  // nothing prepared yet
+    QVERIFY(Said("検索用データがありません"));
+    QVERIFY(Records().empty());
+
+    PrepareFile(kSampleMol + "benzene.mol");
+    ui->confirmAnswers = {1, 1};
+    Click("Button2");
+    Click("Button2");
+    QCOMPARE(ui->messages.back(), std::string("既に登録されています"));
+    QCOMPARE(Records().size(), size_t{1});
+    const Computed expect = Pipeline(kSampleMol + "benzene.mol");
+    const CompoundRecord r = Records()[0];
+    QCOMPARE(r.name, std::string("benzene.mol"));
+    QCOMPARE(r.weight, expect.weight);
+    QCOMPARE(r.formula, expect.formula);
+    QCOMPARE(r.key, expect.key);
+
+    // A new name is cut at its first "."; the dialog shows the cut name next.
+    ui->confirmAnswers = {2, 1};
+    ui->inputAnswers = {std::string("kekule.ring.v2")};
+    Click("Button2");
+    QCOMPARE(ui->inputs.back(), std::string("コード入力|新しい化合物名を入力して下さい|benzene"));
+    QCOMPARE(Records().back().name, std::string("kekule.mol"));
+    Click("Button2");
+    QCOMPARE(ui->confirmations.back(), std::string("kekule"));
+    QCOMPARE(ui->messages.back(), std::string("既に登録されています"));
+
+    // Letter case makes a different name.
+    ui->confirmAnswers = {2};
+    ui->inputAnswers = {std::string("Benzene")};
+    Click("Button2");
+    QCOMPARE(Records().size(), size_t{3});
+    QCOMPARE(List()->count(), 3);
+    QCOMPARE(List()->item(2)->text(), QStringLiteral("Benzene.mol"));
+    QCOMPARE(ui->messages.back(), std::string("データを格納しました"));
+  }
+
+  void unnamedStructureAsksForAName() {
+    WriteFileBytes(Path("noname.mol"), CarbonMol("", 2, {{1, 2}}));
+    PrepareFile(Path("noname.mol"));
+    Click("Button2");  // input box cancelled: the empty default
+    QCOMPARE(ui->inputs.back(), std::string("コード入力|化合物名を入力して下さい|"));
+    QCOMPARE(Records().back().name, std::string(".mol"));
+  }
+
+  void nameOutsideShiftJisStoresNothing() {
+    PrepareFile(kSampleMol + "benzene.mol");
+    ui->confirmAnswers = {2};
+    ui->inputAnswers = {std::string("ring\xF0\x9F\x98\x80")};
+    Click("Button2");
+    QVERIFY(ui->messages.back().find("Shift-JIS") != std::string::npos);
+    QVERIFY(Records().empty());
+    QCOMPARE(List()->count(), 0);
+
+    // A Japanese name is written as CP932 and listed as it was typed.
+    ui->confirmAnswers = {2};
+    ui->inputAnswers = {std::string("ベンゼン")};
+    Click("Button2");
+    QCOMPARE(Records().back().name, std::string("\x83\x78\x83\x93\x83\x5B\x83\x93.mol"));
+    QCOMPARE(List()->item(0)->text(), QStringLiteral("ベンゼン.mol"));
+  }
+
+  void preparedValuesSurviveOtherUsesOfTheMolecule() {
+    PrepareFile(kSampleMol + "benzene.mol");
+    const Computed benzene = Pipeline(kSampleMol + "benzene.mol");
+    // What a search or a hit display in the other window does to the molecule.
+    Molecule& mol = com_data().molecule;
+    QVERIFY(ReadMolFile(mol, kSampleMol + "caffeine.mol", *ui));
+    CalcFormulaWeight(mol);
+    MakeStructureKey(mol, com_data().keyfail, *ui);
+    ui->confirmAnswers = {1};
+    Click("Button2");
+    QCOMPARE(Records().back().name, std::string("benzene.mol"));
+    QCOMPARE(Records().back().formula, benzene.formula);
+    QCOMPARE(Records().back().key, benzene.key);
+  }
+
+  void listShowsOneEntryPerRecordAfterComingBack() {
+    AppendRecord(db, "a.mol", "1.00", "C", "C");
+    AppendRecord(db, "b.mol", "1.00", "C", "C");
+    w->hide();
+    w->show();
+    QCOMPARE(List()->count(), 2);
+    PrepareFile(kSampleMol + "benzene.mol");
+    ui->confirmAnswers = {1};
+    Click("Button2");
+    QCOMPARE(List()->count(), 3);
+    Click("Button4");
+    QVERIFY(!w->isVisible());
+    w->show();
+    QCOMPARE(List()->count(), 3);
+    QCOMPARE(w->namelist(), LoadNameList(db));
+  }
+
+  void databaseFileAndMolFolderChoosers() {
+    AppendRecord(db, "a.mol", "1.00", "C", "C");
+    w->hide();
+    w->show();
+    ui->fileAnswers = {std::nullopt};
+    Click("Button5");
+    QCOMPARE(ui->messages.back(), std::string("no file name was found"));
+    QCOMPARE(com_data().settings.mdatafilename, db);
+
+    // A file that does not exist: the setting changes, the list stays.
+    ui->fileAnswers = {Path("missing.txt")};
+    Click("Button5");
+    QCOMPARE(ui->errors.size(), size_t{1});
+    QCOMPARE(com_data().settings.mdatafilename, Path("missing.txt"));
+    QCOMPARE(Text("Edit1"), QString::fromStdString(Path("missing.txt")));
+    QCOMPARE(List()->count(), 1);
+
+    WriteFileBytes(Path("other.txt"), "x.mol\r\n1\r\nC\r\nC\r\ny.mol\r\n1\r\nC\r\nC\r\n");
+    ui->fileAnswers = {Path("other.txt")};
+    Click("Button5");
+    QCOMPARE(List()->count(), 2);
+
+    ui->folderAnswers = {dir->path().toStdString(), std::nullopt};
+    Click("Button7");
+    QCOMPARE(com_data().settings.basedir1, dir->path().toStdString());
+    Click("Button7");
+    QCOMPARE(Text("Edit2"), QString());
+    QCOMPARE(com_data().settings.basedir1, std::string());
+  }
+
+  void batchRegistrationOfAFolder() {
+    namespace fs = std::filesystem;
+    const std::string folder = Path("batch");
+    fs::create_directories(folder + "/subfolder.mol");
+    fs::copy_file(kSampleMol + "benzene.mol", folder + "/a.mol");
+    fs::copy_file(kSampleMol + "phenol.mol", folder + "/PHENOL.MOL");
+    fs::copy_file(kSampleMol + "ethanol.mol", folder + "/化合.mol");  // 4 bytes + ".mol"
+    fs::copy_file(kSampleMol + "ethanol.mol", folder + "/化合");      // 4 bytes: skipped
+    WriteFileBytes(folder + "/notes.txt", "just some notes\r\n");
+
+    PrepareFile(kSampleMol + "caffeine.mol");
+    const QString memo = Text("Memo1");
+    ui->folderAnswers = {std::nullopt};
+    Click("Button3");
+    QCOMPARE(ui->messages.back(), std::string("Molファイルの在り場所が指定されていません"));
+
+    ui->messages.clear();
+    ui->folderAnswers = {folder};
+    Click("Button3");
+    std::vector<std::string> names;
+    for (const CompoundRecord& r : Records()) names.push_back(r.name);
+    QCOMPARE(names, (std::vector<std::string>{"PHENOL.MOL", "a.mol", "\x89\xBB\x8D\x87.mol"}));
+    QVERIFY(Said("notes.txt: ChemDrawのファイルではありません"));
+    QCOMPARE(ui->messages.back(), std::string("変換終了"));
+    QCOMPARE(ui->progress.back().first, ui->progress.back().second);
+    QVERIFY(w->findChild<QLabel*>("Label8")->isHidden());
+    QCOMPARE(Text("Memo1"), memo);  // the prepared structure is untouched
+    QCOMPARE(List()->count(), 3);
+
+    // A second run finds everything registered, the upper-case name included.
+    ui->messages.clear();
+    ui->folderAnswers = {folder};
+    Click("Button3");
+    QCOMPARE(Records().size(), size_t{3});
+    QVERIFY(Said("PHENOL.MOLは登録済みです"));
+    QVERIFY(Said("a.molは登録済みです"));
+  }
+
+  void deletionRemovesEveryRecordOfTheName() {
+    AppendRecord(db, "x.mol", "1.00", "C", "C");
+    AppendRecord(db, "y.mol", "2.00", "C2", "C-C");
+    AppendRecord(db, "x.mol", "3.00", "C3", "C-C-C");
+    w->hide();
+    w->show();
+    Click("Button6");  // nothing selected
+    QCOMPARE(ui->messages.back(), std::string("削除する化合物がリストで選ばれていません"));
+    QCOMPARE(Records().size(), size_t{3});
+
+    ui->messages.clear();
+    List()->setCurrentRow(2);
+    Click("Button6");
+    QCOMPARE(ui->messages, (std::vector<std::string>{"x.molを削除しました"}));
+    QCOMPARE(Records().size(), size_t{1});
+    QCOMPARE(Records()[0].name, std::string("y.mol"));
+    QCOMPARE(List()->count(), 1);
+    QCOMPARE(List()->item(0)->text(), QStringLiteral("y.mol"));
+    QVERIFY(w->findChild<QLabel*>("Label9")->isHidden());
+  }
+
+  void confirmationDialogResults() {
+    TfrmInpCode dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("化合物名確認"));
+    auto press = [&dialog](const char* button) {
+      QTimer::singleShot(0, &dialog, [&dialog, button] {
+        if (button) {
+          dialog.findChild<QPushButton*>(button)->click();
+        } else {
+          dialog.reject();  // closing by the frame
+        }
+      });
+    };
+    press("Button1");
+    QCOMPARE(dialog.ShowModalWithName("benzene"), 1);
+    QCOMPARE(dialog.findChild<QLabel*>("Label2")->text(), QStringLiteral("benzene"));
+    press("Button2");
+    QCOMPARE(dialog.ShowModalWithName("benzene"), 2);
+    press(nullptr);
+    QCOMPARE(dialog.ShowModalWithName("benzene"), 2);
+  }
+};
+
+QTEST_MAIN(TourokuTest)
+#include "touroku_qt_test.moc"
