@@ -34,7 +34,9 @@ NUMBERED = {
 }
 
 # Everything else from isomeric SMILES (stereocentres as in the marketed or
-# natural compound, so that the wedges are the real ones).
+# natural compound, so that the wedges are the real ones). Atoms and bonds are
+# numbered in SMILES order, so ethanol, acetic acid and cyclohexane also come
+# out in the numbering their known keys assume: keep those three strings.
 SMILES = {
     # aromatics and building blocks
     "toluene": "Cc1ccccc1",
@@ -81,7 +83,7 @@ SMILES = {
     "hexane": "CCCCCC",
     "cyclohexane": "C1CCCCC1",
     # alcohols, amines, acids
-    "acetic_acid": "CC(O)=O",
+    "acetic_acid": "CC(=O)O",
     "ethylamine": "CCN",
     "triethylamine": "CCN(CC)CC",
     "ethylene_glycol": "OCCO",
