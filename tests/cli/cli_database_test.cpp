@@ -1,0 +1,167 @@
+// End-to-end tests of the database subcommands of vuduzez-cli: register the
+// sample MOL files into a fresh copy of the sample workspace, search it, list,
+// delete and rewrite, run in that folder as a user would.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "support/temp_folder.h"
+
+namespace vuduzez {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// Runs vuduzez-cli in folder with the arguments; both streams kept apart.
+Result Cli(const std::string& folder, const std::vector<std::string>& args) {
+  std::string command = "cd " + Quote(folder) + " && " + Quote(VUDUZEZ_CLI);
+  for (const std::string& a : args) command += " " + Quote(a);
+  command += " >" + Quote(folder + "/.out") + " 2>" + Quote(folder + "/.err") + " </dev/null";
+  Result r;
+  int raw = std::system(command.c_str());
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128;
+  r.out = ReadFile(folder + "/.out");
+  r.err = ReadFile(folder + "/.err");
+  fs::remove(folder + "/.out");
+  fs::remove(folder + "/.err");
+  return r;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// A copy of sample/ with an empty database.
+class Workspace : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const fs::path sample = fs::path(VUDUZEZ_SOURCE_DIR) / "sample";
+    fs::copy(sample / "mol", ws / "mol", fs::copy_options::recursive);
+    fs::copy(sample / "queries", ws / "queries", fs::copy_options::recursive);
+    fs::copy_file(sample / "vuduzez.ini", ws / "vuduzez.ini");
+    WriteFile(ws / "compounds.txt", "");
+    molCount = static_cast<int>(std::distance(fs::directory_iterator(ws / "mol"), {}));
+  }
+  TempFolder ws;
+  int molCount = 0;
+};
+
+TEST_F(Workspace, RegisterThenSearchTheSample) {
+  Result reg = Cli(ws.path(), {"register"});
+  ASSERT_EQ(reg.status, 0) << reg.err;
+  const auto lines = Lines(reg.out);
+  EXPECT_TRUE(Has(lines, "registered\tbenzene.mol"));
+  EXPECT_EQ(lines.back(),
+            std::to_string(molCount) + " registered, 0 already registered, 0 refused, 0 skipped");
+  EXPECT_NE(reg.err.find("変換終了"), std::string::npos);
+
+  // The same database as the committed sample, byte for byte.
+  EXPECT_EQ(ReadFile(ws / "compounds.txt"),
+            ReadFile(std::string(VUDUZEZ_SOURCE_DIR) + "/sample/compounds.txt"))
+      << "sample/compounds.txt is stale: in sample/, empty it and run vuduzez-cli register";
+
+  Result benz = Cli(ws.path(), {"search", "queries/benzene_ring.mol"});
+  ASSERT_EQ(benz.status, 0) << benz.err;
+  const auto hits = Lines(benz.out);
+  EXPECT_TRUE(Has(hits, "benzene"));
+  EXPECT_TRUE(Has(hits, "phenol"));
+  EXPECT_TRUE(Has(hits, "aspirin"));
+  EXPECT_FALSE(Has(hits, "cyclohexane"));
+  EXPECT_FALSE(Has(hits, "pyridine"));
+  EXPECT_TRUE(std::is_sorted(hits.begin(), hits.end()));  // database order is name order here
+  EXPECT_NE(benz.err.find(std::to_string(hits.size()) + " hits of " + std::to_string(molCount)),
+            std::string::npos);
+
+  // Explaining gives one line per record and marks the same hits.
+  Result why = Cli(ws.path(), {"search", "--explain", "queries/benzene_ring.mol"});
+  ASSERT_EQ(why.status, 0);
+  const auto verdicts = Lines(why.out);
+  EXPECT_EQ(static_cast<int>(verdicts.size()), molCount);
+  EXPECT_EQ(std::count_if(verdicts.begin(), verdicts.end(),
+                          [](const std::string& l) { return l.ends_with("\thit"); }),
+            static_cast<long>(hits.size()));
+  EXPECT_TRUE(Has(verdicts, "cyclohexane\tpath code 1 of 1 not found: C@C@C@C@C@C@6"));
+  EXPECT_TRUE(Has(verdicts, "methanol\tweight 32 < 78"));
+
+  // Registering again stores nothing.
+  const std::string before = ReadFile(ws / "compounds.txt");
+  Result again = Cli(ws.path(), {"register", "mol"});
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(Lines(again.out).back(), "0 registered, " + std::to_string(molCount) +
+                                         " already registered, 0 refused, 0 skipped");
+  EXPECT_EQ(ReadFile(ws / "compounds.txt"), before);
+}
+
+TEST_F(Workspace, ListDeleteAndRewrite) {
+  ASSERT_EQ(Cli(ws.path(), {"register"}).status, 0);
+  Result list = Cli(ws.path(), {"list"});
+  EXPECT_EQ(static_cast<int>(Lines(list.out).size()), molCount);
+  EXPECT_TRUE(Has(Lines(list.out), "benzene.mol"));
+
+  Result del = Cli(ws.path(), {"delete", "benzene.mol"});
+  EXPECT_EQ(del.status, 0);
+  EXPECT_EQ(del.out, "benzene.molを削除しました\n");
+  EXPECT_FALSE(Has(Lines(Cli(ws.path(), {"list"}).out), "benzene.mol"));
+  EXPECT_FALSE(Has(Lines(Cli(ws.path(), {"search", "queries/benzene_ring.mol"}).out), "benzene"));
+
+  Result rw = Cli(ws.path(), {"rewrite"});
+  EXPECT_EQ(rw.status, 0);
+  EXPECT_NE(rw.err.find("warning"), std::string::npos);
+  EXPECT_EQ(rw.out, "変換をを終了しました\n");
+  EXPECT_NE(ReadFile(ws / "compounds.txt").find("X6"), std::string::npos);
+  // The query key is not abbreviated: the rewritten rings no longer match.
+  Result after = Cli(ws.path(), {"search", "queries/benzene_ring.mol"});
+  EXPECT_EQ(after.status, 0);
+  EXPECT_EQ(after.out, "");
+  EXPECT_NE(after.err.find("一致する化合物はありません"), std::string::npos);
+}
+
+TEST_F(Workspace, JapaneseNamesOverridesAndErrors) {
+  fs::create_directory(ws / "其の他");
+  fs::copy_file(ws / "mol/phenol.mol", ws / "其の他/フェノール.mol");
+  WriteFile(ws / "其の他/readme.txt", "not a molecule\n");
+  WriteFile(ws / "other.txt", "");
+  Result reg = Cli(ws.path(), {"register", "--db", "other.txt", "其の他"});
+  EXPECT_EQ(reg.status, 0) << reg.err;
+  EXPECT_TRUE(Has(Lines(reg.out), "registered\tフェノール.mol"));
+  EXPECT_TRUE(Has(Lines(reg.out), "refused\treadme.txt\tChemDrawのファイルではありません"));
+  EXPECT_EQ(Lines(Cli(ws.path(), {"list", "--db=other.txt"}).out),
+            std::vector<std::string>{"フェノール.mol"});
+  EXPECT_EQ(ReadFile(ws / "compounds.txt"), "");  // the ini's database untouched
+
+  // A database that cannot be written: exit 1. A missing ini: exit 2 with a reason.
+  Result missing = Cli(ws.path(), {"register", "--db", "nothing.txt", "其の他"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("ファイルが見つかりません"), std::string::npos);
+  fs::remove(ws / "vuduzez.ini");
+  Result noIni = Cli(ws.path(), {"list"});
+  EXPECT_EQ(noIni.status, 2);
+  EXPECT_NE(noIni.err.find("vuduzez.ini"), std::string::npos);
+  EXPECT_EQ(Cli(ws.path(), {"search", "--db", "other.txt", "--bogus", "q.mol"}).status, 2);
+  EXPECT_EQ(Cli(ws.path(), {"search", "--db", "other.txt", "queries/benzene_ring.mol"}).status, 0);
+  EXPECT_EQ(Cli(ws.path(), {"search", "--db", "other.txt", "queries/none.mol"}).status, 1);
+}
+
+}  // namespace
+}  // namespace vuduzez
