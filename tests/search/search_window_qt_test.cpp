@@ -1,0 +1,436 @@
+// The search window driven as a user would: structure on the clipboard, a
+// dropped or chosen MOL file, paging through the hits, another database file
+// or MOL folder. Messages are recorded, never shown.
+#include <QDir>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+#include <cstdio>
+#include <filesystem>
+
+#include "app/TfrmMenu.h"
+#include "app/forms_qt.h"
+#include "app/gui_test_support.h"
+#include "model/com_data.h"
+#include "platform/structure_input_qt.h"
+#include "platform/window_ui.h"
+#include "search/TfrmMain.h"
+
+using namespace vuduzez;
+using namespace vuduzez::testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Messages = std::vector<std::string>;
+
+// A square grid of carbons: too many walks for a structure key.
+std::string GridMol(int n) {
+  std::string s = "\r\n\r\n\r\n";
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "%3d%3d  0  0  0  0  0  0  0  0999 V2000\r\n", n * n,
+                2 * n * (n - 1));
+  s += buf;
+  for (int i = 0; i < n * n; ++i) {
+    std::snprintf(buf, sizeof buf, "%10.4f%10.4f%10.4f C   0  0  0  0  0  0  0  0  0  0  0  0\r\n",
+                  double(i / n), double(i % n), 0.0);
+    s += buf;
+  }
+  for (int i = 0; i < n * n; ++i) {
+    const int a = i + 1;
+    if (i % n + 1 < n) {
+      std::snprintf(buf, sizeof buf, "%3d%3d  1  0\r\n", a, a + 1);
+      s += buf;
+    }
+    if (i / n + 1 < n) {
+      std::snprintf(buf, sizeof buf, "%3d%3d  1  0\r\n", a, a + n);
+      s += buf;
+    }
+  }
+  return s + "M  END\r\n";
+}
+
+}  // namespace
+
+class SearchWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir root_;
+  std::string dir_;
+  std::string db1_, db2_, molDir_, otherMolDir_;
+  RecordingUi ui_;
+  TfrmMenu* menu_ = nullptr;
+  TfrmMain* w_ = nullptr;
+
+  template <typename T>
+  T* Child(const char* name) {
+    T* c = w_->findChild<T*>(QString::fromLatin1(name));
+    if (c == nullptr) qFatal("no control %s", name);
+    return c;
+  }
+  QString Text(const char* edit) { return Child<QLineEdit>(edit)->text(); }
+  void Click(const char* button) { Child<QPushButton>(button)->click(); }
+  void Show() {
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_));
+  }
+  void ReShow() {
+    w_->hide();
+    w_->show();
+  }
+  // The hit shown: name box, formula and weight.
+  void ExpectShown(const char* file, const char* formula, const char* weight) {
+    QCOMPARE(Text("Edit3"), QString::fromUtf8(file));
+    QCOMPARE(Text("Edit1"), QString::fromUtf8(formula));
+    QCOMPARE(Text("Edit2"), QString::fromUtf8(weight));
+  }
+  void SearchClipboardBlock(const char* sample) {
+    SetClipboardBlock(MdlctBlock(SampleMol(sample)));
+    Click("Button4");
+  }
+
+ private slots:
+  void initTestCase() {
+    dir_ = root_.path().toStdString();
+    molDir_ = dir_ + "/mol";
+    otherMolDir_ = dir_ + "/other";
+    fs::create_directories(molDir_);
+    fs::create_directories(otherMolDir_);
+    fs::create_directories(dir_ + "/scratch");
+    for (const char* name : {"benzene", "toluene", "ethanol", "phenol"}) {
+      fs::copy_file(SamplePath(name), molDir_ + "/" + name + ".mol");
+    }
+    fs::copy_file(SamplePath("benzene"), otherMolDir_ + "/benzene.mol");
+    const auto benzene = RecordFor(SamplePath("benzene"), "benzene.mol");
+    auto ghost = benzene;
+    ghost.name = "ghost.mol";  // registered, but its MOL file is gone
+    const auto toluene = RecordFor(SamplePath("toluene"), "toluene.mol");
+    const auto ethanol = RecordFor(SamplePath("ethanol"), "ethanol.mol");
+    const auto phenol = RecordFor(SamplePath("phenol"), "phenol.mol");
+    db1_ = dir_ + "/compounds.txt";
+    db2_ = dir_ + "/aromatics.txt";
+    WriteDatabase(db1_, {benzene, ghost, toluene, ethanol, phenol});
+    WriteDatabase(db2_, {benzene, toluene, phenol});
+    WriteFileBytes(dir_ + "/vuduzez.ini", "[mdatafilename]\r\n" + db1_ + "\r\n[basedir1]\r\n" +
+                                              molDir_ + "\r\n[basedir2]\r\n" + dir_ + "\r\n");
+    QDir::setCurrent(root_.path());
+    qputenv("TMP", QByteArray::fromStdString(dir_ + "/scratch"));
+
+    SetWindowUi(&ui_);
+    menu_ = new TfrmMenu;
+    forms().frmMenu = menu_;
+    menu_->show();  // reads vuduzez.ini once
+    QCOMPARE(com_data().settings.mdatafilename, db1_);
+    menu_->hide();
+  }
+
+  void init() {
+    ui_ = RecordingUi();
+    com_data().settings = Settings{db1_, molDir_, dir_};
+    w_ = new TfrmMain;
+    forms().frmMain = w_;
+  }
+
+  void cleanup() {
+    forms().frmMain = nullptr;
+    delete w_;
+    w_ = nullptr;
+  }
+
+  void cleanupTestCase() {
+    forms().frmMenu = nullptr;
+    delete menu_;
+    SetWindowUi(nullptr);
+  }
+
+  void controlsAndCaptions() {
+    QCOMPARE(w_->windowTitle(), QStringLiteral("部分構造検索"));
+    QCOMPARE(Child<QPushButton>("Button4")->text(), QStringLiteral("部分構造検索"));
+    QCOMPARE(Child<QPushButton>("Button4")->toolTip(), QStringLiteral("部分構造による検索を開始"));
+    QCOMPARE(Child<QPushButton>("Button5")->text(), QStringLiteral("前のデータ"));
+    QCOMPARE(Child<QPushButton>("Button6")->text(), QStringLiteral("次のデータ"));
+    QCOMPARE(Child<QPushButton>("Button2")->text(), QStringLiteral("終了"));
+    QCOMPARE(Child<QPushButton>("Button1")->text(), QStringLiteral("変更"));
+    QCOMPARE(Child<QPushButton>("Button1")->toolTip(),
+             QStringLiteral("使用するデータベースを変更"));
+    QCOMPARE(Child<QPushButton>("Button3")->text(), QStringLiteral("変更"));
+    QCOMPARE(Child<QPushButton>("OpenMolButton")->text(), QStringLiteral("MOLファイルを開く"));
+    QCOMPARE(Child<QLineEdit>("Edit6")->toolTip(),
+             QStringLiteral("現在使用しているデータベースの名前"));
+    QCOMPARE(Child<QLineEdit>("Edit7")->toolTip(),
+             QStringLiteral("表示する化合物のmole fileの入ったフォルダ"));
+    QCOMPARE(Child<EditorPanel>("OleContainer1")->toolTip(),
+             QStringLiteral("ダブルクリックでISIS Drawを起動"));
+    QStringList labels;
+    for (QLabel* l : w_->findChildren<QLabel*>()) labels << l->text();
+    for (const char* text :
+         {"レコードNo", "該当レコード", "件", "化合物名", "分子式", "分子量",
+          "データベースファイル名", "mole file 収納フォルダ", "ISIS Draw Window"}) {
+      QVERIFY2(labels.contains(QString::fromUtf8(text)), text);
+    }
+    QCOMPARE(Child<QFrame>("Panel1")->size(), QSize(353, 249));
+    QCOMPARE(Child<QLabel>("Image1")->size(), QSize(350, 245));
+    QCOMPARE(w_->scratchFolder(), dir_ + "/scratch");
+  }
+
+  void activationLoadsTheDatabaseOnce() {
+    Show();
+    QCOMPARE(w_->searchState().mlcount, 5);
+    QCOMPARE(Text("Edit6"), QString::fromStdString(db1_));
+    QCOMPARE(Text("Edit7"), QString::fromStdString(molDir_));
+    QVERIFY(!w_->FirstActivation());
+    // Records added later are not seen; the boxes show the settings again.
+    WriteDatabase(db1_ + ".new", {});
+    com_data().settings.basedir1 = otherMolDir_;
+    ReShow();
+    QCOMPARE(w_->searchState().mlcount, 5);
+    QCOMPARE(Text("Edit7"), QString::fromStdString(otherMolDir_));
+    QVERIFY(ui_.messages.empty() && ui_.errors.empty());
+  }
+
+  void pagingBeforeAnySearch() {
+    Show();
+    Click("Button5");
+    Click("Button6");
+    QCOMPARE(ui_.messages, (Messages{"もうデータがありません", "もうデータがありません"}));
+    QCOMPARE(Text("Edit4"), QString());
+  }
+
+  void searchFromEditorBlockAndPaging() {
+    Show();
+    SearchClipboardBlock("benzene");
+    QVERIFY(ui_.messages.empty());
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+    QCOMPARE(Text("Edit4"), QStringLiteral("1"));
+    ExpectShown("benzene.mol", "C6H6", "78.11");
+    QVERIFY(w_->picture().size() > 0);
+    QCOMPARE(w_->picture().boundingRect(), QRect(0, 0, 350, 245));
+    // The hit is the current molecule now; the query's key stays.
+    QCOMPARE(com_data().molecule.molformula, std::string("C6H6"));
+
+    // Hit 2 has no MOL file: the message, and the previous hit stays shown.
+    Click("Button6");
+    QCOMPARE(ui_.messages, Messages{"ファイルがありません"});
+    QCOMPARE(Text("Edit4"), QStringLiteral("2"));
+    ExpectShown("benzene.mol", "C6H6", "78.11");
+    Click("Button6");
+    ExpectShown("toluene.mol", "C7H8", "92.14");
+    Click("Button6");
+    ExpectShown("phenol.mol", "C6H6O", "94.11");
+    QCOMPARE(ui_.messages.size(), size_t(1));
+    Click("Button6");  // past the last hit
+    QCOMPARE(ui_.messages.back(), std::string("もうデータがありません"));
+    QCOMPARE(Text("Edit4"), QStringLiteral("4"));
+    ExpectShown("phenol.mol", "C6H6O", "94.11");
+    Click("Button5");
+    QCOMPARE(Text("Edit4"), QStringLiteral("3"));
+    ExpectShown("toluene.mol", "C7H8", "92.14");
+    Click("Button5");
+    Click("Button5");
+    QCOMPARE(Text("Edit4"), QStringLiteral("1"));
+    ExpectShown("benzene.mol", "C6H6", "78.11");
+    ui_.messages.clear();
+    Click("Button5");  // before the first
+    QCOMPARE(ui_.messages, Messages{"もうデータがありません"});
+    QCOMPARE(Text("Edit4"), QStringLiteral("1"));
+
+    // The same query again gives the same hits and shows hit 1 again.
+    Click("Button6");
+    Click("Button6");
+    const auto hits = w_->searchState().hitnames;
+    Click("Button4");
+    QCOMPARE(w_->searchState().hitnames, hits);
+    QCOMPARE(Text("Edit4"), QStringLiteral("1"));
+    ExpectShown("benzene.mol", "C6H6", "78.11");
+  }
+
+  void searchFromMolText() {
+    Show();
+    SetClipboardText(SampleMol("phenol"));
+    Click("Button4");
+    QCOMPARE(Text("Edit5"), QStringLiteral("1"));
+    ExpectShown("phenol.mol", "C6H6O", "94.11");
+
+    SetClipboardMime(QStringLiteral("chemical/x-mdl-molfile"), SampleMol("toluene"));
+    Click("Button4");
+    QCOMPARE(Text("Edit5"), QStringLiteral("1"));
+    ExpectShown("toluene.mol", "C7H8", "92.14");
+    QVERIFY(ui_.messages.empty());
+  }
+
+  void searchWithoutHits() {
+    Show();
+    SearchClipboardBlock("benzene");
+    SearchClipboardBlock("ethanol");  // only ethanol has an O on a C-C
+    QCOMPARE(Text("Edit5"), QStringLiteral("1"));
+    ui_.messages.clear();
+    SetClipboardText(SampleMol("aniline"));
+    Click("Button4");
+    QCOMPARE(ui_.messages, Messages{"一致する化合物はありません"});
+    QCOMPARE(Text("Edit5"), QStringLiteral("0"));
+    QCOMPARE(Text("Edit4"), QStringLiteral("1"));
+    Click("Button5");
+    Click("Button6");
+    QCOMPARE(ui_.messages.size(), size_t(3));
+    QCOMPARE(ui_.messages[1], std::string("もうデータがありません"));
+    QCOMPARE(ui_.messages[2], std::string("もうデータがありません"));
+    ExpectShown("ethanol.mol", "C2H6O", "46.07");  // the last hit shown stays
+  }
+
+  void nothingOnTheClipboard() {
+    Show();
+    SearchClipboardBlock("benzene");
+    ClearClipboard();
+    Click("Button4");
+    QCOMPARE(ui_.messages, Messages{"クリップボードにデータがありません"});
+    QCOMPARE(w_->searchState().hitcount, 4);
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+  }
+
+  void refusedQueryStopsTheSearch() {
+    Show();
+    SearchClipboardBlock("benzene");
+    // A key that cannot be made: no screening on the key of an earlier molecule.
+    SetClipboardText(GridMol(4));
+    Click("Button4");
+    QCOMPARE(ui_.messages.size(), size_t(1));
+    QVERIFY(ui_.messages[0].find("は分子が大きすぎます") != std::string::npos);
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+    QCOMPARE(w_->searchState().hitcount, 4);
+    // A file the reader refuses.
+    std::string tooMany = SampleMol("benzene");
+    tooMany.replace(tooMany.find("  6  6"), 6, "201  6");
+    SetClipboardText(tooMany);
+    Click("Button4");
+    QCOMPARE(ui_.messages.size(), size_t(2));
+    QCOMPARE(w_->searchState().hitcount, 4);
+    ExpectShown("benzene.mol", "C6H6", "78.11");
+  }
+
+  void droppedAndOpenedMolFiles() {
+    Show();
+    auto* panel = Child<EditorPanel>("OleContainer1");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(SamplePath("toluene")))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel, &drop);
+    QCOMPARE(Text("Edit5"), QStringLiteral("1"));
+    ExpectShown("toluene.mol", "C7H8", "92.14");
+    // The query's name line is not kept for a search.
+    QVERIFY(ReadFileBytes(w_->scratchFolder() + "/aaa.mol").rfind("\r\n", 0) == 0);
+
+    ui_.fileAnswers.push_back(SamplePath("benzene"));
+    ui_.fileAnswers.push_back(std::nullopt);
+    Click("OpenMolButton");
+    QCOMPARE(ui_.inputs.back(), "OpenFile|MolFile|*.mol;*.MOL|" + molDir_);
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+    Click("OpenMolButton");  // cancelled: nothing happens
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+    QVERIFY(ui_.messages.empty());
+  }
+
+  void anotherDatabaseFile() {
+    Show();
+    ui_.fileAnswers.push_back(db2_);
+    Click("Button1");
+    QCOMPARE(ui_.inputs.back(), "OpenFile|Txt|*.txt|" + dir_);
+    QCOMPARE(Text("Edit6"), QString::fromStdString(db2_));
+    QCOMPARE(w_->searchState().mlcount, 3);
+    QCOMPARE(com_data().settings.mdatafilename, db1_);
+    SearchClipboardBlock("benzene");
+    QCOMPARE(Text("Edit5"), QStringLiteral("3"));
+
+    Click("Button1");  // cancelled
+    QCOMPARE(ui_.messages, Messages{"no file name was found"});
+    QCOMPARE(w_->searchState().mlcount, 3);
+
+    // A file that fails to load: the error, the chosen path shown, the records kept.
+    ui_.fileAnswers.push_back(dir_ + "/missing.txt");
+    Click("Button1");
+    QCOMPARE(ui_.errors.size(), size_t(1));
+    QCOMPARE(Text("Edit6"), QString::fromStdString(dir_ + "/missing.txt"));
+    QCOMPARE(w_->searchState().mlcount, 3);
+
+    // The next activation shows the setting again but keeps the records.
+    ReShow();
+    QCOMPARE(Text("Edit6"), QString::fromStdString(db1_));
+    QCOMPARE(w_->searchState().mlcount, 3);
+  }
+
+  void anotherMolFolder() {
+    Show();
+    ui_.folderAnswers.push_back(otherMolDir_);
+    Click("Button3");
+    QCOMPARE(ui_.inputs.back(), std::string("BrowseFolder|Select Folder"));
+    QCOMPARE(Text("Edit7"), QString::fromStdString(otherMolDir_));
+    QCOMPARE(com_data().settings.basedir1, molDir_);
+    SearchClipboardBlock("benzene");
+    ExpectShown("benzene.mol", "C6H6", "78.11");
+    Click("Button6");
+    Click("Button6");  // toluene is not in the chosen folder
+    QCOMPARE(ui_.messages, (Messages{"ファイルがありません", "ファイルがありません"}));
+
+    Click("Button3");  // cancelled: box and folder stay
+    QCOMPARE(Text("Edit7"), QString::fromStdString(otherMolDir_));
+    QCOMPARE(w_->molFolder(), otherMolDir_);
+
+    ReShow();  // the setting is used again
+    QCOMPARE(w_->molFolder(), molDir_);
+    Click("Button6");
+    ExpectShown("phenol.mol", "C6H6O", "94.11");
+  }
+
+  void activationWithoutDatabaseFile() {
+    com_data().settings.mdatafilename.clear();
+    Show();
+    QCOMPARE(ui_.messages.size(), size_t(1));
+    QVERIFY(ui_.messages[0].find("データベースファイル") != std::string::npos);
+    QVERIFY(w_->FirstActivation());
+    QCOMPARE(w_->searchState().mlcount, 0);
+    SearchClipboardBlock("benzene");
+    QCOMPARE(ui_.messages.back(), std::string("一致する化合物はありません"));
+
+    com_data().settings.mdatafilename = db1_;
+    ReShow();
+    QVERIFY(!w_->FirstActivation());
+    QCOMPARE(w_->searchState().mlcount, 5);
+  }
+
+  void failedFirstLoadIsRetried() {
+    com_data().settings.mdatafilename = dir_ + "/later.txt";
+    Show();
+    QCOMPARE(ui_.errors.size(), size_t(1));
+    QVERIFY(w_->FirstActivation());
+    WriteDatabase(dir_ + "/later.txt", {RecordFor(SamplePath("ethanol"), "ethanol.mol")});
+    ReShow();
+    QVERIFY(!w_->FirstActivation());
+    QCOMPARE(w_->searchState().mlcount, 1);
+    QCOMPARE(ui_.errors.size(), size_t(1));
+  }
+
+  void closingShowsTheMenu() {
+    Show();
+    menu_->hide();
+    Click("Button2");
+    QVERIFY(!w_->isVisible());
+    QVERIFY(menu_->isVisible());
+    QVERIFY(!menu_->FirstActivation());
+    QCOMPARE(com_data().settings.mdatafilename, db1_);  // not read again
+    menu_->hide();
+    // Its state survives the close.
+    SearchClipboardBlock("benzene");
+    w_->show();
+    QCOMPARE(w_->searchState().hitcount, 4);
+  }
+};
+
+QTEST_MAIN(SearchWindowTest)
+#include "search_window_qt_test.moc"
