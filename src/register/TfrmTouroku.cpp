@@ -144,8 +144,9 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   if (Label10 == nullptr) Label10 = new QLabel(OleContainer1);
   Label10->setObjectName("Label10");
   Label10->setText(QStringLiteral("ISIS Draw Window"));
-  ButtonOpenMol =
-      named(new QPushButton(QStringLiteral("MOLファイルを開く"), this), "ButtonOpenMol");
+  OpenMolButton =
+      named(new QPushButton(QStringLiteral("MOLファイルを開く"), this), "OpenMolButton");
+  OpenMolButton->setToolTip(QStringLiteral("MOLファイルから構造データを作成"));
 
   Edit6 = display("Edit6");
   Label6 = named(new QLabel(QStringLiteral("分子式"), this), "Label6");
@@ -183,7 +184,7 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   // Left: the structure and what was made of it. Right: settings and the list.
   auto* left = new QGridLayout;
   left->addWidget(OleContainer1, 0, 0, 1, 4);
-  left->addWidget(ButtonOpenMol, 1, 0, 1, 2);
+  left->addWidget(OpenMolButton, 1, 0, 1, 2);
   left->addWidget(Edit6, 1, 2, 1, 2);
   left->addWidget(Label6, 2, 0);
   left->addWidget(Edit4, 2, 1, 1, 3);
@@ -229,7 +230,7 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   connect(Button5, &QPushButton::clicked, this, &TfrmTouroku::Button5Click);
   connect(Button6, &QPushButton::clicked, this, &TfrmTouroku::Button6Click);
   connect(Button7, &QPushButton::clicked, this, &TfrmTouroku::Button7Click);
-  connect(ButtonOpenMol, &QPushButton::clicked, this, &TfrmTouroku::ButtonOpenMolClick);
+  connect(OpenMolButton, &QPushButton::clicked, this, &TfrmTouroku::OpenMolClick);
   connect(OleContainer1, &EditorPanel::molFileDropped, this, &TfrmTouroku::MolFileDropped);
 
   FormCreate();
@@ -297,7 +298,7 @@ void TfrmTouroku::Button1Click() {
   });
 }
 
-void TfrmTouroku::ButtonOpenMolClick() {
+void TfrmTouroku::OpenMolClick() {
   if (busy_) return;
   BusyScope busy(busy_);
   Guarded([this] {
@@ -468,9 +469,10 @@ void TfrmTouroku::Button3Click() {
     LabelProgress->clear();
     LabelProgress->show();
     RepaintNow(Label8);
+    BatchSummary summary;
     try {
-      BatchRegister(folder, com_data().settings.mdatafilename, com_data().molecule,
-                    com_data().keyfail, relay);
+      summary = BatchRegister(folder, com_data().settings.mdatafilename, com_data().molecule,
+                              com_data().keyfail, relay);
     } catch (...) {
       hideBusy();
       throw;
@@ -478,7 +480,7 @@ void TfrmTouroku::Button3Click() {
     hideBusy();
     // The store's duplicate test looks at namelist: it must see what the run
     // added, so the list is read again now rather than at the next showing.
-    LoadNames();
+    if (summary.registered > 0) LoadNames();
   });
 }
 

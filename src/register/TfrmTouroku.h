@@ -35,7 +35,7 @@ class TfrmTouroku : public QWidget {
   void Button5Click();
   void Button6Click();
   void Button7Click();
-  void ButtonOpenMolClick();
+  void OpenMolClick();
   void MolFileDropped(const QString& path);
 
  protected:
@@ -74,7 +74,7 @@ class TfrmTouroku : public QWidget {
 
   EditorPanel* OleContainer1;
   QLabel* Label10;
-  QPushButton* ButtonOpenMol;
+  QPushButton* OpenMolButton;
   QLineEdit* Edit6;
   QLabel* Label6;
   QLineEdit* Edit4;

@@ -18,10 +18,12 @@
 #include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/molreader.h"
+#include "platform/structure_input_qt.h"
 #include "platform/text.h"
 #include "platform/window_ui.h"
 #include "register/TfrmInpCode.h"
 #include "register/TfrmTouroku.h"
+#include "search/TfrmMain.h"
 
 using namespace vuduzez;
 
@@ -64,17 +66,17 @@ void PutOnClipboard(const char* format, const QByteArray& bytes) {
   QApplication::clipboard()->setMimeData(data);
 }
 
-// A MOL file of a carbon skeleton: name line, bonds as (from, to) pairs.
-std::string CarbonMol(const std::string& name, int atoms,
-                      const std::vector<std::pair<int, int>>& bonds) {
+// A MOL file of the given atoms and single bonds (from, to).
+std::string MolText(const std::string& name, const std::vector<std::string>& symbols,
+                    const std::vector<std::pair<int, int>>& bonds) {
   char buf[128];
   std::string s = name + "\r\n  test\r\n\r\n";
-  std::snprintf(buf, sizeof buf, "%3d%3d  0  0  0  0  0  0  0  0999 V2000\r\n", atoms,
-                static_cast<int>(bonds.size()));
+  std::snprintf(buf, sizeof buf, "%3d%3d  0  0  0  0  0  0  0  0999 V2000\r\n",
+                static_cast<int>(symbols.size()), static_cast<int>(bonds.size()));
   s += buf;
-  for (int i = 0; i < atoms; ++i) {
-    std::snprintf(buf, sizeof buf, "%10.4f%10.4f%10.4f C   0  0  0  0  0  0  0  0  0  0  0  0\r\n",
-                  i * 1.0, (i % 2) * 0.5, 0.0);
+  for (size_t i = 0; i < symbols.size(); ++i) {
+    std::snprintf(buf, sizeof buf, "%10.4f%10.4f%10.4f %-3s 0  0  0  0  0  0  0  0  0  0  0  0\r\n",
+                  i * 1.0, (i % 2) * 0.5, 0.0, symbols[i].c_str());
     s += buf;
   }
   for (auto [a, b] : bonds) {
@@ -82,6 +84,20 @@ std::string CarbonMol(const std::string& name, int atoms,
     s += buf;
   }
   return s + "M  END\r\n";
+}
+
+// A carbon chain of n atoms, each carrying one hetero atom: the number of
+// distinct walks, and so the key, grows fast with n.
+std::string CombMol(const std::string& name, int n) {
+  static const char* const kLeaves[] = {"C", "N", "O", "S", "P", "F", "Cl", "Br", "I", "Si"};
+  std::vector<std::string> symbols(static_cast<size_t>(n), "C");
+  std::vector<std::pair<int, int>> bonds;
+  for (int i = 0; i < n; ++i) {
+    symbols.push_back(kLeaves[(i * 7 + 3) % 10]);
+    if (i + 1 < n) bonds.emplace_back(i + 1, i + 2);
+    bonds.emplace_back(i + 1, n + i + 1);
+  }
+  return MolText(name, symbols, bonds);
 }
 
 }  // namespace
@@ -209,7 +225,7 @@ class TourokuTest : public QObject {
   }
 
   void unnamedStructureAsksForAName() {
-    WriteFileBytes(Path("noname.mol"), CarbonMol("", 2, {{1, 2}}));
+    WriteFileBytes(Path("noname.mol"), MolText("", {"C", "O"}, {{1, 2}}));
     PrepareFile(Path("noname.mol"));
     Click("Button2");  // input box cancelled: the empty default
     QCOMPARE(ui->inputs.back(), std::string("コード入力|化合物名を入力して下さい|"));
@@ -331,6 +347,12 @@ class TourokuTest : public QObject {
     QCOMPARE(Records().size(), size_t{3});
     QVERIFY(Said("PHENOL.MOLは登録済みです"));
     QVERIFY(Said("a.molは登録済みです"));
+
+    // The store sees at once what the run added.
+    ui->confirmAnswers = {2};
+    ui->inputAnswers = {std::string("a")};
+    Click("Button2");
+    QCOMPARE(ui->messages.back(), std::string("既に登録されています"));
   }
 
   void deletionRemovesEveryRecordOfTheName() {
@@ -343,8 +365,16 @@ class TourokuTest : public QObject {
     QCOMPARE(ui->messages.back(), std::string("削除する化合物がリストで選ばれていません"));
     QCOMPARE(Records().size(), size_t{3});
 
-    ui->messages.clear();
+    // A database that cannot be rewritten: the list keeps the entry.
+    com_data().settings.mdatafilename = Path("gone.txt");
     List()->setCurrentRow(2);
+    Click("Button6");
+    QCOMPARE(ui->errors.size(), size_t{1});
+    QCOMPARE(List()->count(), 3);
+    QVERIFY(w->findChild<QLabel*>("Label9")->isHidden());
+
+    com_data().settings.mdatafilename = db;
+    ui->messages.clear();
     Click("Button6");
     QCOMPARE(ui->messages, (std::vector<std::string>{"x.molを削除しました"}));
     QCOMPARE(Records().size(), size_t{1});
@@ -352,6 +382,67 @@ class TourokuTest : public QObject {
     QCOMPARE(List()->count(), 1);
     QCOMPARE(List()->item(0)->text(), QStringLiteral("y.mol"));
     QVERIFY(w->findChild<QLabel*>("Label9")->isHidden());
+  }
+
+  void longKeyIsCountedNotShownAndStoredWhole() {
+    WriteFileBytes(Path("comb68.mol"), CombMol("comb68", 68));
+    const Computed expect = Pipeline(Path("comb68.mol"));
+    QVERIFY2(expect.key.size() >= 60000, "the test molecule must give a key of 60000+");
+    PrepareFile(Path("comb68.mol"));
+    QCOMPARE(Text("Memo1"), QStringLiteral("too many bytes"));
+    QCOMPARE(Text("Edit3"), QString::number(expect.key.size()));
+    ui->confirmAnswers = {1};
+    Click("Button2");
+    QCOMPARE(Records().back().key, expect.key);
+  }
+
+  void failedKeyRefusesTheStore() {
+    PrepareFile(kSampleMol + "benzene.mol");
+    WriteFileBytes(Path("comb72.mol"), CombMol("comb72", 72));
+    PrepareFile(Path("comb72.mol"));
+    QVERIFY2(!ui->messages.empty(), "the test molecule must be too large for a key");
+    const std::string reason = ui->messages.back();
+    QCOMPARE(Text("Edit6"), QStringLiteral("comb72.mol"));
+    QCOMPARE(Text("Memo1"), QString());  // no stale key of another molecule
+    ui->confirmAnswers = {1};
+    Click("Button2");
+    QCOMPARE(ui->messages.back(), reason);
+    QVERIFY(ui->confirmations.empty());
+    QVERIFY(Records().empty());
+  }
+
+  void structureFromAChosenOrDroppedFile() {
+    ui->fileAnswers = {kSampleMol + "phenol.mol"};
+    Click("OpenMolButton");
+    QCOMPARE(Text("Edit6"), QStringLiteral("phenol.mol"));
+    QCOMPARE(Text("Edit4"), QString::fromStdString(Pipeline(kSampleMol + "phenol.mol").formula));
+
+    // The panel reports a dropped file; the window prepares from it.
+    auto* panel = w->findChild<EditorPanel*>("OleContainer1");
+    emit panel->molFileDropped(QString::fromStdString(kSampleMol + "aniline.mol"));
+    QCOMPARE(Text("Edit6"), QStringLiteral("aniline.mol"));
+    QCOMPARE(w->findChild<QLabel*>("Label10")->text(), QStringLiteral("ISIS Draw Window"));
+  }
+
+  void registeredCompoundIsFoundByTheSearchWindow() {
+    com_data().settings.basedir1 = kSampleMol;
+    PrepareFile(kSampleMol + "phenol.mol");
+    ui->confirmAnswers = {1};
+    Click("Button2");
+    PrepareFile(kSampleMol + "ethanol.mol");
+    ui->confirmAnswers = {1};
+    Click("Button2");
+
+    // A benzene ring as the query: phenol matches, ethanol does not.
+    TfrmMain search;
+    search.show();
+    PutOnClipboard("MDLCT", MdlctBlock(ReadFileBytes(kSampleMol + "benzene.mol")));
+    search.findChild<QPushButton*>("Button4")->click();
+    QCOMPARE(search.findChild<QLineEdit*>("Edit5")->text(), QStringLiteral("1"));
+    QCOMPARE(search.findChild<QLineEdit*>("Edit3")->text(), QStringLiteral("phenol.mol"));
+    QCOMPARE(search.findChild<QLineEdit*>("Edit1")->text(),
+             QString::fromStdString(Pipeline(kSampleMol + "phenol.mol").formula));
+    QVERIFY(ui->errors.empty());
   }
 
   void confirmationDialogResults() {
