@@ -1,6 +1,8 @@
 #include "search/screening.h"
 
-#include <string.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -55,14 +57,94 @@ inline bool Covers(const KeySignature& record, const KeySignature& query) {
   return missing == 0;
 }
 
-inline bool Contains(const std::string& key, const std::string& code) {
-  if (code.empty()) return false;  // an empty path code is never found
-  return ::memmem(key.data(), key.size(), code.data(), code.size()) != nullptr;
+// How common a byte is in key text (atom symbols, bond characters, ring sizes
+// and "/"), from the keys of a few thousand real molecules; lower is rarer.
+int Commonness(unsigned char c) {
+  switch (c) {
+    case 'C':
+      return 100;
+    case '-':
+      return 60;
+    case '@':
+      return 58;
+    case 'N':
+      return 14;
+    case 'O':
+      return 12;
+    case '/':
+      return 11;
+    case '=':
+      return 8;
+    case '6':
+      return 3;
+    default:
+      return 1;
+  }
+}
+
+// A path code ready for the substring test: the positions of its two rarest
+// bytes, which are compared first, sixteen key positions at a time.
+struct PreparedCode {
+  std::string_view text;
+  size_t a = 0;
+  size_t b = 0;
+};
+
+PreparedCode Prepare(std::string_view code) {
+  PreparedCode p{code, 0, 0};
+  const size_t n = code.size();
+  if (n < 2) return p;
+  for (size_t i = 1; i < n; ++i) {
+    if (Commonness(code[i]) < Commonness(code[p.a])) p.a = i;
+  }
+  p.b = p.a == 0 ? 1 : 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (i != p.a && Commonness(code[i]) < Commonness(code[p.b])) p.b = i;
+  }
+  return p;
+}
+
+// Whether the code occurs in the key as a contiguous byte sequence; an empty
+// code never does.
+bool Contains(std::string_view key, const PreparedCode& p) {
+  const size_t n = p.text.size();
+  if (n == 0 || n > key.size()) return false;
+  const char* s = key.data();
+  const char* c = p.text.data();
+  if (n == 1) return std::memchr(s, c[0], key.size()) != nullptr;
+  const size_t last = key.size() - n;  // last start position
+  size_t i = 0;
+#ifdef __SSE2__
+  const __m128i ca = _mm_set1_epi8(c[p.a]);
+  const __m128i cb = _mm_set1_epi8(c[p.b]);
+  for (; i + 16 <= last + 1; i += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + p.a));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + p.b));
+    unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, ca), _mm_cmpeq_epi8(y, cb))));
+    while (mask != 0) {
+      const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+      if (std::memcmp(s + i + bit, c, n) == 0) return true;
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; i <= last; ++i) {
+    if (s[i + p.a] == c[p.a] && s[i + p.b] == c[p.b] && std::memcmp(s + i, c, n) == 0) return true;
+  }
+  return false;
 }
 
 inline bool PassesScreens(const mldata& r, const Query& q) {
   return r.weight >= q.weight && r.ccount >= q.ccount && r.ncount >= q.ncount &&
          r.ocount >= q.ocount;
+}
+
+bool IsBlank(std::string_view line) {
+  for (char c : line) {
+    if (static_cast<unsigned char>(c) > 32) return false;
+  }
+  return true;
 }
 
 int32_t IntegerPart(std::string_view text) { return StrToInt(std::string(BeforeFirst(text, '.'))); }
@@ -91,7 +173,7 @@ void LoadSearchText(SearchState& state, std::string_view text) {
   LineReader reader(text);
   while (!reader.AtEnd()) {
     std::string_view nameLine = reader.Next();
-    if (Trim(nameLine).empty()) continue;  // blank lines between records and at the end
+    if (IsBlank(nameLine)) continue;  // blank lines between records and at the end
     mldata r;
     r.name = BeforeFirst(nameLine, '.');
     r.weight = IntegerPart(reader.Next());
@@ -146,7 +228,7 @@ RecordVerdict ScreenRecord(const mldata& record, const Query& query) {
     v.result = ScreenResult::kOxygen;
   } else {
     for (size_t i = 0; i < query.codes.size(); ++i) {
-      if (!Contains(record.key, query.codes[i])) {
+      if (!Contains(record.key, Prepare(query.codes[i]))) {
         v.result = ScreenResult::kPathCode;
         v.code = static_cast<int32_t>(i);
         break;
@@ -181,13 +263,16 @@ std::string ExplainVerdict(const mldata& record, const Query& query, const Recor
   return {};
 }
 
-int32_t RunScreening(SearchState& state, const Query& query) {
+int32_t RunScreening(SearchState& state, const Query& query, ScreeningStats* stats) {
+  ScreeningStats counts;
   KeySignature wanted;
   bool emptyCode = false;
   for (const std::string& code : query.codes) {
     AddCodeGrams(wanted, code);
     emptyCode = emptyCode || code.empty();
   }
+  std::vector<PreparedCode> codes;
+  for (const std::string& code : query.codes) codes.push_back(Prepare(code));
   std::vector<std::string> hitnames;
   std::vector<int32_t> hitrows;
   const size_t n = std::min(state.records.size(), static_cast<size_t>(state.mlcount));
@@ -196,9 +281,12 @@ int32_t RunScreening(SearchState& state, const Query& query) {
     for (size_t r = 0; r < n; ++r) {
       const mldata& rec = state.records[r];
       if (!PassesScreens(rec, query)) continue;
+      ++counts.screened;
       if (indexed && !Covers(state.signatures[r], wanted)) continue;
+      ++counts.candidates;
+      counts.keyBytesTested += static_cast<int64_t>(rec.key.size());
       bool all = true;
-      for (const std::string& code : query.codes) {
+      for (const PreparedCode& code : codes) {
         if (!Contains(rec.key, code)) {
           all = false;
           break;
@@ -213,6 +301,7 @@ int32_t RunScreening(SearchState& state, const Query& query) {
   state.hitrows = std::move(hitrows);
   state.hitcount = static_cast<int32_t>(state.hitnames.size());
   state.hitpos = 1;
+  if (stats != nullptr) *stats = counts;
   return state.hitcount;
 }
 

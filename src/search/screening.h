@@ -88,7 +88,16 @@ std::string ExplainVerdict(const mldata& record, const Query& query, const Recor
 // Searches the loaded records for the query: fills hitnames, hitrows and
 // hitcount in database order and sets hitpos to 1. Returns hitcount. The caller
 // shows the hit count and hit 1, or kNoMatch when there is none.
-int32_t RunScreening(SearchState& state, const Query& query);
+// Counts of one search, for benchmarks: records that passed the four screens,
+// records left for the substring test after the prefilter, and the key bytes
+// of those (an upper bound of the bytes the substring test reads).
+struct ScreeningStats {
+  int64_t screened = 0;
+  int64_t candidates = 0;
+  int64_t keyBytesTested = 0;
+};
+
+int32_t RunScreening(SearchState& state, const Query& query, ScreeningStats* stats = nullptr);
 int32_t RunScreening(SearchState& state, const Molecule& mol);
 
 // The verdict for every loaded record, in order (for explaining a search).

@@ -2,6 +2,7 @@
 // rows, the four screens, the path code test and the prefilter index.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "platform/errors.h"
@@ -253,6 +254,34 @@ TEST(Screening, IndexGivesTheSameHitsAsThePlainTest) {
     total += s.hitcount;
   }
   EXPECT_GT(total, 300);  // the queries did find things
+}
+
+// The substring test against std::string::find, for every piece of keys of
+// every length around the widths the test compares at once.
+TEST(Screening, SubstringTestAtEveryPositionAndLength) {
+  std::mt19937 rng(7);
+  const char alphabet[] = "CC-@=ON/6";
+  for (size_t len = 0; len <= 70; ++len) {
+    std::string key;
+    for (size_t i = 0; i < len; ++i) key += alphabet[rng() % 9];
+    std::replace(key.begin(), key.end(), '/', 'S');  // one code, no "/"
+    SearchState s;
+    LoadSearchText(s, Record("k.mol", "1", "C", key));
+    for (int t = 0; t < 200; ++t) {
+      std::string code;
+      if (len > 0 && t % 2 == 0) {
+        size_t from = rng() % len;
+        code = key.substr(from, 1 + rng() % (len - from));
+        if (t % 4 == 0 && !code.empty()) code.back() = alphabet[rng() % 9];
+      } else {
+        for (size_t i = 0, n = 1 + rng() % 6; i < n; ++i) code += alphabet[rng() % 9];
+      }
+      if (code.find('/') != std::string::npos) continue;
+      const bool expected = key.find(code) != std::string::npos;
+      ASSERT_EQ(RunScreening(s, MakeQ(0, 0, 0, 0, code)), expected ? 1 : 0)
+          << "key " << key << " code " << code;
+    }
+  }
 }
 
 TEST(Screening, QueryValuesFromTheMolecule) {
