@@ -24,6 +24,7 @@
 #include "platform/errors.h"
 #include "platform/scratch.h"
 #include "platform/structure_input_qt.h"
+#include "platform/text.h"
 #include "platform/window_ui.h"
 #include "register/batch.h"
 
@@ -104,6 +105,10 @@ QLabel* BusyLabel(const QString& text, QWidget* parent) {
   QPalette p = label->palette();
   p.setColor(QPalette::WindowText, Qt::red);
   label->setPalette(p);
+  // Keeps its place while hidden, so that showing it needs no new layout.
+  QSizePolicy policy = label->sizePolicy();
+  policy.setRetainSizeWhenHidden(true);
+  label->setSizePolicy(policy);
   label->hide();
   return label;
 }
@@ -175,7 +180,8 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   Button3 = named(new QPushButton(QStringLiteral("構造データの一括作成"), this), "Button3");
   Button3->setToolTip(QStringLiteral("指定したフォルダの中のmole fileを一括処理"));
   Label8 = named(BusyLabel(QStringLiteral("変　換　中"), this), "Label8");
-  LabelProgress = named(new QLabel(this), "LabelProgress");
+  LabelProgress = named(BusyLabel(QString(), this), "LabelProgress");
+  LabelProgress->setMinimumWidth(90);
   Button6 = named(new QPushButton(QStringLiteral("削　除"), this), "Button6");
   Button6->setToolTip(QStringLiteral("リスト中の不用化合物のデータを削除"));
   Label9 = named(BusyLabel(QStringLiteral("削　除　中"), this), "Label9");
@@ -283,7 +289,9 @@ void TfrmTouroku::FillListBox() {
 }
 
 void TfrmTouroku::RepaintNow(QWidget* w) {
-  // The run blocks the event loop, so the label is painted at once, by hand.
+  // The run blocks the event loop, so the label is laid out and painted at
+  // once, by hand.
+  if (layout() != nullptr) layout()->activate();
   w->repaint();
 }
 
@@ -398,15 +406,17 @@ void TfrmTouroku::StoreInner() {
   if (const size_t dot = name.find('.'); dot != std::string::npos) name.resize(dot);
   prepared_.name = name;
 
+  // The list holds name lines as read back (trimmed); compare like with like.
   const std::string nameLine = name + ".mol";
-  if (std::find(namelist_.begin(), namelist_.end(), nameLine) != namelist_.end()) {
+  const std::string listed = Trim(nameLine);
+  if (std::find(namelist_.begin(), namelist_.end(), listed) != namelist_.end()) {
     ui.ShowMessage(kDuplicate);
     return;
   }
   AppendRecord(com_data().settings.mdatafilename, nameLine, prepared_.weight, prepared_.formula,
                prepared_.key);
-  namelist_.push_back(nameLine);
-  ListBox1->addItem(FromAnsi(nameLine));
+  namelist_.push_back(listed);
+  ListBox1->addItem(FromAnsi(listed));
   ui.ShowMessage(kStored);
 }
 
@@ -518,6 +528,7 @@ void TfrmTouroku::Button6Click() {
         delete ListBox1->takeItem(static_cast<int>(i));
       }
     }
+    ListBox1->setCurrentRow(-1);  // a second press must not delete a neighbour
   });
 }
 
