@@ -100,7 +100,7 @@ KeyWorkspace::Step KeyWorkspace::NextBond(int32_t start, int32_t x, int32_t excl
 
 int32_t KeyWorkspace::NewNode(int32_t parent, int32_t atom, int32_t bond) {
   const int32_t depth = parent < 0 ? 0 : nodes_[static_cast<size_t>(parent)].depth + 1;
-  nodes_.push_back({parent, atom, bond, depth});
+  nodes_.push_back({parent, atom, bond, depth, -1});
   return static_cast<int32_t>(nodes_.size() - 1);
 }
 
@@ -275,31 +275,6 @@ void KeyWorkspace::MarkAromatic(Molecule& mol) {
   }
 }
 
-void KeyWorkspace::Render(const Molecule& mol) {
-  codetext.clear();
-  codelist.assign(1, StStock{});
-  std::vector<int32_t>& chain = scratch_;
-  for (int32_t i = 1; i <= pathcount; ++i) {
-    const PathRow& row = pathlist[static_cast<size_t>(i)];
-    chain.clear();
-    for (int32_t n = row.walk; n >= 0; n = nodes_[static_cast<size_t>(n)].parent) {
-      chain.push_back(n);
-    }
-    const size_t offset = codetext.size();
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-      const WalkNode& w = nodes_[static_cast<size_t>(*it)];
-      if (w.bond > 0) codetext += mol.bnddata[static_cast<size_t>(w.bond)].bsym;
-      codetext += mol.atmdata[static_cast<size_t>(w.atom)].symbol;
-    }
-    if (row.ringsize > 0) {
-      codetext += mol.bnddata[static_cast<size_t>(row.closebond)].bsym;
-      AppendNumber(codetext, row.ringsize);
-    }
-    codelist.push_back(
-        {static_cast<uint32_t>(offset), static_cast<uint32_t>(codetext.size() - offset), 0});
-  }
-}
-
 int32_t KeyWorkspace::TrieChild(int32_t node, unsigned char byte) const {
   for (int32_t c = trie_[static_cast<size_t>(node)].child; c >= 0;
        c = trie_[static_cast<size_t>(c)].sibling) {
@@ -308,38 +283,97 @@ int32_t KeyWorkspace::TrieChild(int32_t node, unsigned char byte) const {
   return -1;
 }
 
-// A code stays when it is the first of its equals and no longer code contains
-// it. The distinct codes go into a trie with Aho-Corasick links; each code
-// that is no prefix of another is scanned once, and every code met inside it
-// (other than the scanned code itself) is contained. Codes that are proper
-// prefixes of others are contained by definition, so this finds them all.
-void KeyWorkspace::Select() {
+int32_t KeyWorkspace::TrieExtend(int32_t node, std::string_view bytes) {
+  for (unsigned char ch : bytes) {
+    int32_t next = TrieChild(node, ch);
+    if (next < 0) {
+      next = static_cast<int32_t>(trie_.size());
+      TrieNode t;
+      t.byte = ch;
+      t.parent = node;
+      t.depth = trie_[static_cast<size_t>(node)].depth + 1;
+      t.sibling = trie_[static_cast<size_t>(node)].child;
+      trie_.push_back(t);
+      trie_[static_cast<size_t>(node)].child = next;
+    }
+    node = next;
+  }
+  return node;
+}
+
+// Trie node of a walk's code: the code of the walk one atom shorter, the bond
+// character and the atom symbol. Walks share their beginnings, so each walk
+// node is rendered once, and only walks that lead to stored texts are.
+int32_t KeyWorkspace::WalkCode(int32_t walk, const Molecule& mol) {
+  std::vector<int32_t>& chain = scratch_;
+  chain.clear();
+  int32_t n = walk;
+  while (n >= 0 && nodes_[static_cast<size_t>(n)].code < 0) {
+    chain.push_back(n);
+    n = nodes_[static_cast<size_t>(n)].parent;
+  }
+  int32_t code = n < 0 ? 0 : nodes_[static_cast<size_t>(n)].code;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    WalkNode& w = nodes_[static_cast<size_t>(*it)];
+    if (w.bond > 0) code = TrieExtend(code, mol.bnddata[static_cast<size_t>(w.bond)].bsym);
+    code = TrieExtend(code, mol.atmdata[static_cast<size_t>(w.atom)].symbol);
+    w.code = code;
+  }
+  return code;
+}
+
+// Every row's code goes into the trie, rendered with the bond characters as
+// the marking left them. The texts of the trie's leaves are written to
+// codetext; every other code is the beginning of some leaf's text.
+void KeyWorkspace::Render(const Molecule& mol) {
   trie_.clear();
   trie_.emplace_back();
-  std::vector<int32_t>& ends = scratch_;  // trie node of each row
-  ends.assign(static_cast<size_t>(pathcount) + 1, 0);
+  codelist.assign(static_cast<size_t>(pathcount) + 1, StStock{});
+  rowcode_.assign(static_cast<size_t>(pathcount) + 1, 0);
   for (int32_t i = 1; i <= pathcount; ++i) {
-    const std::string_view code = Code(i);
-    int32_t node = 0;
-    for (unsigned char ch : code) {
-      int32_t next = TrieChild(node, ch);
-      if (next < 0) {
-        next = static_cast<int32_t>(trie_.size());
-        TrieNode t;
-        t.byte = ch;
-        t.sibling = trie_[static_cast<size_t>(node)].child;
-        trie_.push_back(t);
-        trie_[static_cast<size_t>(node)].child = next;
-      }
-      node = next;
+    const PathRow& row = pathlist[static_cast<size_t>(i)];
+    int32_t code = WalkCode(row.walk, mol);
+    if (row.ringsize > 0) {
+      code = TrieExtend(code, mol.bnddata[static_cast<size_t>(row.closebond)].bsym);
+      char digits[16];
+      auto res = std::to_chars(digits, digits + sizeof digits, row.ringsize);
+      code = TrieExtend(code, std::string_view(digits, static_cast<size_t>(res.ptr - digits)));
     }
-    if (trie_[static_cast<size_t>(node)].first == 0) trie_[static_cast<size_t>(node)].first = i;
-    ends[static_cast<size_t>(i)] = node;
+    if (trie_[static_cast<size_t>(code)].first == 0) trie_[static_cast<size_t>(code)].first = i;
+    rowcode_[static_cast<size_t>(i)] = code;
   }
 
-  // Fail and dictionary links, breadth first.
-  std::vector<int32_t> queue;
-  queue.reserve(trie_.size());
+  codetext.clear();
+  for (size_t n = trie_.size(); n-- > 0;) {
+    TrieNode& t = trie_[n];
+    if (t.child >= 0) {
+      t.leaf = trie_[static_cast<size_t>(t.child)].leaf;  // children come after parents
+      continue;
+    }
+    t.leaf = static_cast<int32_t>(n);
+    t.text = static_cast<uint32_t>(codetext.size());
+    codetext.append(static_cast<size_t>(t.depth), '\0');
+    char* text = codetext.data() + t.text;
+    for (int32_t m = static_cast<int32_t>(n); m > 0; m = trie_[static_cast<size_t>(m)].parent) {
+      const TrieNode& c = trie_[static_cast<size_t>(m)];
+      text[c.depth - 1] = static_cast<char>(c.byte);
+    }
+  }
+  for (int32_t i = 1; i <= pathcount; ++i) {
+    const TrieNode& t = trie_[static_cast<size_t>(rowcode_[static_cast<size_t>(i)])];
+    codelist[static_cast<size_t>(i)] = {trie_[static_cast<size_t>(t.leaf)].text,
+                                        static_cast<uint32_t>(t.depth), 0};
+  }
+}
+
+// A code stays when it is the first of its equals and no longer code contains
+// it. Codes that are proper beginnings of others are contained by definition;
+// every other containment lies inside some leaf's text, so each leaf text is
+// scanned once with the Aho-Corasick links, and every code met inside it
+// (other than the leaf's own code) is contained.
+void KeyWorkspace::Select() {
+  std::vector<int32_t>& queue = scratch_;
+  queue.clear();
   for (int32_t c = trie_[0].child; c >= 0; c = trie_[static_cast<size_t>(c)].sibling) {
     trie_[static_cast<size_t>(c)].fail = 0;
     trie_[static_cast<size_t>(c)].dict = trie_[0].first ? 0 : -1;
@@ -373,12 +407,12 @@ void KeyWorkspace::Select() {
   };
   for (size_t n = 0; n < trie_.size(); ++n) {
     TrieNode& t = trie_[n];
-    if (t.first == 0) continue;
     if (t.child >= 0) {
-      t.contained = true;  // a proper prefix of a longer code
+      if (t.first) t.contained = true;
       continue;
     }
-    const std::string_view code = Code(t.first);
+    const std::string_view code =
+        std::string_view(codetext).substr(t.text, static_cast<size_t>(t.depth));
     int32_t state = 0;
     for (size_t p = 0; p < code.size(); ++p) {
       const unsigned char ch = static_cast<unsigned char>(code[p]);
@@ -388,17 +422,17 @@ void KeyWorkspace::Select() {
         next = TrieChild(state, ch);
       }
       state = next < 0 ? 0 : next;
+      const TrieNode& s = trie_[static_cast<size_t>(state)];
       if (p + 1 < code.size()) {
-        mark(trie_[static_cast<size_t>(state)].first ? state
-                                                     : trie_[static_cast<size_t>(state)].dict);
+        mark(s.first ? state : s.dict);
       } else {
-        mark(trie_[static_cast<size_t>(state)].dict);  // the code itself is not inside itself
+        mark(s.dict);  // the code itself is not inside itself
       }
     }
   }
 
   for (int32_t i = 1; i <= pathcount; ++i) {
-    const TrieNode& t = trie_[static_cast<size_t>(ends[static_cast<size_t>(i)])];
+    const TrieNode& t = trie_[static_cast<size_t>(rowcode_[static_cast<size_t>(i)])];
     codelist[static_cast<size_t>(i)].dropped = (t.first != i || t.contained) ? 1 : 0;
   }
 }

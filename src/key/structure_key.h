@@ -92,18 +92,24 @@ class KeyWorkspace {
     int32_t atom;
     int32_t bond;  // by which atom was reached; 0 for the start atom
     int32_t depth;
+    int32_t code;  // trie node of the walk's code once rendered, else -1
   };
   struct Adjacent {
     int32_t bond;
     int32_t neighbour;
   };
-  // Trie of the distinct path codes with Aho-Corasick links.
+  // Trie of the path codes with Aho-Corasick links. Every node is a prefix of
+  // some row's code; a node's text is a prefix of the text of any leaf below it.
   struct TrieNode {
     int32_t child = -1;
     int32_t sibling = -1;
+    int32_t parent = -1;
+    int32_t depth = 0;
     int32_t fail = 0;
     int32_t dict = -1;  // nearest code node along the fail links
     int32_t first = 0;  // first codelist row with this code, 0 if none
+    int32_t leaf = -1;  // a leaf below (or this node), whose text holds this one's
+    uint32_t text = 0;  // leaves: offset of the text in codetext
     bool contained = false;
     unsigned char byte = 0;
   };
@@ -124,6 +130,8 @@ class KeyWorkspace {
   void Render(const Molecule& mol);
   void Select();
   int32_t TrieChild(int32_t node, unsigned char byte) const;
+  int32_t TrieExtend(int32_t node, std::string_view bytes);
+  int32_t WalkCode(int32_t walk, const Molecule& mol);
 
   int32_t atoms_ = 0;
   int32_t bonds_ = 0;
@@ -134,6 +142,7 @@ class KeyWorkspace {
   int32_t stackhigh_ = 0;  // highest walkstack row written since the last reset
   std::vector<int32_t> scratch_;
   std::vector<TrieNode> trie_;
+  std::vector<int32_t> rowcode_;  // trie node of each row's code
 };
 
 // Writes mol.keydata and marks aromatic bonds (order 4, bsym "@"). On failure
