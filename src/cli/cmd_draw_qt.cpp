@@ -1,6 +1,7 @@
 // The PNG output of vuduzez-cli draw, through the windows' own Qt picture.
 #include <QGuiApplication>
 #include <QImage>
+#include <QString>
 #include <cstdlib>
 #include <memory>
 
@@ -12,10 +13,19 @@ namespace vuduzez::cli {
 
 namespace {
 
+QtMessageHandler previousHandler = nullptr;
+
+// A headless run has no session folder; that notice is no concern of the user.
+void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (text.contains("XDG_RUNTIME_DIR")) return;
+  if (previousHandler != nullptr) previousHandler(type, context, text);
+}
+
 // Fonts need a GUI application; the CLI has no display, so it asks for none.
 std::unique_ptr<QGuiApplication> MakeGuiApplication() {
   if (QGuiApplication::instance() != nullptr) return nullptr;
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  previousHandler = qInstallMessageHandler(QuietHandler);
   static int argc = 1;
   static char name[] = "vuduzez-cli";
   static char* argv[] = {name, nullptr};

@@ -397,8 +397,12 @@ void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::str
     maxY = std::max(maxY, mol.atmdata[i].y);
   }
   const Real w = maxX - minX, h = maxY - minY;
-  const Real scaleX = w != 0 ? static_cast<Real>(z.baseSize) * 0.75L / w : 0;
-  const Real scaleY = h != 0 ? static_cast<Real>(z.secondSize) * 0.75L / h : 0;
+  // An extent too small to divide by (the scale overflows) counts as none.
+  const auto scale = [](Real size, Real extent) {
+    const Real v = extent != 0 ? size * 0.75L / extent : 0;
+    return std::isfinite(v) ? v : 0;
+  };
+  const Real scaleX = scale(z.baseSize, w), scaleY = scale(z.secondSize, h);
   // Halving each end first keeps the centre finite when the sum would overflow.
   const Real cx = maxX / 2 + minX / 2, cy = maxY / 2 + minY / 2;
   for (int32_t i = 1; i <= mol.atmcount; ++i) {
