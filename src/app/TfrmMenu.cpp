@@ -92,7 +92,7 @@ void TfrmMenu::FormActivate() {
   try {
     LoadSettings(com_data().settings);
     firstActivation_ = false;
-  } catch (const RuntimeError& e) {
+  } catch (const std::exception& e) {
     // Tried again at the next activation.
     WindowUi().ShowError(e.what());
   }
@@ -116,7 +116,7 @@ void TfrmMenu::Button4Click() {
   Label1->repaint();
   try {
     RewriteChains(com_data().settings.mdatafilename, ScratchFolder(), ui);
-  } catch (const RuntimeError& e) {
+  } catch (const std::exception& e) {
     ui.ShowError(e.what());
   }
   ui.HideLabel();

@@ -157,7 +157,8 @@ template <typename F>
 void TfrmMain::Guarded(F&& f) {
   try {
     f();
-  } catch (const RuntimeError& e) {
+  } catch (const std::exception& e) {
+    // RuntimeError carries the system's text; anything else ends the action the same way.
     WindowUi().ShowError(e.what());
   }
 }

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFontInfo>
 #include <QLabel>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -35,6 +36,14 @@ class StructureInputTest : public QObject {
     QCOMPARE(QtFileFilter(""), QString());
     QCOMPARE(QtFileFilter("MolFile|*.mol;*.MOL"), QStringLiteral("MolFile (*.mol *.MOL)"));
     QCOMPARE(QtFileFilter("Txt|*.txt|All|*.*"), QStringLiteral("Txt (*.txt);;All (*.*)"));
+  }
+
+  void windowFontsResolveToInstalledFaces() {
+    SetupFonts();
+    QCOMPARE(QFontInfo(QFont(QStringLiteral("ＭＳ Ｐゴシック"))).family(),
+             QStringLiteral("IPAPGothic"));
+    QCOMPARE(QFontInfo(QFont(QStringLiteral("Arial"))).family(), QStringLiteral("Liberation Sans"));
+    QCOMPARE(QApplication::font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
   }
 
   void clipboardPrefersTheEditorBlock() {
