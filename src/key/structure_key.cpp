@@ -323,13 +323,12 @@ int32_t KeyWorkspace::WalkCode(int32_t walk, const Molecule& mol) {
 }
 
 // Every row's code goes into the trie, rendered with the bond characters as
-// the marking left them. The texts of the trie's leaves are written to
-// codetext; every other code is the beginning of some leaf's text.
+// the marking left them. A row's code is its trie node; its text is spelled
+// from the node when needed (Code).
 void KeyWorkspace::Render(const Molecule& mol) {
   trie_.clear();
   trie_.emplace_back();
   codelist.assign(static_cast<size_t>(pathcount) + 1, StStock{});
-  rowcode_.assign(static_cast<size_t>(pathcount) + 1, 0);
   for (int32_t i = 1; i <= pathcount; ++i) {
     const PathRow& row = pathlist[static_cast<size_t>(i)];
     int32_t code = WalkCode(row.walk, mol);
@@ -339,38 +338,17 @@ void KeyWorkspace::Render(const Molecule& mol) {
       auto res = std::to_chars(digits, digits + sizeof digits, row.ringsize);
       code = TrieExtend(code, std::string_view(digits, static_cast<size_t>(res.ptr - digits)));
     }
-    if (trie_[static_cast<size_t>(code)].first == 0) trie_[static_cast<size_t>(code)].first = i;
-    rowcode_[static_cast<size_t>(i)] = code;
-  }
-
-  codetext.clear();
-  for (size_t n = trie_.size(); n-- > 0;) {
-    TrieNode& t = trie_[n];
-    if (t.child >= 0) {
-      t.leaf = trie_[static_cast<size_t>(t.child)].leaf;  // children come after parents
-      continue;
-    }
-    t.leaf = static_cast<int32_t>(n);
-    t.text = static_cast<uint32_t>(codetext.size());
-    codetext.append(static_cast<size_t>(t.depth), '\0');
-    char* text = codetext.data() + t.text;
-    for (int32_t m = static_cast<int32_t>(n); m > 0; m = trie_[static_cast<size_t>(m)].parent) {
-      const TrieNode& c = trie_[static_cast<size_t>(m)];
-      text[c.depth - 1] = static_cast<char>(c.byte);
-    }
-  }
-  for (int32_t i = 1; i <= pathcount; ++i) {
-    const TrieNode& t = trie_[static_cast<size_t>(rowcode_[static_cast<size_t>(i)])];
-    codelist[static_cast<size_t>(i)] = {trie_[static_cast<size_t>(t.leaf)].text,
-                                        static_cast<uint32_t>(t.depth), 0};
+    TrieNode& t = trie_[static_cast<size_t>(code)];
+    if (t.first == 0) t.first = i;
+    codelist[static_cast<size_t>(i)] = {code, static_cast<uint32_t>(t.depth), 0};
   }
 }
 
 // A code stays when it is the first of its equals and no longer code contains
-// it. Codes that are proper beginnings of others are contained by definition;
-// every other containment lies inside some leaf's text, so each leaf text is
-// scanned once with the Aho-Corasick links, and every code met inside it
-// (other than the leaf's own code) is contained.
+// it. Every trie node spells the beginning of some code, so a code is inside
+// a longer one exactly when it has nodes below it (it begins a longer code)
+// or it is a proper ending of some node's text (found along the
+// Aho-Corasick fail links). No code text is compared.
 void KeyWorkspace::Select() {
   std::vector<int32_t>& queue = scratch_;
   queue.clear();
@@ -399,41 +377,19 @@ void KeyWorkspace::Select() {
     }
   }
 
-  auto mark = [&](int32_t t) {
-    while (t >= 0 && !trie_[static_cast<size_t>(t)].contained) {
-      trie_[static_cast<size_t>(t)].contained = true;
+  // The codes that end some node's text early: the dictionary links of every
+  // node, and theirs in turn (a marked code's links are marked already).
+  for (TrieNode& node : trie_) {
+    for (int32_t t = node.dict; t >= 0 && !trie_[static_cast<size_t>(t)].ending;) {
+      trie_[static_cast<size_t>(t)].ending = true;
       t = trie_[static_cast<size_t>(t)].dict;
-    }
-  };
-  for (size_t n = 0; n < trie_.size(); ++n) {
-    TrieNode& t = trie_[n];
-    if (t.child >= 0) {
-      if (t.first) t.contained = true;
-      continue;
-    }
-    const std::string_view code =
-        std::string_view(codetext).substr(t.text, static_cast<size_t>(t.depth));
-    int32_t state = 0;
-    for (size_t p = 0; p < code.size(); ++p) {
-      const unsigned char ch = static_cast<unsigned char>(code[p]);
-      int32_t next = TrieChild(state, ch);
-      while (next < 0 && state != 0) {
-        state = trie_[static_cast<size_t>(state)].fail;
-        next = TrieChild(state, ch);
-      }
-      state = next < 0 ? 0 : next;
-      const TrieNode& s = trie_[static_cast<size_t>(state)];
-      if (p + 1 < code.size()) {
-        mark(s.first ? state : s.dict);
-      } else {
-        mark(s.dict);  // the code itself is not inside itself
-      }
     }
   }
 
   for (int32_t i = 1; i <= pathcount; ++i) {
-    const TrieNode& t = trie_[static_cast<size_t>(rowcode_[static_cast<size_t>(i)])];
-    codelist[static_cast<size_t>(i)].dropped = (t.first != i || t.contained) ? 1 : 0;
+    StStock& row = codelist[static_cast<size_t>(i)];
+    const TrieNode& t = trie_[static_cast<size_t>(row.node)];
+    row.dropped = (t.first != i || t.child >= 0 || t.ending) ? 1 : 0;
   }
 }
 
@@ -445,7 +401,6 @@ bool KeyWorkspace::Run(Molecule& mol, std::string& keyfail, Ui& ui) {
   pathlist.assign(1, PathRow{});
   pathcount = 0;
   codelist.assign(1, StStock{});
-  codetext.clear();
   nodes_.clear();
   walknode_ = -1;
   onwalk_.fill(-1);
@@ -463,12 +418,12 @@ bool KeyWorkspace::Run(Molecule& mol, std::string& keyfail, Ui& ui) {
   Select();
 
   std::string key;
-  key.reserve(codetext.size() / 4);
   bool first = true;
   for (int32_t i = 1; i <= pathcount; ++i) {
-    if (codelist[static_cast<size_t>(i)].dropped) continue;
+    const StStock& row = codelist[static_cast<size_t>(i)];
+    if (row.dropped) continue;
     if (!first) key += '/';
-    key += Code(i);
+    AppendCode(key, row);
     first = false;
   }
   mol.keydata = std::move(key);
@@ -503,9 +458,19 @@ std::string KeyWorkspace::PathText(int32_t row) const {
   return text;
 }
 
-std::string_view KeyWorkspace::Code(int32_t row) const {
-  const StStock& s = codelist.at(static_cast<size_t>(row));
-  return std::string_view(codetext).substr(s.offset, s.length);
+void KeyWorkspace::AppendCode(std::string& out, const StStock& row) const {
+  const size_t at = out.size();
+  out.append(row.length, '\0');
+  for (int32_t n = row.node; n > 0; n = trie_[static_cast<size_t>(n)].parent) {
+    const TrieNode& t = trie_[static_cast<size_t>(n)];
+    out[at + static_cast<size_t>(t.depth) - 1] = static_cast<char>(t.byte);
+  }
+}
+
+std::string KeyWorkspace::Code(int32_t row) const {
+  std::string code;
+  AppendCode(code, codelist.at(static_cast<size_t>(row)));
+  return code;
 }
 
 bool MakeStructureKey(Molecule& mol, std::string& keyfail, Ui& ui, KeyWorkspace& ws) {

@@ -47,10 +47,10 @@ struct PathRow {
   int32_t ringsize = 0;
 };
 
-// One path code (a slice of KeyWorkspace::codetext) and whether it stays out
-// of the key.
+// One path code, held as its node in the run's code trie (KeyWorkspace::Code
+// spells it), and whether it stays out of the key.
 struct StStock {
-  uint32_t offset = 0;
+  int32_t node = 0;
   uint32_t length = 0;
   uint8_t dropped = 0;
 };
@@ -76,15 +76,14 @@ class KeyWorkspace {
   std::string PathText(int32_t row) const;
   // Open path text of a walk node.
   std::string WalkText(int32_t node) const;
-  // Path code of codelist row i (1-based), valid until the next run.
-  std::string_view Code(int32_t row) const;
+  // Path code of codelist row i (1-based).
+  std::string Code(int32_t row) const;
 
   std::array<StkData, kMaxDeferredWalks + 1> walkstack;  // row 0: current walk
   int32_t stacktop = 0;
   std::vector<PathRow> pathlist;  // rows 1..pathcount; row 0 unused
   int32_t pathcount = 0;
   std::vector<StStock> codelist;  // rows 1..pathcount; row 0 unused
-  std::string codetext;           // every path code, back to back
 
  private:
   struct WalkNode {
@@ -98,19 +97,17 @@ class KeyWorkspace {
     int32_t bond;
     int32_t neighbour;
   };
-  // Trie of the path codes with Aho-Corasick links. Every node is a prefix of
-  // some row's code; a node's text is a prefix of the text of any leaf below it.
+  // Trie of the path codes with Aho-Corasick links. Every node spells the
+  // beginning of some row's code.
   struct TrieNode {
     int32_t child = -1;
     int32_t sibling = -1;
     int32_t parent = -1;
     int32_t depth = 0;
     int32_t fail = 0;
-    int32_t dict = -1;  // nearest code node along the fail links
-    int32_t first = 0;  // first codelist row with this code, 0 if none
-    int32_t leaf = -1;  // a leaf below (or this node), whose text holds this one's
-    uint32_t text = 0;  // leaves: offset of the text in codetext
-    bool contained = false;
+    int32_t dict = -1;    // nearest code node along the fail links
+    int32_t first = 0;    // first codelist row with this code, 0 if none
+    bool ending = false;  // a code that ends a longer node's text
     unsigned char byte = 0;
   };
 
@@ -132,6 +129,7 @@ class KeyWorkspace {
   int32_t TrieChild(int32_t node, unsigned char byte) const;
   int32_t TrieExtend(int32_t node, std::string_view bytes);
   int32_t WalkCode(int32_t walk, const Molecule& mol);
+  void AppendCode(std::string& out, const StStock& row) const;
 
   int32_t atoms_ = 0;
   int32_t bonds_ = 0;
@@ -142,7 +140,6 @@ class KeyWorkspace {
   int32_t stackhigh_ = 0;  // highest walkstack row written since the last reset
   std::vector<int32_t> scratch_;
   std::vector<TrieNode> trie_;
-  std::vector<int32_t> rowcode_;  // trie node of each row's code
 };
 
 // Writes mol.keydata and marks aromatic bonds (order 4, bsym "@"). On failure
