@@ -137,6 +137,21 @@ TEST_F(Workspace, ListDeleteAndRewrite) {
   EXPECT_NE(after.err.find("一致する化合物はありません"), std::string::npos);
 }
 
+TEST_F(Workspace, QueryWithoutBondsHitsEveryScreenedRecord) {
+  ASSERT_EQ(Cli(ws.path(), {"register"}).status, 0);
+  WriteFile(ws / "water.mol",
+            "water.mol\r\n  x\r\n\r\n  1  0  0  0  0  0  0  0  0  0999 V2000\r\n"
+            "    0.0000    0.0000    0.0000 O   0  0  0  0  0  0  0  0  0  0  0  0\r\nM  END\r\n");
+  Result water = Cli(ws.path(), {"search", "--explain", "water.mol"});
+  ASSERT_EQ(water.status, 0) << water.err;
+  // No path codes: a record is a hit exactly when it has an oxygen and weighs 18 or more.
+  for (const std::string& line : Lines(water.out)) {
+    EXPECT_TRUE(line.ends_with("\thit") || line.ends_with("\tO 0 < 1")) << line;
+  }
+  EXPECT_TRUE(Has(Lines(water.out), "ethanol\thit"));
+  EXPECT_TRUE(Has(Lines(water.out), "benzene\tO 0 < 1"));
+}
+
 TEST_F(Workspace, JapaneseNamesOverridesAndErrors) {
   fs::create_directory(ws / "其の他");
   fs::copy_file(ws / "mol/phenol.mol", ws / "其の他/フェノール.mol");
