@@ -212,20 +212,6 @@ TEST(MolReader, MalformedFieldsRaiseTheConversionError) {
   }
 }
 
-TEST(MolReader, BinaryGarbageNeverCrashes) {
-  std::string bytes;
-  for (int i = 0; i < 4000; ++i) bytes += static_cast<char>((i * 7919 + i / 13) % 256);
-  for (size_t cut = 0; cut < bytes.size(); cut += 97) {
-    std::string text = Lines(Counts(3, 2), {}) + bytes.substr(cut, 300);
-    Molecule mol;
-    RecordingUi ui;
-    try {
-      ReadMolText(mol, text, ui);
-    } catch (const RuntimeError&) {
-    }
-  }
-}
-
 std::string FormulaOf(const std::string& text) { return Read(text).Complete().mol.molformula; }
 std::string WeightOf(const std::string& text) { return Read(text).Complete().mol.molweight; }
 
