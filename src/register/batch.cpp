@@ -58,9 +58,11 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   std::vector<std::string> names;
   {
     std::error_code ec;
-    fs::directory_iterator it(fs::u8path(folder), ec);
+    fs::directory_iterator it(fs::path(folder), ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+      names.push_back(it->path().filename().string());
+    }
     if (ec) return stop(std::string(kFileNotFound) + ": " + folder);
-    for (const fs::directory_entry& entry : it) names.push_back(entry.path().filename().string());
   }
   std::sort(names.begin(), names.end());
 
