@@ -217,7 +217,7 @@ def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     outdir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "sample", "mol")
     os.makedirs(outdir, exist_ok=True)
-    entries = [(n, from_numbered(*spec)) for n, spec in NUMBERED.items()]
+    entries = [(n, from_numbered(*numbering)) for n, numbering in NUMBERED.items()]
     entries += [(n, from_smiles(s)) for n, s in SMILES.items()]
     for name, mol in entries:
         natoms, nbonds, text = mol_block(name, mol)
