@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "model/smiles.h"
 #include "platform/ui.h"
 
 namespace vuduzez::cli {
@@ -36,6 +37,13 @@ class StderrUi : public Ui {
   std::string prefix;
   std::string last;
 };
+
+// ReadSmiles with its fault shown through ui; false when it was refused.
+inline bool ReadSmilesInput(Molecule& mol, const std::string& smiles, Ui& ui) {
+  const SmilesResult r = ReadSmiles(mol, smiles);
+  if (!r.ok) ui.ShowMessage(r.message);
+  return r.ok;
+}
 
 // A JSON string literal of UTF-8 text.
 std::string JsonString(const std::string& utf8);
