@@ -150,15 +150,15 @@ int main() {
     std::string failA = "F", failB = "F";
     const bool keyA = MakeStructureKey(fromSmiles, failA, ui);
     const bool keyB = MakeStructureKey(fromMol, failB, ui);
-    const std::string keys =
-        keyA && keyB ? CompareKeys(fromSmiles.keydata, fromMol.keydata)
-                     : (keyA == keyB ? "both keys fail" : "one key fails");
+    const std::string keys = keyA && keyB ? CompareKeys(fromSmiles.keydata, fromMol.keydata)
+                                          : (keyA == keyB ? "both keys fail" : "one key fails");
     const std::string formula =
-        fromSmiles.molformula == fromMol.molformula ? "" : " formula " + fromSmiles.molformula +
-                                                               " vs " + fromMol.molformula;
+        fromSmiles.molformula == fromMol.molformula
+            ? ""
+            : " formula " + fromSmiles.molformula + " vs " + fromMol.molformula;
     std::cout << cls << ", " << keys << '\t' << fromSmiles.atmcount << '/' << fromMol.atmcount
-              << " atoms, " << fromSmiles.bndcount << '/' << fromMol.bndcount << " bonds"
-              << formula << doubles << '\n';
+              << " atoms, " << fromSmiles.bndcount << '/' << fromMol.bndcount << " bonds" << formula
+              << doubles << '\n';
   }
   return 0;
 }

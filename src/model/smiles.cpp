@@ -11,7 +11,7 @@ namespace vuduzez {
 
 namespace {
 
-constexpr int kAromatic = 5;   // bond order of an aromatic bond until kekulized
+constexpr int kAromatic = 5;      // bond order of an aromatic bond until kekulized
 constexpr int kMaxHAtoms = 5000;  // [H] atoms kept for folding; bounds the work
 constexpr int kMaxParseBonds = 10000;
 
@@ -23,9 +23,9 @@ struct SmAtom {
   int charge = 0;
   int pos = 0;  // 1-based character
   int bonds = 0;
-  int valenceSum = 0;       // bond orders, an aromatic bond counted as 1
-  bool multiple = false;    // has an explicit double or triple bond
-  int index = 0;            // row in the tables, 0 when folded
+  int valenceSum = 0;     // bond orders, an aromatic bond counted as 1
+  bool multiple = false;  // has an explicit double or triple bond
+  int index = 0;          // row in the tables, 0 when folded
 };
 
 struct SmBond {
@@ -414,8 +414,8 @@ void Parser::Parse(std::string_view s, size_t begin, size_t end) {
     }
     // An element outside the organic subset written without brackets: Na, Zn, K.
     if (isAtom && !atom.bracket && i < end && IsLower(s[i]) &&
-        std::string_view("bcnops").find(s[i]) == std::string_view::npos &&
-        atom.sym[1] == '\0' && IsElement(std::string_view(&s[i - 1], 2))) {
+        std::string_view("bcnops").find(s[i]) == std::string_view::npos && atom.sym[1] == '\0' &&
+        IsElement(std::string_view(&s[i - 1], 2))) {
       const std::string sym(&s[i - 1], 2);
       Fail(atom.pos, "元素記号 " + sym + " は [" + sym + "] と角括弧の中に書きます");
     }
@@ -510,7 +510,8 @@ void Parser::Parse(std::string_view s, size_t begin, size_t end) {
         } else {
           const RingOpen r = *it;
           open_.erase(it);
-          if (r.atom == prev) Fail(here, "環結合 " + std::to_string(number) + " が同じ原子を結んでいます");
+          if (r.atom == prev)
+            Fail(here, "環結合 " + std::to_string(number) + " が同じ原子を結んでいます");
           for (const auto* list : {&bonds_, &closures_}) {
             for (const SmBond& b : *list) {
               if ((b.a == prev && b.b == r.atom) || (b.a == r.atom && b.b == prev)) {
@@ -542,7 +543,7 @@ void Parser::Parse(std::string_view s, size_t begin, size_t end) {
           }
         }
         Fail(here, Quoted(c) == "文字" ? std::string("使えない文字があります")
-                                        : "使えない文字 " + Quoted(c) + " があります");
+                                       : "使えない文字 " + Quoted(c) + " があります");
     }
   }
 
@@ -666,7 +667,8 @@ void Parser::Fill(Molecule& mol) {
   int bondCount = 0;
   for (const auto* list : {&bonds_, &closures_}) {
     for (const SmBond& b : *list) {
-      if (atoms_[static_cast<size_t>(b.a)].index == 0 || atoms_[static_cast<size_t>(b.b)].index == 0)
+      if (atoms_[static_cast<size_t>(b.a)].index == 0 ||
+          atoms_[static_cast<size_t>(b.b)].index == 0)
         continue;
       if (++bondCount > kMaxBonds) {
         Fail(b.pos, "結合数が上限の " + std::to_string(kMaxBonds) + " を超えます");

@@ -22,6 +22,7 @@
 #include "platform/structure_input_qt.h"
 #include "platform/text.h"
 #include "platform/window_ui.h"
+#include "search/hit_export.h"
 
 namespace vuduzez {
 
@@ -62,17 +63,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 }
 
 }  // namespace
-
-std::string HitMolPath(const std::string& folder, const std::string& name) {
-  const std::string file = AnsiToUtf8(name) + ".mol";
-  const std::string path = ScratchPath(folder, file);
-  if (!FileExists(path)) {
-    // A name line already in the file system's encoding.
-    const std::string raw = ScratchPath(folder, name + ".mol");
-    if (raw != path && FileExists(raw)) return raw;
-  }
-  return path;
-}
 
 TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("frmMain"));
