@@ -72,8 +72,8 @@ SdReader::SdReader(int fd) : fd_(fd), name_("(fd " + std::to_string(fd) + ")") {
   buffer_.resize(kBufferBytes);
 }
 
-SdReader::SdReader(std::string_view bytes) : memory_(bytes), fromMemory_(true) {
-  size_ = bytes.size();
+SdReader::SdReader(SdBytes text) : memory_(text.bytes), fromMemory_(true) {
+  size_ = memory_.size();
 }
 
 SdReader::~SdReader() {

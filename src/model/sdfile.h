@@ -40,6 +40,11 @@ struct SdRecord {
   const std::string* Find(std::string_view name) const;
 };
 
+// Bytes held by the caller, to read an SD text in memory.
+struct SdBytes {
+  std::string_view bytes;
+};
+
 // Reads records one at a time from a file, a descriptor or bytes in memory.
 // Lines end at CR LF, LF or CR; a UTF-8 byte order mark at the start is
 // skipped. A data item ends at a blank line; lines after that blank line that
@@ -53,7 +58,7 @@ class SdReader {
   // Reads from an open descriptor, which stays open.
   explicit SdReader(int fd);
   // Reads bytes held by the caller for the reader's whole life.
-  explicit SdReader(std::string_view bytes);
+  explicit SdReader(SdBytes text);
   ~SdReader();
   SdReader(const SdReader&) = delete;
   SdReader& operator=(const SdReader&) = delete;

@@ -91,7 +91,7 @@ HitExport PrepareHitExport(Molecule& mol, const std::string& molFolder, const st
 std::string SdHitRecord(const HitExport& hit) {
   if (hit.molfile.empty()) return {};
   // The MOL file's own block, through "M  END", its lines ended by CR LF.
-  SdReader reader{std::string_view(hit.molfile)};
+  SdReader reader(SdBytes{hit.molfile});
   SdRecord block;
   if (!reader.Next(block)) return {};
   std::string out = block.molblock;
