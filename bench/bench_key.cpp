@@ -14,15 +14,11 @@
 #include "key/structure_key.h"
 #include "model/molreader.h"
 #include "platform/errors.h"
+#include "register/prepare.h"
 
 namespace {
 
 using namespace vuduzez;
-
-class QuietUi : public Ui {
- public:
-  void ShowMessage(const std::string&) override {}
-};
 
 std::vector<std::string> MolFiles(const std::string& folder) {
   namespace fs = std::filesystem;
@@ -36,20 +32,17 @@ std::vector<std::string> MolFiles(const std::string& folder) {
 }
 
 // The whole pipeline on one file; false when the file was refused or failed.
-bool KeyFile(Molecule& mol, const std::string& file, Ui& ui) {
-  std::string keyfail = "F";
+bool KeyFile(Molecule& mol, const std::string& file, MessageSink& ui) {
   try {
-    if (!ReadMolFile(mol, file, ui)) return false;
+    return PrepareMolFile(mol, file, ui).ready();
   } catch (const RuntimeError&) {
     return false;
   }
-  CalcFormulaWeight(mol);
-  return MakeStructureKey(mol, keyfail, ui);
 }
 
 void KeySet(benchmark::State& state, const std::vector<std::string>& files) {
   Molecule mol;
-  QuietUi ui;
+  SilentSink ui;
   int keyed = 0;
   for (auto _ : state) {
     keyed = 0;
@@ -101,14 +94,13 @@ Molecule FusedRings() {
 void KeyFusedRingWorstCase(benchmark::State& state) {
   const Molecule base = FusedRings();
   Molecule mol;
-  QuietUi ui;
+  SilentSink ui;
   bool ok = false;
   for (auto _ : state) {
     state.PauseTiming();
     mol = base;
     state.ResumeTiming();
-    std::string keyfail = "F";
-    ok = MakeStructureKey(mol, keyfail, ui);
+    ok = MakeStructureKey(mol, ui).ok();
     benchmark::DoNotOptimize(mol.keydata.data());
   }
   state.counters["paths"] = LastPathCount();
@@ -126,7 +118,7 @@ double CpuMs() {
 // into the label, with its path count and the process's peak memory.
 void Slowest(benchmark::State& state, const std::vector<std::string>& files) {
   Molecule mol;
-  QuietUi ui;
+  SilentSink ui;
   double worst = 0;
   std::string worst_file;
   int worst_paths = 0;

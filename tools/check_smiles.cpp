@@ -20,12 +20,6 @@ namespace {
 
 using namespace vuduzez;
 
-class LastUi : public Ui {
- public:
-  void ShowMessage(const std::string& text) override { last = text; }
-  std::string last;
-};
-
 // The path codes of a key as a set: keys that differ only in their order.
 std::multiset<std::string> Codes(const std::string& key) {
   std::multiset<std::string> codes;
@@ -102,7 +96,7 @@ std::string CompareKeys(const std::string& a, const std::string& b) {
 int main() {
   std::ios::sync_with_stdio(false);
   Molecule fromSmiles, fromMol;
-  LastUi ui;
+  SilentSink sink;
   std::string line;
   while (std::getline(std::cin, line)) {
     const size_t tab = line.find('\t');
@@ -117,14 +111,14 @@ int main() {
       std::cout << "vuduzez refuses\t" << r.message << '\n';
       continue;
     }
-    bool molOk = false;
+    std::string refused;
     try {
-      molOk = ReadMolFile(fromMol, molfile, ui);
+      refused = ReadMolFile(fromMol, molfile, sink).message;
     } catch (const RuntimeError& e) {
-      ui.last = e.what();
+      refused = e.what();
     }
-    if (!molOk) {
-      std::cout << "MOL file refused\t" << ui.last << '\n';
+    if (!refused.empty()) {
+      std::cout << "MOL file refused\t" << refused << '\n';
       continue;
     }
     // Compared before key generation, which marks aromatic bonds in the tables.
@@ -147,9 +141,8 @@ int main() {
     }
     CalcFormulaWeight(fromSmiles);
     CalcFormulaWeight(fromMol);
-    std::string failA = "F", failB = "F";
-    const bool keyA = MakeStructureKey(fromSmiles, failA, ui);
-    const bool keyB = MakeStructureKey(fromMol, failB, ui);
+    const bool keyA = MakeStructureKey(fromSmiles, sink).ok();
+    const bool keyB = MakeStructureKey(fromMol, sink).ok();
     const std::string keys = keyA && keyB ? CompareKeys(fromSmiles.keydata, fromMol.keydata)
                                           : (keyA == keyB ? "both keys fail" : "one key fails");
     const std::string formula =

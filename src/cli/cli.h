@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "model/smiles.h"
-#include "platform/ui.h"
+#include "platform/message_sink.h"
 
 namespace vuduzez::cli {
 
@@ -26,24 +25,16 @@ bool RegisterCommand(const Command& command);
 // Prints the usage of one command (or all) to stderr and returns kExitUsage.
 int Usage(const char* command = nullptr);
 
-// Messages of the system go to stderr, each line prefixed (usually the file
-// name); input boxes take their default. Remembers the last message.
-class StderrUi : public Ui {
+// Messages of the system, one line each: on stderr, or on stdout for the
+// commands whose message is their result (delete, rewrite).
+class StderrSink : public MessageSink {
  public:
-  void ShowMessage(const std::string& text) override {
-    std::cerr << prefix << text << '\n';
-    last = text;
-  }
-  std::string prefix;
-  std::string last;
+  void ShowMessage(const std::string& text) override { std::cerr << text << '\n'; }
 };
-
-// ReadSmiles with its fault shown through ui; false when it was refused.
-inline bool ReadSmilesInput(Molecule& mol, const std::string& smiles, Ui& ui) {
-  const SmilesResult r = ReadSmiles(mol, smiles);
-  if (!r.ok) ui.ShowMessage(r.message);
-  return r.ok;
-}
+class StdoutSink : public MessageSink {
+ public:
+  void ShowMessage(const std::string& text) override { std::cout << text << '\n'; }
+};
 
 // Removes "--name VALUE" or "--name=VALUE" from args and gives its value
 // (the last one wins); false when the value is missing.

@@ -4,7 +4,6 @@
 
 #include "cli/cli.h"
 #include "cli/workspace.h"
-#include "key/structure_key.h"
 #include "register/batch.h"
 
 namespace vuduzez::cli {
@@ -13,7 +12,7 @@ namespace {
 
 // The per-entry messages are printed as the entry lines below; only errors and
 // the final message go to stderr.
-class QuietUi : public Ui {
+class QuietSink : public MessageSink {
  public:
   void ShowMessage(const std::string&) override {}
   void ShowError(const std::string& text) override { std::cerr << text << '\n'; }
@@ -40,13 +39,12 @@ int RunRegister(const std::vector<std::string>& args) {
   const std::string folder = ws->args.empty() ? ws->settings.basedir1 : ws->args[0];
 
   Molecule mol;
-  std::string keyfail = "F";
-  QuietUi ui;
+  QuietSink ui;
   if (folder.empty()) {
     std::cerr << kNoMolFolder << '\n';
     return kExitFailed;
   }
-  BatchSummary s = BatchRegister(folder, ws->settings.mdatafilename, mol, keyfail, ui);
+  BatchSummary s = BatchRegister(folder, ws->settings.mdatafilename, mol, ui);
   for (const BatchEntry& e : s.entries) {
     std::cout << OutcomeText(e.outcome) << '\t' << e.fileName;
     if (!e.reason.empty() && e.outcome != EntryOutcome::kAlreadyRegistered) {

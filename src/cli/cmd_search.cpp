@@ -7,11 +7,11 @@
 
 #include "cli/cli.h"
 #include "cli/workspace.h"
-#include "key/structure_key.h"
-#include "model/molreader.h"
 #include "platform/encoding.h"
+#include "register/prepare.h"
 #include "search/hit_export.h"
 #include "search/screening.h"
+#include "search/search.h"
 
 namespace vuduzez::cli {
 
@@ -36,20 +36,17 @@ int RunSearch(const std::vector<std::string>& allArgs) {
   const std::string& file = ws->args[0];
 
   Molecule mol;
-  StderrUi ui;
-  ui.prefix = file + ": ";
-  if (!(flag("--smiles") ? ReadSmilesInput(mol, file, ui) : ReadMolFile(mol, file, ui))) {
+  StderrSink err;
+  ForwardingSink ui(err, file + ": ");
+  if (!(flag("--smiles") ? PrepareSmiles(mol, file, ui) : PrepareMolFile(mol, file, ui))) {
     return kExitFailed;
   }
-  CalcFormulaWeight(mol);
-  std::string keyfail = "F";
-  if (!MakeStructureKey(mol, keyfail, ui)) return kExitFailed;
-  const Query query = MakeQuery(mol);
 
   SearchState state;
   LoadSearchData(state, ws->settings.mdatafilename);
 
   if (explain) {
+    const Query query = MakeQuery(mol);
     std::cerr << "query: weight " << query.weight << ", C " << query.ccount << ", N "
               << query.ncount << ", O " << query.ocount << ", " << query.codes.size()
               << " path codes: " << AnsiToUtf8(mol.keydata) << '\n';
@@ -59,7 +56,7 @@ int RunSearch(const std::vector<std::string>& allArgs) {
                 << ExplainVerdict(state.records[r], query, verdicts[r]) << '\n';
     }
   }
-  const int32_t hits = RunScreening(state, query);
+  const int32_t hits = SearchStructure(state, mol);
   int unwritten = 0;
   if (!explain) {
     unwritten = WriteHits(std::cout, *format, state.hitnames, ws->settings.basedir1,

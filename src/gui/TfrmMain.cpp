@@ -13,26 +13,20 @@
 #include "gui/canvas_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
-#include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/mfconv.h"
 #include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
-#include "search/hit_export.h"
+#include "register/prepare.h"
+#include "search/search.h"
 
 namespace vuduzez {
 
 namespace {
-
-constexpr const char* kNoMoreData = "もうデータがありません";
-constexpr const char* kNoFile = "ファイルがありません";
-constexpr const char* kNoFileName = "no file name was found";
-constexpr const char* kNoDatabaseFile =
-    "データベースファイルが指定されていません。vuduzez.ini の [mdatafilename] "
-    "を確認するか、「変更」でデータベースファイルを選んでください";
 
 QString Path(const std::string& path) { return QFile::decodeName(path.c_str()); }
 std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -168,7 +162,7 @@ void TfrmMain::FormActivate() {
   if (settings.mdatafilename.empty()) {
     // Nothing to load: an empty database until a file is named.
     state_ = SearchState{};
-    WindowUi().ShowMessage(kNoDatabaseFile);
+    WindowUi().ShowMessage(kNoDatabaseFileForSearch);
     return;
   }
   Guarded([&] {
@@ -208,15 +202,14 @@ void TfrmMain::SearchFromFile(const std::string& path) {
 void TfrmMain::SearchScratchFile() {
   Molecule& mol = com_data().molecule;
   Ui& ui = WindowUi();
+  const PreparedStructure query = PrepareMolFile(mol, ScratchPath(scratch_, kScratchMolName), ui);
+  if (query.status != PrepareStatus::kRefused) com_data().keyfail = query.keyfail();
   // A refused file or a failed key stops the search: screening would use the
   // key and counts of an earlier molecule.
-  if (!ReadMolFile(mol, ScratchPath(scratch_, kScratchMolName), ui)) return;
-  CalcFormulaWeight(mol);
-  if (!MakeStructureKey(mol, com_data().keyfail, ui)) return;
+  if (!query) return;
 
   Edit5->clear();
-  const Query query = MakeQuery(mol);
-  RunScreening(state_, query);
+  SearchStructure(state_, mol);
   Edit5->setText(QString::number(state_.hitcount));
   if (state_.hitcount >= 1) {
     ShowHit(1);
@@ -269,7 +262,7 @@ void TfrmMain::Button6Click() {
 }
 
 void TfrmMain::Button1Click() {
-  const auto path = WindowUi().OpenFile("Txt|*.txt", openDialog2Folder_);
+  const auto path = WindowUi().OpenFile(kDatabaseFileFilter, openDialog2Folder_);
   if (!path) {
     WindowUi().ShowMessage(kNoFileName);
     return;
@@ -280,7 +273,7 @@ void TfrmMain::Button1Click() {
 }
 
 void TfrmMain::Button3Click() {
-  const auto folder = WindowUi().BrowseFolder("Select Folder");
+  const auto folder = WindowUi().BrowseFolder(kSelectFolderTitle);
   // Cancelled: the box and the folder in use stay as they were.
   if (!folder) return;
   Edit7->setText(Path(*folder));

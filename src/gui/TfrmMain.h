@@ -54,7 +54,7 @@ class TfrmMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Read, complete, key and screen the query in the scratch MOL file.
+  // Prepare the query in the scratch MOL file and search with it.
   void SearchScratchFile();
   // The search with a MOL file as the query.
   void SearchFromFile(const std::string& path);

@@ -18,70 +18,23 @@
 #include "database/database.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
-#include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/message_sink.h"
+#include "platform/messages.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
 #include "register/batch.h"
+#include "register/prepare.h"
+#include "register/store.h"
 
 namespace vuduzez {
 
 namespace {
 
-constexpr const char* kNoSearchData = "検索用データがありません";
-constexpr const char* kDuplicate = "既に登録されています";
-constexpr const char* kStored = "データを格納しました";
-constexpr const char* kNoFileName = "no file name was found";
-constexpr const char* kTooManyBytes = "too many bytes";
-constexpr const char* kNoSelection = "削除する化合物がリストで選ばれていません";
-constexpr const char* kNoDatabaseFile =
-    "データベースファイル名が設定されていません（vuduzez.ini "
-    "を確かめるか、「変更」で選んでください）";
-constexpr const char* kKeyFailedFallback = "構造キーを作成できませんでした";
 constexpr size_t kMemoLimit = 60000;  // keys this long are not shown, only counted
-
-// Passes every conversation on to the window's Ui, remembering the last message
-// and letting the window repaint its progress display.
-class RelayUi : public Ui {
- public:
-  explicit RelayUi(Ui& target) : target_(target) {}
-
-  void ShowMessage(const std::string& text) override {
-    if (beforeMessage) beforeMessage(text);
-    lastMessage = text;
-    target_.ShowMessage(text);
-  }
-  void ShowError(const std::string& text) override {
-    lastMessage = text;
-    target_.ShowError(text);
-  }
-  std::string InputBox(const std::string& caption, const std::string& prompt,
-                       const std::string& defaultText) override {
-    return target_.InputBox(caption, prompt, defaultText);
-  }
-  int ConfirmName(const std::string& name) override { return target_.ConfirmName(name); }
-  std::optional<std::string> OpenFile(const std::string& filter,
-                                      const std::string& startFolder) override {
-    return target_.OpenFile(filter, startFolder);
-  }
-  std::optional<std::string> BrowseFolder(const std::string& title) override {
-    return target_.BrowseFolder(title);
-  }
-  void Progress(int done, int total) override {
-    if (onProgress) onProgress(done, total);
-    target_.Progress(done, total);
-  }
-
-  std::string lastMessage;
-  std::function<void(int, int)> onProgress;
-  std::function<void(const std::string&)> beforeMessage;
-
- private:
-  Ui& target_;
-};
 
 // Runs one handler: a run-time error ends the action and is shown in the
 // standard error box; nothing may escape into Qt's event loop.
@@ -275,7 +228,7 @@ void TfrmTouroku::FormClose() {
 void TfrmTouroku::LoadNames() {
   const std::string& db = com_data().settings.mdatafilename;
   if (db.empty()) {
-    WindowUi().ShowMessage(kNoDatabaseFile);
+    WindowUi().ShowMessage(kNoDatabaseFileForRegistration);
     return;
   }
   namelist_ = LoadNameList(db);  // throws before anything is replaced
@@ -327,35 +280,28 @@ void TfrmTouroku::MolFileDropped(const QString& path) {
 }
 
 void TfrmTouroku::PrepareFromScratch() {
-  Ui& ui = WindowUi();
   Molecule& mol = com_data().molecule;
+  // Name, formula and weight are shown before the key is made, so that they
+  // stand while a key message is up.
+  auto showCompleted = [this, &mol] {
+    Edit6->setText(FromAnsi(mol.molname + ".mol"));
+    Edit4->setText(FromAnsi(mol.molformula));
+    Edit5->setText(FromAnsi(mol.molweight));
+  };
+  PreparedStructure next =
+      PrepareMolFile(mol, ScratchPath(scratch_, kScratchMolName), WindowUi(), showCompleted);
   // A refused file leaves the prepared structure and the displays as they were.
-  if (!ReadMolFile(mol, ScratchPath(scratch_, kScratchMolName), ui)) return;
-
-  Prepared next;
-  next.name = mol.molname;
-  Edit6->setText(FromAnsi(mol.molname + ".mol"));
-  CalcFormulaWeight(mol);
-  next.formula = mol.molformula;
-  next.weight = mol.molweight;
-  Edit4->setText(FromAnsi(mol.molformula));
-  Edit5->setText(FromAnsi(mol.molweight));
-
-  RelayUi relay(ui);
-  com_data().keyfail = "F";
-  if (!MakeStructureKey(mol, com_data().keyfail, relay) || com_data().keyfail == "T") {
-    next.keyFailed = true;
-    next.keyReason = relay.lastMessage.empty() ? kKeyFailedFallback : relay.lastMessage;
-    // keydata still belongs to an earlier molecule: show no key at all.
-    Memo1->clear();
-    Edit3->clear();
-  } else {
-    next.key = mol.keydata;
+  if (next.status == PrepareStatus::kRefused) return;
+  com_data().keyfail = next.keyfail();
+  if (next.ready()) {
     Memo1->setPlainText(next.key.size() >= kMemoLimit ? QString(kTooManyBytes)
                                                       : QString::fromLatin1(next.key));
     Edit3->setText(QString::number(next.key.size()));
+  } else {
+    // keydata still belongs to an earlier molecule: show no key at all.
+    Memo1->clear();
+    Edit3->clear();
   }
-  next.ready = true;
   prepared_ = std::move(next);
 }
 
@@ -367,55 +313,20 @@ void TfrmTouroku::Button2Click() {
 
 void TfrmTouroku::StoreInner() {
   Ui& ui = WindowUi();
-  if (!prepared_.ready) {
-    ui.ShowMessage(kNoSearchData);
-    return;
+  if (!CheckStorable(prepared_, ui)) return;
+  // The name questions: an unnamed structure is asked for a name, a named one
+  // confirmed or renamed. The rules for the answer are the store's.
+  std::optional<std::string> answer;
+  const std::string offered = AnsiToUtf8(prepared_.name);
+  if (prepared_.name.empty()) {
+    answer = ui.InputBox(kCodeInputCaption, kEnterNamePrompt, "");
+  } else if (ui.ConfirmName(offered) != 1) {
+    answer = ui.InputBox(kCodeInputCaption, kEnterNewNamePrompt, offered);
   }
-  if (prepared_.keyFailed) {
-    ui.ShowMessage(prepared_.keyReason);
-    return;
-  }
-
-  // Settle the name. Answers come back as UTF-8 and are stored as CP932; an
-  // answer equal to the offered default keeps the original bytes.
-  std::string name = prepared_.name;
-  auto fromAnswer = [&ui](const std::string& answer,
-                          const std::string& original) -> std::optional<std::string> {
-    if (answer == AnsiToUtf8(original)) return original;
-    auto ansi = Utf8ToAnsi(answer);
-    if (!ansi) {
-      ui.ShowMessage("化合物名「" + answer +
-                     "」にはShift-JISで書けない文字があります。登録しませんでした");
-    }
-    return ansi;
-  };
-  if (name.empty()) {
-    const std::string answer = ui.InputBox("コード入力", "化合物名を入力して下さい", "");
-    auto ansi = fromAnswer(answer, "");
-    if (!ansi) return;
-    name = *ansi;
-  } else if (ui.ConfirmName(AnsiToUtf8(name)) != 1) {
-    const std::string shown = AnsiToUtf8(name);
-    const std::string answer = ui.InputBox("コード入力", "新しい化合物名を入力して下さい", shown);
-    auto ansi = fromAnswer(answer, name);
-    if (!ansi) return;
-    name = *ansi;
-  }
-  // "." never occurs inside a CP932 double-byte character, so a byte cut is safe.
-  if (const size_t dot = name.find('.'); dot != std::string::npos) name.resize(dot);
-  prepared_.name = name;
-
-  // The list holds name lines as read back (trimmed); compare like with like.
-  const std::string nameLine = name + ".mol";
-  const std::string listed = Trim(nameLine);
-  if (std::find(namelist_.begin(), namelist_.end(), listed) != namelist_.end()) {
-    ui.ShowMessage(kDuplicate);
-    return;
-  }
-  AppendRecord(com_data().settings.mdatafilename, nameLine, prepared_.weight, prepared_.formula,
-               prepared_.key);
-  namelist_.push_back(listed);
-  ListBox1->addItem(FromAnsi(listed));
+  const StoreResult stored =
+      StoreStructure(prepared_, answer, com_data().settings.mdatafilename, namelist_, ui);
+  if (!stored.stored()) return;
+  ListBox1->addItem(FromAnsi(stored.listed));
   ui.ShowMessage(kStored);
 }
 
@@ -442,7 +353,7 @@ void TfrmTouroku::Button7Click() {
   BusyScope busy(busy_);
   Guarded([this] {
     // Cancelling gives the empty path, which is taken like any other.
-    const std::string folder = WindowUi().BrowseFolder("Select Folder").value_or("");
+    const std::string folder = WindowUi().BrowseFolder(kSelectFolderTitle).value_or("");
     Edit2->setText(QString::fromStdString(folder));
     com_data().settings.basedir1 = folder;
   });
@@ -455,7 +366,7 @@ void TfrmTouroku::Button3Click() {
   BusyScope busy(busy_);
   Guarded([this] {
     Ui& ui = WindowUi();
-    const std::string folder = ui.BrowseFolder("Select Folder").value_or("");
+    const std::string folder = ui.BrowseFolder(kSelectFolderTitle).value_or("");
     if (folder.empty()) {
       ui.ShowMessage(kNoMolFolder);
       return;
@@ -465,13 +376,13 @@ void TfrmTouroku::Button3Click() {
       LabelProgress->hide();
       RepaintNow(this);
     };
-    RelayUi relay(ui);
+    ForwardingSink relay(ui);
     relay.onProgress = [this](int done, int total) {
       LabelProgress->setText(QStringLiteral("%1 / %2").arg(done).arg(total));
       RepaintNow(LabelProgress);
     };
     // The closing message comes after the busy label has gone.
-    relay.beforeMessage = [&hideBusy](const std::string& text) {
+    relay.beforeText = [&hideBusy](const std::string& text) {
       if (text == kBatchFinished) hideBusy();
     };
     Label8->show();
@@ -480,8 +391,8 @@ void TfrmTouroku::Button3Click() {
     RepaintNow(Label8);
     BatchSummary summary;
     try {
-      summary = BatchRegister(folder, com_data().settings.mdatafilename, com_data().molecule,
-                              com_data().keyfail, relay);
+      summary =
+          BatchRegister(folder, com_data().settings.mdatafilename, com_data().molecule, relay);
     } catch (...) {
       hideBusy();
       throw;
@@ -508,8 +419,8 @@ void TfrmTouroku::Button6Click() {
       Label9->hide();
       RepaintNow(this);
     };
-    RelayUi relay(WindowUi());
-    relay.beforeMessage = [&hideBusy](const std::string&) { hideBusy(); };
+    ForwardingSink relay(WindowUi());
+    relay.beforeText = [&hideBusy](const std::string&) { hideBusy(); };
     Label9->show();
     RepaintNow(Label9);
     try {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 
 namespace vuduzez {
 
@@ -89,7 +90,7 @@ bool SdReader::Refill() {
     const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      ThrowFileError(name_, "ファイルを読み込めません");
+      ThrowFileError(name_, kCannotReadFile);
     }
     pos_ = 0;
     len_ = static_cast<size_t>(n);
@@ -264,18 +265,17 @@ bool SdReader::Next(SdRecord& r) {
 }
 
 std::string SdRecordProblem(const SdRecord& record) {
-  const std::string prefix = "レコード " + std::to_string(record.number) + ": ";
   switch (record.kind) {
     case SdRecordKind::kV2000:
       return "";
     case SdRecordKind::kV3000:
-      return prefix + "V3000 形式の MOL ブロックは読めません";
+      return SdV3000Message(record.number);
     case SdRecordKind::kTooLarge:
-      return prefix + "レコードが大きすぎます";
+      return SdTooLargeMessage(record.number);
     case SdRecordKind::kNotMol:
       break;
   }
-  return prefix + "MOL V2000 のブロックではありません";
+  return SdNotMolMessage(record.number);
 }
 
 }  // namespace vuduzez

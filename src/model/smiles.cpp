@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace vuduzez {
@@ -74,13 +75,6 @@ bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string Quoted(char c) {
-  if (static_cast<unsigned char>(c) > 32 && static_cast<unsigned char>(c) < 127) {
-    return std::string("'") + c + "'";
-  }
-  return "文字";
-}
 
 // Which atoms must take a double bond of the aromatic system: those whose
 // lowest fitting valence leaves one bond free after their single bonds and
@@ -245,14 +239,14 @@ class Parser {
 void Parser::AddAtom(const SmAtom& atom) {
   const bool hydrogen = atom.sym[0] == 'H' && atom.sym[1] == '\0';
   if (hydrogen ? ++hydrogens_ > kMaxHAtoms : ++heavy_ > kMaxAtoms) {
-    Fail(atom.pos, "原子数が上限の " + std::to_string(kMaxAtoms) + " を超えます");
+    Fail(atom.pos, SmilesTooManyAtomsMessage(kMaxAtoms));
   }
   atoms_.push_back(atom);
 }
 
 void Parser::AddBond(int a, int b, int order, int pos, std::vector<SmBond>& into) {
   if (bonds_.size() + closures_.size() >= static_cast<size_t>(kMaxParseBonds)) {
-    Fail(pos, "結合数が上限の " + std::to_string(kMaxBonds) + " を超えます");
+    Fail(pos, SmilesTooManyBondsMessage(kMaxBonds));
   }
   if (order == 0) {
     order = atoms_[static_cast<size_t>(a)].aromatic && atoms_[static_cast<size_t>(b)].aromatic
@@ -273,8 +267,8 @@ size_t Parser::ParseBracket(std::string_view s, size_t i, size_t end, SmAtom& at
   auto at = [&](size_t k) { return k < end ? s[k] : '\0'; };
   auto pos = [](size_t k) { return static_cast<int>(k) + 1; };
   auto unexpected = [&](size_t k) -> void {
-    if (k >= end) Fail(open, "角括弧 [ が閉じていません");
-    Fail(pos(k), "角括弧の中の " + Quoted(s[k]) + " が読めません");
+    if (k >= end) Fail(open, kSmilesOpenBracket);
+    Fail(pos(k), SmilesBadInBracketMessage(s[k]));
   };
   ++i;
   while (IsDigit(at(i))) ++i;  // isotope, ignored
@@ -292,8 +286,8 @@ size_t Parser::ParseBracket(std::string_view s, size_t i, size_t end, SmAtom& at
       atom.sym[0] = c;
       ++i;
     } else {
-      Fail(pos(i), "元素記号 " + std::string(1, c) + (IsLower(d) ? std::string(1, d) : "") +
-                       " はありません");
+      Fail(pos(i),
+           SmilesUnknownElementMessage(std::string(1, c) + (IsLower(d) ? std::string(1, d) : "")));
     }
   } else if (IsLower(c)) {
     const char d = at(i + 1);
@@ -306,12 +300,12 @@ size_t Parser::ParseBracket(std::string_view s, size_t i, size_t end, SmAtom& at
       atom.sym[0] = static_cast<char>(c - 'a' + 'A');
       ++i;
     } else {
-      Fail(pos(i), "芳香族原子 " + std::string(two.empty() ? std::string_view(&s[i], 1) : two) +
-                       " は書けません");
+      Fail(pos(i),
+           SmilesBadAromaticMessage(std::string(two.empty() ? std::string_view(&s[i], 1) : two)));
     }
     atom.aromatic = true;
   } else {
-    if (c == ']') Fail(pos(i), "角括弧の中に元素記号がありません");
+    if (c == ']') Fail(pos(i), kSmilesNoElement);
     unexpected(i);
   }
   // Chirality, ignored: @, @@, @TH1, @AL2, @SP3, @TB12, @OH25.
@@ -347,7 +341,7 @@ size_t Parser::ParseBracket(std::string_view s, size_t i, size_t end, SmAtom& at
         ++i;
       }
     }
-    if (n > 15) Fail(from, "電荷 " + std::to_string(n) + " は大きすぎます");
+    if (n > 15) Fail(from, SmilesChargeTooLargeMessage(n));
     atom.charge = sign == '+' ? n : -n;
   }
   if (at(i) == ':') {  // atom class, ignored
@@ -417,7 +411,7 @@ void Parser::Parse(std::string_view s, size_t begin, size_t end) {
         std::string_view("bcnops").find(s[i]) == std::string_view::npos && atom.sym[1] == '\0' &&
         IsElement(std::string_view(&s[i - 1], 2))) {
       const std::string sym(&s[i - 1], 2);
-      Fail(atom.pos, "元素記号 " + sym + " は [" + sym + "] と角括弧の中に書きます");
+      Fail(atom.pos, SmilesNeedsBracketsMessage(sym));
     }
     if (isAtom) {
       const int index = static_cast<int>(atoms_.size());
@@ -441,33 +435,33 @@ void Parser::Parse(std::string_view s, size_t begin, size_t end) {
       case ':':
       case '/':
       case '\\':
-        if (c == '$') Fail(here, "四重結合 $ は扱えません");
-        if (prev < 0) Fail(here, "結合記号 " + Quoted(c) + " の前に原子がありません");
-        if (bondOrder >= 0) Fail(here, "結合記号が続いています");
+        if (c == '$') Fail(here, kSmilesQuadrupleBond);
+        if (prev < 0) Fail(here, SmilesBondFirstMessage(c));
+        if (bondOrder >= 0) Fail(here, kSmilesTwoBonds);
         bondOrder = c == '=' ? 2 : c == '#' ? 3 : c == ':' ? kAromatic : c == '-' ? 1 : 0;
         bondPos = here;
         ++i;
         break;
       case '(':
-        if (prev < 0) Fail(here, "枝 ( の前に原子がありません");
-        if (bondOrder >= 0) Fail(bondPos, "結合記号の後に原子がありません");
+        if (prev < 0) Fail(here, kSmilesBranchFirst);
+        if (bondOrder >= 0) Fail(bondPos, kSmilesBondAtEnd);
         branches_.push_back({prev, here, static_cast<int>(atoms_.size())});
         ++i;
         break;
       case ')':
-        if (branches_.empty()) Fail(here, "対応する ( のない ) があります");
-        if (bondOrder >= 0) Fail(bondPos, "結合記号の後に原子がありません");
-        if (partPos > 0) Fail(partPos, "'.' の後に原子がありません");
+        if (branches_.empty()) Fail(here, kSmilesUnmatchedClose);
+        if (bondOrder >= 0) Fail(bondPos, kSmilesBondAtEnd);
+        if (partPos > 0) Fail(partPos, kSmilesDotAtEnd);
         if (branches_.back().atomsBefore == static_cast<int>(atoms_.size())) {
-          Fail(here, "枝 ( ) の中に原子がありません");
+          Fail(here, kSmilesEmptyBranch);
         }
         prev = branches_.back().atom;
         branches_.pop_back();
         ++i;
         break;
       case '.':
-        if (prev < 0) Fail(here, "'.' の前に原子がありません");
-        if (bondOrder >= 0) Fail(bondPos, "結合記号の後に原子がありません");
+        if (prev < 0) Fail(here, kSmilesDotFirst);
+        if (bondOrder >= 0) Fail(bondPos, kSmilesBondAtEnd);
         prev = -1;
         partPos = here;
         ++i;
@@ -483,7 +477,7 @@ void Parser::Parse(std::string_view s, size_t begin, size_t end) {
       case '7':
       case '8':
       case '9': {
-        if (prev < 0) Fail(here, "環結合の番号の前に原子がありません");
+        if (prev < 0) Fail(here, kSmilesRingFirst);
         int number = 0;
         if (c != '%') {
           number = c - '0';
@@ -492,12 +486,12 @@ void Parser::Parse(std::string_view s, size_t begin, size_t end) {
           size_t k = i + 2;
           while (k < end && IsDigit(s[k]) && k - i < 7) number = number * 10 + (s[k++] - '0');
           if (k == i + 2 || k >= end || s[k] != ')') {
-            Fail(here, "% の後の環結合の番号 %(n) が読めません");
+            Fail(here, kSmilesBadRingNumber);
           }
           i = k + 1;
         } else {
           if (i + 2 >= end || !IsDigit(s[i + 1]) || !IsDigit(s[i + 2])) {
-            Fail(here, "% の後には二桁の環結合の番号が要ります");
+            Fail(here, kSmilesRingTwoDigits);
           }
           number = (s[i + 1] - '0') * 10 + (s[i + 2] - '0');
           i += 3;
@@ -510,17 +504,16 @@ void Parser::Parse(std::string_view s, size_t begin, size_t end) {
         } else {
           const RingOpen r = *it;
           open_.erase(it);
-          if (r.atom == prev)
-            Fail(here, "環結合 " + std::to_string(number) + " が同じ原子を結んでいます");
+          if (r.atom == prev) Fail(here, SmilesRingSelfMessage(number));
           for (const auto* list : {&bonds_, &closures_}) {
             for (const SmBond& b : *list) {
               if ((b.a == prev && b.b == r.atom) || (b.a == r.atom && b.b == prev)) {
-                Fail(here, "環結合 " + std::to_string(number) + " は既にある結合と重なります");
+                Fail(here, SmilesRingDuplicateMessage(number));
               }
             }
           }
           if (r.order != 0 && order != 0 && r.order != order) {
-            Fail(here, "環結合 " + std::to_string(number) + " の両端で結合の種類が違います");
+            Fail(here, SmilesRingConflictMessage(number));
           }
           // A bond symbol at the opening makes the opening atom the first
           // atom of the bond, as MOL writers number it.
@@ -539,28 +532,27 @@ void Parser::Parse(std::string_view s, size_t begin, size_t end) {
           const size_t len = i + 1 < end && IsLower(s[i + 1]) && IsElement(s.substr(i, 2)) ? 2 : 1;
           if (len == 2 || IsElement(s.substr(i, 1))) {
             const std::string sym(s.substr(i, len));
-            Fail(here, "元素記号 " + sym + " は [" + sym + "] と角括弧の中に書きます");
+            Fail(here, SmilesNeedsBracketsMessage(sym));
           }
         }
-        Fail(here, Quoted(c) == "文字" ? std::string("使えない文字があります")
-                                       : "使えない文字 " + Quoted(c) + " があります");
+        Fail(here, SmilesBadCharMessage(c));
     }
   }
 
-  if (atoms_.empty()) Fail(static_cast<int>(begin) + 1, "SMILES に原子がありません");
-  if (bondOrder >= 0) Fail(bondPos, "結合記号の後に原子がありません");
-  if (partPos > 0) Fail(partPos, "'.' の後に原子がありません");
+  if (atoms_.empty()) Fail(static_cast<int>(begin) + 1, kSmilesNoAtoms);
+  if (bondOrder >= 0) Fail(bondPos, kSmilesBondAtEnd);
+  if (partPos > 0) Fail(partPos, kSmilesDotAtEnd);
   // Of the things left open, the earliest is reported.
   int firstPos = 0;
   std::string what;
   if (!branches_.empty()) {
     firstPos = branches_.front().pos;
-    what = "( が閉じていません";
+    what = kSmilesOpenBranch;
   }
   for (const RingOpen& r : open_) {
     if (firstPos == 0 || r.pos < firstPos) {
       firstPos = r.pos;
-      what = "環結合 " + std::to_string(r.number) + " が閉じていません";
+      what = SmilesRingOpenMessage(r.number);
     }
   }
   if (firstPos > 0) Fail(firstPos, what);
@@ -623,7 +615,7 @@ void Parser::Kekulize() {
     const std::vector<int>& match = m.match;
     for (size_t i = 0; i < n; ++i) {
       if (need_[i] && match[i] < 0 && !m.Augment(static_cast<int>(i))) {
-        Fail(atoms_[i].pos, "芳香環の二重結合を決められません（ケクレ構造がありません）");
+        Fail(atoms_[i].pos, kSmilesNoKekule);
       }
     }
     for (auto* list : {&bonds_, &closures_}) {
@@ -661,7 +653,7 @@ void Parser::Fill(Molecule& mol) {
     if (a.index == 0) continue;
     a.index = ++kept;
     if (kept > kMaxAtoms) {
-      Fail(a.pos, "原子数が上限の " + std::to_string(kMaxAtoms) + " を超えます");
+      Fail(a.pos, SmilesTooManyAtomsMessage(kMaxAtoms));
     }
   }
   int bondCount = 0;
@@ -671,7 +663,7 @@ void Parser::Fill(Molecule& mol) {
           atoms_[static_cast<size_t>(b.b)].index == 0)
         continue;
       if (++bondCount > kMaxBonds) {
-        Fail(b.pos, "結合数が上限の " + std::to_string(kMaxBonds) + " を超えます");
+        Fail(b.pos, SmilesTooManyBondsMessage(kMaxBonds));
       }
     }
   }
@@ -723,7 +715,7 @@ SmilesResult Parser::Read(Molecule& mol, std::string_view text) {
   size_t end = begin;
   while (end < text.size() && !IsBlank(text[end])) ++end;
   try {
-    if (begin == end) Fail(static_cast<int>(begin) + 1, "SMILES が空です");
+    if (begin == end) Fail(static_cast<int>(begin) + 1, kSmilesEmpty);
     Parse(text, begin, end);
     Kekulize();
     Fill(mol);
@@ -734,7 +726,7 @@ SmilesResult Parser::Read(Molecule& mol, std::string_view text) {
     SmilesResult r;
     r.ok = false;
     r.position = f.pos;
-    r.message = "SMILES の " + std::to_string(f.pos) + " 文字目: " + f.text;
+    r.message = SmilesFaultMessage(f.pos, f.text);
     return r;
   }
   const std::string title = Trim(text.substr(end));

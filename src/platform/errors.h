@@ -5,16 +5,24 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/messages.h"
+
 namespace vuduzez {
 
 class RuntimeError : public std::runtime_error {
  public:
-  explicit RuntimeError(const std::string& text) : std::runtime_error(text) {}
+  // line: the line of the text being read where it happened (1-based), 0 when
+  // the error is not about a line.
+  explicit RuntimeError(const std::string& text, int line = 0)
+      : std::runtime_error(text), line_(line) {}
+  int line() const { return line_; }
+
+ private:
+  int line_ = 0;
 };
 
-// "ファイルが見つかりません" and friends: the texts shown in the standard error box.
-inline constexpr const char* kFileNotFound = "ファイルが見つかりません";
-
+// Throws RuntimeError "<what>: <path>" (what is one of the file texts of
+// platform/messages.h, "ファイルが見つかりません" by default).
 [[noreturn]] void ThrowFileError(const std::string& path, const char* what = kFileNotFound);
 
 // Integer conversion as the original platform did it: leading blanks allowed, an

@@ -6,51 +6,27 @@
 #include <unordered_map>
 
 #include "database/database.h"
-#include "key/structure_key.h"
-#include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/text.h"
+#include "register/prepare.h"
+#include "register/store.h"
 
 namespace vuduzez {
 
-namespace {
-
-// Shows the reader's and key generation's messages with the file name in
-// front, and remembers the last one as the entry's reason.
-class EntryUi : public Ui {
- public:
-  EntryUi(Ui& inner, const std::string& fileName) : inner_(inner), prefix_(fileName + ": ") {}
-  void ShowMessage(const std::string& text) override {
-    last = text;
-    inner_.ShowMessage(prefix_ + text);
-  }
-  void ShowError(const std::string& text) override {
-    last = text;
-    inner_.ShowError(prefix_ + text);
-  }
-  std::string last;
-
- private:
-  Ui& inner_;
-  std::string prefix_;
-};
-
-}  // namespace
-
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
-                           std::string& keyfail, Ui& ui) {
+                           MessageSink& sink) {
   namespace fs = std::filesystem;
   BatchSummary summary;
   if (folder.empty()) {
-    ui.ShowMessage(kNoMolFolder);
+    sink.ShowMessage(kNoMolFolder);
     summary.finished = true;
     return summary;
   }
 
   auto stop = [&](const std::string& error) {
     summary.error = error;
-    ui.ShowError(error);
+    sink.ShowError(error);
     return summary;
   };
 
@@ -71,8 +47,8 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   std::unordered_map<std::string, std::string> registered;  // trimmed -> as read
   try {
     for (std::string& line : LoadNameLinesAsRead(dbPath)) {
-      std::string trimmed = Trim(line);
-      registered.emplace(std::move(trimmed), std::move(line));
+      std::string listed = ListedName(line);
+      registered.emplace(std::move(listed), std::move(line));
     }
   } catch (const RuntimeError& e) {
     return stop(e.what());
@@ -81,39 +57,42 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   const int total = static_cast<int>(names.size());
   int done = 0;
   for (const std::string& name : names) {
+    if (sink.StopRequested()) {
+      summary.stopped = true;
+      return summary;
+    }
     BatchEntry entry;
     entry.fileName = name;
     const std::string path = folder + "/" + name;
-    std::optional<std::string> nameLine = Utf8ToAnsi(name);
-    if (nameLine && nameLine->size() <= 4) {
+    const EntryNameLine entryName = EntryNameLineFor(name);
+    const std::string& nameLine = entryName.nameLine;
+    if (entryName.verdict == EntryName::kTooShort) {
       entry.outcome = EntryOutcome::kSkipped;
-      entry.reason = "name of 4 bytes or fewer";
+      entry.reason = kSkippedShortName;
     } else if (!IsRegularFile(path)) {
       entry.outcome = EntryOutcome::kSkipped;
-      entry.reason = "not a regular file";
-    } else if (!nameLine) {
+      entry.reason = kSkippedNotRegularFile;
+    } else if (entryName.verdict == EntryName::kNotCp932) {
       entry.outcome = EntryOutcome::kRefused;
-      entry.reason = "ファイル名をCP932に変換できません";
-      ui.ShowMessage(name + ": " + entry.reason);
-    } else if (auto found = registered.find(Trim(*nameLine)); found != registered.end()) {
+      entry.reason = kFileNameNotCp932;
+      sink.ShowMessage(name + ": " + entry.reason);
+    } else if (auto found = registered.find(ListedName(nameLine)); found != registered.end()) {
       entry.outcome = EntryOutcome::kAlreadyRegistered;
       entry.reason = AnsiToUtf8(found->second) + kAlreadyRegistered;
-      ui.ShowMessage(entry.reason);
+      sink.ShowMessage(entry.reason);
     } else {
-      EntryUi entryUi(ui, name);
-      bool ok = false;
+      // The reader's and key generation's messages, with the file name in front.
+      ForwardingSink entrySink(sink, name + ": ");
+      PreparedStructure prepared;
       try {
-        if (ReadMolFile(mol, path, entryUi)) {
-          CalcFormulaWeight(mol);
-          keyfail = "F";
-          ok = MakeStructureKey(mol, keyfail, entryUi) && keyfail == "F";
-        }
+        prepared = PrepareMolFile(mol, path, entrySink);
       } catch (const RuntimeError& e) {
-        entryUi.ShowMessage(e.what());
+        entrySink.ShowMessage(e.what());
+        prepared.reason = e.what();
       }
-      if (ok) {
+      if (prepared) {
         try {
-          AppendRecord(dbPath, *nameLine, mol.molweight, mol.molformula, mol.keydata);
+          AppendRecord(dbPath, nameLine, prepared.weight, prepared.formula, prepared.key);
         } catch (const RuntimeError& e) {
           entry.outcome = EntryOutcome::kRefused;
           entry.reason = e.what();
@@ -121,11 +100,11 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
           summary.entries.push_back(std::move(entry));
           return stop(e.what());
         }
-        registered.emplace(Trim(*nameLine), *nameLine);
+        registered.emplace(ListedName(nameLine), nameLine);
         entry.outcome = EntryOutcome::kRegistered;
       } else {
         entry.outcome = EntryOutcome::kRefused;
-        entry.reason = entryUi.last;
+        entry.reason = prepared.reason;
       }
     }
     switch (entry.outcome) {
@@ -143,18 +122,11 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
         break;
     }
     summary.entries.push_back(std::move(entry));
-    ui.Progress(++done, total);
+    sink.Progress(++done, total);
   }
   summary.finished = true;
-  ui.ShowMessage(kBatchFinished);
+  sink.ShowMessage(kBatchFinished);
   return summary;
-}
-
-int DeleteCompound(const std::string& dbPath, const std::string& nameLine,
-                   const std::string& scratchFolder, Ui& ui) {
-  int removed = DeleteRecords(dbPath, nameLine, scratchFolder);
-  ui.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
-  return removed;
 }
 
 }  // namespace vuduzez

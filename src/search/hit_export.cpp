@@ -6,19 +6,13 @@
 #include "model/sdfile.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
-#include "platform/scratch.h"
+#include "platform/messages.h"
 #include "platform/text.h"
+#include "search/search.h"
 
 namespace vuduzez {
 
 namespace {
-
-// Keeps the reader's refusal as the hit's error.
-class LastMessage : public Ui {
- public:
-  void ShowMessage(const std::string& text) override { last = text; }
-  std::string last;
-};
 
 std::string Lower(std::string_view s) {
   std::string out(s);
@@ -29,17 +23,6 @@ std::string Lower(std::string_view s) {
 }
 
 }  // namespace
-
-std::string HitMolPath(const std::string& folder, const std::string& name) {
-  const std::string file = AnsiToUtf8(name) + ".mol";
-  const std::string path = ScratchPath(folder, file);
-  if (!FileExists(path)) {
-    // A name line already in the file system's encoding.
-    const std::string raw = ScratchPath(folder, name + ".mol");
-    if (raw != path && FileExists(raw)) return raw;
-  }
-  return path;
-}
 
 std::optional<HitFormat> ParseHitFormat(std::string_view text) {
   if (text == "names") return HitFormat::kNames;
@@ -68,14 +51,15 @@ HitExport PrepareHitExport(Molecule& mol, const std::string& molFolder, const st
   hit.name = AnsiToUtf8(name);
   const std::string path = HitMolPath(molFolder, name);
   if (!IsRegularFile(path)) {
-    hit.error = kNoHitFile;
+    hit.error = kNoFile;
     return hit;
   }
   try {
     std::string text = ReadFileBytes(path);
-    LastMessage ui;
-    if (!ReadMolText(mol, text, ui)) {
-      hit.error = ui.last;
+    SilentSink sink;  // the refusal becomes the hit's error
+    const MolReadResult read = ReadMolText(mol, text, sink);
+    if (!read) {
+      hit.error = read.message;
       return hit;
     }
     CalcFormulaWeight(mol);
@@ -194,7 +178,7 @@ int WriteHits(std::ostream& out, HitFormat format, const std::vector<std::string
     }
     if (!writer.Write(hit)) {
       ++failed;
-      if (report) report(hit.name + ": " + (hit.error.empty() ? kNoHitFile : hit.error));
+      if (report) report(hit.name + ": " + (hit.error.empty() ? kNoFile : hit.error));
     }
   }
   return failed;

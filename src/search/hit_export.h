@@ -14,12 +14,6 @@
 
 namespace vuduzez {
 
-inline constexpr const char* kNoHitFile = "ファイルがありません";
-
-// The MOL file of a hit: folder + "/" + name + ".mol", the CP932 name given
-// back its UTF-8 file name (or taken as it is when only that file exists).
-std::string HitMolPath(const std::string& folder, const std::string& name);
-
 enum class HitFormat { kNames, kSdf, kCsv, kJson };
 
 // "names", "sdf", "csv", "json"; nullopt for anything else.
@@ -39,7 +33,7 @@ struct HitExport {
   std::string error;    // why it could not be read ("" when it could)
 };
 
-// The hit's MOL file from the MOL folder, read and completed for its formula
+// The hit's MOL file from the MOL folder (HitMolPath), read and completed for its formula
 // and weight (mol is the caller's scratch molecule). A missing, unreadable or
 // refused file gives a HitExport with error set and the name alone.
 HitExport PrepareHitExport(Molecule& mol, const std::string& molFolder, const std::string& name);

@@ -15,6 +15,7 @@
 #include "key/structure_key.h"
 #include "model/molreader.h"
 #include "platform/text.h"
+#include "support/recording_sink.h"
 
 namespace vuduzez::testsupport {
 
@@ -54,12 +55,11 @@ inline void ClearClipboard() { QGuiApplication::clipboard()->setMimeData(new QMi
 
 // The record registration would write for a MOL file, under nameLine.
 inline CompoundRecord RecordFor(const std::string& molPath, const std::string& nameLine) {
-  RecordingUi ui;
+  RecordingSink ui;
   Molecule mol;
-  std::string keyfail = "F";
   if (!ReadMolFile(mol, molPath, ui)) return {};
   CalcFormulaWeight(mol);
-  MakeStructureKey(mol, keyfail, ui);
+  MakeStructureKey(mol, ui);
   return {nameLine, mol.molweight, mol.molformula, mol.keydata};
 }
 

@@ -1,0 +1,207 @@
+// Every text the system shows its users: messages, errors, dialog prompts and
+// titles (UTF-8). Core code and windows take them from here and nowhere else,
+// so that a text is written once and a test can compare against the same
+// constant. Captions of controls stay with the windows that lay them out.
+#pragma once
+
+#include <string>
+
+namespace vuduzez {
+
+// --- run-time errors: files and numbers --------------------------------------
+
+// The standard error box shows these with the path after ": ".
+inline constexpr const char* kFileNotFound = "ファイルが見つかりません";
+inline constexpr const char* kCannotCreateFile = "ファイルを作成できません";
+inline constexpr const char* kCannotWriteFile = "ファイルに書き込めません";
+inline constexpr const char* kCannotReadFile = "ファイルを読み込めません";
+inline constexpr const char* kCannotReplaceFile = "ファイルを置き換えられません";
+inline constexpr const char* kCannotSyncFolder = "フォルダを同期できません";
+
+// "'<text>' は整数ではありません"; text in UTF-8.
+inline std::string NotAnIntegerMessage(const std::string& text) {
+  return "'" + text + "' は整数ではありません";
+}
+// "'<text>' は浮動小数点数ではありません"; text in UTF-8.
+inline std::string NotAFloatMessage(const std::string& text) {
+  return "'" + text + "' は浮動小数点数ではありません";
+}
+
+// --- structures: MOL files, clipboard, capacities ----------------------------
+
+inline constexpr const char* kNotV2000Message = "ChemDrawのファイルではありません";
+inline constexpr const char* kClipboardEmpty = "クリップボードにデータがありません";
+
+inline std::string TooManyAtomsMessage(int atoms, int capacity) {
+  return "原子数 " + std::to_string(atoms) + " は扱えません（上限は " + std::to_string(capacity) +
+         " 原子です）";
+}
+inline std::string TooManyBondsMessage(int bonds, int capacity) {
+  return "結合数 " + std::to_string(bonds) + " は扱えません（上限は " + std::to_string(capacity) +
+         " 結合です）";
+}
+// Bond `bond` names atom `atom`, outside 1..atoms.
+inline std::string BondAtomOutOfRangeMessage(int bond, int atom, int atoms) {
+  return "結合 " + std::to_string(bond) + " の原子番号 " + std::to_string(atom) +
+         " は範囲外です（1～" + std::to_string(atoms) + "）";
+}
+
+// --- structure keys -----------------------------------------------------------
+
+inline constexpr const char* kMoleculeTooLarge = "は分子が大きすぎます";
+// After the molecule name: the deferred walks outgrew their stack.
+inline constexpr const char* kStackShortSuffix = "の処理にはスタック不足です";
+inline constexpr const char* kNoDataMessage = "データが未入力です";
+inline constexpr const char* kBadDataMessage = "データが不正です";
+// Shown when a key failed without a message of its own.
+inline constexpr const char* kKeyFailedFallback = "構造キーを作成できませんでした";
+
+// --- the database ---------------------------------------------------------------
+
+inline constexpr const char* kRewriteFinished = "変換をを終了しました";
+
+// --- registration -------------------------------------------------------------
+
+inline constexpr const char* kNoSearchData = "検索用データがありません";
+inline constexpr const char* kDuplicate = "既に登録されています";
+inline constexpr const char* kStored = "データを格納しました";
+// The name questions of the store: the input box's caption and prompts.
+inline constexpr const char* kCodeInputCaption = "コード入力";
+inline constexpr const char* kEnterNamePrompt = "化合物名を入力して下さい";
+inline constexpr const char* kEnterNewNamePrompt = "新しい化合物名を入力して下さい";
+// A typed name (UTF-8) that CP932 cannot hold.
+inline std::string NameNotShiftJisMessage(const std::string& name) {
+  return "化合物名「" + name + "」にはShift-JISで書けない文字があります。登録しませんでした";
+}
+
+// After the name line as read: that name is in the database already.
+inline constexpr const char* kAlreadyRegistered = "は登録済みです";
+inline constexpr const char* kBatchFinished = "変換終了";
+inline constexpr const char* kNoMolFolder = "Molファイルの在り場所が指定されていません";
+inline constexpr const char* kFileNameNotCp932 = "ファイル名をCP932に変換できません";
+// Why batch registration passed an entry over quietly (listed by the CLI).
+inline constexpr const char* kSkippedShortName = "name of 4 bytes or fewer";
+inline constexpr const char* kSkippedNotRegularFile = "not a regular file";
+// After the name line: its records were removed.
+inline constexpr const char* kDeleted = "を削除しました";
+inline constexpr const char* kNoSelection = "削除する化合物がリストで選ばれていません";
+
+// --- search ----------------------------------------------------------------------
+
+inline constexpr const char* kNoMatch = "一致する化合物はありません";
+inline constexpr const char* kNoMoreData = "もうデータがありません";
+inline constexpr const char* kNoFile = "ファイルがありません";
+
+// --- SMILES -------------------------------------------------------------------
+
+// A fault of a SMILES, at its 1-based character: "SMILES の 5 文字目: <what>".
+inline std::string SmilesFaultMessage(int position, const std::string& what) {
+  return "SMILES の " + std::to_string(position) + " 文字目: " + what;
+}
+// A character as the SMILES messages quote it: 'x', or 文字 when unprintable.
+inline std::string SmilesQuoted(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u > 32 && u < 127 ? std::string("'") + c + "'" : std::string("文字");
+}
+inline constexpr const char* kSmilesEmpty = "SMILES が空です";
+inline constexpr const char* kSmilesNoAtoms = "SMILES に原子がありません";
+inline constexpr const char* kSmilesOpenBracket = "角括弧 [ が閉じていません";
+inline constexpr const char* kSmilesNoElement = "角括弧の中に元素記号がありません";
+inline constexpr const char* kSmilesQuadrupleBond = "四重結合 $ は扱えません";
+inline constexpr const char* kSmilesTwoBonds = "結合記号が続いています";
+inline constexpr const char* kSmilesBondAtEnd = "結合記号の後に原子がありません";
+inline constexpr const char* kSmilesBranchFirst = "枝 ( の前に原子がありません";
+inline constexpr const char* kSmilesEmptyBranch = "枝 ( ) の中に原子がありません";
+inline constexpr const char* kSmilesUnmatchedClose = "対応する ( のない ) があります";
+inline constexpr const char* kSmilesOpenBranch = "( が閉じていません";
+inline constexpr const char* kSmilesDotFirst = "'.' の前に原子がありません";
+inline constexpr const char* kSmilesDotAtEnd = "'.' の後に原子がありません";
+inline constexpr const char* kSmilesRingFirst = "環結合の番号の前に原子がありません";
+inline constexpr const char* kSmilesRingTwoDigits = "% の後には二桁の環結合の番号が要ります";
+inline constexpr const char* kSmilesBadRingNumber = "% の後の環結合の番号 %(n) が読めません";
+inline constexpr const char* kSmilesNoKekule =
+    "芳香環の二重結合を決められません（ケクレ構造がありません）";
+inline std::string SmilesBadCharMessage(char c) {
+  const std::string q = SmilesQuoted(c);
+  return q == "文字" ? "使えない文字があります" : "使えない文字 " + q + " があります";
+}
+inline std::string SmilesBadInBracketMessage(char c) {
+  return "角括弧の中の " + SmilesQuoted(c) + " が読めません";
+}
+inline std::string SmilesUnknownElementMessage(const std::string& symbol) {
+  return "元素記号 " + symbol + " はありません";
+}
+inline std::string SmilesBadAromaticMessage(const std::string& symbol) {
+  return "芳香族原子 " + symbol + " は書けません";
+}
+// An element outside the organic subset written without brackets.
+inline std::string SmilesNeedsBracketsMessage(const std::string& symbol) {
+  return "元素記号 " + symbol + " は [" + symbol + "] と角括弧の中に書きます";
+}
+inline std::string SmilesChargeTooLargeMessage(int charge) {
+  return "電荷 " + std::to_string(charge) + " は大きすぎます";
+}
+inline std::string SmilesBondFirstMessage(char bond) {
+  return "結合記号 " + SmilesQuoted(bond) + " の前に原子がありません";
+}
+inline std::string SmilesRingOpenMessage(int ring) {
+  return "環結合 " + std::to_string(ring) + " が閉じていません";
+}
+inline std::string SmilesRingSelfMessage(int ring) {
+  return "環結合 " + std::to_string(ring) + " が同じ原子を結んでいます";
+}
+inline std::string SmilesRingDuplicateMessage(int ring) {
+  return "環結合 " + std::to_string(ring) + " は既にある結合と重なります";
+}
+inline std::string SmilesRingConflictMessage(int ring) {
+  return "環結合 " + std::to_string(ring) + " の両端で結合の種類が違います";
+}
+inline std::string SmilesTooManyAtomsMessage(int capacity) {
+  return "原子数が上限の " + std::to_string(capacity) + " を超えます";
+}
+inline std::string SmilesTooManyBondsMessage(int capacity) {
+  return "結合数が上限の " + std::to_string(capacity) + " を超えます";
+}
+
+// --- SD files ------------------------------------------------------------------
+
+// Why record `number` of an SD file is passed over.
+inline std::string SdV3000Message(long long number) {
+  return "レコード " + std::to_string(number) + ": V3000 形式の MOL ブロックは読めません";
+}
+inline std::string SdNotMolMessage(long long number) {
+  return "レコード " + std::to_string(number) + ": MOL V2000 のブロックではありません";
+}
+inline std::string SdTooLargeMessage(long long number) {
+  return "レコード " + std::to_string(number) + ": レコードが大きすぎます";
+}
+
+// --- the windows: settings, choosers, the structure editor ----------------------
+
+// Title of every message box the program shows.
+inline constexpr const char* kMessageTitle = "vuduzez";
+inline constexpr const char* kNoFileName = "no file name was found";
+inline constexpr const char* kTooManyBytes = "too many bytes";
+inline constexpr const char* kSelectFolderTitle = "Select Folder";
+// File chooser filters as the system writes them: description|patterns.
+inline constexpr const char* kDatabaseFileFilter = "Txt|*.txt";
+inline constexpr const char* kMolFileFilter = "MolFile|*.mol;*.MOL";
+inline constexpr const char* kNoDatabaseFileForSearch =
+    "データベースファイルが指定されていません。vuduzez.ini の [mdatafilename] "
+    "を確認するか、「変更」でデータベースファイルを選んでください";
+inline constexpr const char* kNoDatabaseFileForRegistration =
+    "データベースファイル名が設定されていません（vuduzez.ini "
+    "を確かめるか、「変更」で選んでください）";
+inline constexpr const char* kNoEditor =
+    "2D構造エディタが見つかりません。\n"
+    "次のいずれかのパッケージをインストールしてください:\n"
+    "  sudo apt-get install xdrawchem\n"
+    "  sudo apt-get install bkchem\n"
+    "  sudo apt-get install gchempaint\n"
+    "描いた構造はMOLファイルとして保存してこの枠にドロップするか、"
+    "「MOLファイルを開く」で読み込むか、MOL形式でクリップボードにコピーしてください。";
+inline std::string EditorNotStartedMessage(const std::string& editor) {
+  return editor + " を起動できませんでした";
+}
+
+}  // namespace vuduzez
