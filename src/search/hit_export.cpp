@@ -6,8 +6,8 @@
 #include "model/sdfile.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/messages.h"
-#include "platform/text.h"
 #include "search/search.h"
 
 namespace vuduzez {
