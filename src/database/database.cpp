@@ -30,10 +30,13 @@ bool RecordReader::Next(RecordLines& record) {
     record.name = first;
     record.line = lines_.LineNumber();
     record.count = 1;
-    for (std::string_view* field : {&record.weight, &record.formula, &record.key}) {
+    auto field = [this, &record] {
       if (!lines_.AtEnd()) ++record.count;
-      *field = lines_.Next();
-    }
+      return lines_.Next();
+    };
+    record.weight = field();
+    record.formula = field();
+    record.key = field();
     return true;
   }
   return false;

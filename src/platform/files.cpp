@@ -153,14 +153,17 @@ std::string ReadFileBytes(const std::string& path) {
   std::string bytes;
   bytes.resize(static_cast<size_t>(st.st_size));
   size_t got = 0;
+  char more[4096];  // what a file that grew since fstat holds beyond its size
   for (;;) {
-    if (got == bytes.size()) bytes.resize(bytes.size() + 65536);  // the file grew
-    ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    const bool inSize = got < bytes.size();
+    ssize_t n =
+        inSize ? ::read(fd, bytes.data() + got, bytes.size() - got) : ::read(fd, more, sizeof more);
     if (n < 0) {
       if (errno == EINTR) continue;
       Fail(path, kCannotReadFile, fd, "");
     }
     if (n == 0) break;
+    if (!inSize) bytes.append(more, static_cast<size_t>(n));
     got += static_cast<size_t>(n);
   }
   ::close(fd);
