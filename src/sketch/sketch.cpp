@@ -345,19 +345,19 @@ std::vector<int> Sketch::Neighbours(int atom) const { return NeighboursIn(doc_, 
 
 SketchPoint Sketch::FreeBondEnd(int atom) const { return FreeBondEndIn(doc_, atom); }
 
-std::optional<SketchPoint> Sketch::RingCentreOfBond(int bond) const {
-  if (!ValidBond(doc_, bond)) return std::nullopt;
-  const int from = doc_.bonds[bond].atom2, to = doc_.bonds[bond].atom1;
+std::optional<SketchPoint> RingCentreOfBondIn(const SketchDoc& doc, int bond) {
+  if (!ValidBond(doc, bond)) return std::nullopt;
+  const int from = doc.bonds[bond].atom2, to = doc.bonds[bond].atom1;
   // Shortest path between the bond's atoms that does not use the bond.
-  std::vector<int> parent(doc_.atoms.size(), -2);
+  std::vector<int> parent(doc.atoms.size(), -2);
   std::deque<int> queue{from};
   parent[from] = -1;
   while (!queue.empty() && parent[to] == -2) {
     const int a = queue.front();
     queue.pop_front();
-    for (size_t i = 0; i < doc_.bonds.size(); ++i) {
+    for (size_t i = 0; i < doc.bonds.size(); ++i) {
       if (static_cast<int>(i) == bond) continue;
-      const SketchBond& b = doc_.bonds[i];
+      const SketchBond& b = doc.bonds[i];
       const int n = b.atom1 == a ? b.atom2 : (b.atom2 == a ? b.atom1 : -1);
       if (n < 0 || parent[n] != -2) continue;
       parent[n] = a;
@@ -368,10 +368,14 @@ std::optional<SketchPoint> Sketch::RingCentreOfBond(int bond) const {
   SketchPoint sum;
   int count = 0;
   for (int a = to; a >= 0; a = parent[a]) {
-    sum = Add(sum, doc_.atoms[a].pos);
+    sum = Add(sum, doc.atoms[a].pos);
     ++count;
   }
   return Mul(sum, 1.0 / count);
+}
+
+std::optional<SketchPoint> Sketch::RingCentreOfBond(int bond) const {
+  return RingCentreOfBondIn(doc_, bond);
 }
 
 bool Sketch::Commit(SketchDoc next) {

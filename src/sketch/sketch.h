@@ -175,6 +175,7 @@ void LayoutSketch(SketchDoc& doc);
 int AtomAtIn(const SketchDoc& doc, SketchPoint p, double radius);
 int FindBondIn(const SketchDoc& doc, int a, int b);
 std::vector<int> NeighboursIn(const SketchDoc& doc, int atom);
+std::optional<SketchPoint> RingCentreOfBondIn(const SketchDoc& doc, int bond);
 // Where a new bond from the atom goes, considering the atom's bonded
 // neighbours and keeping clear of every other atom; with `placed`, only the
 // atoms marked there count (a layout in progress).
