@@ -814,6 +814,7 @@ SketchWidget::SketchWidget(QWidget* parent) : QFrame(parent) {
     b->setText(Q(sym));
     b->setCheckable(true);
     b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);  // keys belong to the drawing
     b->setFixedSize(24, 20);
     QPalette pal = b->palette();
     pal.setColor(QPalette::ButtonText, ElementColour(sym));
@@ -828,6 +829,7 @@ SketchWidget::SketchWidget(QWidget* parent) : QFrame(parent) {
   other->setText(QStringLiteral("…"));
   other->setToolTip(Q("その他の元素"));
   other->setAutoRaise(true);
+  other->setFocusPolicy(Qt::NoFocus);
   other->setFixedSize(24, 20);
   connect(other, &QToolButton::clicked, this, &SketchWidget::chooseOtherElement);
   elements->addWidget(other);
@@ -978,6 +980,7 @@ QToolButton* SketchWidget::addButton(const QString& name, const QString& tip, co
   b->setIcon(icon);
   b->setIconSize(QSize(18, 18));
   b->setAutoRaise(true);
+  b->setFocusPolicy(Qt::NoFocus);
   b->setFixedSize(22, 22);
   if (tool != nullptr) {
     b->setCheckable(true);
