@@ -294,13 +294,17 @@ SketchPoint FreeBondEndIn(const SketchDoc& doc, int atom, double length,
       preferred = std::abs(std::sin(a)) <= std::abs(std::sin(b)) ? a : b;
     }
   } else if (angles.size() > 1) {
+    // Through the widest gap between the neighbours; of equal gaps (a ring
+    // fusion atom has three) the one leading away from the other atoms.
     std::sort(angles.begin(), angles.end());
-    double best = -1.0;
+    double best = -1.0, bestCrowding = 0.0;
     for (size_t i = 0; i < angles.size(); ++i) {
       const double a = angles[i];
       const double b = i + 1 < angles.size() ? angles[i + 1] : angles[0] + 2 * kPi;
-      if (b - a > best + 1e-9) {
-        best = b - a;
+      const double c = crowding(Add(p, Polar(length, (a + b) / 2)));
+      if (b - a > best + 1e-6 || (b - a > best - 1e-6 && c < bestCrowding)) {
+        best = std::max(best, b - a);
+        bestCrowding = c;
         preferred = (a + b) / 2;
       }
     }
@@ -851,8 +855,42 @@ void LayoutSketch(SketchDoc& doc) {
           placeRing(ring, points, static_cast<size_t>(at - ring.begin()), queue);
         }
       }
+      std::vector<int> branches;
       for (const auto& [n, bond] : adjacency[a]) {
-        if (!placed[n]) place(n, FreeBondEndIn(doc, a, length, &placed), queue);
+        if (!placed[n] && std::find(branches.begin(), branches.end(), n) == branches.end()) {
+          branches.push_back(n);
+        }
+      }
+      if (branches.size() == 1) {
+        place(branches[0], FreeBondEndIn(doc, a, length, &placed), queue);
+      } else if (branches.size() > 1) {
+        // Several branches at once, spread evenly over the widest gap between
+        // the placed neighbours (a quaternary carbon becomes a cross).
+        std::vector<double> angles;
+        for (const auto& [n, bond] : adjacency[a]) {
+          if (placed[n]) {
+            const SketchPoint d = Sub(doc.atoms[n].pos, doc.atoms[a].pos);
+            angles.push_back(std::atan2(d.y, d.x));
+          }
+        }
+        double from = kStep, gap = 2 * kPi;
+        if (!angles.empty()) {
+          std::sort(angles.begin(), angles.end());
+          gap = -1.0;
+          for (size_t i = 0; i < angles.size(); ++i) {
+            const double next = i + 1 < angles.size() ? angles[i + 1] : angles[0] + 2 * kPi;
+            if (next - angles[i] > gap + 1e-6) {
+              gap = next - angles[i];
+              from = angles[i];
+            }
+          }
+        }
+        const double slots = static_cast<double>(branches.size()) + (angles.empty() ? 0 : 1);
+        for (size_t j = 0; j < branches.size(); ++j) {
+          const double angle =
+              from + gap * static_cast<double>(j + (angles.empty() ? 0 : 1)) / slots;
+          place(branches[j], Add(doc.atoms[a].pos, Polar(length, angle)), queue);
+        }
       }
     }
     // Parts side by side, left to right.
