@@ -24,14 +24,14 @@
 #include <functional>
 #include <numbers>
 
-#include "depict/canvas_qt.h"
+#include "gui/canvas_qt.h"
+#include "gui/clipboard_qt.h"
+#include "gui/structure_input_qt.h"
+#include "gui/window_ui.h"
 #include "model/mfconv.h"
-#include "platform/clipboard_qt.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
-#include "platform/structure_input_qt.h"
 #include "platform/text.h"
-#include "platform/window_ui.h"
 #include "sketch/sketch_mol.h"
 
 namespace vuduzez {

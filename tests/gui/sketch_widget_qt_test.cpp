@@ -11,14 +11,14 @@
 #include <cmath>
 #include <memory>
 
-#include "app/gui_test_support.h"
 #include "gui/sketch_widget.h"
+#include "gui/structure_input_qt.h"
+#include "gui/window_ui.h"
 #include "key/structure_key.h"
 #include "model/molreader.h"
 #include "platform/encoding.h"
-#include "platform/structure_input_qt.h"
-#include "platform/window_ui.h"
 #include "sketch/sketch_mol.h"
+#include "support/gui_test_support.h"
 #include "support/mol_text.h"
 
 using namespace vuduzez;
