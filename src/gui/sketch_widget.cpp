@@ -194,6 +194,8 @@ SketchPoint SketchCanvas::toModel(QPointF p) const {
 }
 
 void SketchCanvas::fitToView() {
+  // Before the panel is shown its size is not known: fit when it is.
+  fitPending_ = !isVisible();
   const SketchFit fit = FitView(sketch_.doc(), width(), height(), 24.0, kDefaultScale);
   scale_ = std::clamp(fit.scale, kMinScale, kMaxScale);
   centre_ = fit.centre;
@@ -237,6 +239,7 @@ bool SketchCanvas::dragEdit(Sketch& s, QPointF to) const {
   const int stereo = atomTool ? kStereoNone : tool_.stereo;
   const std::string end = atomTool ? element_ : "C";
   const SketchDoc& doc = sketch_.doc();
+  if (pressAtom_ >= static_cast<int>(doc.atoms.size())) return false;
   const SketchPoint start = pressAtom_ >= 0 ? doc.atoms[pressAtom_].pos : toModel(pressPos_);
   int target = atomAt(to);
   if (target == pressAtom_) target = -1;
@@ -342,11 +345,27 @@ void SketchCanvas::finishDrag() {
   click();
 }
 
+void SketchCanvas::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (fitPending_) fitToView();
+}
+
+void SketchCanvas::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (fitPending_ && isVisible()) fitToView();
+}
+
 void SketchCanvas::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::MiddleButton) {
+    panFrom_ = event->position();
+    panning_ = true;
+    return;
+  }
   if (event->button() != Qt::LeftButton) {
     QWidget::mousePressEvent(event);
     return;
   }
+  ignoreRelease_ = false;
   setFocus(Qt::MouseFocusReason);
   mouseInside_ = true;
   if (lastClickOnEmpty_ &&
@@ -386,6 +405,12 @@ void SketchCanvas::mousePressEvent(QMouseEvent* event) {
 }
 
 void SketchCanvas::mouseMoveEvent(QMouseEvent* event) {
+  if (panning_) {
+    const QPointF d = (event->position() - panFrom_) / scale_;
+    centre_.x -= d.x();
+    centre_.y += d.y();
+    panFrom_ = event->position();
+  }
   mousePos_ = event->position();
   mouseInside_ = true;
   if (pressed_) {
@@ -397,6 +422,7 @@ void SketchCanvas::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void SketchCanvas::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::MiddleButton) panning_ = false;
   if (event->button() != Qt::LeftButton) return;
   if (ignoreRelease_) {
     ignoreRelease_ = false;

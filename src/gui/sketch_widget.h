@@ -44,7 +44,8 @@ struct SketchTool {
 // bond tool draws); a drag from an atom draws a bond at a 30-degree step,
 // dragged further a zigzag chain; a ring tool fuses onto a bond and shares an
 // atom it is placed on. Keys over an atom or bond: element symbols, 1/2/3,
-// +/-, Delete; Ctrl+Z/Ctrl+Y, Ctrl+C/Ctrl+V, Ctrl+A.
+// +/-, Delete; Ctrl+Z/Ctrl+Y, Ctrl+C/Ctrl+V, Ctrl+A. The wheel zooms, the
+// middle button pans.
 class SketchCanvas : public QWidget {
   Q_OBJECT
 
@@ -96,6 +97,8 @@ class SketchCanvas : public QWidget {
   void leaveEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
@@ -138,6 +141,9 @@ class SketchCanvas : public QWidget {
   quint64 lastClickTime_ = 0;
   QPointF lastClickPos_;
   bool ignoreRelease_ = false;
+  bool fitPending_ = false;
+  bool panning_ = false;  // middle button held: the view follows the mouse
+  QPointF panFrom_;
 
   std::string typed_;  // element letters typed over typedAtom_
   int typedAtom_ = -1;

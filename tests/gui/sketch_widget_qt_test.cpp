@@ -227,6 +227,13 @@ class SketchWidgetTest : public QObject {
     QVERIFY(w_->setMolText(SampleMol("aspirin"), ui_));
     QCOMPARE(changed.count(), 1);
     QCOMPARE(KeyOf(w_->molText()).key, KeyOf(SampleMol("aspirin")).key);
+    // Loaded while hidden, it is fitted once shown.
+    SketchWidget hidden;
+    QVERIFY(hidden.setMolText(SampleMol("aspirin"), ui_));
+    hidden.resize(350, 245);
+    hidden.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&hidden));
+    QCOMPARE(hidden.canvas()->scale(), w_->canvas()->scale());
     // A refused text leaves the drawing as it was.
     QVERIFY(!w_->setMolText("x\r\n\r\n\r\n  1  0  0  0  0  0  0  0  0  0999 V3000\r\n", ui_));
     QCOMPARE(ui_.messages, std::vector<std::string>{kNotV2000Message});
