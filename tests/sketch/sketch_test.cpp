@@ -282,6 +282,13 @@ TEST(SketchMol, ClipboardBlockConvertsBackToTheSameFile) {
     EXPECT_EQ(testing::ByteScan(block, NameLine::kBlank),
               ConvertMdlctBlock(block, NameLine::kBlank));
   }
+  // An "E" in the text (erbium) broke only the byte scan: the capture reads
+  // the block line by line.
+  d.atoms[2].symbol = "Er";
+  const std::string text = SketchToMolText(d);
+  const std::string block = MdlctBlockOfMolText(text);
+  EXPECT_NE(testing::ByteScan(block, NameLine::kKeep), ConvertMdlctBlock(block, NameLine::kKeep));
+  EXPECT_EQ(Read(ConvertMdlctBlock(block, NameLine::kKeep))->atmdata[3].symbol, "Er");
 }
 
 TEST(SketchMol, StructuresWithoutCoordinatesAreLaidOut) {
