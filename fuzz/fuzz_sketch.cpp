@@ -11,6 +11,7 @@
 
 #include "model/molreader.h"
 #include "platform/errors.h"
+#include "platform/message_sink.h"
 #include "sketch/sketch.h"
 #include "sketch/sketch_mol.h"
 
@@ -27,7 +28,7 @@ void Check(const Sketch& s) {
     }
   }
   auto mol = std::make_unique<Molecule>();
-  RecordingUi ui;
+  SilentSink ui;
   if (!ReadMolText(*mol, SketchToMolText(d), ui)) std::abort();
   if (mol->atmcount != static_cast<int>(d.atoms.size()) ||
       mol->bndcount != static_cast<int>(d.bonds.size())) {
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   Sketch s;
   SketchDoc loaded;
-  RecordingUi ui;
+  SilentSink ui;
   try {
     if (SketchFromMolText(text, loaded, ui)) s.Replace(loaded);
   } catch (const RuntimeError&) {

@@ -31,6 +31,7 @@
 #include "model/mfconv.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 #include "sketch/sketch_mol.h"
 
@@ -47,10 +48,6 @@ constexpr qint64 kTypingPause = 1000;  // ms within which a second letter comple
 
 constexpr const char* kPanelLabel = "ISIS Draw Window";
 constexpr const char* kPanelHint = "ダブルクリックでISIS Drawを起動";
-constexpr const char* kTooLarge = "原子は200個、結合は300本まで描けます";
-constexpr const char* kNotAnElement = "」は元素記号ではありません";
-constexpr const char* kOtherElementCaption = "元素記号";
-constexpr const char* kOtherElementPrompt = "元素記号を入力して下さい";
 constexpr const char* kEditExternally = "外部エディタで編集";
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
@@ -222,7 +219,7 @@ bool SketchCanvas::afterEdit(bool committed) {
     update();
     emit changed();
   } else if (sketch_.refusedForSize()) {
-    WindowUi().ShowMessage(kTooLarge);
+    WindowUi().ShowMessage(kSketchTooLarge);
   }
   return committed;
 }
@@ -610,7 +607,7 @@ void SketchCanvas::copyToClipboard() const {
   QGuiApplication::clipboard()->setMimeData(data);
 }
 
-bool SketchCanvas::pasteFromClipboard(Ui& ui) {
+bool SketchCanvas::pasteFromClipboard(MessageSink& ui) {
   const ClipboardStructure s = ReadClipboardStructure();
   std::string text;
   switch (s.kind) {
@@ -1050,14 +1047,14 @@ void SketchWidget::syncButtons() {
 
 void SketchWidget::chooseOtherElement() {
   std::string text =
-      Trim(WindowUi().InputBox(kOtherElementCaption, kOtherElementPrompt, canvas_->element()));
+      Trim(WindowUi().InputBox(kElementInputCaption, kElementInputPrompt, canvas_->element()));
   if (text.empty()) return;
   for (size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     text[i] = static_cast<char>(i == 0 ? std::toupper(c) : std::tolower(c));
   }
   if (!IsElementSymbol(text)) {
-    WindowUi().ShowMessage("「" + text + kNotAnElement);
+    WindowUi().ShowMessage(NotAnElementMessage(text));
     return;
   }
   canvas_->setElement(text);
@@ -1065,7 +1062,7 @@ void SketchWidget::chooseOtherElement() {
 
 std::string SketchWidget::molText() const { return SketchToMolText(sketch().doc()); }
 
-bool SketchWidget::setMolText(std::string_view text, Ui& ui) {
+bool SketchWidget::setMolText(std::string_view text, MessageSink& ui) {
   SketchDoc doc;
   try {
     if (!SketchFromMolText(text, doc, ui)) return false;

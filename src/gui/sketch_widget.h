@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "model/molecule.h"
-#include "platform/ui.h"
+#include "platform/message_sink.h"
 #include "sketch/sketch.h"
 
 class QAbstractButton;
@@ -80,7 +80,7 @@ class SketchCanvas : public QWidget {
   void copyToClipboard() const;
   // Pastes an "MDLCT" block or MOL text: replaces an empty drawing, else goes
   // beside it. Shows why when the clipboard holds no structure.
-  bool pasteFromClipboard(Ui& ui);
+  bool pasteFromClipboard(MessageSink& sink);
 
  signals:
   void changed();
@@ -173,7 +173,7 @@ class SketchWidget : public QFrame {
   std::string molText() const;
   // Replaces the drawing with a MOL text, read by the system's reader. False,
   // the reason shown through ui and the drawing kept, when it is refused.
-  bool setMolText(std::string_view text, Ui& ui);
+  bool setMolText(std::string_view text, MessageSink& sink);
   // Replaces the drawing with a molecule (laid out when it has no coordinates).
   void setMolecule(const Molecule& mol);
   bool isEmpty() const;

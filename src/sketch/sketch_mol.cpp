@@ -18,13 +18,6 @@ constexpr std::string_view kCrLf = "\r\n";
 // dimension code, which ends the header in the editors' clipboard blocks.
 constexpr std::string_view kProgramLine = "  vuduzez           2D";
 
-// A silent Ui for reading the sketcher's own MOL text, which the reader never
-// refuses.
-class QuietUi : public Ui {
- public:
-  void ShowMessage(const std::string&) override {}
-};
-
 // Ten columns with four decimals; a coordinate beyond them is clamped, and
 // -0.0000 is written as 0.0000.
 std::string Coordinate(double v) {
@@ -157,17 +150,17 @@ SketchDoc SketchFromMolecule(const Molecule& mol, std::string_view nameLine) {
   return doc;
 }
 
-bool SketchFromMolText(std::string_view text, SketchDoc& doc, Ui& ui) {
+bool SketchFromMolText(std::string_view text, SketchDoc& doc, MessageSink& sink) {
   auto mol = std::make_unique<Molecule>();
-  if (!ReadMolText(*mol, text, ui)) return false;
+  if (!ReadMolText(*mol, text, sink)) return false;
   LineReader lines(text);
   doc = SketchFromMolecule(*mol, lines.Next());
   return true;
 }
 
 void SketchToMolecule(const SketchDoc& doc, Molecule& mol) {
-  QuietUi ui;
-  if (ReadMolText(mol, SketchToMolText(doc), ui)) CalcFormulaWeight(mol);
+  SilentSink sink;  // the reader never refuses the sketcher's own text
+  if (ReadMolText(mol, SketchToMolText(doc), sink)) CalcFormulaWeight(mol);
 }
 
 }  // namespace vuduzez

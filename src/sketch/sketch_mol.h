@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "model/molecule.h"
-#include "platform/ui.h"
+#include "platform/message_sink.h"
 #include "sketch/sketch.h"
 
 namespace vuduzez {
@@ -28,9 +28,9 @@ std::string MdlctBlockOfMolText(std::string_view molText);
 SketchDoc SketchFromMolecule(const Molecule& mol, std::string_view nameLine = {});
 
 // Reads MOL text with the system's reader into a drawing. False, with the
-// reader's message shown through ui, when the reader refuses it; a field
+// reader's message shown through sink, when the reader refuses it; a field
 // that is not a number raises RuntimeError as for any MOL file.
-bool SketchFromMolText(std::string_view text, SketchDoc& doc, Ui& ui);
+bool SketchFromMolText(std::string_view text, SketchDoc& doc, MessageSink& sink);
 
 // The molecule the system makes of the drawing: its MOL text read and
 // completed with implicit hydrogens, formula and weight (no key).

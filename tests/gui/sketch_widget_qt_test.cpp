@@ -17,9 +17,11 @@
 #include "key/structure_key.h"
 #include "model/molreader.h"
 #include "platform/encoding.h"
+#include "platform/messages.h"
 #include "sketch/sketch_mol.h"
 #include "support/gui_test_support.h"
 #include "support/mol_text.h"
+#include "support/recording_ui.h"
 
 using namespace vuduzez;
 using namespace vuduzez::testsupport;

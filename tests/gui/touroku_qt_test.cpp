@@ -25,6 +25,7 @@
 #include "model/com_data.h"
 #include "model/molreader.h"
 #include "platform/text.h"
+#include "support/recording_ui.h"
 
 using namespace vuduzez;
 
@@ -38,7 +39,7 @@ struct Computed {
 
 // What the core pipeline makes of a MOL file, independent of the window.
 Computed Pipeline(const std::string& path) {
-  RecordingUi ui;
+  RecordingSink ui;
   Molecule mol;
   std::string keyfail = "F";
   if (!ReadMolFile(mol, path, ui)) return {};

@@ -9,6 +9,7 @@
 #include "model/molreader.h"
 #include "platform/text.h"
 #include "support/mdlct_byte_scan.h"
+#include "support/recording_sink.h"
 
 namespace vuduzez {
 namespace {
@@ -205,7 +206,7 @@ class CaptureTest : public ::testing::Test {
 };
 
 TEST_F(CaptureTest, BlockBecomesAReadableScratchFile) {
-  RecordingUi ui;
+  RecordingSink ui;
   std::string path;
   ASSERT_TRUE(CaptureStructure(Block(kEthanol), folder_.string(), NameLine::kKeep, ui, &path));
   EXPECT_EQ(path, (folder_ / "aaa.mol").string());
@@ -226,7 +227,7 @@ TEST_F(CaptureTest, BlockBecomesAReadableScratchFile) {
 }
 
 TEST_F(CaptureTest, EmptyBlockShowsTheMessageAndWritesNothing) {
-  RecordingUi ui;
+  RecordingSink ui;
   EXPECT_FALSE(CaptureStructure("", folder_.string(), NameLine::kBlank, ui));
   EXPECT_EQ(ui.messages, std::vector<std::string>{"クリップボードにデータがありません"});
   EXPECT_FALSE(fs::exists(folder_ / "aaa.mol"));

@@ -10,9 +10,11 @@
 
 #include "model/mfconv.h"
 #include "model/molreader.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 #include "sketch/sketch_mol.h"
 #include "support/mdlct_byte_scan.h"
+#include "support/recording_sink.h"
 
 namespace vuduzez {
 namespace {
@@ -41,7 +43,7 @@ bool Spread(const SketchDoc& d, double gap) {
 
 std::unique_ptr<Molecule> Read(const std::string& text) {
   auto mol = std::make_unique<Molecule>();
-  RecordingUi ui;
+  RecordingSink ui;
   EXPECT_TRUE(ReadMolText(*mol, text, ui));
   EXPECT_TRUE(ui.messages.empty());
   CalcFormulaWeight(*mol);
@@ -251,7 +253,7 @@ TEST(SketchMol, TheReaderReadsWhatWasDrawn) {
 
   // And back into a drawing: the same document.
   SketchDoc back;
-  RecordingUi ui;
+  RecordingSink ui;
   ASSERT_TRUE(SketchFromMolText(text, back, ui));
   ASSERT_EQ(back.atoms.size(), d.atoms.size());
   for (size_t i = 0; i < d.atoms.size(); ++i) {
