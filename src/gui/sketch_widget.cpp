@@ -88,13 +88,74 @@ QIcon MakeIcon(const std::function<void(QPainter&)>& paint) {
   return icon;
 }
 
-void Parallel(QPainter& p, int lines) {
-  const double step = 2.6;
-  const double first = -(lines - 1) * step / 2;
-  for (int i = 0; i < lines; ++i) {
-    const double o = (first + i * step) / std::numbers::sqrt2;
-    p.drawLine(QPointF(4 + o, 16 + o), QPointF(16 + o, 4 + o));
-  }
+QIcon SelectIcon() {
+  return MakeIcon([](QPainter& p) {
+    QPen pen = p.pen();
+    pen.setStyle(Qt::DashLine);
+    pen.setWidthF(1.2);
+    p.setPen(pen);
+    p.drawRect(QRectF(3, 3, 14, 14));
+  });
+}
+
+QIcon EraserIcon() {
+  return MakeIcon([](QPainter& p) {
+    p.translate(10, 10);
+    p.rotate(-40);
+    p.drawRoundedRect(QRectF(-7.5, -4, 15, 8), 1.5, 1.5);
+    p.setBrush(QColor(25, 25, 25));
+    p.drawRoundedRect(QRectF(-7.5, -4, 6, 8), 1.5, 1.5);
+  });
+}
+
+// One, two or three parallel diagonal lines.
+QIcon BondIcon(int lines) {
+  return MakeIcon([lines](QPainter& p) {
+    const double step = 2.6;
+    const double first = -(lines - 1) * step / 2;
+    for (int i = 0; i < lines; ++i) {
+      const double o = (first + i * step) / std::numbers::sqrt2;
+      p.drawLine(QPointF(4 + o, 16 + o), QPointF(16 + o, 4 + o));
+    }
+  });
+}
+
+QIcon WedgeIcon(bool hashed) {
+  return MakeIcon([hashed](QPainter& p) {
+    if (!hashed) {
+      p.setBrush(QColor(25, 25, 25));
+      p.drawPolygon(QPolygonF({QPointF(4, 16), QPointF(14.2, 3.6), QPointF(16.4, 5.8)}));
+      return;
+    }
+    p.setPen(QPen(QColor(25, 25, 25), 1.2));
+    for (int k = 1; k <= 5; ++k) {
+      const double t = k / 5.0;
+      const QPointF c(4 + 11.3 * t, 16 - 11.3 * t);
+      const QPointF n(2.0 * t, 2.0 * t);
+      p.drawLine(c + n, c - n);
+    }
+  });
+}
+
+QIcon FitIcon() {
+  return MakeIcon([](QPainter& p) {
+    for (int sx : {-1, 1}) {
+      for (int sy : {-1, 1}) {
+        const QPointF c(10 + sx * 7, 10 + sy * 7);
+        p.drawLine(c, c - QPointF(sx * 4, 0));
+        p.drawLine(c, c - QPointF(0, sy * 4));
+      }
+    }
+    p.drawEllipse(QPointF(10, 10), 2.5, 2.5);
+  });
+}
+
+QIcon ClearIcon() {
+  return MakeIcon([](QPainter& p) {
+    p.drawRect(QRectF(4, 3, 12, 14));
+    p.drawLine(QPointF(7, 7), QPointF(13, 13));
+    p.drawLine(QPointF(13, 7), QPointF(7, 13));
+  });
 }
 
 QIcon RingIcon(int size, bool aromatic) {
@@ -860,13 +921,9 @@ SketchWidget::SketchWidget(QWidget* parent) : QFrame(parent) {
   grid->addLayout(elements, 0, 0, 3, 1);
 
   using Kind = SketchTool::Kind;
-  auto tool = [](Kind kind) {
+  auto tool = [](Kind kind, int order = 1, int stereo = kStereoNone) {
     SketchTool t;
     t.kind = kind;
-    return t;
-  };
-  auto bondTool = [](int order, int stereo) {
-    SketchTool t;
     t.order = order;
     t.stereo = stereo;
     return t;
@@ -877,50 +934,20 @@ SketchWidget::SketchWidget(QWidget* parent) : QFrame(parent) {
   auto* top = new QHBoxLayout;
   top->setSpacing(0);
   const SketchTool select = tool(Kind::kSelect), eraser = tool(Kind::kEraser);
-  top->addWidget(addButton(QStringLiteral("sketchSelect"), Q("選択・移動"),
-                           MakeIcon([](QPainter& p) {
-                             QPen pen = p.pen();
-                             pen.setStyle(Qt::DashLine);
-                             pen.setWidthF(1.2);
-                             p.setPen(pen);
-                             p.drawRect(QRectF(3, 3, 14, 14));
-                           }),
-                           &select));
-  top->addWidget(addButton(QStringLiteral("sketchEraser"), Q("消しゴム"), MakeIcon([](QPainter& p) {
-                             p.translate(10, 10);
-                             p.rotate(-40);
-                             p.drawRoundedRect(QRectF(-7.5, -4, 15, 8), 1.5, 1.5);
-                             p.setBrush(QColor(25, 25, 25));
-                             p.drawRoundedRect(QRectF(-7.5, -4, 6, 8), 1.5, 1.5);
-                           }),
-                           &eraser));
+  top->addWidget(addButton(QStringLiteral("sketchSelect"), Q("選択・移動"), SelectIcon(), &select));
+  top->addWidget(addButton(QStringLiteral("sketchEraser"), Q("消しゴム"), EraserIcon(), &eraser));
   separator(top);
-  const SketchTool single = bondTool(1, kStereoNone), dbl = bondTool(2, kStereoNone),
-                   triple = bondTool(3, kStereoNone), wedgeT = bondTool(1, kStereoWedge),
-                   hashT = bondTool(1, kStereoHashed);
+  const SketchTool bonds[] = {tool(Kind::kBond, 1), tool(Kind::kBond, 2), tool(Kind::kBond, 3),
+                              tool(Kind::kBond, 1, kStereoWedge),
+                              tool(Kind::kBond, 1, kStereoHashed)};
   top->addWidget(addButton(QStringLiteral("sketchBond1"), Q("単結合（ドラッグを伸ばすと鎖）"),
-                           MakeIcon([](QPainter& p) { Parallel(p, 1); }), &single));
-  top->addWidget(addButton(QStringLiteral("sketchBond2"), Q("二重結合"),
-                           MakeIcon([](QPainter& p) { Parallel(p, 2); }), &dbl));
-  top->addWidget(addButton(QStringLiteral("sketchBond3"), Q("三重結合"),
-                           MakeIcon([](QPainter& p) { Parallel(p, 3); }), &triple));
-  top->addWidget(addButton(
-      QStringLiteral("sketchWedge"), Q("くさび形結合（手前）"), MakeIcon([](QPainter& p) {
-        p.setBrush(QColor(25, 25, 25));
-        p.drawPolygon(QPolygonF({QPointF(4, 16), QPointF(14.2, 3.6), QPointF(16.4, 5.8)}));
-      }),
-      &wedgeT));
+                           BondIcon(1), &bonds[0]));
+  top->addWidget(addButton(QStringLiteral("sketchBond2"), Q("二重結合"), BondIcon(2), &bonds[1]));
+  top->addWidget(addButton(QStringLiteral("sketchBond3"), Q("三重結合"), BondIcon(3), &bonds[2]));
+  top->addWidget(addButton(QStringLiteral("sketchWedge"), Q("くさび形結合（手前）"),
+                           WedgeIcon(false), &bonds[3]));
   top->addWidget(addButton(QStringLiteral("sketchHashed"), Q("破線くさび形結合（奥）"),
-                           MakeIcon([](QPainter& p) {
-                             p.setPen(QPen(QColor(25, 25, 25), 1.2));
-                             for (int k = 1; k <= 5; ++k) {
-                               const double t = k / 5.0;
-                               const QPointF c(4 + 11.3 * t, 16 - 11.3 * t);
-                               const QPointF n(2.0 * t, 2.0 * t);
-                               p.drawLine(c + n, c - n);
-                             }
-                           }),
-                           &hashT));
+                           WedgeIcon(true), &bonds[4]));
   separator(top);
   undo_ = addButton(QStringLiteral("sketchUndo"), Q("元に戻す (Ctrl+Z)"), CurvedArrowIcon(false),
                     nullptr);
@@ -933,25 +960,9 @@ SketchWidget::SketchWidget(QWidget* parent) : QFrame(parent) {
   top->addWidget(undo_);
   top->addWidget(redo_);
   separator(top);
-  QToolButton* fit =
-      addButton(QStringLiteral("sketchFit"), Q("全体を表示"), MakeIcon([](QPainter& p) {
-                  for (int sx : {-1, 1}) {
-                    for (int sy : {-1, 1}) {
-                      const QPointF c(10 + sx * 7, 10 + sy * 7);
-                      p.drawLine(c, c - QPointF(sx * 4, 0));
-                      p.drawLine(c, c - QPointF(0, sy * 4));
-                    }
-                  }
-                  p.drawEllipse(QPointF(10, 10), 2.5, 2.5);
-                }),
-                nullptr);
+  QToolButton* fit = addButton(QStringLiteral("sketchFit"), Q("全体を表示"), FitIcon(), nullptr);
   QToolButton* clearAll =
-      addButton(QStringLiteral("sketchClear"), Q("すべて消去"), MakeIcon([](QPainter& p) {
-                  p.drawRect(QRectF(4, 3, 12, 14));
-                  p.drawLine(QPointF(7, 7), QPointF(13, 13));
-                  p.drawLine(QPointF(13, 7), QPointF(7, 13));
-                }),
-                nullptr);
+      addButton(QStringLiteral("sketchClear"), Q("すべて消去"), ClearIcon(), nullptr);
   connect(fit, &QToolButton::clicked, canvas_, &SketchCanvas::fitToView);
   connect(clearAll, &QToolButton::clicked, this, &SketchWidget::clear);
   top->addWidget(fit);
