@@ -12,11 +12,14 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -517,6 +520,17 @@ void SketchCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
   }
   lastClickOnEmpty_ = pressCommitted_ = false;
   if (sketch_.empty()) emit editorRequested();
+}
+
+void SketchCanvas::enterEvent(QEnterEvent* event) {
+  // Keys act on what is under the pointer, so the drawing takes them as the
+  // pointer comes in, unless the user is typing into a text box.
+  const auto* edit = qobject_cast<const QLineEdit*>(QApplication::focusWidget());
+  const bool typing = (edit != nullptr && !edit->isReadOnly()) ||
+                      qobject_cast<const QTextEdit*>(QApplication::focusWidget()) != nullptr ||
+                      qobject_cast<const QPlainTextEdit*>(QApplication::focusWidget()) != nullptr;
+  if (!typing && window()->isActiveWindow()) setFocus(Qt::MouseFocusReason);
+  QWidget::enterEvent(event);
 }
 
 void SketchCanvas::leaveEvent(QEvent* event) {
