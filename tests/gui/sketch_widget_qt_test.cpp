@@ -37,10 +37,9 @@ struct Keyed {
 Keyed KeyOf(const std::string& molText) {
   Keyed k;
   RecordingUi ui;
-  std::string keyfail = "F";
   if (!ReadMolText(*k.mol, molText, ui)) return k;
   CalcFormulaWeight(*k.mol);
-  MakeStructureKey(*k.mol, keyfail, ui);
+  MakeStructureKey(*k.mol, ui);
   k.formula = k.mol->molformula;
   k.key = k.mol->keydata;
   return k;

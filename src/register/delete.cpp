@@ -1,0 +1,16 @@
+#include "register/delete.h"
+
+#include "database/database.h"
+#include "platform/encoding.h"
+#include "platform/messages.h"
+
+namespace vuduzez {
+
+int DeleteCompound(const std::string& dbPath, const std::string& nameLine,
+                   const std::string& scratchFolder, MessageSink& sink) {
+  int removed = DeleteRecords(dbPath, nameLine, scratchFolder);
+  sink.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
+  return removed;
+}
+
+}  // namespace vuduzez
