@@ -150,12 +150,13 @@ SketchDoc SketchFromMolecule(const Molecule& mol, std::string_view nameLine) {
   return doc;
 }
 
-bool SketchFromMolText(std::string_view text, SketchDoc& doc, MessageSink& sink) {
+MolReadResult SketchFromMolText(std::string_view text, SketchDoc& doc, MessageSink& sink) {
   auto mol = std::make_unique<Molecule>();
-  if (!ReadMolText(*mol, text, sink)) return false;
+  MolReadResult read = ReadMolText(*mol, text, sink);
+  if (!read) return read;
   LineReader lines(text);
   doc = SketchFromMolecule(*mol, lines.Next());
-  return true;
+  return read;
 }
 
 void SketchToMolecule(const SketchDoc& doc, Molecule& mol) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "model/molecule.h"
+#include "model/molreader.h"
 #include "platform/message_sink.h"
 #include "sketch/sketch.h"
 
@@ -27,10 +28,10 @@ std::string MdlctBlockOfMolText(std::string_view molText);
 // whose atoms all share one point (read from a line notation) is laid out.
 SketchDoc SketchFromMolecule(const Molecule& mol, std::string_view nameLine = {});
 
-// Reads MOL text with the system's reader into a drawing. False, with the
-// reader's message shown through sink, when the reader refuses it; a field
+// Reads MOL text with the system's reader into a drawing. The reader's result:
+// a refusal leaves doc alone, its message shown through sink; a field
 // that is not a number raises RuntimeError as for any MOL file.
-bool SketchFromMolText(std::string_view text, SketchDoc& doc, MessageSink& sink);
+MolReadResult SketchFromMolText(std::string_view text, SketchDoc& doc, MessageSink& sink);
 
 // The molecule the system makes of the drawing: its MOL text read and
 // completed with implicit hydrogens, formula and weight (no key).
