@@ -20,6 +20,7 @@
 #include "gui/sketch_widget.h"
 #include "gui/ui_qt.h"
 #include "gui/window_ui.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace {
