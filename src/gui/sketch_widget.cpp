@@ -71,7 +71,7 @@ QColor ElementColour(const std::string& symbol) {
 // Whether the system's element table knows the symbol (others count as
 // carbon there, so their hydrogens are not shown).
 bool KnownToTheSystem(const std::string& symbol) {
-  return symbol == "C" || ElementIndex(symbol.size() == 1 ? symbol + " " : symbol) != 1;
+  return symbol == "C" || ElementIndex(symbol.size() == 1 ? symbol + " " : symbol) != kCarbon;
 }
 
 // --- Button icons, drawn on a 20 x 20 grid ---
