@@ -32,6 +32,7 @@
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/mfconv.h"
+#include "model/smiles.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/messages.h"
@@ -684,24 +685,32 @@ void SketchCanvas::copyToClipboard() const {
 
 bool SketchCanvas::pasteFromClipboard(MessageSink& ui) {
   const ClipboardStructure s = ReadClipboardStructure();
-  std::string text;
-  switch (s.kind) {
-    case ClipboardStructure::Kind::kMdlctBlock:
-      text = ConvertMdlctBlock(s.bytes, NameLine::kKeep);
-      break;
-    case ClipboardStructure::Kind::kMolText:
-      text = s.bytes;
-      break;
-    case ClipboardStructure::Kind::kNone:
+  SketchDoc doc;
+  if (s.kind == ClipboardStructure::Kind::kNone) {
+    // One line of text: a SMILES (and its title), laid out.
+    const QString plain = QGuiApplication::clipboard()->text().trimmed();
+    if (plain.isEmpty() || plain.contains(QLatin1Char('\n')) || plain.contains(QLatin1Char('\r'))) {
       ui.ShowMessage(kClipboardEmpty);
       return false;
-  }
-  SketchDoc doc;
-  try {
-    if (!SketchFromMolText(text, doc, ui)) return false;
-  } catch (const RuntimeError& e) {
-    ui.ShowError(e.what());
-    return false;
+    }
+    const std::string utf8 = plain.toStdString();
+    auto mol = std::make_unique<Molecule>();
+    const SmilesResult read = ReadSmiles(*mol, Utf8ToAnsi(utf8).value_or(utf8));
+    if (!read.ok) {
+      ui.ShowMessage(read.message);
+      return false;
+    }
+    doc = SketchFromMolecule(*mol, mol->molname);
+  } else {
+    const std::string text = s.kind == ClipboardStructure::Kind::kMdlctBlock
+                                 ? ConvertMdlctBlock(s.bytes, NameLine::kKeep)
+                                 : s.bytes;
+    try {
+      if (!SketchFromMolText(text, doc, ui)) return false;
+    } catch (const RuntimeError& e) {
+      ui.ShowError(e.what());
+      return false;
+    }
   }
   const bool replace = sketch_.empty();
   const bool done =

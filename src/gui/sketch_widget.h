@@ -78,8 +78,9 @@ class SketchCanvas : public QWidget {
   void fitToView();
 
   void copyToClipboard() const;
-  // Pastes an "MDLCT" block or MOL text: replaces an empty drawing, else goes
-  // beside it. Shows why when the clipboard holds no structure.
+  // Pastes an "MDLCT" block, MOL text or a one-line SMILES (laid out):
+  // replaces an empty drawing, else goes beside it. Shows why when the
+  // clipboard holds no structure.
   bool pasteFromClipboard(MessageSink& sink);
 
  signals:

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -43,6 +44,16 @@ Keyed KeyOf(const std::string& molText) {
   k.formula = k.mol->molformula;
   k.key = k.mol->keydata;
   return k;
+}
+
+// The path codes of a key, sorted.
+std::vector<std::string> Codes(const std::string& key) {
+  std::vector<std::string> codes;
+  for (const QString& c : QString::fromStdString(key).split(QLatin1Char('/'))) {
+    codes.push_back(c.toStdString());
+  }
+  std::sort(codes.begin(), codes.end());
+  return codes;
 }
 
 }  // namespace
@@ -217,7 +228,19 @@ class SketchWidgetTest : public QObject {
     QCOMPARE(KeyOf(w_->molText()).formula, std::string("C12H12O"));
     ClearClipboard();
     QTest::keyClick(canvas(), Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(ui_.messages, std::vector<std::string>{"クリップボードにデータがありません"});
+    QCOMPARE(ui_.messages, std::vector<std::string>{kClipboardEmpty});
+
+    // A SMILES is laid out and keys like the drawn structure (the same path
+    // codes; their order follows the atoms').
+    w_->clear();
+    SetClipboardText("Oc1ccccc1 phenol\n");
+    QTest::keyClick(canvas(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(Codes(KeyOf(w_->molText()).key), Codes(KeyOf(SampleMol("phenol")).key));
+    SetClipboardText("C1CC(");
+    QTest::keyClick(canvas(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(ui_.messages.size(), size_t(2));
+    QVERIFY(ui_.messages[1].rfind("SMILES", 0) == 0);
+    QCOMPARE(w_->sketch().doc().atoms.size(), size_t(7));
   }
 
   // The interface the windows use, and the panel's old behaviour.
