@@ -1,0 +1,184 @@
+#include "search/exact_search.h"
+
+#include <memory>
+
+#include "key/structure_key.h"
+#include "model/molreader.h"
+#include "platform/encoding.h"
+#include "platform/errors.h"
+#include "platform/scratch.h"
+#include "platform/text.h"
+
+namespace vuduzez {
+
+namespace {
+
+// Keeps the last message of the reader or key generation as the reason.
+class ReasonUi : public Ui {
+ public:
+  void ShowMessage(const std::string& text) override { last = text; }
+  std::string last;
+};
+
+Molecule& WorkMolecule() {
+  // Large tables: one per thread, reused by every entry.
+  thread_local std::unique_ptr<Molecule> mol = std::make_unique<Molecule>();
+  return *mol;
+}
+
+// Brings one entry in line with its MOL file as it is now.
+bool Verify(ExactState& exact, size_t row, const std::string& molFolder) {
+  CtEntry& e = exact.entries[row];
+  const std::string path = RecordMolPath(molFolder, e.name);
+  if (StampOf(path) != e.mol) {
+    e = BuildConnectionEntry(e.name, path);
+    exact.dirty = true;
+  }
+  exact.verified[row] = 1;
+  return true;
+}
+
+void SaveIfCurrent(ExactState& exact) {
+  if (!exact.dirty || !exact.stable || exact.dbPath.empty()) return;
+  // Only for the database state the records came from.
+  if (StampOf(exact.dbPath) != exact.stamp) return;
+  if (WriteConnectionCache(exact.dbPath, exact.stamp, exact.entries)) exact.dirty = false;
+}
+
+}  // namespace
+
+std::string RecordMolPath(const std::string& folder, const std::string& name) {
+  const std::string path = ScratchPath(folder, AnsiToUtf8(name) + ".mol");
+  if (!FileExists(path)) {
+    // A name line already in the file system's encoding.
+    const std::string raw = ScratchPath(folder, name + ".mol");
+    if (raw != path && FileExists(raw)) return raw;
+  }
+  return path;
+}
+
+void LoadSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath) {
+  StampedBytes db = ReadStamped(dbPath);
+  LoadSearchText(state, db.bytes);
+  exact = ExactState{};
+  exact.dbPath = dbPath;
+  exact.stamp = db.stamp;
+  exact.stable = db.stable;
+}
+
+CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath) {
+  CtEntry e;
+  e.name = name;
+  e.mol = StampOf(molPath);
+  if (e.mol.size < 0) {
+    e.status = CtStatus::kMissing;
+    e.reason = "ファイルがありません: " + molPath;
+    e.mol = FileStamp{};
+    return e;
+  }
+  Molecule& mol = WorkMolecule();
+  ReasonUi ui;
+  try {
+    if (!ReadMolFile(mol, molPath, ui)) {
+      e.status = CtStatus::kRefused;
+      e.reason = ui.last;
+      return e;
+    }
+    CalcFormulaWeight(mol);
+    std::string keyfail = "F";
+    if (!MakeStructureKey(mol, keyfail, ui)) {
+      e.status = CtStatus::kKeyFailed;
+      e.reason = "key generation failed: " + ui.last;
+      return e;
+    }
+  } catch (const RuntimeError& error) {
+    e.status = CtStatus::kRefused;
+    e.reason = error.what();
+    return e;
+  }
+  e.status = CtStatus::kOk;
+  e.table = BuildConnectionTable(mol);
+  return e;
+}
+
+void PrepareConnectionTables(const SearchState& state, ExactState& exact,
+                             const std::string& molFolder, Ui& ui) {
+  const size_t n = std::min(state.records.size(), static_cast<size_t>(state.mlcount));
+  std::vector<std::string> names;
+  names.reserve(n);
+  for (size_t r = 0; r < n; ++r) names.push_back(state.records[r].name);
+
+  std::optional<ConnectionCacheFile> cache;
+  if (!exact.dbPath.empty()) cache = ReadConnectionCache(exact.dbPath);
+  const bool current = cache && exact.stable && cache->stamp == exact.stamp;
+  std::vector<std::optional<CtEntry>> aligned =
+      AlignEntries(cache ? std::move(cache->entries) : std::vector<CtEntry>{}, names);
+
+  size_t missing = 0;
+  for (const auto& e : aligned) missing += e ? 0 : 1;
+  exact.entries.clear();
+  exact.entries.reserve(n);
+  exact.verified.assign(n, 0);
+  exact.dirty = !current || missing > 0;
+  int done = 0;
+  for (size_t r = 0; r < n; ++r) {
+    if (aligned[r]) {
+      exact.entries.push_back(std::move(*aligned[r]));
+      continue;
+    }
+    exact.entries.push_back(BuildConnectionEntry(names[r], RecordMolPath(molFolder, names[r])));
+    exact.verified[r] = 1;
+    ui.Progress(++done, static_cast<int>(missing));
+  }
+  exact.ready = true;
+  SaveIfCurrent(exact);
+}
+
+ExactResult ConfirmHits(SearchState& state, ExactState& exact, const SubstructureQuery& query,
+                        const std::string& molFolder, Ui& ui) {
+  if (!exact.ready || exact.entries.size() != state.records.size()) {
+    PrepareConnectionTables(state, exact, molFolder, ui);
+  }
+  ExactResult result;
+  result.screened = state.hitcount;
+  std::vector<std::string> hitnames;
+  CtView view;
+  for (int32_t row : state.hitrows) {
+    const size_t r = static_cast<size_t>(row);
+    if (!exact.verified[r]) Verify(exact, r, molFolder);
+    const CtEntry& e = exact.entries[r];
+    if (e.status != CtStatus::kOk || !view.Parse(e.table)) {
+      result.unconfirmed.push_back({row, e.reason});
+      continue;
+    }
+    if (!query.Matches(view)) {
+      result.unmatched.push_back(row);
+      continue;
+    }
+    result.rows.push_back(row);
+    hitnames.push_back(state.records[r].name);
+  }
+  state.hitrows = result.rows;
+  state.hitnames = std::move(hitnames);
+  state.hitcount = static_cast<int32_t>(state.hitnames.size());
+  state.hitpos = 1;
+  SaveIfCurrent(exact);
+  return result;
+}
+
+SubstructureQuery MakeSubstructureQuery(const Molecule& query) {
+  return SubstructureQuery(BuildConnectionTable(query));
+}
+
+bool FindMapping(const Molecule& hit, const SubstructureQuery& query,
+                 SubstructureMapping& mapping) {
+  auto keyed = std::make_unique<Molecule>(hit);
+  std::string keyfail = "F";
+  ReasonUi ui;
+  if (!MakeStructureKey(*keyed, keyfail, ui)) return false;
+  const std::string table = BuildConnectionTable(*keyed);
+  CtView view;
+  return view.Parse(table) && query.Matches(view, &mapping);
+}
+
+}  // namespace vuduzez
