@@ -130,6 +130,13 @@ bool CtView::Parse(std::string_view bytes) {
   return true;
 }
 
+CtEntry UnreadEntry(std::string name) {
+  CtEntry e;
+  e.name = std::move(name);
+  e.mol.size = -2;  // StampOf gives -1 at least
+  return e;
+}
+
 std::string SerializeConnectionEntries(const std::vector<CtEntry>& entries) {
   std::string out;
   Put(out, static_cast<uint32_t>(entries.size()));
@@ -196,6 +203,8 @@ void AppendToConnectionCache(const std::string& dbPath, const FileStamp& before,
                              std::vector<CtEntry> added) {
   if (added.empty() || before.size < 0) return;
   std::optional<ConnectionCacheFile> cache = ReadConnectionCache(dbPath);
+  // A database that was empty needs no earlier cache.
+  if (!cache && before.size == 0) cache = ConnectionCacheFile{before, {}};
   if (!cache || cache->stamp != before) return;
   for (CtEntry& e : added) cache->entries.push_back(std::move(e));
   WriteConnectionCache(dbPath, StampOf(dbPath), cache->entries);

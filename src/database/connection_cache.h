@@ -73,6 +73,11 @@ struct CtEntry {
   std::string table;   // BuildConnectionTable bytes, kOk only
 };
 
+// An entry that keeps a record's place but is read from its MOL file when
+// first needed (its stamp matches no file): for a record stored from a
+// structure that did not come from its MOL file.
+CtEntry UnreadEntry(std::string name);
+
 // The connection cache file of a database.
 inline constexpr const char* kConnectionCacheKind = "ct";
 inline constexpr uint32_t kConnectionCacheVersion = 1;
@@ -95,8 +100,10 @@ bool WriteConnectionCache(const std::string& dbPath, const FileStamp& stamp,
 
 // After records were appended to a database whose stamp was `before`: when the
 // cache described exactly that state, the new entries are added and the cache
-// is stamped with the database's state now. Otherwise the cache is left stale
-// for the next search to bring up to date.
+// is stamped with the database's state now (a database that was empty starts
+// a cache). Otherwise the cache is left stale for the next search to bring up
+// to date. Another writer in between is caught when the cache is next read:
+// its entries are lined up with the record names again.
 void AppendToConnectionCache(const std::string& dbPath, const FileStamp& before,
                              std::vector<CtEntry> added);
 

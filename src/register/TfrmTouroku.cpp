@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "app/forms_qt.h"
+#include "database/connection_cache.h"
 #include "database/database.h"
 #include "key/structure_key.h"
 #include "model/com_data.h"
@@ -413,8 +414,12 @@ void TfrmTouroku::StoreInner() {
     ui.ShowMessage(kDuplicate);
     return;
   }
-  AppendRecord(com_data().settings.mdatafilename, nameLine, prepared_.weight, prepared_.formula,
-               prepared_.key);
+  const std::string& db = com_data().settings.mdatafilename;
+  const FileStamp before = StampOf(db);
+  AppendRecord(db, nameLine, prepared_.weight, prepared_.formula, prepared_.key);
+  // The structure came from the editor, not from the record's MOL file: the
+  // exact search reads that file when it first needs it.
+  AppendToConnectionCache(db, before, {UnreadEntry(name)});
   namelist_.push_back(listed);
   ListBox1->addItem(FromAnsi(listed));
   ui.ShowMessage(kStored);

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "database/connection_cache.h"
 #include "database/database.h"
 #include "key/structure_key.h"
 #include "model/molreader.h"
@@ -48,7 +49,12 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     return summary;
   }
 
+  // The connection tables of the records appended, for the exact search's
+  // cache; it is brought up to date however the run ends.
+  const FileStamp before = StampOf(dbPath);
+  std::vector<CtEntry> added;
   auto stop = [&](const std::string& error) {
+    AppendToConnectionCache(dbPath, before, std::move(added));
     summary.error = error;
     ui.ShowError(error);
     return summary;
@@ -102,6 +108,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     } else {
       EntryUi entryUi(ui, name);
       bool ok = false;
+      const FileStamp molStamp = StampOf(path);  // before the read: a later edit is seen
       try {
         if (ReadMolFile(mol, path, entryUi)) {
           CalcFormulaWeight(mol);
@@ -122,6 +129,11 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
           return stop(e.what());
         }
         registered.emplace(Trim(*nameLine), *nameLine);
+        added.push_back({std::string(BeforeFirst(*nameLine, '.')),
+                         molStamp,
+                         CtStatus::kOk,
+                         {},
+                         BuildConnectionTable(mol)});
         entry.outcome = EntryOutcome::kRegistered;
       } else {
         entry.outcome = EntryOutcome::kRefused;
@@ -145,6 +157,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     summary.entries.push_back(std::move(entry));
     ui.Progress(++done, total);
   }
+  AppendToConnectionCache(dbPath, before, std::move(added));
   summary.finished = true;
   ui.ShowMessage(kBatchFinished);
   return summary;
@@ -153,6 +166,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
 int DeleteCompound(const std::string& dbPath, const std::string& nameLine,
                    const std::string& scratchFolder, Ui& ui) {
   int removed = DeleteRecords(dbPath, nameLine, scratchFolder);
+  RealignConnectionCache(dbPath);
   ui.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
   return removed;
 }
