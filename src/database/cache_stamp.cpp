@@ -90,6 +90,12 @@ FileStamp StampOf(const std::string& path) {
   return FromStat(st);
 }
 
+FileStamp StampAt(int folderFd, const std::string& name) {
+  struct stat st;
+  if (::fstatat(folderFd, name.c_str(), &st, 0) != 0) return {};
+  return FromStat(st);
+}
+
 StampedBytes ReadStamped(const std::string& path) {
   StampedBytes out;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

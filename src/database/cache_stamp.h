@@ -29,6 +29,8 @@ struct FileStamp {
 
 // The stamp of the file at path now (size -1 when it cannot be examined).
 FileStamp StampOf(const std::string& path);
+// The same for a name inside an open folder (fstatat: no walk of the folder's path).
+FileStamp StampAt(int folderFd, const std::string& name);
 
 // A whole file read together with the stamp of exactly those bytes: stable is
 // false when the file changed while it was read (the stamp then describes no

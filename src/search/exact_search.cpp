@@ -1,5 +1,9 @@
 #include "search/exact_search.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <memory>
 
 #include "key/structure_key.h"
@@ -26,16 +30,37 @@ Molecule& WorkMolecule() {
   return *mol;
 }
 
+// The MOL folder, open for the stamps of many files in it.
+class Folder {
+ public:
+  explicit Folder(const std::string& path)
+      : prefix_(path + "/"), fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+  ~Folder() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+  FileStamp Stamp(const std::string& path) const {
+    if (fd_ >= 0 && path.size() > prefix_.size() && path.compare(0, prefix_.size(), prefix_) == 0) {
+      return StampAt(fd_, path.substr(prefix_.size()));
+    }
+    return StampOf(path);
+  }
+
+ private:
+  std::string prefix_;
+  int fd_;
+};
+
 // Brings one entry in line with its MOL file as it is now.
-bool Verify(ExactState& exact, size_t row, const std::string& molFolder) {
+void Verify(ExactState& exact, size_t row, const std::string& molFolder, const Folder& folder) {
   CtEntry& e = exact.entries[row];
   const std::string path = RecordMolPath(molFolder, e.name);
-  if (StampOf(path) != e.mol) {
+  if (folder.Stamp(path) != e.mol) {
     e = BuildConnectionEntry(e.name, path);
     exact.dirty = true;
   }
   exact.verified[row] = 1;
-  return true;
 }
 
 void SaveIfCurrent(ExactState& exact) {
@@ -48,6 +73,10 @@ void SaveIfCurrent(ExactState& exact) {
 }  // namespace
 
 std::string RecordMolPath(const std::string& folder, const std::string& name) {
+  // ASCII names read the same in both encodings (most names; no conversion).
+  if (std::all_of(name.begin(), name.end(), [](char c) { return (c & 0x80) == 0; })) {
+    return ScratchPath(folder, name + ".mol");
+  }
   const std::string path = ScratchPath(folder, AnsiToUtf8(name) + ".mol");
   if (!FileExists(path)) {
     // A name line already in the file system's encoding.
@@ -143,9 +172,10 @@ ExactResult ConfirmHits(SearchState& state, ExactState& exact, const Substructur
   result.screened = state.hitcount;
   std::vector<std::string> hitnames;
   CtView view;
+  const Folder folder(molFolder);
   for (int32_t row : state.hitrows) {
     const size_t r = static_cast<size_t>(row);
-    if (!exact.verified[r]) Verify(exact, r, molFolder);
+    if (!exact.verified[r]) Verify(exact, r, molFolder, folder);
     const CtEntry& e = exact.entries[r];
     if (e.status != CtStatus::kOk || !view.Parse(e.table)) {
       result.unconfirmed.push_back({row, e.reason});
