@@ -1,5 +1,6 @@
 #include "database/connection_cache.h"
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -103,6 +104,15 @@ std::string BuildConnectionTable(const Molecule& mol) {
   // out; the adjacency then holds fewer ends than twice the bond count.
   out.resize(TableSize(n, m), '\0');
   return out;
+}
+
+void CtView::Adopt(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+  atoms_ = p[0];
+  bonds_ = p[1] | p[2] << 8;
+  atom_ = p + 3;
+  first_ = atom_ + 3 * atoms_;
+  adj_ = first_ + 2 * (atoms_ + 1);
 }
 
 bool CtView::Parse(std::string_view bytes) {
@@ -212,6 +222,15 @@ void AppendToConnectionCache(const std::string& dbPath, const FileStamp& before,
 
 std::vector<std::optional<CtEntry>> AlignEntries(std::vector<CtEntry> cached,
                                                  const std::vector<std::string>& names) {
+  // The usual case: the same names in the same order.
+  if (cached.size() == names.size() &&
+      std::equal(names.begin(), names.end(), cached.begin(),
+                 [](const std::string& n, const CtEntry& e) { return n == e.name; })) {
+    std::vector<std::optional<CtEntry>> out;
+    out.reserve(names.size());
+    for (CtEntry& e : cached) out.emplace_back(std::move(e));
+    return out;
+  }
   std::unordered_multimap<std::string_view, size_t> byName;
   byName.reserve(cached.size());
   // Inserted from the back so that equal_range meets them in file order.
@@ -231,7 +250,7 @@ std::vector<std::optional<CtEntry>> AlignEntries(std::vector<CtEntry> cached,
     }
     if (pick == SIZE_MAX) continue;
     used[pick] = true;
-    out[r] = cached[pick];
+    out[r] = cached[pick];  // a copy: a later record of the same name may need it too
   }
   return out;
 }

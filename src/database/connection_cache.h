@@ -34,6 +34,9 @@ class CtView {
   // Checks every count, index and code; false (and an empty view) when the
   // bytes are not a connection table.
   bool Parse(std::string_view bytes);
+  // The same without the checks, for bytes that passed Parse before (the
+  // tables of CtEntry: checked when read from the cache, built otherwise).
+  void Adopt(std::string_view bytes);
 
   int atoms() const { return atoms_; }
   int bonds() const { return bonds_; }

@@ -177,10 +177,11 @@ ExactResult ConfirmHits(SearchState& state, ExactState& exact, const Substructur
     const size_t r = static_cast<size_t>(row);
     if (!exact.verified[r]) Verify(exact, r, molFolder, folder);
     const CtEntry& e = exact.entries[r];
-    if (e.status != CtStatus::kOk || !view.Parse(e.table)) {
+    if (e.status != CtStatus::kOk) {
       result.unconfirmed.push_back({row, e.reason});
       continue;
     }
+    view.Adopt(e.table);
     if (!query.Matches(view)) {
       result.unmatched.push_back(row);
       continue;
