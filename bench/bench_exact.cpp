@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Quiet : public Ui {
+class Quiet : public MessageSink {
  public:
   void ShowMessage(const std::string&) override {}
 };

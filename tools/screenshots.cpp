@@ -11,19 +11,19 @@
 #include <cstdio>
 #include <string>
 
-#include "app/TfrmMenu.h"
-#include "app/forms_qt.h"
+#include "gui/TfrmInpCode.h"
+#include "gui/TfrmMain.h"
+#include "gui/TfrmMenu.h"
+#include "gui/TfrmTouroku.h"
+#include "gui/forms_qt.h"
+#include "gui/ui_qt.h"
+#include "gui/window_ui.h"
 #include "platform/text.h"
-#include "platform/ui_qt.h"
-#include "platform/window_ui.h"
-#include "register/TfrmInpCode.h"
-#include "register/TfrmTouroku.h"
-#include "search/TfrmMain.h"
 
 namespace {
 
 // Messages go to stderr: nobody is there to close a box.
-class StderrUi : public vuduzez::RecordingUi {
+class StderrUi : public vuduzez::Ui {
  public:
   void ShowMessage(const std::string& text) override {
     std::fprintf(stderr, "message: %s\n", text.c_str());
@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
   forms().frmTouroku = &touroku;
   TfrmInpCode inpCode;
   forms().frmInpCode = &inpCode;
+  ConnectForms(forms());
 
   menu.show();
   app.processEvents();

@@ -60,14 +60,13 @@ int RunDraw(const std::vector<std::string>& args) {
 #endif
 
   Molecule mol;
-  StderrUi ui;
-  ui.prefix = file + ": ";
+  StderrSink err;
+  ForwardingSink ui(err, file + ": ");
   try {
     // The query is read first: a refused query draws nothing.
     std::optional<SubstructureQuery> query;
     if (!queryFile.empty()) {
-      StderrUi queryUi;
-      queryUi.prefix = queryFile + ": ";
+      ForwardingSink queryUi(err, queryFile + ": ");
       Molecule q;
       std::string keyfail = "F";
       if (!ReadMolFile(q, queryFile, queryUi)) return kExitFailed;

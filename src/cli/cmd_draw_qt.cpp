@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "cli/cmd_draw.h"
-#include "depict/canvas_qt.h"
+#include "gui/canvas_qt.h"
 #include "platform/errors.h"
 
 namespace vuduzez::cli {
@@ -40,7 +40,7 @@ void WriteMoleculePng(Molecule& mol, int32_t width, const std::string& path,
   const QImage image =
       PictureToImage(DrawMoleculePicture(mol, width, 1, kPictureAspect, highlight));
   if (!image.save(QString::fromStdString(path), "PNG")) {
-    ThrowFileError(path, "ファイルに書き込めません");
+    ThrowFileError(path, kCannotWriteFile);
   }
 }
 

@@ -17,7 +17,7 @@ namespace vuduzez::cli {
 namespace {
 
 // Progress of reading MOL files for the connection tables, on stderr.
-class TablesUi : public StderrUi {
+class TablesSink : public StderrSink {
  public:
   void Progress(int done, int total) override {
     if (done == total || done % 5000 == 0) {
@@ -38,8 +38,8 @@ int RunSearch(const std::vector<std::string>& args) {
   const std::string& file = ws->args[0];
 
   Molecule mol;
-  StderrUi ui;
-  ui.prefix = file + ": ";
+  StderrSink err;
+  ForwardingSink ui(err, file + ": ");
   if (!ReadMolFile(mol, file, ui)) return kExitFailed;
   CalcFormulaWeight(mol);
   std::string keyfail = "F";
@@ -55,7 +55,7 @@ int RunSearch(const std::vector<std::string>& args) {
   ExactResult confirmed;
   std::vector<std::string> why(explain ? verdicts.size() : 0);  // exact verdicts by row
   if (exact) {
-    TablesUi progress;
+    TablesSink progress;
     confirmed =
         ConfirmHits(state, tables, MakeSubstructureQuery(mol), ws->settings.basedir1, progress);
     hits = state.hitcount;

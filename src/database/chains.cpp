@@ -50,7 +50,7 @@ std::string AbbreviateChains(std::string line) {
   return line;
 }
 
-int RewriteChains(const std::string& dbPath, const std::string& scratchFolder, Ui& ui,
+int RewriteChains(const std::string& dbPath, const std::string& scratchFolder, MessageSink& sink,
                   const ReplaceFault& fault) {
   const std::string scratch = ScratchPath(scratchFolder, kRewriteScratchName);
   if (FileExists(scratch)) std::remove(scratch.c_str());
@@ -69,7 +69,7 @@ int RewriteChains(const std::string& dbPath, const std::string& scratchFolder, U
   }
   WriteFileBytes(scratch, out);
   ReplaceDatabaseFile(dbPath, scratch, fault);
-  ui.ShowMessage(kRewriteFinished);
+  sink.ShowMessage(kRewriteFinished);
   return changed;
 }
 

@@ -6,11 +6,10 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/ui.h"
+#include "platform/message_sink.h"
+#include "platform/messages.h"
 
 namespace vuduzez {
-
-inline constexpr const char* kRewriteFinished = "変換をを終了しました";
 
 // One line with the ten replacements applied in order, leftmost first.
 std::string AbbreviateChains(std::string line);
@@ -19,7 +18,7 @@ std::string AbbreviateChains(std::string line);
 // scratchFolder and ReplaceDatabaseFile, then shows kRewriteFinished. Returns
 // the number of lines that changed. Throws RuntimeError on a file error, with
 // the database unchanged.
-int RewriteChains(const std::string& dbPath, const std::string& scratchFolder, Ui& ui,
+int RewriteChains(const std::string& dbPath, const std::string& scratchFolder, MessageSink& sink,
                   const ReplaceFault& fault = {});
 
 }  // namespace vuduzez

@@ -91,9 +91,9 @@ bool LooksLikeMolV2000(std::string_view text) {
 }
 
 bool CaptureStructure(std::string_view block, const std::string& scratchFolder, NameLine nameLine,
-                      Ui& ui, std::string* molPath) {
+                      MessageSink& sink, std::string* molPath) {
   if (block.empty()) {
-    ui.ShowMessage(kClipboardEmpty);
+    sink.ShowMessage(kClipboardEmpty);
     return false;
   }
   std::string path = WriteScratchMol(scratchFolder, ConvertMdlctBlock(block, nameLine));

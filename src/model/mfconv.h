@@ -6,11 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ui.h"
+#include "platform/message_sink.h"
+#include "platform/messages.h"
 
 namespace vuduzez {
-
-inline constexpr const char* kClipboardEmpty = "クリップボードにデータがありません";
 
 // Which first header line the scratch file gets: registration keeps the
 // molecule name, search writes it empty.
@@ -35,7 +34,7 @@ bool LooksLikeMolV2000(std::string_view text);
 // removed first). An empty block shows "クリップボードにデータがありません",
 // writes nothing and returns false. Returns the path written through molPath.
 bool CaptureStructure(std::string_view block, const std::string& scratchFolder, NameLine nameLine,
-                      Ui& ui, std::string* molPath = nullptr);
+                      MessageSink& sink, std::string* molPath = nullptr);
 
 // Writes folder/aaa.mol from MOL text (clipboard text or a MOL file's bytes)
 // and returns its path. A file that cannot be written raises RuntimeError.

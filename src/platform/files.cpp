@@ -84,7 +84,7 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
   std::string temp = target + ".XXXXXX";
   errno = 0;
   int fd = injected(ReplaceStep::kCreate) ? -1 : ::mkstemp(temp.data());
-  if (fd < 0) Fail(path, "ファイルを作成できません", -1, "");
+  if (fd < 0) Fail(path, kCannotCreateFile, -1, "");
 
   // mkstemp makes the file 0600; give it the old file's mode (or the mode a
   // newly created file would get).
@@ -99,31 +99,31 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  if (::fchmod(fd, mode) != 0) Fail(path, "ファイルを作成できません", fd, temp);
+  if (::fchmod(fd, mode) != 0) Fail(path, kCannotCreateFile, fd, temp);
 
   if (injected(ReplaceStep::kWrite) || !WriteAll(fd, bytes)) {
-    Fail(path, "ファイルに書き込めません", fd, temp);
+    Fail(path, kCannotWriteFile, fd, temp);
   }
   if (injected(ReplaceStep::kSync) || ::fsync(fd) != 0) {
-    Fail(path, "ファイルに書き込めません", fd, temp);
+    Fail(path, kCannotWriteFile, fd, temp);
   }
-  if (::close(fd) != 0) Fail(path, "ファイルに書き込めません", -1, temp);
+  if (::close(fd) != 0) Fail(path, kCannotWriteFile, -1, temp);
   if (injected(ReplaceStep::kRename) || ::rename(temp.c_str(), target.c_str()) != 0) {
-    Fail(path, "ファイルを置き換えられません", -1, temp);
+    Fail(path, kCannotReplaceFile, -1, temp);
   }
   // The new content is in place; a folder that cannot be synced is reported,
   // but the database is whole either way.
   int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   bool synced = dir >= 0 && !injected(ReplaceStep::kSyncFolder) && ::fsync(dir) == 0;
   if (dir >= 0) ::close(dir);
-  if (!synced) Fail(path, "フォルダを同期できません", -1, "");
+  if (!synced) Fail(path, kCannotSyncFolder, -1, "");
 }
 
 void AppendToExistingFile(const std::string& path, std::string_view bytes) {
   int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) ThrowFileError(path);
-    Fail(path, "ファイルに書き込めません", -1, "");
+    Fail(path, kCannotWriteFile, -1, "");
   }
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -136,9 +136,9 @@ void AppendToExistingFile(const std::string& path, std::string_view bytes) {
     if (::ftruncate(fd, st.st_size) != 0) {
     }
     errno = saved;
-    Fail(path, "ファイルに書き込めません", fd, "");
+    Fail(path, kCannotWriteFile, fd, "");
   }
-  if (::close(fd) != 0) Fail(path, "ファイルに書き込めません", -1, "");
+  if (::close(fd) != 0) Fail(path, kCannotWriteFile, -1, "");
 }
 
 }  // namespace vuduzez
@@ -161,7 +161,7 @@ std::string ReadWholeFile(const std::string& path) {
     ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
     if (n < 0) {
       if (errno == EINTR) continue;
-      Fail(path, "ファイルを読み込めません", fd, "");
+      Fail(path, kCannotReadFile, fd, "");
     }
     if (n == 0) break;
     got += static_cast<size_t>(n);

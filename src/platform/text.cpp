@@ -45,16 +45,16 @@ std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in || !IsRegularFile(path)) ThrowFileError(path);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) ThrowFileError(path, "ファイルを読み込めません");
+  if (in.bad()) ThrowFileError(path, kCannotReadFile);
   return bytes;
 }
 
 void WriteFileBytes(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) ThrowFileError(path, "ファイルを作成できません");
+  if (!out) ThrowFileError(path, kCannotCreateFile);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.flush();
-  if (!out) ThrowFileError(path, "ファイルに書き込めません");
+  if (!out) ThrowFileError(path, kCannotWriteFile);
 }
 
 bool FileExists(const std::string& path) {

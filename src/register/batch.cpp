@@ -15,36 +15,12 @@
 
 namespace vuduzez {
 
-namespace {
-
-// Shows the reader's and key generation's messages with the file name in
-// front, and remembers the last one as the entry's reason.
-class EntryUi : public Ui {
- public:
-  EntryUi(Ui& inner, const std::string& fileName) : inner_(inner), prefix_(fileName + ": ") {}
-  void ShowMessage(const std::string& text) override {
-    last = text;
-    inner_.ShowMessage(prefix_ + text);
-  }
-  void ShowError(const std::string& text) override {
-    last = text;
-    inner_.ShowError(prefix_ + text);
-  }
-  std::string last;
-
- private:
-  Ui& inner_;
-  std::string prefix_;
-};
-
-}  // namespace
-
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
-                           std::string& keyfail, Ui& ui) {
+                           std::string& keyfail, MessageSink& sink) {
   namespace fs = std::filesystem;
   BatchSummary summary;
   if (folder.empty()) {
-    ui.ShowMessage(kNoMolFolder);
+    sink.ShowMessage(kNoMolFolder);
     summary.finished = true;
     return summary;
   }
@@ -56,7 +32,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   auto stop = [&](const std::string& error) {
     AppendToConnectionCache(dbPath, before, std::move(added));
     summary.error = error;
-    ui.ShowError(error);
+    sink.ShowError(error);
     return summary;
   };
 
@@ -93,20 +69,24 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     std::optional<std::string> nameLine = Utf8ToAnsi(name);
     if (nameLine && nameLine->size() <= 4) {
       entry.outcome = EntryOutcome::kSkipped;
-      entry.reason = "name of 4 bytes or fewer";
+      entry.reason = kSkippedShortName;
     } else if (!IsRegularFile(path)) {
       entry.outcome = EntryOutcome::kSkipped;
-      entry.reason = "not a regular file";
+      entry.reason = kSkippedNotRegularFile;
     } else if (!nameLine) {
       entry.outcome = EntryOutcome::kRefused;
-      entry.reason = "ファイル名をCP932に変換できません";
-      ui.ShowMessage(name + ": " + entry.reason);
+      entry.reason = kFileNameNotCp932;
+      sink.ShowMessage(name + ": " + entry.reason);
     } else if (auto found = registered.find(Trim(*nameLine)); found != registered.end()) {
       entry.outcome = EntryOutcome::kAlreadyRegistered;
       entry.reason = AnsiToUtf8(found->second) + kAlreadyRegistered;
-      ui.ShowMessage(entry.reason);
+      sink.ShowMessage(entry.reason);
     } else {
-      EntryUi entryUi(ui, name);
+      // The reader's and key generation's messages, with the file name in front;
+      // the last one is the entry's reason.
+      ForwardingSink entryUi(sink, name + ": ");
+      std::string last;
+      entryUi.beforeText = [&last](const std::string& text) { last = text; };
       bool ok = false;
       const FileStamp molStamp = StampOf(path);  // before the read: a later edit is seen
       try {
@@ -137,7 +117,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
         entry.outcome = EntryOutcome::kRegistered;
       } else {
         entry.outcome = EntryOutcome::kRefused;
-        entry.reason = entryUi.last;
+        entry.reason = last;
       }
     }
     switch (entry.outcome) {
@@ -155,19 +135,19 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
         break;
     }
     summary.entries.push_back(std::move(entry));
-    ui.Progress(++done, total);
+    sink.Progress(++done, total);
   }
   AppendToConnectionCache(dbPath, before, std::move(added));
   summary.finished = true;
-  ui.ShowMessage(kBatchFinished);
+  sink.ShowMessage(kBatchFinished);
   return summary;
 }
 
 int DeleteCompound(const std::string& dbPath, const std::string& nameLine,
-                   const std::string& scratchFolder, Ui& ui) {
+                   const std::string& scratchFolder, MessageSink& sink) {
   int removed = DeleteRecords(dbPath, nameLine, scratchFolder);
   RealignConnectionCache(dbPath);
-  ui.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
+  sink.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
   return removed;
 }
 

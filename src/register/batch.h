@@ -6,14 +6,10 @@
 #include <vector>
 
 #include "model/molecule.h"
-#include "platform/ui.h"
+#include "platform/message_sink.h"
+#include "platform/messages.h"
 
 namespace vuduzez {
-
-inline constexpr const char* kAlreadyRegistered = "は登録済みです";
-inline constexpr const char* kBatchFinished = "変換終了";
-inline constexpr const char* kNoMolFolder = "Molファイルの在り場所が指定されていません";
-inline constexpr const char* kDeleted = "を削除しました";
 
 enum class EntryOutcome {
   kRegistered,
@@ -35,7 +31,7 @@ struct BatchSummary {
   int refused = 0;
   int skipped = 0;
   bool finished = false;  // false when a database error ended the run
-  std::string error;      // that error (UTF-8), already shown with Ui::ShowError
+  std::string error;      // that error (UTF-8), already shown with MessageSink::ShowError
 };
 
 // Registers every entry of folder (names in byte order) that is not yet in the
@@ -43,17 +39,17 @@ struct BatchSummary {
 // molecule and key failure flag), then AppendRecord under the file name as
 // listed, converted to CP932. Shows "<line>は登録済みです" for a registered name,
 // the reader's and key generation's messages prefixed with the file name, and
-// "変換終了" at the end; Ui::Progress(done, total) after each entry. An empty
+// "変換終了" at the end; MessageSink::Progress(done, total) after each entry. An empty
 // folder path shows "Molファイルの在り場所が指定されていません". A database file
 // error ends the run (records appended before it stay) and is shown with
-// Ui::ShowError.
+// MessageSink::ShowError.
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
-                           std::string& keyfail, Ui& ui);
+                           std::string& keyfail, MessageSink& sink);
 
 // Deletes every record whose name line is nameLine (CP932) and shows
 // "<name line>を削除しました". Returns the number of records removed. Throws
 // RuntimeError on a file error; the database file is then unchanged.
 int DeleteCompound(const std::string& dbPath, const std::string& nameLine,
-                   const std::string& scratchFolder, Ui& ui);
+                   const std::string& scratchFolder, MessageSink& sink);
 
 }  // namespace vuduzez

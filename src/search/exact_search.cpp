@@ -18,7 +18,7 @@ namespace vuduzez {
 namespace {
 
 // Keeps the last message of the reader or key generation as the reason.
-class ReasonUi : public Ui {
+class ReasonSink : public MessageSink {
  public:
   void ShowMessage(const std::string& text) override { last = text; }
   std::string last;
@@ -101,12 +101,12 @@ CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath
   e.mol = StampOf(molPath);
   if (e.mol.size < 0) {
     e.status = CtStatus::kMissing;
-    e.reason = "ファイルがありません: " + molPath;
+    e.reason = std::string(kNoFile) + ": " + molPath;
     e.mol = FileStamp{};
     return e;
   }
   Molecule& mol = WorkMolecule();
-  ReasonUi ui;
+  ReasonSink ui;
   try {
     if (!ReadMolFile(mol, molPath, ui)) {
       e.status = CtStatus::kRefused;
@@ -117,7 +117,7 @@ CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath
     std::string keyfail = "F";
     if (!MakeStructureKey(mol, keyfail, ui)) {
       e.status = CtStatus::kKeyFailed;
-      e.reason = "key generation failed: " + ui.last;
+      e.reason = std::string(kKeyGenerationFailed) + ": " + ui.last;
       return e;
     }
   } catch (const RuntimeError& error) {
@@ -131,7 +131,7 @@ CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath
 }
 
 void PrepareConnectionTables(const SearchState& state, ExactState& exact,
-                             const std::string& molFolder, Ui& ui) {
+                             const std::string& molFolder, MessageSink& sink) {
   const size_t n = std::min(state.records.size(), static_cast<size_t>(state.mlcount));
   std::vector<std::string> names;
   names.reserve(n);
@@ -157,16 +157,16 @@ void PrepareConnectionTables(const SearchState& state, ExactState& exact,
     }
     exact.entries.push_back(BuildConnectionEntry(names[r], RecordMolPath(molFolder, names[r])));
     exact.verified[r] = 1;
-    ui.Progress(++done, static_cast<int>(missing));
+    sink.Progress(++done, static_cast<int>(missing));
   }
   exact.ready = true;
   SaveIfCurrent(exact);
 }
 
 ExactResult ConfirmHits(SearchState& state, ExactState& exact, const SubstructureQuery& query,
-                        const std::string& molFolder, Ui& ui) {
+                        const std::string& molFolder, MessageSink& sink) {
   if (!exact.ready || exact.entries.size() != state.records.size()) {
-    PrepareConnectionTables(state, exact, molFolder, ui);
+    PrepareConnectionTables(state, exact, molFolder, sink);
   }
   ExactResult result;
   result.screened = state.hitcount;
@@ -205,7 +205,7 @@ bool FindMapping(const Molecule& hit, const SubstructureQuery& query,
                  SubstructureMapping& mapping) {
   auto keyed = std::make_unique<Molecule>(hit);
   std::string keyfail = "F";
-  ReasonUi ui;
+  ReasonSink ui;
   if (!MakeStructureKey(*keyed, keyfail, ui)) return false;
   const std::string table = BuildConnectionTable(*keyed);
   CtView view;

@@ -9,13 +9,12 @@
 
 #include "database/connection_cache.h"
 #include "model/molecule.h"
-#include "platform/ui.h"
+#include "platform/message_sink.h"
+#include "platform/messages.h"
 #include "search/screening.h"
 #include "search/substructure.h"
 
 namespace vuduzez {
-
-inline constexpr const char* kNoAtomMatch = "no atom-by-atom match";
 
 // The connection tables that go with the records of a SearchState.
 struct ExactState {
@@ -41,11 +40,11 @@ CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath
 
 // Lines the connection tables up with the loaded records: the cache file's
 // entries where they belong to the same names, the rest read from their MOL
-// files (Ui::Progress after each). The cache file is written again when it
+// files (MessageSink::Progress after each). The cache file is written again when it
 // changed and the database is still the state that was loaded. A database
 // without a cache folder works the same, without keeping anything.
 void PrepareConnectionTables(const SearchState& state, ExactState& exact,
-                             const std::string& molFolder, Ui& ui);
+                             const std::string& molFolder, MessageSink& sink);
 
 // Outcome of one search with confirmation.
 struct ExactResult {
@@ -64,7 +63,7 @@ struct ExactResult {
 // with what the table was made from the first time it is needed after a load,
 // and read again when it changed. Prepares the tables first when needed.
 ExactResult ConfirmHits(SearchState& state, ExactState& exact, const SubstructureQuery& query,
-                        const std::string& molFolder, Ui& ui);
+                        const std::string& molFolder, MessageSink& sink);
 
 // The query of a keyed molecule (after MakeStructureKey).
 SubstructureQuery MakeSubstructureQuery(const Molecule& query);

@@ -6,6 +6,7 @@
 
 #include "database/chains.h"
 #include "platform/errors.h"
+#include "support/recording_sink.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -50,7 +51,7 @@ class Rewrite : public ::testing::Test {
   TempFolder dir;
   std::string db = dir / "compounds.txt";
   std::string scratch = dir / "tmp";
-  RecordingUi ui;
+  RecordingSink ui;
 };
 
 TEST_F(Rewrite, EveryLineIsRewrittenAndWrittenWithCrLf) {

@@ -8,6 +8,7 @@
 
 #include "model/molreader.h"
 #include "platform/text.h"
+#include "support/recording_sink.h"
 
 namespace vuduzez {
 namespace {
@@ -183,7 +184,7 @@ TEST(ConvertMdlctBlock, LinesAreCopiedAsTheyAre) {
   EXPECT_EQ(lines[6], mol[6]);
   EXPECT_EQ(lines[9], longProp);
   EXPECT_EQ(lines[10], longLine);
-  EXPECT_EQ(out.find('('), std::string::npos);  // the length byte 40 is not text
+  EXPECT_EQ(out.find('('), std::string::npos);            // the length byte 40 is not text
   EXPECT_NE(out, ByteScan(Block(mol), NameLine::kKeep));  // which the byte scan broke
 }
 
@@ -246,7 +247,7 @@ class CaptureTest : public ::testing::Test {
 };
 
 TEST_F(CaptureTest, BlockBecomesAReadableScratchFile) {
-  RecordingUi ui;
+  RecordingSink ui;
   std::string path;
   ASSERT_TRUE(CaptureStructure(Block(kEthanol), folder_.string(), NameLine::kKeep, ui, &path));
   EXPECT_EQ(path, (folder_ / "aaa.mol").string());
@@ -267,7 +268,7 @@ TEST_F(CaptureTest, BlockBecomesAReadableScratchFile) {
 }
 
 TEST_F(CaptureTest, EmptyBlockShowsTheMessageAndWritesNothing) {
-  RecordingUi ui;
+  RecordingSink ui;
   EXPECT_FALSE(CaptureStructure("", folder_.string(), NameLine::kBlank, ui));
   EXPECT_EQ(ui.messages, std::vector<std::string>{"クリップボードにデータがありません"});
   EXPECT_FALSE(fs::exists(folder_ / "aaa.mol"));

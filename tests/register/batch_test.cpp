@@ -10,6 +10,7 @@
 #include "database/database.h"
 #include "platform/encoding.h"
 #include "register/batch.h"
+#include "support/recording_sink.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -38,7 +39,7 @@ class Batch : public ::testing::Test {
   std::string db = dir / "compounds.txt";
   Molecule mol;
   std::string keyfail = "F";
-  RecordingUi ui;
+  RecordingSink ui;
 };
 
 TEST_F(Batch, RegistersEveryMolFileUnderItsListedName) {

@@ -16,6 +16,7 @@
 #include "register/batch.h"
 #include "search/exact_search.h"
 #include "support/mol_text.h"
+#include "support/recording_sink.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -58,7 +59,7 @@ class ExactSearch : public ::testing::Test {
   void Register() {
     Molecule mol;
     std::string keyfail = "F";
-    RecordingUi ui;
+    RecordingSink ui;
     ASSERT_TRUE(BatchRegister(mol_, db_, mol, keyfail, ui).finished);
   }
 
@@ -75,7 +76,7 @@ class ExactSearch : public ::testing::Test {
     ExactState exact;
     LoadSearchDataStamped(state, exact, db_);
     Molecule q;
-    RecordingUi ui;
+    RecordingSink ui;
     EXPECT_TRUE(ReadMolText(q, queryText, ui));
     CalcFormulaWeight(q);
     std::string keyfail = "F";
@@ -125,7 +126,7 @@ TEST_F(ExactSearch, RegistrationKeepsTheCacheCurrent) {
   Put("pentanone",
       MolText("p", {"C", "C", "C", "O", "C", "C"}, {{1, 2}, {2, 3}, {3, 4, 2}, {3, 5}, {5, 6}}));
   Register();
-  RecordingUi ui;
+  RecordingSink ui;
   DeleteCompound(db_, "acid.mol", dir_.path(), ui);
   cache = ReadConnectionCache(db_);
   ASSERT_TRUE(cache);
@@ -187,7 +188,7 @@ TEST_F(ExactSearch, AnEditedMolFileIsReadAgain) {
 
 TEST(ConnectionTable, ParseRefusesBytesThatAreNoTable) {
   Molecule mol;
-  RecordingUi ui;
+  RecordingSink ui;
   ASSERT_TRUE(ReadMolText(mol, kKetone, ui));
   const std::string table = BuildConnectionTable(mol);
   CtView view;

@@ -10,6 +10,7 @@
 #include "search/exact_search.h"
 #include "search/substructure.h"
 #include "support/mol_text.h"
+#include "support/recording_sink.h"
 
 namespace vuduzez {
 namespace {
@@ -21,7 +22,7 @@ using testing::TestBond;
 Molecule Keyed(const std::vector<std::string>& atoms, const std::vector<TestBond>& bonds,
                const std::vector<int>& charges = {}) {
   Molecule mol;
-  RecordingUi ui;
+  RecordingSink ui;
   EXPECT_TRUE(ReadMolText(mol, MolText("m", atoms, bonds, "\r\n", charges), ui));
   CalcFormulaWeight(mol);
   std::string keyfail = "F";

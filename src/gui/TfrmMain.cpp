@@ -1,4 +1,4 @@
-#include "search/TfrmMain.h"
+#include "gui/TfrmMain.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -11,41 +11,34 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "app/forms_qt.h"
-#include "depict/canvas_qt.h"
 #include "depict/depict.h"
+#include "gui/canvas_qt.h"
+#include "gui/structure_input_qt.h"
+#include "gui/window_ui.h"
 #include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/mfconv.h"
 #include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/scratch.h"
-#include "platform/structure_input_qt.h"
 #include "platform/text.h"
-#include "platform/window_ui.h"
 
 namespace vuduzez {
 
 namespace {
 
-constexpr const char* kNoMoreData = "もうデータがありません";
-constexpr const char* kNoFile = "ファイルがありません";
-constexpr const char* kNoFileName = "no file name was found";
-constexpr const char* kNoDatabaseFile =
-    "データベースファイルが指定されていません。vuduzez.ini の [mdatafilename] "
-    "を確認するか、「変更」でデータベースファイルを選んでください";
-
 // Reading MOL files for the connection tables: a progress dialog once it
 // takes a moment.
-class TablesProgress : public Ui {
+class TablesProgress : public MessageSink {
  public:
   explicit TablesProgress(QWidget* parent) : parent_(parent) {}
   void ShowMessage(const std::string& text) override { WindowUi().ShowMessage(text); }
   void Progress(int done, int total) override {
     if (!dialog_) {
-      dialog_ = std::make_unique<QProgressDialog>(QStringLiteral("構造データを読み込んでいます"),
-                                                  QString(), 0, total, parent_);
+      dialog_ = std::make_unique<QProgressDialog>(QString::fromUtf8(kReadingTables), QString(), 0,
+                                                  total, parent_);
       dialog_->setWindowModality(Qt::WindowModal);
       dialog_->setMinimumDuration(500);
     }
@@ -205,7 +198,7 @@ void TfrmMain::FormActivate() {
   if (settings.mdatafilename.empty()) {
     // Nothing to load: an empty database until a file is named.
     state_ = SearchState{};
-    WindowUi().ShowMessage(kNoDatabaseFile);
+    WindowUi().ShowMessage(kNoDatabaseFileForSearch);
     return;
   }
   Guarded([&] {
@@ -216,7 +209,7 @@ void TfrmMain::FormActivate() {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);  // hidden only: the window keeps its state
-  ShowMenuAgain();
+  emit closed();
 }
 
 void TfrmMain::Button2Click() { close(); }
@@ -320,7 +313,7 @@ void TfrmMain::Button6Click() {
 }
 
 void TfrmMain::Button1Click() {
-  const auto path = WindowUi().OpenFile("Txt|*.txt", openDialog2Folder_);
+  const auto path = WindowUi().OpenFile(kDatabaseFileFilter, openDialog2Folder_);
   if (!path) {
     WindowUi().ShowMessage(kNoFileName);
     return;
@@ -331,7 +324,7 @@ void TfrmMain::Button1Click() {
 }
 
 void TfrmMain::Button3Click() {
-  const auto folder = WindowUi().BrowseFolder("Select Folder");
+  const auto folder = WindowUi().BrowseFolder(kSelectFolderTitle);
   // Cancelled: the box and the folder in use stay as they were.
   if (!folder) return;
   Edit7->setText(Path(*folder));
@@ -340,9 +333,8 @@ void TfrmMain::Button3Click() {
 
 void TfrmMain::ShowExactCounts() {
   const ExactResult& r = exactResult_;
-  ExactLabel->setText(QStringLiteral("候補 %1 件中（未確認 %2 件）")
-                          .arg(r.screened)
-                          .arg(static_cast<int>(r.unconfirmed.size())));
+  ExactLabel->setText(
+      QString::fromStdString(ExactCountsText(r.screened, static_cast<int>(r.unconfirmed.size()))));
   // The unconfirmed records by name, and why.
   QStringList lines;
   for (const auto& u : r.unconfirmed) {

@@ -14,14 +14,15 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/TfrmMenu.h"
-#include "app/forms_qt.h"
-#include "app/gui_test_support.h"
-#include "depict/canvas_qt.h"
+#include "gui/TfrmMain.h"
+#include "gui/TfrmMenu.h"
+#include "gui/canvas_qt.h"
+#include "gui/forms_qt.h"
+#include "gui/structure_input_qt.h"
+#include "gui/window_ui.h"
 #include "model/com_data.h"
-#include "platform/structure_input_qt.h"
-#include "platform/window_ui.h"
-#include "search/TfrmMain.h"
+#include "support/gui_test_support.h"
+#include "support/recording_ui.h"
 
 using namespace vuduzez;
 using namespace vuduzez::testsupport;
@@ -137,6 +138,7 @@ class SearchWindowTest : public QObject {
     com_data().settings = Settings{db1_, molDir_, dir_};
     w_ = new TfrmMain;
     forms().frmMain = w_;
+    ConnectForms(forms());  // as program start wires them
   }
 
   void cleanup() {

@@ -16,15 +16,16 @@
 #include <memory>
 
 #include "database/database.h"
+#include "gui/TfrmInpCode.h"
+#include "gui/TfrmMain.h"
+#include "gui/TfrmTouroku.h"
+#include "gui/structure_input_qt.h"
+#include "gui/window_ui.h"
 #include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/molreader.h"
-#include "platform/structure_input_qt.h"
 #include "platform/text.h"
-#include "platform/window_ui.h"
-#include "register/TfrmInpCode.h"
-#include "register/TfrmTouroku.h"
-#include "search/TfrmMain.h"
+#include "support/recording_ui.h"
 
 using namespace vuduzez;
 
@@ -38,7 +39,7 @@ struct Computed {
 
 // What the core pipeline makes of a MOL file, independent of the window.
 Computed Pipeline(const std::string& path) {
-  RecordingUi ui;
+  RecordingSink ui;
   Molecule mol;
   std::string keyfail = "F";
   if (!ReadMolFile(mol, path, ui)) return {};

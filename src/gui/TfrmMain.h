@@ -49,6 +49,10 @@ class TfrmMain : public QWidget {
   const std::string& scratchFolder() const { return scratch_; }
   bool FirstActivation() const { return firstActivation_; }
 
+ signals:
+  // The window was closed (hidden; it keeps its state).
+  void closed();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui.h"
+#include "gui/ui.h"
 
 class QLabel;
 class QMimeData;
@@ -25,13 +25,14 @@ inline constexpr const char* kScratchMolName = "aaa.mol";
 // that is a V2000 MOL file). keepNameLine: registration keeps line 1 (the
 // molecule name), search writes it empty. Shows "クリップボードにデータがありません"
 // and returns false, writing nothing, when the clipboard holds no structure.
-bool CaptureStructureFromClipboard(const std::string& scratchFolder, bool keepNameLine, Ui& ui);
+bool CaptureStructureFromClipboard(const std::string& scratchFolder, bool keepNameLine,
+                                   MessageSink& sink);
 
 // Copies a MOL file (dropped or chosen, UTF-8 path) to scratchFolder/aaa.mol,
 // line 1 blanked unless keepNameLine. Shows a message and returns false when
 // the file cannot be read.
 bool CaptureStructureFromFile(const std::string& molPath, const std::string& scratchFolder,
-                              bool keepNameLine, Ui& ui);
+                              bool keepNameLine, MessageSink& sink);
 
 // Asks for a MOL file with the file-open dialog ("MOLファイルを開く"); nullopt
 // when cancelled.
@@ -46,7 +47,7 @@ std::string FindStructureEditor();
 
 // Starts the first structure editor found, detached; otherwise tells the user
 // that none is installed and how to install one. Returns whether one started.
-bool StartStructureEditor(Ui& ui);
+bool StartStructureEditor(MessageSink& sink);
 
 // The panel that stands for the embedded editor object ("ISIS Draw Window"):
 // double-click starts a structure editor, a dropped .mol file is reported

@@ -1,4 +1,4 @@
-#include "platform/structure_input_qt.h"
+#include "gui/structure_input_qt.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -11,11 +11,12 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "gui/clipboard_qt.h"
+#include "gui/window_ui.h"
 #include "model/mfconv.h"
-#include "platform/clipboard_qt.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/text.h"
-#include "platform/window_ui.h"
 
 namespace vuduzez {
 
@@ -25,39 +26,31 @@ NameLine NameLineFor(bool keepNameLine) {
   return keepNameLine ? NameLine::kKeep : NameLine::kBlank;
 }
 
-constexpr const char* kNoEditor =
-    "2D構造エディタが見つかりません。\n"
-    "次のいずれかのパッケージをインストールしてください:\n"
-    "  sudo apt-get install xdrawchem\n"
-    "  sudo apt-get install bkchem\n"
-    "  sudo apt-get install gchempaint\n"
-    "描いた構造はMOLファイルとして保存してこの枠にドロップするか、"
-    "「MOLファイルを開く」で読み込むか、MOL形式でクリップボードにコピーしてください。";
-
 }  // namespace
 
-bool CaptureStructureFromClipboard(const std::string& scratchFolder, bool keepNameLine, Ui& ui) {
+bool CaptureStructureFromClipboard(const std::string& scratchFolder, bool keepNameLine,
+                                   MessageSink& sink) {
   const ClipboardStructure s = ReadClipboardStructure();
   switch (s.kind) {
     case ClipboardStructure::Kind::kMdlctBlock:
-      return CaptureStructure(s.bytes, scratchFolder, NameLineFor(keepNameLine), ui);
+      return CaptureStructure(s.bytes, scratchFolder, NameLineFor(keepNameLine), sink);
     case ClipboardStructure::Kind::kMolText:
       CaptureMolText(s.bytes, scratchFolder, NameLineFor(keepNameLine));
       return true;
     case ClipboardStructure::Kind::kNone:
       break;
   }
-  ui.ShowMessage(kClipboardEmpty);
+  sink.ShowMessage(kClipboardEmpty);
   return false;
 }
 
 bool CaptureStructureFromFile(const std::string& molPath, const std::string& scratchFolder,
-                              bool keepNameLine, Ui& ui) {
+                              bool keepNameLine, MessageSink& sink) {
   std::string bytes;
   try {
     bytes = ReadFileBytes(molPath);
   } catch (const RuntimeError& e) {
-    ui.ShowError(e.what());
+    sink.ShowError(e.what());
     return false;
   }
   CaptureMolText(bytes, scratchFolder, NameLineFor(keepNameLine));
@@ -65,7 +58,7 @@ bool CaptureStructureFromFile(const std::string& molPath, const std::string& scr
 }
 
 std::optional<std::string> ChooseMolFile(const std::string& startFolder, Ui& ui) {
-  return ui.OpenFile("MolFile|*.mol;*.MOL", startFolder);
+  return ui.OpenFile(kMolFileFilter, startFolder);
 }
 
 const std::vector<std::string>& StructureEditorCandidates() {
@@ -83,14 +76,14 @@ std::string FindStructureEditor() {
   return std::string();
 }
 
-bool StartStructureEditor(Ui& ui) {
+bool StartStructureEditor(MessageSink& sink) {
   const std::string editor = FindStructureEditor();
   if (editor.empty()) {
-    ui.ShowMessage(kNoEditor);
+    sink.ShowMessage(kNoEditor);
     return false;
   }
   if (!QProcess::startDetached(QString::fromStdString(editor), {})) {
-    ui.ShowMessage(editor + " を起動できませんでした");
+    sink.ShowMessage(EditorNotStartedMessage(editor));
     return false;
   }
   return true;

@@ -1,0 +1,135 @@
+// Every text the system shows its users: messages, errors, dialog prompts and
+// titles (UTF-8). Core code and windows take them from here and nowhere else,
+// so that a text is written once and a test can compare against the same
+// constant. Captions of controls stay with the windows that lay them out.
+#pragma once
+
+#include <string>
+
+namespace vuduzez {
+
+// --- run-time errors: files and numbers --------------------------------------
+
+// The standard error box shows these with the path after ": ".
+inline constexpr const char* kFileNotFound = "ファイルが見つかりません";
+inline constexpr const char* kCannotCreateFile = "ファイルを作成できません";
+inline constexpr const char* kCannotWriteFile = "ファイルに書き込めません";
+inline constexpr const char* kCannotReadFile = "ファイルを読み込めません";
+inline constexpr const char* kCannotReplaceFile = "ファイルを置き換えられません";
+inline constexpr const char* kCannotSyncFolder = "フォルダを同期できません";
+
+// "'<text>' は整数ではありません"; text in UTF-8.
+inline std::string NotAnIntegerMessage(const std::string& text) {
+  return "'" + text + "' は整数ではありません";
+}
+// "'<text>' は浮動小数点数ではありません"; text in UTF-8.
+inline std::string NotAFloatMessage(const std::string& text) {
+  return "'" + text + "' は浮動小数点数ではありません";
+}
+
+// --- structures: MOL files, clipboard, capacities ----------------------------
+
+inline constexpr const char* kNotV2000Message = "ChemDrawのファイルではありません";
+inline constexpr const char* kClipboardEmpty = "クリップボードにデータがありません";
+
+inline std::string TooManyAtomsMessage(int atoms, int capacity) {
+  return "原子数 " + std::to_string(atoms) + " は扱えません（上限は " + std::to_string(capacity) +
+         " 原子です）";
+}
+inline std::string TooManyBondsMessage(int bonds, int capacity) {
+  return "結合数 " + std::to_string(bonds) + " は扱えません（上限は " + std::to_string(capacity) +
+         " 結合です）";
+}
+// Bond `bond` names atom `atom`, outside 1..atoms.
+inline std::string BondAtomOutOfRangeMessage(int bond, int atom, int atoms) {
+  return "結合 " + std::to_string(bond) + " の原子番号 " + std::to_string(atom) +
+         " は範囲外です（1～" + std::to_string(atoms) + "）";
+}
+
+// --- structure keys -----------------------------------------------------------
+
+inline constexpr const char* kMoleculeTooLarge = "は分子が大きすぎます";
+// After the molecule name: the deferred walks outgrew their stack.
+inline constexpr const char* kStackShortSuffix = "の処理にはスタック不足です";
+inline constexpr const char* kNoDataMessage = "データが未入力です";
+inline constexpr const char* kBadDataMessage = "データが不正です";
+// Shown when a key failed without a message of its own.
+inline constexpr const char* kKeyFailedFallback = "構造キーを作成できませんでした";
+
+// --- the database ---------------------------------------------------------------
+
+inline constexpr const char* kRewriteFinished = "変換をを終了しました";
+
+// --- registration -------------------------------------------------------------
+
+inline constexpr const char* kNoSearchData = "検索用データがありません";
+inline constexpr const char* kDuplicate = "既に登録されています";
+inline constexpr const char* kStored = "データを格納しました";
+// The name questions of the store: the input box's caption and prompts.
+inline constexpr const char* kCodeInputCaption = "コード入力";
+inline constexpr const char* kEnterNamePrompt = "化合物名を入力して下さい";
+inline constexpr const char* kEnterNewNamePrompt = "新しい化合物名を入力して下さい";
+// A typed name (UTF-8) that CP932 cannot hold.
+inline std::string NameNotShiftJisMessage(const std::string& name) {
+  return "化合物名「" + name + "」にはShift-JISで書けない文字があります。登録しませんでした";
+}
+
+// After the name line as read: that name is in the database already.
+inline constexpr const char* kAlreadyRegistered = "は登録済みです";
+inline constexpr const char* kBatchFinished = "変換終了";
+inline constexpr const char* kNoMolFolder = "Molファイルの在り場所が指定されていません";
+inline constexpr const char* kFileNameNotCp932 = "ファイル名をCP932に変換できません";
+// Why batch registration passed an entry over quietly (listed by the CLI).
+inline constexpr const char* kSkippedShortName = "name of 4 bytes or fewer";
+inline constexpr const char* kSkippedNotRegularFile = "not a regular file";
+// After the name line: its records were removed.
+inline constexpr const char* kDeleted = "を削除しました";
+inline constexpr const char* kNoSelection = "削除する化合物がリストで選ばれていません";
+
+// --- search ----------------------------------------------------------------------
+
+inline constexpr const char* kNoMatch = "一致する化合物はありません";
+inline constexpr const char* kNoMoreData = "もうデータがありません";
+inline constexpr const char* kNoFile = "ファイルがありません";
+
+// --- the atom-by-atom confirmation of search hits -------------------------------
+
+inline constexpr const char* kNoAtomMatch = "no atom-by-atom match";
+inline constexpr const char* kKeyGenerationFailed = "key generation failed";
+// Progress dialog while MOL files are read for the connection tables.
+inline constexpr const char* kReadingTables = "構造データを読み込んでいます";
+// Beside the hit count of an atom-by-atom search: screened and unconfirmed records.
+inline std::string ExactCountsText(int screened, int unconfirmed) {
+  return "候補 " + std::to_string(screened) + " 件中（未確認 " + std::to_string(unconfirmed) +
+         " 件）";
+}
+
+// --- the windows: settings, choosers, the structure editor ----------------------
+
+// Title of every message box the program shows.
+inline constexpr const char* kMessageTitle = "vuduzez";
+inline constexpr const char* kNoFileName = "no file name was found";
+inline constexpr const char* kTooManyBytes = "too many bytes";
+inline constexpr const char* kSelectFolderTitle = "Select Folder";
+// File chooser filters as the system writes them: description|patterns.
+inline constexpr const char* kDatabaseFileFilter = "Txt|*.txt";
+inline constexpr const char* kMolFileFilter = "MolFile|*.mol;*.MOL";
+inline constexpr const char* kNoDatabaseFileForSearch =
+    "データベースファイルが指定されていません。vuduzez.ini の [mdatafilename] "
+    "を確認するか、「変更」でデータベースファイルを選んでください";
+inline constexpr const char* kNoDatabaseFileForRegistration =
+    "データベースファイル名が設定されていません（vuduzez.ini "
+    "を確かめるか、「変更」で選んでください）";
+inline constexpr const char* kNoEditor =
+    "2D構造エディタが見つかりません。\n"
+    "次のいずれかのパッケージをインストールしてください:\n"
+    "  sudo apt-get install xdrawchem\n"
+    "  sudo apt-get install bkchem\n"
+    "  sudo apt-get install gchempaint\n"
+    "描いた構造はMOLファイルとして保存してこの枠にドロップするか、"
+    "「MOLファイルを開く」で読み込むか、MOL形式でクリップボードにコピーしてください。";
+inline std::string EditorNotStartedMessage(const std::string& editor) {
+  return editor + " を起動できませんでした";
+}
+
+}  // namespace vuduzez
