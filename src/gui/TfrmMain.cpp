@@ -37,13 +37,14 @@ class TablesProgress : public MessageSink {
   void ShowMessage(const std::string& text) override { WindowUi().ShowMessage(text); }
   void Progress(int done, int total) override {
     if (!dialog_) {
-      dialog_ = std::make_unique<QProgressDialog>(QString::fromUtf8(kReadingTables), QString(), 0,
-                                                  total, parent_);
+      dialog_ = std::make_unique<QProgressDialog>(
+          QString::fromUtf8(kReadingTables), QString::fromUtf8(kStopReading), 0, total, parent_);
       dialog_->setWindowModality(Qt::WindowModal);
       dialog_->setMinimumDuration(500);
     }
     dialog_->setValue(done);
   }
+  bool StopRequested() const override { return dialog_ && dialog_->wasCanceled(); }
 
  private:
   QWidget* parent_;

@@ -155,6 +155,11 @@ void PrepareConnectionTables(const SearchState& state, ExactState& exact,
       exact.entries.push_back(std::move(*aligned[r]));
       continue;
     }
+    if (sink.StopRequested()) {
+      // Asked to stop: the rest is read when a search first needs it.
+      exact.entries.push_back(UnreadEntry(names[r]));
+      continue;
+    }
     exact.entries.push_back(BuildConnectionEntry(names[r], RecordMolPath(molFolder, names[r])));
     exact.verified[r] = 1;
     sink.Progress(++done, static_cast<int>(missing));

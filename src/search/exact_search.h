@@ -40,7 +40,8 @@ CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath
 
 // Lines the connection tables up with the loaded records: the cache file's
 // entries where they belong to the same names, the rest read from their MOL
-// files (MessageSink::Progress after each). The cache file is written again when it
+// files (MessageSink::Progress after each; once MessageSink::StopRequested, the
+// rest is left to be read when a search needs it). The cache file is written again when it
 // changed and the database is still the state that was loaded. A database
 // without a cache folder works the same, without keeping anything.
 void PrepareConnectionTables(const SearchState& state, ExactState& exact,

@@ -174,6 +174,19 @@ TEST_F(ExactSearch, ADamagedOrForeignCacheIsRebuiltNeverTrusted) {
   EXPECT_FALSE(ReadConnectionCache(other));
 }
 
+TEST_F(ExactSearch, AStoppedRebuildLeavesTheRestForTheSearch) {
+  std::filesystem::remove(*CachePathFor(kConnectionCacheKind, db_));
+  SearchState state;
+  ExactState exact;
+  LoadSearchDataStamped(state, exact, db_);
+  RecordingSink stop;
+  stop.stopRequested = true;
+  PrepareConnectionTables(state, exact, mol_, stop);
+  EXPECT_TRUE(stop.progress.empty());
+  // Nothing was read, yet the search reads what it needs and finds the same.
+  EXPECT_EQ(Search().hits, (std::vector<std::string>{"acetone", "butanone"}));
+}
+
 TEST_F(ExactSearch, AnEditedMolFileIsReadAgain) {
   EXPECT_EQ(Search().hits, (std::vector<std::string>{"acetone", "butanone"}));
   // acetone.mol now holds an ester; the database record still says ketone.
