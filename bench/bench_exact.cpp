@@ -12,8 +12,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "key/structure_key.h"
-#include "model/molreader.h"
+#include "register/prepare.h"
 #include "search/exact_search.h"
 
 namespace vuduzez {
@@ -21,10 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Quiet : public MessageSink {
- public:
-  void ShowMessage(const std::string&) override {}
-};
+using Quiet = SilentSink;
 
 std::string Env(const char* name) {
   const char* v = std::getenv(name);
@@ -127,10 +123,7 @@ bool Register() {
   for (const fs::path& f : files) {
     auto mol = std::make_shared<Molecule>();
     Quiet ui;
-    std::string keyfail = "F";
-    if (!ReadMolFile(*mol, f.string(), ui)) continue;
-    CalcFormulaWeight(*mol);
-    if (!MakeStructureKey(*mol, keyfail, ui)) continue;
+    if (!PrepareMolFile(*mol, f.string(), ui)) continue;
     benchmark::RegisterBenchmark(("BM_Exact/" + f.stem().string()).c_str(), BM_Exact, mol)
         ->Unit(benchmark::kMillisecond);
   }

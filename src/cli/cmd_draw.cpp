@@ -9,10 +9,10 @@
 #include "depict/depict.h"
 #include "depict/recording_canvas.h"
 #include "depict/svg_canvas.h"
-#include "key/structure_key.h"
 #include "model/molreader.h"
 #include "platform/errors.h"
 #include "platform/text.h"
+#include "register/prepare.h"
 #include "search/exact_search.h"
 
 namespace vuduzez::cli {
@@ -68,10 +68,7 @@ int RunDraw(const std::vector<std::string>& args) {
     if (!queryFile.empty()) {
       ForwardingSink queryUi(err, queryFile + ": ");
       Molecule q;
-      std::string keyfail = "F";
-      if (!ReadMolFile(q, queryFile, queryUi)) return kExitFailed;
-      CalcFormulaWeight(q);
-      if (!MakeStructureKey(q, keyfail, queryUi)) return kExitFailed;
+      if (!PrepareMolFile(q, queryFile, queryUi)) return kExitFailed;
       query.emplace(MakeSubstructureQuery(q));
     }
     if (!ReadMolFile(mol, file, ui)) return kExitFailed;

@@ -15,7 +15,6 @@
 #include "gui/canvas_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
-#include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/mfconv.h"
 #include "model/molreader.h"
@@ -24,6 +23,8 @@
 #include "platform/messages.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
+#include "register/prepare.h"
+#include "search/search.h"
 
 namespace vuduzez {
 
@@ -79,10 +80,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 }
 
 }  // namespace
-
-std::string HitMolPath(const std::string& folder, const std::string& name) {
-  return RecordMolPath(folder, name);
-}
 
 TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("frmMain"));
@@ -239,15 +236,14 @@ void TfrmMain::SearchFromFile(const std::string& path) {
 void TfrmMain::SearchScratchFile() {
   Molecule& mol = com_data().molecule;
   Ui& ui = WindowUi();
+  const PreparedStructure query = PrepareMolFile(mol, ScratchPath(scratch_, kScratchMolName), ui);
+  if (query.status != PrepareStatus::kRefused) com_data().keyfail = query.keyfail();
   // A refused file or a failed key stops the search: screening would use the
   // key and counts of an earlier molecule.
-  if (!ReadMolFile(mol, ScratchPath(scratch_, kScratchMolName), ui)) return;
-  CalcFormulaWeight(mol);
-  if (!MakeStructureKey(mol, com_data().keyfail, ui)) return;
+  if (!query) return;
 
   Edit5->clear();
-  const Query query = MakeQuery(mol);
-  RunScreening(state_, query);
+  SearchStructure(state_, mol);
   exactQuery_.reset();
   ExactLabel->hide();
   if (CheckBox1->isChecked()) {

@@ -58,7 +58,7 @@ class TfrmMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Read, complete, key and screen the query in the scratch MOL file.
+  // Prepare the query in the scratch MOL file and search with it.
   void SearchScratchFile();
   // The search with a MOL file as the query.
   void SearchFromFile(const std::string& path);
@@ -100,9 +100,5 @@ class TfrmMain : public QWidget {
   std::optional<SubstructureQuery> exactQuery_;  // the last search's, when it was atom by atom
   QPicture picture_;
 };
-
-// The MOL file of a hit: folder + "/" + name + ".mol", the CP932 name given
-// back its UTF-8 file name.
-std::string HitMolPath(const std::string& folder, const std::string& name);
 
 }  // namespace vuduzez

@@ -15,11 +15,9 @@
 #include <exception>
 #include <functional>
 
-#include "database/connection_cache.h"
 #include "database/database.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
-#include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/molreader.h"
 #include "platform/encoding.h"
@@ -29,6 +27,8 @@
 #include "platform/scratch.h"
 #include "platform/text.h"
 #include "register/batch.h"
+#include "register/prepare.h"
+#include "register/store.h"
 
 namespace vuduzez {
 
@@ -280,37 +280,28 @@ void TfrmTouroku::MolFileDropped(const QString& path) {
 }
 
 void TfrmTouroku::PrepareFromScratch() {
-  Ui& ui = WindowUi();
   Molecule& mol = com_data().molecule;
+  // Name, formula and weight are shown before the key is made, so that they
+  // stand while a key message is up.
+  auto showCompleted = [this, &mol] {
+    Edit6->setText(FromAnsi(mol.molname + ".mol"));
+    Edit4->setText(FromAnsi(mol.molformula));
+    Edit5->setText(FromAnsi(mol.molweight));
+  };
+  PreparedStructure next =
+      PrepareMolFile(mol, ScratchPath(scratch_, kScratchMolName), WindowUi(), showCompleted);
   // A refused file leaves the prepared structure and the displays as they were.
-  if (!ReadMolFile(mol, ScratchPath(scratch_, kScratchMolName), ui)) return;
-
-  Prepared next;
-  next.name = mol.molname;
-  Edit6->setText(FromAnsi(mol.molname + ".mol"));
-  CalcFormulaWeight(mol);
-  next.formula = mol.molformula;
-  next.weight = mol.molweight;
-  Edit4->setText(FromAnsi(mol.molformula));
-  Edit5->setText(FromAnsi(mol.molweight));
-
-  ForwardingSink relay(ui);
-  std::string lastMessage;
-  relay.beforeText = [&lastMessage](const std::string& text) { lastMessage = text; };
-  com_data().keyfail = "F";
-  if (!MakeStructureKey(mol, com_data().keyfail, relay) || com_data().keyfail == "T") {
-    next.keyFailed = true;
-    next.keyReason = lastMessage.empty() ? kKeyFailedFallback : lastMessage;
-    // keydata still belongs to an earlier molecule: show no key at all.
-    Memo1->clear();
-    Edit3->clear();
-  } else {
-    next.key = mol.keydata;
+  if (next.status == PrepareStatus::kRefused) return;
+  com_data().keyfail = next.keyfail();
+  if (next.ready()) {
     Memo1->setPlainText(next.key.size() >= kMemoLimit ? QString(kTooManyBytes)
                                                       : QString::fromLatin1(next.key));
     Edit3->setText(QString::number(next.key.size()));
+  } else {
+    // keydata still belongs to an earlier molecule: show no key at all.
+    Memo1->clear();
+    Edit3->clear();
   }
-  next.ready = true;
   prepared_ = std::move(next);
 }
 
@@ -322,56 +313,20 @@ void TfrmTouroku::Button2Click() {
 
 void TfrmTouroku::StoreInner() {
   Ui& ui = WindowUi();
-  if (!prepared_.ready) {
-    ui.ShowMessage(kNoSearchData);
-    return;
+  if (!CheckStorable(prepared_, ui)) return;
+  // The name questions: an unnamed structure is asked for a name, a named one
+  // confirmed or renamed. The rules for the answer are the store's.
+  std::optional<std::string> answer;
+  const std::string offered = AnsiToUtf8(prepared_.name);
+  if (prepared_.name.empty()) {
+    answer = ui.InputBox(kCodeInputCaption, kEnterNamePrompt, "");
+  } else if (ui.ConfirmName(offered) != 1) {
+    answer = ui.InputBox(kCodeInputCaption, kEnterNewNamePrompt, offered);
   }
-  if (prepared_.keyFailed) {
-    ui.ShowMessage(prepared_.keyReason);
-    return;
-  }
-
-  // Settle the name. Answers come back as UTF-8 and are stored as CP932; an
-  // answer equal to the offered default keeps the original bytes.
-  std::string name = prepared_.name;
-  auto fromAnswer = [&ui](const std::string& answer,
-                          const std::string& original) -> std::optional<std::string> {
-    if (answer == AnsiToUtf8(original)) return original;
-    auto ansi = Utf8ToAnsi(answer);
-    if (!ansi) ui.ShowMessage(NameNotShiftJisMessage(answer));
-    return ansi;
-  };
-  if (name.empty()) {
-    const std::string answer = ui.InputBox(kCodeInputCaption, kEnterNamePrompt, "");
-    auto ansi = fromAnswer(answer, "");
-    if (!ansi) return;
-    name = *ansi;
-  } else if (ui.ConfirmName(AnsiToUtf8(name)) != 1) {
-    const std::string shown = AnsiToUtf8(name);
-    const std::string answer = ui.InputBox(kCodeInputCaption, kEnterNewNamePrompt, shown);
-    auto ansi = fromAnswer(answer, name);
-    if (!ansi) return;
-    name = *ansi;
-  }
-  // "." never occurs inside a CP932 double-byte character, so a byte cut is safe.
-  if (const size_t dot = name.find('.'); dot != std::string::npos) name.resize(dot);
-  prepared_.name = name;
-
-  // The list holds name lines as read back (trimmed); compare like with like.
-  const std::string nameLine = name + ".mol";
-  const std::string listed = Trim(nameLine);
-  if (std::find(namelist_.begin(), namelist_.end(), listed) != namelist_.end()) {
-    ui.ShowMessage(kDuplicate);
-    return;
-  }
-  const std::string& db = com_data().settings.mdatafilename;
-  const FileStamp before = StampOf(db);
-  AppendRecord(db, nameLine, prepared_.weight, prepared_.formula, prepared_.key);
-  // The structure came from the editor, not from the record's MOL file: the
-  // exact search reads that file when it first needs it.
-  AppendToConnectionCache(db, before, {UnreadEntry(name)});
-  namelist_.push_back(listed);
-  ListBox1->addItem(FromAnsi(listed));
+  const StoreResult stored =
+      StoreStructure(prepared_, answer, com_data().settings.mdatafilename, namelist_, ui);
+  if (!stored.stored()) return;
+  ListBox1->addItem(FromAnsi(stored.listed));
   ui.ShowMessage(kStored);
 }
 
@@ -436,8 +391,8 @@ void TfrmTouroku::Button3Click() {
     RepaintNow(Label8);
     BatchSummary summary;
     try {
-      summary = BatchRegister(folder, com_data().settings.mdatafilename, com_data().molecule,
-                              com_data().keyfail, relay);
+      summary =
+          BatchRegister(folder, com_data().settings.mdatafilename, com_data().molecule, relay);
     } catch (...) {
       hideBusy();
       throw;

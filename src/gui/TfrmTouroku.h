@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "register/prepare.h"
+
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -47,22 +49,10 @@ class TfrmTouroku : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // What the last "構造データの作成" computed. The window keeps its own copy so
-  // that a search or batch run in between cannot change what the store writes.
-  struct Prepared {
-    bool ready = false;
-    bool keyFailed = false;
-    std::string keyReason;  // key generation's message when it gave up (UTF-8)
-    std::string name;       // CP932, without extension
-    std::string weight;
-    std::string formula;
-    std::string key;
-  };
-
   void FormCreate();
   void FormActivate();
   void FormClose();
-  // Read, complete and key the scratch MOL file; show the results.
+  // Prepare the scratch MOL file; show the results.
   void PrepareFromScratch();
   void StoreInner();
   // Reads the name list of the current database file into namelist and
@@ -72,7 +62,9 @@ class TfrmTouroku : public QWidget {
   void RepaintNow(QWidget* w);
 
   std::string scratch_;  // scratch folder, read once when the window is made
-  Prepared prepared_;
+  // What the last "構造データの作成" computed. The window keeps its own copy so
+  // that a search or batch run in between cannot change what the store writes.
+  PreparedStructure prepared_;
   std::vector<std::string> namelist_;
   bool busy_ = false;  // a command is running: no other one may start
 

@@ -7,16 +7,16 @@
 
 #include "database/connection_cache.h"
 #include "database/database.h"
-#include "key/structure_key.h"
-#include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/text.h"
+#include "register/prepare.h"
+#include "register/store.h"
 
 namespace vuduzez {
 
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
-                           std::string& keyfail, MessageSink& sink) {
+                           MessageSink& sink) {
   namespace fs = std::filesystem;
   BatchSummary summary;
   if (folder.empty()) {
@@ -53,8 +53,8 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   std::unordered_map<std::string, std::string> registered;  // trimmed -> as read
   try {
     for (std::string& line : LoadNameLinesAsRead(dbPath)) {
-      std::string trimmed = Trim(line);
-      registered.emplace(std::move(trimmed), std::move(line));
+      std::string listed = ListedName(line);
+      registered.emplace(std::move(listed), std::move(line));
     }
   } catch (const RuntimeError& e) {
     return stop(e.what());
@@ -63,44 +63,44 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   const int total = static_cast<int>(names.size());
   int done = 0;
   for (const std::string& name : names) {
+    if (sink.StopRequested()) {
+      AppendToConnectionCache(dbPath, before, std::move(added));
+      summary.stopped = true;
+      return summary;
+    }
     BatchEntry entry;
     entry.fileName = name;
     const std::string path = folder + "/" + name;
-    std::optional<std::string> nameLine = Utf8ToAnsi(name);
-    if (nameLine && nameLine->size() <= 4) {
+    const EntryNameLine entryName = EntryNameLineFor(name);
+    const std::string& nameLine = entryName.nameLine;
+    if (entryName.verdict == EntryName::kTooShort) {
       entry.outcome = EntryOutcome::kSkipped;
       entry.reason = kSkippedShortName;
     } else if (!IsRegularFile(path)) {
       entry.outcome = EntryOutcome::kSkipped;
       entry.reason = kSkippedNotRegularFile;
-    } else if (!nameLine) {
+    } else if (entryName.verdict == EntryName::kNotCp932) {
       entry.outcome = EntryOutcome::kRefused;
       entry.reason = kFileNameNotCp932;
       sink.ShowMessage(name + ": " + entry.reason);
-    } else if (auto found = registered.find(Trim(*nameLine)); found != registered.end()) {
+    } else if (auto found = registered.find(ListedName(nameLine)); found != registered.end()) {
       entry.outcome = EntryOutcome::kAlreadyRegistered;
       entry.reason = AnsiToUtf8(found->second) + kAlreadyRegistered;
       sink.ShowMessage(entry.reason);
     } else {
-      // The reader's and key generation's messages, with the file name in front;
-      // the last one is the entry's reason.
-      ForwardingSink entryUi(sink, name + ": ");
-      std::string last;
-      entryUi.beforeText = [&last](const std::string& text) { last = text; };
-      bool ok = false;
+      // The reader's and key generation's messages, with the file name in front.
+      ForwardingSink entrySink(sink, name + ": ");
+      PreparedStructure prepared;
       const FileStamp molStamp = StampOf(path);  // before the read: a later edit is seen
       try {
-        if (ReadMolFile(mol, path, entryUi)) {
-          CalcFormulaWeight(mol);
-          keyfail = "F";
-          ok = MakeStructureKey(mol, keyfail, entryUi) && keyfail == "F";
-        }
+        prepared = PrepareMolFile(mol, path, entrySink);
       } catch (const RuntimeError& e) {
-        entryUi.ShowMessage(e.what());
+        entrySink.ShowMessage(e.what());
+        prepared.reason = e.what();
       }
-      if (ok) {
+      if (prepared) {
         try {
-          AppendRecord(dbPath, *nameLine, mol.molweight, mol.molformula, mol.keydata);
+          AppendRecord(dbPath, nameLine, prepared.weight, prepared.formula, prepared.key);
         } catch (const RuntimeError& e) {
           entry.outcome = EntryOutcome::kRefused;
           entry.reason = e.what();
@@ -108,8 +108,8 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
           summary.entries.push_back(std::move(entry));
           return stop(e.what());
         }
-        registered.emplace(Trim(*nameLine), *nameLine);
-        added.push_back({std::string(BeforeFirst(*nameLine, '.')),
+        registered.emplace(ListedName(nameLine), nameLine);
+        added.push_back({std::string(BeforeFirst(nameLine, '.')),
                          molStamp,
                          CtStatus::kOk,
                          {},
@@ -117,7 +117,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
         entry.outcome = EntryOutcome::kRegistered;
       } else {
         entry.outcome = EntryOutcome::kRefused;
-        entry.reason = last;
+        entry.reason = prepared.reason;
       }
     }
     switch (entry.outcome) {
@@ -141,14 +141,6 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   summary.finished = true;
   sink.ShowMessage(kBatchFinished);
   return summary;
-}
-
-int DeleteCompound(const std::string& dbPath, const std::string& nameLine,
-                   const std::string& scratchFolder, MessageSink& sink) {
-  int removed = DeleteRecords(dbPath, nameLine, scratchFolder);
-  RealignConnectionCache(dbPath);
-  sink.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
-  return removed;
 }
 
 }  // namespace vuduzez

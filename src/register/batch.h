@@ -1,5 +1,6 @@
-// Batch registration of a folder of MOL files and deletion of a compound, the
-// registration window's two bulk commands without the window.
+// Batch registration of a folder of MOL files: the registration window's
+// "構造データの一括作成" and `vuduzez-cli register`. Its naming rules are those
+// of register/store.h.
 #pragma once
 
 #include <string>
@@ -8,6 +9,7 @@
 #include "model/molecule.h"
 #include "platform/message_sink.h"
 #include "platform/messages.h"
+#include "register/delete.h"
 
 namespace vuduzez {
 
@@ -30,26 +32,22 @@ struct BatchSummary {
   int alreadyRegistered = 0;
   int refused = 0;
   int skipped = 0;
-  bool finished = false;  // false when a database error ended the run
-  std::string error;      // that error (UTF-8), already shown with MessageSink::ShowError
+  bool finished = false;  // false when a database error or a stop request ended the run
+  bool stopped = false;   // the sink asked the run to stop; nothing was shown for it
+  std::string error;      // the database error (UTF-8), already shown with ShowError
 };
 
 // Registers every entry of folder (names in byte order) that is not yet in the
-// database file: read, complete, key (mol and keyfail are used as the current
-// molecule and key failure flag), then AppendRecord under the file name as
-// listed, converted to CP932. Shows "<line>は登録済みです" for a registered name,
-// the reader's and key generation's messages prefixed with the file name, and
-// "変換終了" at the end; MessageSink::Progress(done, total) after each entry. An empty
-// folder path shows "Molファイルの在り場所が指定されていません". A database file
-// error ends the run (records appended before it stay) and is shown with
-// MessageSink::ShowError.
+// database file: prepared as PrepareMolFile does (mol is used as the current
+// molecule), then appended under the file name as listed, converted to CP932.
+// Shows "<line>は登録済みです" for a registered name, the reader's and key
+// generation's messages prefixed with the file name, and "変換終了" at the end;
+// MessageSink::Progress(done, total) after each entry. Before each entry it asks
+// MessageSink::StopRequested and ends early (stopped, no closing message) when
+// asked to. An empty folder path shows "Molファイルの在り場所が指定されていません".
+// A database file error ends the run (records appended before it stay) and is
+// shown with MessageSink::ShowError.
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
-                           std::string& keyfail, MessageSink& sink);
-
-// Deletes every record whose name line is nameLine (CP932) and shows
-// "<name line>を削除しました". Returns the number of records removed. Throws
-// RuntimeError on a file error; the database file is then unchanged.
-int DeleteCompound(const std::string& dbPath, const std::string& nameLine,
-                   const std::string& scratchFolder, MessageSink& sink);
+                           MessageSink& sink);
 
 }  // namespace vuduzez

@@ -12,17 +12,11 @@
 #include "platform/errors.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
+#include "search/search.h"
 
 namespace vuduzez {
 
 namespace {
-
-// Keeps the last message of the reader or key generation as the reason.
-class ReasonSink : public MessageSink {
- public:
-  void ShowMessage(const std::string& text) override { last = text; }
-  std::string last;
-};
 
 Molecule& WorkMolecule() {
   // Large tables: one per thread, reused by every entry.
@@ -55,7 +49,7 @@ class Folder {
 // Brings one entry in line with its MOL file as it is now.
 void Verify(ExactState& exact, size_t row, const std::string& molFolder, const Folder& folder) {
   CtEntry& e = exact.entries[row];
-  const std::string path = RecordMolPath(molFolder, e.name);
+  const std::string path = HitMolPath(molFolder, e.name);
   if (folder.Stamp(path) != e.mol) {
     e = BuildConnectionEntry(e.name, path);
     exact.dirty = true;
@@ -71,20 +65,6 @@ void SaveIfCurrent(ExactState& exact) {
 }
 
 }  // namespace
-
-std::string RecordMolPath(const std::string& folder, const std::string& name) {
-  // ASCII names read the same in both encodings (most names; no conversion).
-  if (std::all_of(name.begin(), name.end(), [](char c) { return (c & 0x80) == 0; })) {
-    return ScratchPath(folder, name + ".mol");
-  }
-  const std::string path = ScratchPath(folder, AnsiToUtf8(name) + ".mol");
-  if (!FileExists(path)) {
-    // A name line already in the file system's encoding.
-    const std::string raw = ScratchPath(folder, name + ".mol");
-    if (raw != path && FileExists(raw)) return raw;
-  }
-  return path;
-}
 
 void LoadSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath) {
   StampedBytes db = ReadStamped(dbPath);
@@ -106,18 +86,17 @@ CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath
     return e;
   }
   Molecule& mol = WorkMolecule();
-  ReasonSink ui;
+  SilentSink quiet;
   try {
-    if (!ReadMolFile(mol, molPath, ui)) {
+    if (const MolReadResult read = ReadMolFile(mol, molPath, quiet); !read) {
       e.status = CtStatus::kRefused;
-      e.reason = ui.last;
+      e.reason = read.message;
       return e;
     }
     CalcFormulaWeight(mol);
-    std::string keyfail = "F";
-    if (!MakeStructureKey(mol, keyfail, ui)) {
+    if (const KeyResult key = MakeStructureKey(mol, quiet); !key) {
       e.status = CtStatus::kKeyFailed;
-      e.reason = std::string(kKeyGenerationFailed) + ": " + ui.last;
+      e.reason = std::string(kKeyGenerationFailed) + ": " + key.message;
       return e;
     }
   } catch (const RuntimeError& error) {
@@ -160,7 +139,7 @@ void PrepareConnectionTables(const SearchState& state, ExactState& exact,
       exact.entries.push_back(UnreadEntry(names[r]));
       continue;
     }
-    exact.entries.push_back(BuildConnectionEntry(names[r], RecordMolPath(molFolder, names[r])));
+    exact.entries.push_back(BuildConnectionEntry(names[r], HitMolPath(molFolder, names[r])));
     exact.verified[r] = 1;
     sink.Progress(++done, static_cast<int>(missing));
   }
@@ -202,6 +181,14 @@ ExactResult ConfirmHits(SearchState& state, ExactState& exact, const Substructur
   return result;
 }
 
+std::vector<std::string> ExplainConfirmation(const ExactResult& result, size_t records) {
+  std::vector<std::string> why(records);
+  for (int32_t r : result.unmatched) why[static_cast<size_t>(r)] = kNoAtomMatch;
+  for (const auto& u : result.unconfirmed)
+    why[static_cast<size_t>(u.row)] = "unconfirmed: " + u.reason;
+  return why;
+}
+
 SubstructureQuery MakeSubstructureQuery(const Molecule& query) {
   return SubstructureQuery(BuildConnectionTable(query));
 }
@@ -209,9 +196,8 @@ SubstructureQuery MakeSubstructureQuery(const Molecule& query) {
 bool FindMapping(const Molecule& hit, const SubstructureQuery& query,
                  SubstructureMapping& mapping) {
   auto keyed = std::make_unique<Molecule>(hit);
-  std::string keyfail = "F";
-  ReasonSink ui;
-  if (!MakeStructureKey(*keyed, keyfail, ui)) return false;
+  SilentSink quiet;
+  if (!MakeStructureKey(*keyed, quiet)) return false;
   const std::string table = BuildConnectionTable(*keyed);
   CtView view;
   return view.Parse(table) && query.Matches(view, &mapping);

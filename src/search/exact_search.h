@@ -27,10 +27,6 @@ struct ExactState {
   bool dirty = false;             // entries changed since the cache was read or written
 };
 
-// The MOL file of a record: folder + "/" + name + ".mol", the CP932 name given
-// back its UTF-8 file name (the name as stored when only that file exists).
-std::string RecordMolPath(const std::string& folder, const std::string& name);
-
 // Reads the database file into state (as LoadSearchData) and remembers which
 // state of the file that was; the connection tables are prepared later.
 void LoadSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath);
@@ -65,6 +61,10 @@ struct ExactResult {
 // and read again when it changed. Prepares the tables first when needed.
 ExactResult ConfirmHits(SearchState& state, ExactState& exact, const SubstructureQuery& query,
                         const std::string& molFolder, MessageSink& sink);
+
+// Why each record is not an exact hit, by row: "no atom-by-atom match" for a
+// screened record without a mapping, "unconfirmed: <reason>", else empty.
+std::vector<std::string> ExplainConfirmation(const ExactResult& result, size_t records);
 
 // The query of a keyed molecule (after MakeStructureKey).
 SubstructureQuery MakeSubstructureQuery(const Molecule& query);

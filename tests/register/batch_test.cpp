@@ -31,14 +31,13 @@ class Batch : public ::testing::Test {
     fs::create_directory(folder);
     WriteFile(db, "");
   }
-  BatchSummary Run() { return BatchRegister(folder, db, mol, keyfail, ui); }
+  BatchSummary Run() { return BatchRegister(folder, db, mol, ui); }
   std::vector<std::string> Names() { return LoadNameList(db); }
 
   TempFolder dir;
   std::string folder = dir / "mols";
   std::string db = dir / "compounds.txt";
   Molecule mol;
-  std::string keyfail = "F";
   RecordingSink ui;
 };
 
@@ -154,11 +153,28 @@ TEST_F(Batch, DatabaseErrorsEndTheRunAndKeepEarlierRecords) {
   EXPECT_EQ(ReadFile(db), "benzene.mol\r\n78.11\r\nC6H6\r\nC@C@C@C@C@C@6\r\n");
 }
 
+TEST_F(Batch, AStopRequestEndsTheRunBetweenFiles) {
+  WriteFile(folder + "/benzene.mol", SampleMol("benzene.mol"));
+  WriteFile(folder + "/phenol.mol", SampleMol("phenol.mol"));
+  struct StopAfterOne : RecordingSink {
+    void Progress(int done, int total) override {
+      RecordingSink::Progress(done, total);
+      stopRequested = true;
+    }
+  } stopping;
+  BatchSummary s = BatchRegister(folder, db, mol, stopping);
+  EXPECT_TRUE(s.stopped);
+  EXPECT_FALSE(s.finished);
+  EXPECT_EQ(s.registered, 1);
+  EXPECT_EQ(Names(), std::vector<std::string>{"benzene.mol"});
+  EXPECT_TRUE(stopping.messages.empty());  // no closing message
+}
+
 TEST_F(Batch, NoFolderChosen) {
-  BatchSummary s = BatchRegister("", db, mol, keyfail, ui);
+  BatchSummary s = BatchRegister("", db, mol, ui);
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Molファイルの在り場所が指定されていません"});
   EXPECT_TRUE(s.entries.empty());
-  BatchRegister(dir / "no-such-folder", db, mol, keyfail, ui);
+  BatchRegister(dir / "no-such-folder", db, mol, ui);
   EXPECT_EQ(ui.errors.size(), 1u);
 }
 

@@ -14,6 +14,7 @@
 #include "key/structure_key.h"
 #include "model/molreader.h"
 #include "register/batch.h"
+#include "register/delete.h"
 #include "search/exact_search.h"
 #include "support/mol_text.h"
 #include "support/recording_sink.h"
@@ -58,9 +59,8 @@ class ExactSearch : public ::testing::Test {
   }
   void Register() {
     Molecule mol;
-    std::string keyfail = "F";
     RecordingSink ui;
-    ASSERT_TRUE(BatchRegister(mol_, db_, mol, keyfail, ui).finished);
+    ASSERT_TRUE(BatchRegister(mol_, db_, mol, ui).finished);
   }
 
   // A fresh load and search with the ketone query; progress counts the MOL
@@ -79,8 +79,7 @@ class ExactSearch : public ::testing::Test {
     RecordingSink ui;
     EXPECT_TRUE(ReadMolText(q, queryText, ui));
     CalcFormulaWeight(q);
-    std::string keyfail = "F";
-    EXPECT_TRUE(MakeStructureKey(q, keyfail, ui));
+    EXPECT_TRUE(MakeStructureKey(q, ui));
     RunScreening(state, MakeQuery(q));
     const ExactResult r = ConfirmHits(state, exact, MakeSubstructureQuery(q), mol_, ui);
     Outcome o;
