@@ -11,6 +11,7 @@
 #include "depict/svg_canvas.h"
 #include "model/molreader.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "register/prepare.h"
 #include "search/exact_search.h"

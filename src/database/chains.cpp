@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "database/database.h"
+#include "platform/files.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
 

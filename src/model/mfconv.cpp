@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/files.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
 

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "platform/errors.h"
@@ -141,11 +142,7 @@ void AppendToExistingFile(const std::string& path, std::string_view bytes) {
   if (::close(fd) != 0) Fail(path, kCannotWriteFile, -1, "");
 }
 
-}  // namespace vuduzez
-
-namespace vuduzez {
-
-std::string ReadWholeFile(const std::string& path) {
+std::string ReadFileBytes(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) ThrowFileError(path);
   struct stat st;
@@ -169,6 +166,24 @@ std::string ReadWholeFile(const std::string& path) {
   ::close(fd);
   bytes.resize(got);
   return bytes;
+}
+
+void WriteFileBytes(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) ThrowFileError(path, kCannotCreateFile);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.flush();
+  if (!out) ThrowFileError(path, kCannotWriteFile);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace vuduzez

@@ -1,6 +1,7 @@
-// Replacing a whole file so that a complete version of it exists at every
-// moment: the new bytes go to a file beside it, are flushed to disk and renamed
-// over the old one, and the folder is synced. Used for the compound database.
+// Whole files: reading one, writing one, replacing one so that a complete
+// version of it exists at every moment (the new bytes go to a file beside it,
+// are flushed to disk and renamed over the old one, and the folder is synced),
+// appending to one. Failures throw RuntimeError with the system's file texts.
 #pragma once
 
 #include <functional>
@@ -8,6 +9,16 @@
 #include <string_view>
 
 namespace vuduzez {
+
+// The whole file as bytes. A file that cannot be opened or is not a regular
+// file throws "ファイルが見つかりません", a failed read "ファイルを読み込めません".
+std::string ReadFileBytes(const std::string& path);
+
+// Creates or truncates the file and writes the bytes; throws on failure.
+void WriteFileBytes(const std::string& path, std::string_view bytes);
+
+bool FileExists(const std::string& path);
+bool IsRegularFile(const std::string& path);
 
 // The steps of a replacement, in order. Tests make one of them fail.
 enum class ReplaceStep { kCreate, kWrite, kSync, kRename, kSyncFolder };
@@ -25,13 +36,5 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
 // Appends bytes to an existing file (it is never created). A write that fails
 // part-way is cut off again, so the file ends as it was; throws RuntimeError.
 void AppendToExistingFile(const std::string& path, std::string_view bytes);
-
-}  // namespace vuduzez
-
-namespace vuduzez {
-
-// Whole file as bytes, read in one go (for large files). Throws the run-time
-// file error when it is missing, not a regular file or cannot be read.
-std::string ReadWholeFile(const std::string& path);
 
 }  // namespace vuduzez

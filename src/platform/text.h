@@ -35,13 +35,4 @@ class LineReader {
   int line_ = 0;
 };
 
-// Whole file as bytes. Throws the run-time file error when it cannot be read.
-std::string ReadFileBytes(const std::string& path);
-
-// Creates or truncates the file and writes the bytes; throws on failure.
-void WriteFileBytes(const std::string& path, std::string_view bytes);
-
-bool FileExists(const std::string& path);
-bool IsRegularFile(const std::string& path);
-
 }  // namespace vuduzez

@@ -9,6 +9,7 @@
 #include "database/database.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "register/prepare.h"
 #include "register/store.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/encoding.h"
+#include "platform/files.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
 
