@@ -12,6 +12,7 @@
 #include <random>
 
 #include "platform/errors.h"
+#include "platform/files.h"
 
 namespace vuduzez {
 
@@ -97,34 +98,13 @@ FileStamp StampAt(int folderFd, const std::string& name) {
 }
 
 StampedBytes ReadStamped(const std::string& path) {
+  // The same state before and after, and as many bytes as it had: the bytes
+  // are that state's.
   StampedBytes out;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) ThrowFileError(path);
-  struct stat before;
-  if (::fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
-    ::close(fd);
-    ThrowFileError(path);
-  }
-  out.bytes.resize(static_cast<size_t>(before.st_size));
-  size_t got = 0;
-  for (;;) {
-    if (got == out.bytes.size()) out.bytes.resize(out.bytes.size() + 65536);  // the file grew
-    const ssize_t n = ::read(fd, out.bytes.data() + got, out.bytes.size() - got);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      ThrowFileError(path, "ファイルを読み込めません");
-    }
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  out.bytes.resize(got);
-  struct stat after;
-  const bool statted = ::fstat(fd, &after) == 0;
-  ::close(fd);
-  out.stamp = FromStat(before);
+  out.stamp = StampOf(path);
+  out.bytes = ReadFileBytes(path);
   out.stable =
-      statted && FromStat(after) == out.stamp && static_cast<int64_t>(got) == out.stamp.size;
+      out.stamp.size == static_cast<int64_t>(out.bytes.size()) && StampOf(path) == out.stamp;
   return out;
 }
 

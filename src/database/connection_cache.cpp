@@ -266,9 +266,8 @@ void RealignConnectionCache(const std::string& dbPath) {
   }
   if (!db.stable) return;
   std::vector<std::string> names;
-  for (const CompoundRecord& r : ParseRecords(db.bytes)) {
-    names.emplace_back(BeforeFirst(r.name, '.'));
-  }
+  RecordReader reader(db.bytes);
+  for (RecordLines r; reader.Next(r);) names.emplace_back(BeforeFirst(r.name, '.'));
   std::vector<CtEntry> entries;
   entries.reserve(names.size());
   for (std::optional<CtEntry>& e : AlignEntries(std::move(cache->entries), names)) {
