@@ -124,8 +124,10 @@ class Drawing {
 
   void Label(int32_t i, int32_t labelHeight, int32_t u, int32_t subHeight) {
     const bool lit = !atomLit_.empty() && atomLit_[static_cast<size_t>(i)];
+    const bool showCarbon = lit && !shownByBond_[static_cast<size_t>(i)];
+    if (!showCarbon && Trim(mol_.posdata[i].rawsym) == "C") return;
     if (lit) canvas_.SetTextColor(CanvasColor::Highlight);
-    LabelText(i, labelHeight, u, subHeight, lit && !shownByBond_[static_cast<size_t>(i)]);
+    LabelText(i, labelHeight, u, subHeight, showCarbon);
     if (lit) canvas_.SetTextColor(CanvasColor::Black);
   }
 

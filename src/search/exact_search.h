@@ -36,10 +36,10 @@ CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath
 
 // Lines the connection tables up with the loaded records: the cache file's
 // entries where they belong to the same names, the rest read from their MOL
-// files (MessageSink::Progress after each; once MessageSink::StopRequested, the
-// rest is left to be read when a search needs it). The cache file is written again when it
-// changed and the database is still the state that was loaded. A database
-// without a cache folder works the same, without keeping anything.
+// files (MessageSink::Progress after each; once MessageSink::StopRequested,
+// the rest is left to be read when a search needs it). The cache file is
+// written again when it changed and the database is still the state that was
+// loaded. Without a cache folder it works the same, keeping nothing.
 void PrepareConnectionTables(const SearchState& state, ExactState& exact,
                              const std::string& molFolder, MessageSink& sink);
 
