@@ -1,14 +1,17 @@
-// vuduzez-cli search [--explain] [--exact] QUERY.mol: substructure search of
-// the database: hit names on stdout in database order, the hit count on
-// stderr. --exact confirms the screened hits atom by atom.
+// vuduzez-cli search [--explain] [--smiles] [--format F] QUERY: substructure
+// search of the database: hits on stdout in database order (names, or SD, CSV
+// or JSON lines), the hit count on stderr. --exact confirms the screened hits
+// atom by atom.
 #include <algorithm>
 #include <iostream>
+#include <optional>
 
 #include "cli/cli.h"
 #include "cli/workspace.h"
 #include "platform/encoding.h"
 #include "register/prepare.h"
 #include "search/exact_search.h"
+#include "search/hit_export.h"
 #include "search/screening.h"
 #include "search/search.h"
 
@@ -26,11 +29,19 @@ class TablesSink : public StderrSink {
   }
 };
 
-int RunSearch(const std::vector<std::string>& args) {
-  auto ws = OpenWorkspace("search", args, {"--explain", "--exact"});
+int RunSearch(const std::vector<std::string>& allArgs) {
+  std::vector<std::string> args = allArgs;
+  std::string formatName = "names";
+  if (!TakeOption(args, "--format", formatName)) return Usage("search");
+  const std::optional<HitFormat> format = ParseHitFormat(formatName);
+  if (!format) {
+    std::cerr << "vuduzez-cli search: unknown format " << formatName << '\n';
+    return Usage("search");
+  }
+  auto ws = OpenWorkspace("search", args, {"--explain", "--smiles", "--exact"});
   if (!ws) return Usage("search");
   if (ws->args.size() != 1) return Usage("search");
-  const auto flag = [&](const char* f) {
+  auto flag = [&](const char* f) {
     return std::find(ws->flags.begin(), ws->flags.end(), f) != ws->flags.end();
   };
   const bool explain = flag("--explain");
@@ -40,7 +51,9 @@ int RunSearch(const std::vector<std::string>& args) {
   Molecule mol;
   StderrSink err;
   ForwardingSink ui(err, file + ": ");
-  if (!PrepareMolFile(mol, file, ui)) return kExitFailed;
+  if (!(flag("--smiles") ? PrepareSmiles(mol, file, ui) : PrepareMolFile(mol, file, ui))) {
+    return kExitFailed;
+  }
 
   SearchState state;
   ExactState tables;
@@ -67,8 +80,11 @@ int RunSearch(const std::vector<std::string>& args) {
                 << (why[r].empty() ? ExplainVerdict(state.records[r], query, verdicts[r]) : why[r])
                 << '\n';
     }
-  } else {
-    for (const std::string& name : state.hitnames) std::cout << AnsiToUtf8(name) << '\n';
+  }
+  int unwritten = 0;
+  if (!explain) {
+    unwritten = WriteHits(std::cout, *format, state.hitnames, ws->settings.basedir1,
+                          [](const std::string& m) { std::cerr << m << '\n'; });
     for (const auto& u : confirmed.unconfirmed) {
       std::cerr << "unconfirmed: " << AnsiToUtf8(state.records[static_cast<size_t>(u.row)].name)
                 << ": " << u.reason << '\n';
@@ -82,13 +98,14 @@ int RunSearch(const std::vector<std::string>& args) {
   }
   std::cerr << '\n';
   if (hits == 0) std::cerr << kNoMatch << '\n';
-  return kExitOk;
+  return unwritten == 0 ? kExitOk : kExitFailed;
 }
 
 [[maybe_unused]] const bool registered = RegisterCommand(
     {"search",
-     "search [--db FILE] [--explain] [--exact] QUERY.mol   substructure search: hit names in "
-     "database order; --exact confirms them atom by atom",
+     "search [--db FILE] [--mol-dir DIR] [--explain] [--exact] [--format names|sdf|csv|json] "
+     "(QUERY.mol | --smiles SMILES)   substructure search: hits in database order; "
+     "--exact confirms them atom by atom",
      &RunSearch});
 
 }  // namespace
