@@ -92,6 +92,19 @@ inline constexpr const char* kNoMatch = "一致する化合物はありません
 inline constexpr const char* kNoMoreData = "もうデータがありません";
 inline constexpr const char* kNoFile = "ファイルがありません";
 
+// --- the atom-by-atom confirmation of search hits -------------------------------
+
+inline constexpr const char* kNoAtomMatch = "no atom-by-atom match";
+inline constexpr const char* kKeyGenerationFailed = "key generation failed";
+// Progress dialog while MOL files are read for the connection tables.
+inline constexpr const char* kReadingTables = "構造データを読み込んでいます";
+inline constexpr const char* kStopReading = "中止";
+// Beside the hit count of an atom-by-atom search: screened and unconfirmed records.
+inline std::string ExactCountsText(int screened, int unconfirmed) {
+  return "候補 " + std::to_string(screened) + " 件中（未確認 " + std::to_string(unconfirmed) +
+         " 件）";
+}
+
 // --- SMILES -------------------------------------------------------------------
 
 // A fault of a SMILES, at its 1-based character: "SMILES の 5 文字目: <what>".
@@ -202,6 +215,17 @@ inline constexpr const char* kNoEditor =
     "「MOLファイルを開く」で読み込むか、MOL形式でクリップボードにコピーしてください。";
 inline std::string EditorNotStartedMessage(const std::string& editor) {
   return editor + " を起動できませんでした";
+}
+
+// --- the sketcher ------------------------------------------------------------------
+
+// A drawing step that would go beyond the molecule tables.
+inline constexpr const char* kSketchTooLarge = "原子は200個、結合は300本まで描けます";
+// The input box of the "…" element button.
+inline constexpr const char* kElementInputCaption = "元素記号";
+inline constexpr const char* kElementInputPrompt = "元素記号を入力して下さい";
+inline std::string NotAnElementMessage(const std::string& symbol) {
+  return "「" + symbol + "」は元素記号ではありません";
 }
 
 }  // namespace vuduzez

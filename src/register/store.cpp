@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "database/connection_cache.h"
 #include "database/database.h"
 #include "platform/encoding.h"
 #include "platform/messages.h"
@@ -68,7 +69,11 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
     result.status = StoreStatus::kDuplicate;
     return result;
   }
+  const FileStamp before = StampOf(dbPath);
   AppendRecord(dbPath, nameLine, prepared.weight, prepared.formula, prepared.key);
+  // The structure need not be the record's MOL file: the exact search reads
+  // that file when it first needs it.
+  AppendToConnectionCache(dbPath, before, {UnreadEntry(std::string(BeforeFirst(nameLine, '.')))});
   namelist.push_back(result.listed);
   result.status = StoreStatus::kStored;
   return result;
