@@ -10,7 +10,6 @@
 #include "database/settings.h"
 #include "model/com_data.h"
 #include "platform/errors.h"
-#include "platform/scratch.h"
 #include "platform/window_ui.h"
 #include "register/TfrmTouroku.h"
 #include "search/TfrmMain.h"
@@ -115,7 +114,7 @@ void TfrmMenu::Button4Click() {
   Label1->show();
   Label1->repaint();
   try {
-    RewriteChains(com_data().settings.mdatafilename, ScratchFolder(), ui);
+    RewriteChains(com_data().settings.mdatafilename, ui);
   } catch (const std::exception& e) {
     ui.ShowError(e.what());
   }

@@ -4,7 +4,6 @@
 #include "cli/cli.h"
 #include "cli/workspace.h"
 #include "platform/encoding.h"
-#include "platform/scratch.h"
 #include "register/batch.h"
 
 namespace vuduzez::cli {
@@ -14,6 +13,7 @@ namespace {
 class StdoutUi : public Ui {
  public:
   void ShowMessage(const std::string& text) override { std::cout << text << '\n'; }
+  void ShowError(const std::string& text) override { std::cerr << text << '\n'; }
 };
 
 int RunDelete(const std::vector<std::string>& args) {
@@ -26,9 +26,9 @@ int RunDelete(const std::vector<std::string>& args) {
     return kExitFailed;
   }
   StdoutUi ui;
-  int removed = DeleteCompound(ws->settings.mdatafilename, *nameLine, ScratchFolder(), ui);
+  int removed = DeleteCompound(ws->settings.mdatafilename, *nameLine, ui);
   std::cerr << removed << (removed == 1 ? " record" : " records") << " removed\n";
-  return kExitOk;
+  return removed > 0 ? kExitOk : kExitFailed;
 }
 
 [[maybe_unused]] const bool registered = RegisterCommand(

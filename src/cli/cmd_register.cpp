@@ -58,7 +58,7 @@ int RunRegister(const std::vector<std::string>& args) {
             << s.refused << " refused, " << s.skipped << " skipped\n";
   if (!s.finished) return kExitFailed;
   std::cerr << kBatchFinished << '\n';
-  return kExitOk;
+  return s.refused > 0 ? kExitFailed : kExitOk;
 }
 
 [[maybe_unused]] const bool registered = RegisterCommand(

@@ -15,11 +15,10 @@ inline constexpr const char* kRewriteFinished = "変換をを終了しました"
 // One line with the ten replacements applied in order, leftmost first.
 std::string AbbreviateChains(std::string line);
 
-// Rewrites the database file through the scratch file "bbb.txt" in
-// scratchFolder and ReplaceDatabaseFile, then shows kRewriteFinished. Returns
-// the number of lines that changed. Throws RuntimeError on a file error, with
-// the database unchanged.
-int RewriteChains(const std::string& dbPath, const std::string& scratchFolder, Ui& ui,
-                  const ReplaceFault& fault = {});
+// Rewrites the database file under its exclusive lock through
+// RewriteDatabaseFile, then shows kRewriteFinished. Returns the number of
+// lines that changed. Throws RuntimeError on a file error, with the database
+// unchanged.
+int RewriteChains(const std::string& dbPath, Ui& ui, const ReplaceFault& fault = {});
 
 }  // namespace vuduzez

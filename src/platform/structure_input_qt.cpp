@@ -36,32 +36,30 @@ constexpr const char* kNoEditor =
 
 }  // namespace
 
-bool CaptureStructureFromClipboard(const std::string& scratchFolder, bool keepNameLine, Ui& ui) {
+std::optional<std::string> CaptureStructureFromClipboard(bool keepNameLine, Ui& ui) {
   const ClipboardStructure s = ReadClipboardStructure();
   switch (s.kind) {
     case ClipboardStructure::Kind::kMdlctBlock:
-      return CaptureStructure(s.bytes, scratchFolder, NameLineFor(keepNameLine), ui);
+      return CaptureStructure(s.bytes, NameLineFor(keepNameLine), ui);
     case ClipboardStructure::Kind::kMolText:
-      CaptureMolText(s.bytes, scratchFolder, NameLineFor(keepNameLine));
-      return true;
+      return CaptureMolText(s.bytes, NameLineFor(keepNameLine));
     case ClipboardStructure::Kind::kNone:
       break;
   }
   ui.ShowMessage(kClipboardEmpty);
-  return false;
+  return std::nullopt;
 }
 
-bool CaptureStructureFromFile(const std::string& molPath, const std::string& scratchFolder,
-                              bool keepNameLine, Ui& ui) {
+std::optional<std::string> CaptureStructureFromFile(const std::string& molPath, bool keepNameLine,
+                                                    Ui& ui) {
   std::string bytes;
   try {
     bytes = ReadFileBytes(molPath);
   } catch (const RuntimeError& e) {
     ui.ShowError(e.what());
-    return false;
+    return std::nullopt;
   }
-  CaptureMolText(bytes, scratchFolder, NameLineFor(keepNameLine));
-  return true;
+  return CaptureMolText(bytes, NameLineFor(keepNameLine));
 }
 
 std::optional<std::string> ChooseMolFile(const std::string& startFolder, Ui& ui) {

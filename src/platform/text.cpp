@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "platform/errors.h"
+#include "platform/files.h"
 
 namespace vuduzez {
 
@@ -41,13 +41,7 @@ std::string_view LineReader::Next() {
   return data_.substr(start, end - start);
 }
 
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in || !IsRegularFile(path)) ThrowFileError(path);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) ThrowFileError(path, "ファイルを読み込めません");
-  return bytes;
-}
+std::string ReadFileBytes(const std::string& path) { return ReadWholeFile(path); }
 
 void WriteFileBytes(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

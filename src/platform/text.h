@@ -31,7 +31,8 @@ class LineReader {
   size_t pos_ = 0;
 };
 
-// Whole file as bytes. Throws the run-time file error when it cannot be read.
+// Whole file as bytes. Throws the run-time file error when it cannot be read
+// or is not a regular file (a FIFO or device is refused, never waited on).
 std::string ReadFileBytes(const std::string& path);
 
 // Creates or truncates the file and writes the bytes; throws on failure.

@@ -17,16 +17,17 @@
 
 #include "app/forms_qt.h"
 #include "database/database.h"
+#include "database/record_store.h"
 #include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
-#include "platform/scratch.h"
 #include "platform/structure_input_qt.h"
 #include "platform/text.h"
 #include "platform/window_ui.h"
 #include "register/batch.h"
+#include "register/record_name.h"
 
 namespace vuduzez {
 
@@ -56,6 +57,7 @@ class RelayUi : public Ui {
     target_.ShowMessage(text);
   }
   void ShowError(const std::string& text) override {
+    if (beforeMessage) beforeMessage(text);
     lastMessage = text;
     target_.ShowError(text);
   }
@@ -242,7 +244,7 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   FormCreate();
 }
 
-void TfrmTouroku::FormCreate() { scratch_ = ScratchFolder(); }
+void TfrmTouroku::FormCreate() {}
 
 void TfrmTouroku::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
@@ -301,8 +303,9 @@ void TfrmTouroku::Button1Click() {
   if (busy_) return;
   BusyScope busy(busy_);
   Guarded([this] {
-    if (!CaptureStructureFromClipboard(scratch_, /*keepNameLine=*/true, WindowUi())) return;
-    PrepareFromScratch();
+    if (const auto text = CaptureStructureFromClipboard(/*keepNameLine=*/true, WindowUi())) {
+      PrepareFromText(*text);
+    }
   });
 }
 
@@ -312,8 +315,9 @@ void TfrmTouroku::OpenMolClick() {
   Guarded([this] {
     const auto path = ChooseMolFile(com_data().settings.basedir1, WindowUi());
     if (!path || path->empty()) return;
-    if (!CaptureStructureFromFile(*path, scratch_, /*keepNameLine=*/true, WindowUi())) return;
-    PrepareFromScratch();
+    if (const auto text = CaptureStructureFromFile(*path, /*keepNameLine=*/true, WindowUi())) {
+      PrepareFromText(*text);
+    }
   });
 }
 
@@ -321,17 +325,17 @@ void TfrmTouroku::MolFileDropped(const QString& path) {
   if (busy_) return;
   BusyScope busy(busy_);
   Guarded([this, &path] {
-    if (!CaptureStructureFromFile(path.toStdString(), scratch_, /*keepNameLine=*/true, WindowUi()))
-      return;
-    PrepareFromScratch();
+    if (const auto text = CaptureStructureFromFile(path.toStdString(), true, WindowUi())) {
+      PrepareFromText(*text);
+    }
   });
 }
 
-void TfrmTouroku::PrepareFromScratch() {
+void TfrmTouroku::PrepareFromText(const std::string& text) {
   Ui& ui = WindowUi();
   Molecule& mol = com_data().molecule;
   // A refused file leaves the prepared structure and the displays as they were.
-  if (!ReadMolFile(mol, ScratchPath(scratch_, kScratchMolName), ui)) return;
+  if (!ReadMolText(mol, text, ui)) return;
 
   Prepared next;
   next.name = mol.molname;
@@ -377,44 +381,33 @@ void TfrmTouroku::StoreInner() {
     return;
   }
 
-  // Settle the name. Answers come back as UTF-8 and are stored as CP932; an
-  // answer equal to the offered default keeps the original bytes.
-  std::string name = prepared_.name;
-  auto fromAnswer = [&ui](const std::string& answer,
-                          const std::string& original) -> std::optional<std::string> {
-    if (answer == AnsiToUtf8(original)) return original;
-    auto ansi = Utf8ToAnsi(answer);
-    if (!ansi) {
-      ui.ShowMessage("化合物名「" + answer +
-                     "」にはShift-JISで書けない文字があります。登録しませんでした");
-    }
-    return ansi;
-  };
-  if (name.empty()) {
-    const std::string answer = ui.InputBox("コード入力", "化合物名を入力して下さい", "");
-    auto ansi = fromAnswer(answer, "");
-    if (!ansi) return;
-    name = *ansi;
-  } else if (ui.ConfirmName(AnsiToUtf8(name)) != 1) {
-    const std::string shown = AnsiToUtf8(name);
-    const std::string answer = ui.InputBox("コード入力", "新しい化合物名を入力して下さい", shown);
-    auto ansi = fromAnswer(answer, name);
-    if (!ansi) return;
-    name = *ansi;
+  // Settle the name (UTF-8 here; stored as CP932 once it has passed the
+  // name rule).
+  std::string name = AnsiToUtf8(prepared_.name);
+  if (prepared_.name.empty()) {
+    name = ui.InputBox("コード入力", "化合物名を入力して下さい", "");
+  } else if (ui.ConfirmName(name) != 1) {
+    name = ui.InputBox("コード入力", "新しい化合物名を入力して下さい", name);
   }
-  // "." never occurs inside a CP932 double-byte character, so a byte cut is safe.
   if (const size_t dot = name.find('.'); dot != std::string::npos) name.resize(dot);
-  prepared_.name = name;
+  const CheckedName checked = CheckRecordName(name);
+  if (!checked.ok) {
+    ui.ShowMessage(checked.refusal);
+    return;
+  }
+  prepared_.name = checked.line;
 
   // The list holds name lines as read back (trimmed); compare like with like.
-  const std::string nameLine = name + ".mol";
+  // The database itself is asked again under its lock: another program may
+  // have registered the name since the list was read.
+  const std::string nameLine = checked.line + ".mol";
   const std::string listed = Trim(nameLine);
-  if (std::find(namelist_.begin(), namelist_.end(), listed) != namelist_.end()) {
+  if (std::find(namelist_.begin(), namelist_.end(), listed) != namelist_.end() ||
+      RecordStore(com_data().settings.mdatafilename)
+          .AppendIfNew({nameLine, prepared_.weight, prepared_.formula, prepared_.key})) {
     ui.ShowMessage(kDuplicate);
     return;
   }
-  AppendRecord(com_data().settings.mdatafilename, nameLine, prepared_.weight, prepared_.formula,
-               prepared_.key);
   namelist_.push_back(listed);
   ListBox1->addItem(FromAnsi(listed));
   ui.ShowMessage(kStored);
@@ -473,7 +466,7 @@ void TfrmTouroku::Button3Click() {
     };
     // The closing message comes after the busy label has gone.
     relay.beforeMessage = [&hideBusy](const std::string& text) {
-      if (text == kBatchFinished) hideBusy();
+      if (text.rfind(kBatchFinished, 0) == 0) hideBusy();
     };
     Label8->show();
     LabelProgress->clear();
@@ -514,7 +507,7 @@ void TfrmTouroku::Button6Click() {
     Label9->show();
     RepaintNow(Label9);
     try {
-      DeleteCompound(com_data().settings.mdatafilename, nameLine, scratch_, relay);
+      DeleteCompound(com_data().settings.mdatafilename, nameLine, relay);
     } catch (...) {
       hideBusy();
       throw;

@@ -58,8 +58,8 @@ class TfrmTouroku : public QWidget {
   void FormCreate();
   void FormActivate();
   void FormClose();
-  // Read, complete and key the scratch MOL file; show the results.
-  void PrepareFromScratch();
+  // Read, complete and key captured MOL text; show the results.
+  void PrepareFromText(const std::string& text);
   void StoreInner();
   // Reads the name list of the current database file into namelist and
   // ListBox1; on failure both stay as they were.
@@ -67,7 +67,6 @@ class TfrmTouroku : public QWidget {
   void FillListBox();
   void RepaintNow(QWidget* w);
 
-  std::string scratch_;  // scratch folder, read once when the window is made
   Prepared prepared_;
   std::vector<std::string> namelist_;
   bool busy_ = false;  // a command is running: no other one may start

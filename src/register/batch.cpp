@@ -3,38 +3,30 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
-#include <unordered_map>
 
-#include "database/database.h"
+#include "database/record_store.h"
 #include "key/structure_key.h"
 #include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/text.h"
+#include "register/record_name.h"
 
 namespace vuduzez {
 
 namespace {
 
-// Shows the reader's and key generation's messages with the file name in
-// front, and remembers the last one as the entry's reason.
+// Keeps the reader's and key generation's messages for the summary instead
+// of showing each of them.
 class EntryUi : public Ui {
  public:
-  EntryUi(Ui& inner, const std::string& fileName) : inner_(inner), prefix_(fileName + ": ") {}
-  void ShowMessage(const std::string& text) override {
-    last = text;
-    inner_.ShowMessage(prefix_ + text);
-  }
-  void ShowError(const std::string& text) override {
-    last = text;
-    inner_.ShowError(prefix_ + text);
-  }
+  void ShowMessage(const std::string& text) override { last = text; }
+  void ShowError(const std::string& text) override { last = text; }
   std::string last;
-
- private:
-  Ui& inner_;
-  std::string prefix_;
 };
+
+// Lines of the closing message listed per kind before the rest is counted.
+constexpr size_t kListedEntries = 20;
 
 }  // namespace
 
@@ -66,14 +58,12 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   }
   std::sort(names.begin(), names.end());
 
-  // The registered name lines, read once; entries appended in this run join
-  // them, so a second file of the same name in one run is a duplicate too.
-  std::unordered_map<std::string, std::string> registered;  // trimmed -> as read
+  // The registered names, read once and kept in step with the file; entries
+  // appended in this run join them, so a second file of the same name in one
+  // run is a duplicate too.
+  RecordStore store(dbPath, kBatchSyncEvery);
   try {
-    for (std::string& line : LoadNameLinesAsRead(dbPath)) {
-      std::string trimmed = Trim(line);
-      registered.emplace(std::move(trimmed), std::move(line));
-    }
+    store.Load();
   } catch (const RuntimeError& e) {
     return stop(e.what());
   }
@@ -84,23 +74,23 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     BatchEntry entry;
     entry.fileName = name;
     const std::string path = folder + "/" + name;
-    std::optional<std::string> nameLine = Utf8ToAnsi(name);
-    if (nameLine && nameLine->size() <= 4) {
+    const std::optional<std::string> ansi = Utf8ToAnsi(name);
+    const CheckedName checked = CheckRecordName(name);
+    const std::string* registered = checked.ok ? store.Registered(Trim(checked.line)) : nullptr;
+    if (ansi && ansi->size() <= 4) {
       entry.outcome = EntryOutcome::kSkipped;
       entry.reason = "name of 4 bytes or fewer";
     } else if (!IsRegularFile(path)) {
       entry.outcome = EntryOutcome::kSkipped;
       entry.reason = "not a regular file";
-    } else if (!nameLine) {
+    } else if (!checked.ok) {
       entry.outcome = EntryOutcome::kRefused;
-      entry.reason = "ファイル名をCP932に変換できません";
-      ui.ShowMessage(name + ": " + entry.reason);
-    } else if (auto found = registered.find(Trim(*nameLine)); found != registered.end()) {
+      entry.reason = checked.refusal;
+    } else if (registered != nullptr) {
       entry.outcome = EntryOutcome::kAlreadyRegistered;
-      entry.reason = AnsiToUtf8(found->second) + kAlreadyRegistered;
-      ui.ShowMessage(entry.reason);
+      entry.reason = AnsiToUtf8(*registered) + kAlreadyRegistered;
     } else {
-      EntryUi entryUi(ui, name);
+      EntryUi entryUi;
       bool ok = false;
       try {
         if (ReadMolFile(mol, path, entryUi)) {
@@ -109,20 +99,31 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
           ok = MakeStructureKey(mol, keyfail, entryUi) && keyfail == "F";
         }
       } catch (const RuntimeError& e) {
-        entryUi.ShowMessage(e.what());
+        entryUi.last = e.what();
       }
       if (ok) {
+        std::optional<std::string> already;
         try {
-          AppendRecord(dbPath, *nameLine, mol.molweight, mol.molformula, mol.keydata);
+          already = store.AppendIfNew({checked.line, mol.molweight, mol.molformula, mol.keydata});
         } catch (const RuntimeError& e) {
           entry.outcome = EntryOutcome::kRefused;
           entry.reason = e.what();
           ++summary.refused;
           summary.entries.push_back(std::move(entry));
+          try {
+            store.Flush();
+          } catch (const RuntimeError&) {
+            // The first error is the one to report.
+          }
           return stop(e.what());
         }
-        registered.emplace(Trim(*nameLine), *nameLine);
-        entry.outcome = EntryOutcome::kRegistered;
+        if (already) {
+          // Another program registered it while this entry was being keyed.
+          entry.outcome = EntryOutcome::kAlreadyRegistered;
+          entry.reason = AnsiToUtf8(*already) + kAlreadyRegistered;
+        } else {
+          entry.outcome = EntryOutcome::kRegistered;
+        }
       } else {
         entry.outcome = EntryOutcome::kRefused;
         entry.reason = entryUi.last;
@@ -145,15 +146,47 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     summary.entries.push_back(std::move(entry));
     ui.Progress(++done, total);
   }
+  try {
+    store.Flush();
+  } catch (const RuntimeError& e) {
+    return stop(e.what());
+  }
   summary.finished = true;
-  ui.ShowMessage(kBatchFinished);
+  ui.ShowMessage(BatchFinishedMessage(summary));
   return summary;
 }
 
-int DeleteCompound(const std::string& dbPath, const std::string& nameLine,
-                   const std::string& scratchFolder, Ui& ui) {
-  int removed = DeleteRecords(dbPath, nameLine, scratchFolder);
-  ui.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
+std::string BatchFinishedMessage(const BatchSummary& summary) {
+  std::string text = kBatchFinished;
+  if (summary.refused == 0 && summary.alreadyRegistered == 0) return text;
+  text += "\n\n登録 " + std::to_string(summary.registered) + " 件、登録済み " +
+          std::to_string(summary.alreadyRegistered) + " 件、登録できなかったもの " +
+          std::to_string(summary.refused) + " 件";
+  auto list = [&](EntryOutcome outcome, const char* heading, bool withName) {
+    size_t listed = 0, more = 0;
+    for (const BatchEntry& e : summary.entries) {
+      if (e.outcome != outcome) continue;
+      if (listed == kListedEntries) {
+        ++more;
+        continue;
+      }
+      if (listed++ == 0) text += std::string("\n\n") + heading;
+      text += "\n" + (withName ? e.fileName + ": " : std::string()) + e.reason;
+    }
+    if (more > 0) text += "\nほか " + std::to_string(more) + " 件";
+  };
+  list(EntryOutcome::kRefused, "登録できなかったファイル:", true);
+  list(EntryOutcome::kAlreadyRegistered, "登録済みのファイル:", false);
+  return text;
+}
+
+int DeleteCompound(const std::string& dbPath, const std::string& nameLine, Ui& ui) {
+  const int removed = DeleteRecords(dbPath, nameLine);
+  if (removed == 0) {
+    ui.ShowError(AnsiToUtf8(nameLine) + kNotInDatabase);
+  } else {
+    ui.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
+  }
   return removed;
 }
 

@@ -14,18 +14,23 @@ inline constexpr const char* kAlreadyRegistered = "は登録済みです";
 inline constexpr const char* kBatchFinished = "変換終了";
 inline constexpr const char* kNoMolFolder = "Molファイルの在り場所が指定されていません";
 inline constexpr const char* kDeleted = "を削除しました";
+inline constexpr const char* kNotInDatabase = "はデータベースにありません。何も削除しませんでした";
+
+// A batch run flushes its appended records to disk after this many (and at
+// its end), so that a power loss costs at most these last few.
+inline constexpr int kBatchSyncEvery = 100;
 
 enum class EntryOutcome {
   kRegistered,
   kAlreadyRegistered,
-  kRefused,  // the reader or key generation refused it, or it could not be read
+  kRefused,  // its name, the reader or key generation refused it, or it could not be read
   kSkipped,  // a name of 4 CP932 bytes or fewer, or not a regular file (quietly)
 };
 
 struct BatchEntry {
   std::string fileName;  // UTF-8, as listed
   EntryOutcome outcome = EntryOutcome::kSkipped;
-  std::string reason;  // UTF-8: the message shown, or why it was skipped
+  std::string reason;  // UTF-8: why it was refused, already registered or skipped
 };
 
 struct BatchSummary {
@@ -39,21 +44,30 @@ struct BatchSummary {
 };
 
 // Registers every entry of folder (names in byte order) that is not yet in the
-// database file: read, complete, key (mol and keyfail are used as the current
-// molecule and key failure flag), then AppendRecord under the file name as
-// listed, converted to CP932. Shows "<line>は登録済みです" for a registered name,
-// the reader's and key generation's messages prefixed with the file name, and
-// "変換終了" at the end; Ui::Progress(done, total) after each entry. An empty
-// folder path shows "Molファイルの在り場所が指定されていません". A database file
-// error ends the run (records appended before it stay) and is shown with
+// database file: the name is checked (CheckRecordName), the file read,
+// completed and keyed (mol and keyfail are used as the current molecule and
+// key failure flag), then the record is appended under the file name as
+// listed, converted to CP932; the duplicate test and the append happen under
+// the database's exclusive lock, which is released between entries. Per-entry
+// outcomes and reasons go to the summary, not to ui: the run ends with one
+// message, BatchFinishedMessage. Ui::Progress(done, total) after each entry.
+// An empty folder path shows "Molファイルの在り場所が指定されていません". A
+// database file error (missing, read-only, damaged, busy, full) ends the run
+// (records appended before it stay, flushed to disk) and is shown with
 // Ui::ShowError.
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
                            std::string& keyfail, Ui& ui);
 
+// "変換終了", followed, when some files were not registered, by how many
+// were registered and a list of the others with their reasons (long lists
+// are cut, saying how many more there were).
+std::string BatchFinishedMessage(const BatchSummary& summary);
+
 // Deletes every record whose name line is nameLine (CP932) and shows
-// "<name line>を削除しました". Returns the number of records removed. Throws
-// RuntimeError on a file error; the database file is then unchanged.
-int DeleteCompound(const std::string& dbPath, const std::string& nameLine,
-                   const std::string& scratchFolder, Ui& ui);
+// "<name line>を削除しました"; when there was none, shows the error
+// "<name line>はデータベースにありません..." instead. Returns the number of
+// records removed. Throws RuntimeError on a file error; the database file is
+// then unchanged.
+int DeleteCompound(const std::string& dbPath, const std::string& nameLine, Ui& ui);
 
 }  // namespace vuduzez

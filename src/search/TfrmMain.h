@@ -42,7 +42,6 @@ class TfrmMain : public QWidget {
   const QPicture& picture() const { return picture_; }
   // The folder in which hit MOL files are looked up.
   const std::string& molFolder() const { return molFolder_; }
-  const std::string& scratchFolder() const { return scratch_; }
   bool FirstActivation() const { return firstActivation_; }
 
  protected:
@@ -50,8 +49,8 @@ class TfrmMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Read, complete, key and screen the query in the scratch MOL file.
-  void SearchScratchFile();
+  // Read, complete, key and screen the query's MOL text.
+  void SearchMolText(const std::string& text);
   // The search with a MOL file as the query.
   void SearchFromFile(const std::string& path);
   // Runs a handler, showing a run-time error in the error box.
@@ -77,7 +76,6 @@ class TfrmMain : public QWidget {
   QLineEdit* Edit6;
   QLineEdit* Edit7;
 
-  std::string scratch_;
   bool firstActivation_ = true;
   std::string openDialog1Folder_;  // start folder of the MOL file chooser
   std::string openDialog2Folder_;  // start folder of the database file chooser

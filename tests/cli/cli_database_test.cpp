@@ -158,7 +158,8 @@ TEST_F(Workspace, JapaneseNamesOverridesAndErrors) {
   WriteFile(ws / "其の他/readme.txt", "not a molecule\n");
   WriteFile(ws / "other.txt", "");
   Result reg = Cli(ws.path(), {"register", "--db", "other.txt", "其の他"});
-  EXPECT_EQ(reg.status, 0) << reg.err;
+  EXPECT_EQ(reg.status, 1) << reg.err;  // a file was refused
+  EXPECT_EQ(Lines(reg.out).back(), "1 registered, 0 already registered, 1 refused, 0 skipped");
   EXPECT_TRUE(Has(Lines(reg.out), "registered\tフェノール.mol"));
   EXPECT_TRUE(Has(Lines(reg.out), "refused\treadme.txt\tChemDrawのファイルではありません"));
   EXPECT_EQ(Lines(Cli(ws.path(), {"list", "--db=other.txt"}).out),

@@ -1,0 +1,231 @@
+#include "database/record_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/errors.h"
+#include "platform/file_lock.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace vuduzez {
+
+namespace {
+
+constexpr size_t kLastBytes = 64;
+
+// Bytes [from, to) of an open file.
+std::string ReadRange(int fd, off_t from, off_t to, const std::string& path) {
+  std::string bytes(static_cast<size_t>(to - from), '\0');
+  size_t got = 0;
+  while (got < bytes.size()) {
+    ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, from + static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ThrowFileError(path + " (" + std::strerror(errno) + ")", "ファイルを読み込めません");
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  bytes.resize(got);
+  return bytes;
+}
+
+std::string LastBytes(const std::string& text) {
+  return text.substr(text.size() - std::min(text.size(), kLastBytes));
+}
+
+std::string RecordBytes(const CompoundRecord& r) {
+  std::string bytes;
+  bytes.reserve(r.name.size() + r.weight.size() + r.formula.size() + r.key.size() + 8);
+  for (const std::string* line : {&r.name, &r.weight, &r.formula, &r.key}) {
+    bytes += *line;
+    bytes += "\r\n";
+  }
+  return bytes;
+}
+
+}  // namespace
+
+RecordScan ScanRecords(std::string_view text, size_t baseOffset, size_t firstRecord,
+                       const std::function<void(std::string_view)>& onName) {
+  RecordScan scan;
+  size_t pos = 0;
+  bool ended = true;  // whether the line just read had its line end
+  auto next = [&](std::string_view& line) {
+    if (pos >= text.size()) return false;
+    const size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) {
+      line = text.substr(pos);
+      pos = text.size();
+      ended = false;
+      return true;
+    }
+    line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+    ended = true;
+    return true;
+  };
+  std::string_view line;
+  while (pos < text.size()) {
+    const size_t start = pos;
+    next(line);
+    if (Trim(line).empty()) continue;
+    ++scan.records;
+    if (onName) onName(line);
+    int lines = 1;
+    while (lines < 4 && next(line)) ++lines;
+    if (lines < 4) {
+      scan.damage = RecordDamage{firstRecord + scan.records - 1, baseOffset + start, false};
+    }
+  }
+  if (!scan.damage && !ended) {
+    // A last line without its line end: the next record would continue it.
+    scan.damage = RecordDamage{firstRecord + scan.records - (scan.records > 0 ? 1 : 0),
+                               baseOffset + text.size(), true};
+  }
+  return scan;
+}
+
+std::string DamageMessage(const RecordDamage& damage, const std::string& dbPath) {
+  const std::string where = std::to_string(damage.record) + "番目のレコード";
+  if (damage.missingLineEnd) {
+    return "データベースファイルの最後の行に改行がありません（" + where + "の終わり、バイト位置" +
+           std::to_string(damage.offset) +
+           "）。壊れたファイルには追加しません。何も変更しませんでした: " + dbPath;
+  }
+  return "データベースファイルの" + where + "（バイト位置" + std::to_string(damage.offset) +
+         "から）が4行に足りません。壊れたファイルには追加しません。何も変更しませんでした: " +
+         dbPath;
+}
+
+RecordStore::RecordStore(std::string dbPath, int syncEvery)
+    : path_(std::move(dbPath)), syncEvery_(syncEvery < 1 ? 1 : syncEvery) {}
+
+RecordStore::~RecordStore() {
+  if (unsyncedFd_ >= 0) {
+    ::fdatasync(unsyncedFd_);
+    ::close(unsyncedFd_);
+  }
+}
+
+void RecordStore::Load() {
+  DatabaseLock lock(path_, LockMode::kShared);
+  CatchUp(lock.fd(), lock.status());
+}
+
+const std::string* RecordStore::Registered(const std::string& trimmedName) const {
+  auto found = names_.find(trimmedName);
+  return found == names_.end() ? nullptr : &found->second;
+}
+
+void RecordStore::Forget() {
+  known_ = false;
+  names_.clear();
+}
+
+void RecordStore::CatchUp(int fd, const struct ::stat& st) {
+  auto addName = [this](std::string_view line) { names_.emplace(Trim(line), std::string(line)); };
+  const bool sameFile =
+      known_ && st.st_dev == dev_ && st.st_ino == ino_ && st.st_size >= size_ && !damage_ &&
+      ReadRange(fd, size_ - static_cast<off_t>(lastBytes_.size()), size_, path_) == lastBytes_;
+  std::string text;
+  off_t base = 0;
+  if (sameFile) {
+    if (st.st_size == size_) return;
+    text = ReadRange(fd, size_, st.st_size, path_);  // records another program appended
+    base = size_;
+  } else {
+    Forget();
+    records_ = 0;
+    text = ReadAllFrom(fd, path_);
+  }
+  const RecordScan scan = ScanRecords(text, static_cast<size_t>(base), records_ + 1, addName);
+  records_ += scan.records;
+  damage_ = scan.damage;
+  lastBytes_ = LastBytes(sameFile ? lastBytes_ + text : text);
+  dev_ = st.st_dev;
+  ino_ = st.st_ino;
+  size_ = base + static_cast<off_t>(text.size());
+  known_ = true;
+}
+
+std::optional<std::string> RecordStore::AppendIfNew(const CompoundRecord& record) {
+  return AppendLocked(record, true);
+}
+
+void RecordStore::Append(const CompoundRecord& record) { AppendLocked(record, false); }
+
+std::optional<std::string> RecordStore::AppendLocked(const CompoundRecord& record,
+                                                     bool checkDuplicate) {
+  DatabaseLock lock(path_, LockMode::kExclusive);
+  if (!cleaned_) {
+    RemoveStaleReplacements(path_);
+    cleaned_ = true;
+  }
+  CatchUp(lock.fd(), lock.status());
+  if (checkDuplicate) {
+    if (const std::string* line = Registered(Trim(record.name))) return *line;
+  }
+  if (damage_) throw RuntimeError(DamageMessage(*damage_, path_));
+
+  const std::string bytes = RecordBytes(record);
+  try {
+    AppendAll(lock.fd(), path_, size_, bytes);
+  } catch (...) {
+    Forget();
+    throw;
+  }
+  const RecordScan scan =
+      ScanRecords(bytes, static_cast<size_t>(size_), records_ + 1,
+                  [this](std::string_view line) { names_.emplace(Trim(line), std::string(line)); });
+  records_ += scan.records;
+  damage_ = scan.damage;
+  size_ += static_cast<off_t>(bytes.size());
+  lastBytes_ = LastBytes(lastBytes_ + bytes);
+
+  if (++unsynced_ >= syncEvery_) {
+    SyncData(lock.fd(), path_);
+    if (unsyncedFd_ >= 0) ::close(unsyncedFd_);
+    unsyncedFd_ = -1;
+    unsynced_ = 0;
+    return std::nullopt;
+  }
+  // Keep a descriptor of this file for the flush to come. Not a duplicate of
+  // the lock's descriptor: that would keep the lock held. While the lock is
+  // held the path names this very file.
+  struct stat held;
+  if (unsyncedFd_ >= 0 &&
+      (::fstat(unsyncedFd_, &held) != 0 || held.st_ino != ino_ || held.st_dev != dev_)) {
+    // A file another program replaced since: it copied our records into the
+    // new file and flushed that.
+    ::close(unsyncedFd_);
+    unsyncedFd_ = -1;
+  }
+  if (unsyncedFd_ < 0) unsyncedFd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (unsyncedFd_ < 0) {
+    SyncData(lock.fd(), path_);
+    unsynced_ = 0;
+  }
+  return std::nullopt;
+}
+
+void RecordStore::Flush() {
+  if (unsyncedFd_ < 0) return;
+  const int fd = unsyncedFd_;
+  unsyncedFd_ = -1;
+  unsynced_ = 0;
+  try {
+    SyncData(fd, path_);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  ::close(fd);
+}
+
+}  // namespace vuduzez
