@@ -6,8 +6,12 @@
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
 
+#include "database/chains.h"
 #include "database/database.h"
+#include "database/record_store.h"
+#include "platform/file_lock.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "support/temp_folder.h"
@@ -175,6 +179,72 @@ TEST_F(Database, MissingDatabaseIsAFileErrorForEveryReader) {
   EXPECT_THROW(FindRegisteredLine(db, "a.mol"), RuntimeError);
   EXPECT_THROW(DeleteRecords(db, "a.mol"), RuntimeError);
   EXPECT_FALSE(std::filesystem::exists(db));
+}
+
+TEST_F(Database, ADamagedEndRefusesAppendsSayingWhereAndOtherCommandsStillWork) {
+  const std::string cut = "cut.mol\r\n12.01\r\n";  // two lines of four
+  const std::string noEnd = kBenzene.substr(0, kBenzene.size() - 2);
+  struct Case {
+    std::string text;
+    std::string where;
+  } cases[] = {
+      {kEthanol + cut, "2番目のレコード（バイト位置" + std::to_string(kEthanol.size()) + "から）"},
+      {kEthanol + "name.mol", "2番目のレコード（バイト位置" + std::to_string(kEthanol.size())},
+      {kEthanol + noEnd, "2番目のレコードの終わり、バイト位置" +
+                             std::to_string(kEthanol.size() + noEnd.size())},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    WriteFile(db, c.text);
+    try {
+      AppendRecord(db, "phenol.mol", "94.11", "C6H6O", "O-C");
+      ADD_FAILURE() << "appended";
+    } catch (const RuntimeError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.where), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadFile(db), c.text);
+    EXPECT_EQ(LoadNameList(db).size(), 2u);
+    EXPECT_EQ(DeleteRecords(db, "ethanol.mol"), 1);
+  }
+}
+
+TEST_F(Database, AReadOnlyFileIsRefusedByEveryChange) {
+  WriteFile(db, kBenzene + kEthanol);
+  ASSERT_EQ(::chmod(db.c_str(), 0444), 0);
+  RecordingUi ui;
+  for (const auto& change : std::vector<std::function<void()>>{
+           [&] { AppendRecord(db, "phenol.mol", "94.11", "C6H6O", "O-C"); },
+           [&] { DeleteRecords(db, "benzene.mol"); },
+           [&] { RewriteChains(db, ui); },
+       }) {
+    try {
+      change();
+      ADD_FAILURE() << "changed";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(kDatabaseReadOnly, 0), 0u) << e.what();
+    }
+  }
+  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol);
+  EXPECT_EQ(ModeOf(db), 0444u);
+  EXPECT_EQ(LoadNameList(db).size(), 2u);
+}
+
+TEST_F(Database, TheStoresDuplicateTestSeesWhatOtherWritersDid) {
+  WriteFile(db, kBenzene);
+  RecordStore store(db);
+  store.Load();
+  EXPECT_NE(store.Registered("benzene.mol"), nullptr);
+  const CompoundRecord ethanol{"ethanol.mol", "46.07", "C2H6O", "C-C-O"};
+
+  // Another program appends the name, then deletes it again.
+  AppendRecord(db, ethanol);
+  EXPECT_EQ(store.AppendIfNew(ethanol), std::optional<std::string>("ethanol.mol"));
+  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol);
+  DeleteRecords(db, "ethanol.mol");
+  EXPECT_EQ(store.AppendIfNew(ethanol), std::nullopt);
+  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol);
+  EXPECT_EQ(store.AppendIfNew({"ethanol.mol ", "", "", ""}), std::optional<std::string>("ethanol.mol"));
+  store.Flush();
 }
 
 }  // namespace

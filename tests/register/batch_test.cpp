@@ -10,6 +10,7 @@
 #include "database/database.h"
 #include "platform/encoding.h"
 #include "register/batch.h"
+#include "register/record_name.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -174,6 +175,45 @@ TEST_F(Batch, DeleteCompoundRemovesAllRecordsOfTheNameWithOneMessage) {
   EXPECT_EQ(DeleteCompound(db, name, ui), 2);
   EXPECT_EQ(ui.messages, std::vector<std::string>{"ベンゼン.molを削除しました"});
   EXPECT_EQ(Names(), std::vector<std::string>{"b.mol"});
+}
+
+TEST(RecordName, RefusesBlankControlAndLossyNamesAndNamesThem) {
+  for (const char* bad : {"", "   ", "new\nline.mol", "cr\r.mol", "tab\t.mol", "bell\x07.mol",
+                          "a\u301Cb.mol", "c\u2212d.mol", "ring\U0001F600.mol", "bad\xFF.mol"}) {
+    SCOPED_TRACE(bad);
+    const CheckedName c = CheckRecordName(bad);
+    EXPECT_FALSE(c.ok);
+    EXPECT_NE(c.refusal.find("登録しませんでした"), std::string::npos);
+  }
+  EXPECT_EQ(CheckRecordName("new\nline.mol").refusal,
+            "名前「new\\nline.mol」に制御文字（改行・タブなど）が含まれています。登録しませんでした");
+  EXPECT_EQ(CheckRecordName("a\u301Cb").refusal,
+            "名前「a\u301Cb」はShift-JISでは別の名前「a\uFF5Eb」になってしまいます。登録しませんでした");
+  // What CP932 gives back unchanged passes, blanks inside a name too.
+  for (const char* good : {"a\uFF5Eb.mol", "c\uFF0Dd.mol", "ベンゼン 環.mol", " x.mol "}) {
+    const CheckedName c = CheckRecordName(good);
+    EXPECT_TRUE(c.ok) << good;
+    EXPECT_EQ(AnsiToUtf8(c.line), good);
+  }
+}
+
+TEST_F(Batch, HostileFolderEntriesAreRefusedByNameAndTheRestStoredOnce) {
+  for (const char* name : {"new\nline.mol", "      ", "tab\tx.mol", "a\u301Cb.mol", "a\uFF5Eb.mol",
+                           "c\u2212d.mol", "c\uFF0Dd.mol"}) {
+    WriteFile(folder + "/" + name, SampleMol("benzene.mol"));
+  }
+  BatchSummary s = Run();
+  EXPECT_TRUE(s.finished);
+  EXPECT_EQ(s.registered, 2);
+  EXPECT_EQ(s.refused, 5);
+  EXPECT_EQ(Names(), (std::vector<std::string>{*Utf8ToAnsi("a\uFF5Eb.mol"),
+                                               *Utf8ToAnsi("c\uFF0Dd.mol")}));
+  EXPECT_NE(ui.messages.back().find("new\\nline.mol"), std::string::npos);
+  // A second run finds the stored two, and refuses the others again.
+  ui.messages.clear();
+  s = Run();
+  EXPECT_EQ(s.alreadyRegistered, 2);
+  EXPECT_EQ(s.refused, 5);
 }
 
 }  // namespace
