@@ -11,14 +11,14 @@
 #include <cstdio>
 #include <string>
 
-#include "app/TfrmMenu.h"
-#include "app/forms_qt.h"
+#include "gui/TfrmInpCode.h"
+#include "gui/TfrmMain.h"
+#include "gui/TfrmMenu.h"
+#include "gui/TfrmTouroku.h"
+#include "gui/forms_qt.h"
+#include "gui/ui_qt.h"
+#include "gui/window_ui.h"
 #include "platform/text.h"
-#include "platform/ui_qt.h"
-#include "platform/window_ui.h"
-#include "register/TfrmInpCode.h"
-#include "register/TfrmTouroku.h"
-#include "search/TfrmMain.h"
 
 namespace {
 
@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
   forms().frmTouroku = &touroku;
   TfrmInpCode inpCode;
   forms().frmInpCode = &inpCode;
+  ConnectForms(forms());
 
   menu.show();
   app.processEvents();

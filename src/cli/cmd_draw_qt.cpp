@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "cli/cmd_draw.h"
-#include "depict/canvas_qt.h"
+#include "gui/canvas_qt.h"
 #include "platform/errors.h"
 
 namespace vuduzez::cli {

@@ -1,4 +1,4 @@
-#include "depict/canvas_qt.h"
+#include "gui/canvas_qt.h"
 
 #include <QFontMetricsF>
 #include <QPoint>

@@ -1,18 +1,18 @@
-#include "app/TfrmMenu.h"
+#include "gui/TfrmMenu.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "app/forms_qt.h"
 #include "database/chains.h"
 #include "database/settings.h"
+#include "gui/TfrmMain.h"
+#include "gui/TfrmTouroku.h"
+#include "gui/forms_qt.h"
+#include "gui/window_ui.h"
 #include "model/com_data.h"
 #include "platform/errors.h"
-#include "platform/window_ui.h"
-#include "register/TfrmTouroku.h"
-#include "search/TfrmMain.h"
 
 namespace vuduzez {
 
@@ -108,6 +108,8 @@ void TfrmMenu::Button2Click() {
 }
 
 void TfrmMenu::Button3Click() { close(); }
+
+void TfrmMenu::WorkingWindowClosed() { show(); }
 
 void TfrmMenu::Button4Click() {
   HideLabelFirst ui(WindowUi(), Label1);

@@ -38,6 +38,10 @@ class TfrmTouroku : public QWidget {
   void OpenMolClick();
   void MolFileDropped(const QString& path);
 
+ signals:
+  // The window was closed (hidden; the next showing reads the name list again).
+  void closed();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

@@ -44,6 +44,10 @@ class TfrmMain : public QWidget {
   const std::string& molFolder() const { return molFolder_; }
   bool FirstActivation() const { return firstActivation_; }
 
+ signals:
+  // The window was closed (hidden; it keeps its state).
+  void closed();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

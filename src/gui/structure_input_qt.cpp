@@ -1,4 +1,4 @@
-#include "platform/structure_input_qt.h"
+#include "gui/structure_input_qt.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -11,11 +11,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "gui/clipboard_qt.h"
+#include "gui/window_ui.h"
 #include "model/mfconv.h"
-#include "platform/clipboard_qt.h"
 #include "platform/errors.h"
 #include "platform/text.h"
-#include "platform/window_ui.h"
 
 namespace vuduzez {
 

@@ -11,13 +11,13 @@
 #include <QUrl>
 #include <QtTest>
 
-#include "app/gui_test_support.h"
+#include "gui/clipboard_qt.h"
+#include "gui/structure_input_qt.h"
+#include "gui/ui_qt.h"
+#include "gui/window_ui.h"
 #include "model/mfconv.h"
-#include "platform/clipboard_qt.h"
 #include "platform/encoding.h"
-#include "platform/structure_input_qt.h"
-#include "platform/ui_qt.h"
-#include "platform/window_ui.h"
+#include "support/gui_test_support.h"
 
 using namespace vuduzez;
 using namespace vuduzez::testsupport;

@@ -1,4 +1,4 @@
-#include "register/TfrmTouroku.h"
+#include "gui/TfrmTouroku.h"
 
 #include <QCloseEvent>
 #include <QFont>
@@ -15,17 +15,16 @@
 #include <exception>
 #include <functional>
 
-#include "app/forms_qt.h"
 #include "database/database.h"
 #include "database/record_store.h"
+#include "gui/structure_input_qt.h"
+#include "gui/window_ui.h"
 #include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
-#include "platform/structure_input_qt.h"
 #include "platform/text.h"
-#include "platform/window_ui.h"
 #include "register/batch.h"
 #include "register/record_name.h"
 
@@ -272,7 +271,7 @@ void TfrmTouroku::FormActivate() {
 
 void TfrmTouroku::FormClose() {
   hide();
-  ShowMenuAgain();
+  emit closed();
 }
 
 void TfrmTouroku::LoadNames() {

@@ -7,13 +7,13 @@
 #include <QSocketNotifier>
 #include <csignal>
 
-#include "app/TfrmMenu.h"
-#include "app/forms_qt.h"
-#include "platform/ui_qt.h"
-#include "platform/window_ui.h"
-#include "register/TfrmInpCode.h"
-#include "register/TfrmTouroku.h"
-#include "search/TfrmMain.h"
+#include "gui/TfrmInpCode.h"
+#include "gui/TfrmMain.h"
+#include "gui/TfrmMenu.h"
+#include "gui/TfrmTouroku.h"
+#include "gui/forms_qt.h"
+#include "gui/ui_qt.h"
+#include "gui/window_ui.h"
 
 namespace {
 
@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
   TfrmInpCode inpCode;
   f.frmInpCode = &inpCode;
 
+  ConnectForms(f);
   QObject::connect(&menu, &TfrmMenu::closed, &app, &QApplication::quit);
   CloseMenuOnSignals(&menu);
 

@@ -8,14 +8,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/TfrmMenu.h"
-#include "app/forms_qt.h"
+#include "gui/TfrmInpCode.h"
+#include "gui/TfrmMain.h"
+#include "gui/TfrmMenu.h"
+#include "gui/TfrmTouroku.h"
+#include "gui/forms_qt.h"
+#include "gui/window_ui.h"
 #include "model/com_data.h"
 #include "platform/text.h"
-#include "platform/window_ui.h"
-#include "register/TfrmInpCode.h"
-#include "register/TfrmTouroku.h"
-#include "search/TfrmMain.h"
 
 using namespace vuduzez;
 
@@ -53,6 +53,7 @@ class MenuTest : public QObject {
     forms().frmMain = new TfrmMain;
     forms().frmTouroku = new TfrmTouroku;
     forms().frmInpCode = new TfrmInpCode;
+    ConnectForms(forms());  // as program start wires them
   }
 
   void cleanupTestCase() {

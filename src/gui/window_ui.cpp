@@ -1,4 +1,4 @@
-#include "platform/window_ui.h"
+#include "gui/window_ui.h"
 
 namespace vuduzez {
 

@@ -1,4 +1,4 @@
-#include "search/TfrmMain.h"
+#include "gui/TfrmMain.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -9,9 +9,10 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "app/forms_qt.h"
-#include "depict/canvas_qt.h"
 #include "depict/depict.h"
+#include "gui/canvas_qt.h"
+#include "gui/structure_input_qt.h"
+#include "gui/window_ui.h"
 #include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/mfconv.h"
@@ -19,9 +20,7 @@
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/scratch.h"
-#include "platform/structure_input_qt.h"
 #include "platform/text.h"
-#include "platform/window_ui.h"
 
 namespace vuduzez {
 
@@ -187,7 +186,7 @@ void TfrmMain::FormActivate() {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);  // hidden only: the window keeps its state
-  ShowMenuAgain();
+  emit closed();
 }
 
 void TfrmMain::Button2Click() { close(); }

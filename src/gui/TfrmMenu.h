@@ -22,6 +22,9 @@ class TfrmMenu : public QWidget {
   void Button3Click();  // quit
   void Button4Click();  // chain abbreviation rewrite
 
+  // A working window was closed: the menu shows again.
+  void WorkingWindowClosed();
+
   // "T" until vuduzez.ini has been read.
   bool FirstActivation() const { return firstActivation_; }
 

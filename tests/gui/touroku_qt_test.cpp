@@ -16,15 +16,15 @@
 #include <memory>
 
 #include "database/database.h"
+#include "gui/TfrmInpCode.h"
+#include "gui/TfrmMain.h"
+#include "gui/TfrmTouroku.h"
+#include "gui/structure_input_qt.h"
+#include "gui/window_ui.h"
 #include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/molreader.h"
-#include "platform/structure_input_qt.h"
 #include "platform/text.h"
-#include "platform/window_ui.h"
-#include "register/TfrmInpCode.h"
-#include "register/TfrmTouroku.h"
-#include "search/TfrmMain.h"
 
 using namespace vuduzez;
 

@@ -1,4 +1,4 @@
-#include "platform/clipboard_qt.h"
+#include "gui/clipboard_qt.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "depict/canvas_qt.h"
 #include "depict/depict.h"
 #include "depict/recording_canvas.h"
+#include "gui/canvas_qt.h"
 #include "model/molreader.h"
 #include "platform/errors.h"
 #include "platform/ui.h"

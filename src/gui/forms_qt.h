@@ -18,7 +18,9 @@ struct Forms {
 
 Forms& forms();
 
-// Makes the menu visible again (a working window's FormClose).
-void ShowMenuAgain();
+// Wires the windows together as program start does: closing a working window
+// (search or registration) shows the menu again. The windows themselves know
+// nothing of the menu. Safe to call again after a window is replaced.
+void ConnectForms(const Forms& f);
 
 }  // namespace vuduzez

@@ -1,4 +1,4 @@
-#include "platform/ui_qt.h"
+#include "gui/ui_qt.h"
 
 #include <QApplication>
 #include <QFile>
@@ -8,8 +8,8 @@
 #include <QMessageBox>
 #include <QStringList>
 
-#include "app/forms_qt.h"
-#include "register/TfrmInpCode.h"
+#include "gui/TfrmInpCode.h"
+#include "gui/forms_qt.h"
 
 namespace vuduzez {
 

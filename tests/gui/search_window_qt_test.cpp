@@ -13,13 +13,13 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/TfrmMenu.h"
-#include "app/forms_qt.h"
-#include "app/gui_test_support.h"
+#include "gui/TfrmMain.h"
+#include "gui/TfrmMenu.h"
+#include "gui/forms_qt.h"
+#include "gui/structure_input_qt.h"
+#include "gui/window_ui.h"
 #include "model/com_data.h"
-#include "platform/structure_input_qt.h"
-#include "platform/window_ui.h"
-#include "search/TfrmMain.h"
+#include "support/gui_test_support.h"
 
 using namespace vuduzez;
 using namespace vuduzez::testsupport;
@@ -135,6 +135,7 @@ class SearchWindowTest : public QObject {
     com_data().settings = Settings{db1_, molDir_, dir_};
     w_ = new TfrmMain;
     forms().frmMain = w_;
+    ConnectForms(forms());  // as program start wires them
   }
 
   void cleanup() {

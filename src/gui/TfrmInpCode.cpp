@@ -1,4 +1,4 @@
-#include "register/TfrmInpCode.h"
+#include "gui/TfrmInpCode.h"
 
 #include <QFont>
 #include <QGuiApplication>
