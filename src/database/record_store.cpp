@@ -34,6 +34,10 @@ std::string ReadRange(int fd, off_t from, off_t to, const std::string& path) {
   return bytes;
 }
 
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 std::string LastBytes(const std::string& text) {
   return text.substr(text.size() - std::min(text.size(), kLastBytes));
 }
@@ -130,9 +134,13 @@ void RecordStore::Forget() {
 
 void RecordStore::CatchUp(int fd, const struct ::stat& st) {
   auto addName = [this](std::string_view line) { names_.emplace(Trim(line), std::string(line)); };
+  // Unchanged, or grown at its end; anything else is read again whole.
   const bool sameFile =
-      known_ && st.st_dev == dev_ && st.st_ino == ino_ && st.st_size >= size_ && !damage_ &&
-      ReadRange(fd, size_ - static_cast<off_t>(lastBytes_.size()), size_, path_) == lastBytes_;
+      known_ && st.st_dev == dev_ && st.st_ino == ino_ && !damage_ &&
+      (st.st_size == size_
+           ? SameTime(st.st_ctim, ctime_)
+           : st.st_size > size_ && ReadRange(fd, size_ - static_cast<off_t>(lastBytes_.size()),
+                                             size_, path_) == lastBytes_);
   std::string text;
   off_t base = 0;
   if (sameFile) {
@@ -150,6 +158,7 @@ void RecordStore::CatchUp(int fd, const struct ::stat& st) {
   lastBytes_ = LastBytes(sameFile ? lastBytes_ + text : text);
   dev_ = st.st_dev;
   ino_ = st.st_ino;
+  ctime_ = st.st_ctim;
   size_ = base + static_cast<off_t>(text.size());
   known_ = true;
 }
@@ -187,6 +196,8 @@ std::optional<std::string> RecordStore::AppendLocked(const CompoundRecord& recor
   damage_ = scan.damage;
   size_ += static_cast<off_t>(bytes.size());
   lastBytes_ = LastBytes(lastBytes_ + bytes);
+  struct ::stat now;
+  if (::fstat(lock.fd(), &now) == 0) ctime_ = now.st_ctim;
 
   if (++unsynced_ >= syncEvery_) {
     SyncData(lock.fd(), path_);

@@ -79,13 +79,14 @@ class RecordStore {
   std::string path_;
   int syncEvery_;
   std::unordered_map<std::string, std::string> names_;  // trimmed -> as read
-  // What the names were read from: the file's identity, size, number of
-  // records, the damage at its end, and its last bytes (to tell a grown file
-  // from a new one that happens to reuse the identity).
+  // What the names were read from: the file's identity, size, change time,
+  // number of records, the damage at its end, and its last bytes (to tell a
+  // grown file from a new one that happens to reuse the identity).
   bool known_ = false;
   dev_t dev_ = 0;
   ino_t ino_ = 0;
   off_t size_ = 0;
+  timespec ctime_{};
   size_t records_ = 0;
   std::optional<RecordDamage> damage_;
   std::string lastBytes_;
