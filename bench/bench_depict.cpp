@@ -10,7 +10,7 @@
 #include "depict/recording_canvas.h"
 #include "depict/svg_canvas.h"
 #include "model/molreader.h"
-#include "platform/ui.h"
+#include "platform/message_sink.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ const std::vector<Molecule>& SampleMolecules() {
     }
     std::sort(files.begin(), files.end());
     std::vector<Molecule> out;
-    RecordingUi ui;
+    SilentSink ui;
     for (const auto& file : files) {
       Molecule mol;
       if (ReadMolFile(mol, file.string(), ui)) {

@@ -19,11 +19,6 @@ namespace {
 
 using namespace vuduzez;
 
-class QuietUi : public Ui {
- public:
-  void ShowMessage(const std::string&) override {}
-};
-
 std::vector<std::string> MolFiles(const std::string& folder) {
   namespace fs = std::filesystem;
   std::vector<std::string> files;
@@ -36,7 +31,7 @@ std::vector<std::string> MolFiles(const std::string& folder) {
 }
 
 // The whole pipeline on one file; false when the file was refused or failed.
-bool KeyFile(Molecule& mol, const std::string& file, Ui& ui) {
+bool KeyFile(Molecule& mol, const std::string& file, MessageSink& ui) {
   std::string keyfail = "F";
   try {
     if (!ReadMolFile(mol, file, ui)) return false;
@@ -49,7 +44,7 @@ bool KeyFile(Molecule& mol, const std::string& file, Ui& ui) {
 
 void KeySet(benchmark::State& state, const std::vector<std::string>& files) {
   Molecule mol;
-  QuietUi ui;
+  SilentSink ui;
   int keyed = 0;
   for (auto _ : state) {
     keyed = 0;
@@ -101,7 +96,7 @@ Molecule FusedRings() {
 void KeyFusedRingWorstCase(benchmark::State& state) {
   const Molecule base = FusedRings();
   Molecule mol;
-  QuietUi ui;
+  SilentSink ui;
   bool ok = false;
   for (auto _ : state) {
     state.PauseTiming();
@@ -126,7 +121,7 @@ double CpuMs() {
 // into the label, with its path count and the process's peak memory.
 void Slowest(benchmark::State& state, const std::vector<std::string>& files) {
   Molecule mol;
-  QuietUi ui;
+  SilentSink ui;
   double worst = 0;
   std::string worst_file;
   int worst_paths = 0;

@@ -111,7 +111,7 @@ bool AddQueries() {
   std::sort(files.begin(), files.end());
   for (const fs::path& f : files) {
     Molecule mol;
-    RecordingUi ui;
+    SilentSink ui;
     std::string keyfail = "F";
     if (!ReadMolFile(mol, f.string(), ui)) continue;
     CalcFormulaWeight(mol);

@@ -13,7 +13,7 @@
 
 namespace {
 
-class CountingUi : public vuduzez::Ui {
+class CountingSink : public vuduzez::MessageSink {
  public:
   void ShowMessage(const std::string&) override { ++messages; }
   long messages = 0;
@@ -23,7 +23,7 @@ class CountingUi : public vuduzez::Ui {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static vuduzez::Molecule mol;
-  CountingUi ui;
+  CountingSink ui;
   const std::string_view block(reinterpret_cast<const char*>(data), size);
   for (auto variant : {vuduzez::NameLine::kKeep, vuduzez::NameLine::kBlank}) {
     const std::string mol_text = vuduzez::ConvertMdlctBlock(block, variant);

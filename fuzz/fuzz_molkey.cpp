@@ -13,7 +13,7 @@
 namespace {
 
 // Counts messages without keeping them, so that a long run stays small.
-class CountingUi : public vuduzez::Ui {
+class CountingSink : public vuduzez::MessageSink {
  public:
   void ShowMessage(const std::string&) override { ++messages; }
   long messages = 0;
@@ -23,7 +23,7 @@ class CountingUi : public vuduzez::Ui {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static vuduzez::Molecule mol;  // reused, as the program reuses its one molecule
-  CountingUi ui;
+  CountingSink ui;
   std::string keyfail = "F";
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   try {

@@ -23,7 +23,7 @@
 namespace {
 
 // Messages go to stderr: nobody is there to close a box.
-class StderrUi : public vuduzez::RecordingUi {
+class StderrUi : public vuduzez::Ui {
  public:
   void ShowMessage(const std::string& text) override {
     std::fprintf(stderr, "message: %s\n", text.c_str());

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui.h"
+#include "platform/message_sink.h"
 
 namespace vuduzez::cli {
 
@@ -25,16 +25,16 @@ bool RegisterCommand(const Command& command);
 // Prints the usage of one command (or all) to stderr and returns kExitUsage.
 int Usage(const char* command = nullptr);
 
-// Messages of the system go to stderr, each line prefixed (usually the file
-// name); input boxes take their default. Remembers the last message.
-class StderrUi : public Ui {
+// Messages of the system, one line each: on stderr, or on stdout for the
+// commands whose message is their result (delete, rewrite).
+class StderrSink : public MessageSink {
  public:
-  void ShowMessage(const std::string& text) override {
-    std::cerr << prefix << text << '\n';
-    last = text;
-  }
-  std::string prefix;
-  std::string last;
+  void ShowMessage(const std::string& text) override { std::cerr << text << '\n'; }
+};
+class StdoutSink : public MessageSink {
+ public:
+  void ShowMessage(const std::string& text) override { std::cout << text << '\n'; }
+  void ShowError(const std::string& text) override { std::cerr << text << '\n'; }
 };
 
 // A JSON string literal of UTF-8 text.

@@ -10,12 +10,6 @@ namespace vuduzez::cli {
 
 namespace {
 
-class StdoutUi : public Ui {
- public:
-  void ShowMessage(const std::string& text) override { std::cout << text << '\n'; }
-  void ShowError(const std::string& text) override { std::cerr << text << '\n'; }
-};
-
 int RunDelete(const std::vector<std::string>& args) {
   auto ws = OpenWorkspace("delete", args, {});
   if (!ws) return Usage("delete");
@@ -25,7 +19,7 @@ int RunDelete(const std::vector<std::string>& args) {
     std::cerr << "vuduzez-cli delete: the name has characters that CP932 cannot hold\n";
     return kExitFailed;
   }
-  StdoutUi ui;
+  StdoutSink ui;
   int removed = DeleteCompound(ws->settings.mdatafilename, *nameLine, ui);
   std::cerr << removed << (removed == 1 ? " record" : " records") << " removed\n";
   return removed > 0 ? kExitOk : kExitFailed;

@@ -54,8 +54,8 @@ int RunDraw(const std::vector<std::string>& args) {
 #endif
 
   Molecule mol;
-  StderrUi ui;
-  ui.prefix = file + ": ";
+  StderrSink err;
+  ForwardingSink ui(err, file + ": ");
   try {
     if (!ReadMolFile(mol, file, ui)) return kExitFailed;
     CalcFormulaWeight(mol);

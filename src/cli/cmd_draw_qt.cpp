@@ -38,7 +38,7 @@ void WriteMoleculePng(Molecule& mol, int32_t width, const std::string& path) {
   const auto app = MakeGuiApplication();
   const QImage image = PictureToImage(DrawMoleculePicture(mol, width));
   if (!image.save(QString::fromStdString(path), "PNG")) {
-    ThrowFileError(path, "ファイルに書き込めません");
+    ThrowFileError(path, kCannotWriteFile);
   }
 }
 

@@ -28,10 +28,13 @@ int RunKey(const std::vector<std::string>& args) {
 
   int status = kExitOk;
   Molecule mol;
-  StderrUi ui;
+  StderrSink err;
+  ForwardingSink ui(err);
+  std::string last;
+  ui.beforeText = [&last](const std::string& text) { last = text; };
   for (const std::string& file : files) {
     ui.prefix = file + ": ";
-    ui.last.clear();
+    last.clear();
     mol.molname.clear();
     mol.molformula.clear();
     mol.molweight.clear();
@@ -44,7 +47,7 @@ int RunKey(const std::vector<std::string>& args) {
         CalcFormulaWeight(mol);
         ok = MakeStructureKey(mol, keyfail, ui);
       }
-      if (!ok) error = ui.last;
+      if (!ok) error = last;
     } catch (const RuntimeError& e) {
       error = e.what();
       std::cerr << ui.prefix << error << '\n';

@@ -13,7 +13,7 @@ namespace {
 
 // The per-entry messages are printed as the entry lines below; only errors and
 // the final message go to stderr.
-class QuietUi : public Ui {
+class QuietSink : public MessageSink {
  public:
   void ShowMessage(const std::string&) override {}
   void ShowError(const std::string& text) override { std::cerr << text << '\n'; }
@@ -41,7 +41,7 @@ int RunRegister(const std::vector<std::string>& args) {
 
   Molecule mol;
   std::string keyfail = "F";
-  QuietUi ui;
+  QuietSink ui;
   if (folder.empty()) {
     std::cerr << kNoMolFolder << '\n';
     return kExitFailed;

@@ -9,17 +9,12 @@ namespace vuduzez::cli {
 
 namespace {
 
-class StdoutUi : public Ui {
- public:
-  void ShowMessage(const std::string& text) override { std::cout << text << '\n'; }
-};
-
 int RunRewrite(const std::vector<std::string>& args) {
   auto ws = OpenWorkspace("rewrite", args, {});
   if (!ws || !ws->args.empty()) return Usage("rewrite");
   std::cerr << "warning: query keys are not abbreviated, so searches will no longer match the "
                "carbon runs rewritten now\n";
-  StdoutUi ui;
+  StdoutSink ui;
   int changed = RewriteChains(ws->settings.mdatafilename, ui);
   std::cerr << changed << (changed == 1 ? " line" : " lines") << " changed\n";
   return kExitOk;

@@ -21,8 +21,8 @@ int RunSearch(const std::vector<std::string>& args) {
   const std::string& file = ws->args[0];
 
   Molecule mol;
-  StderrUi ui;
-  ui.prefix = file + ": ";
+  StderrSink err;
+  ForwardingSink ui(err, file + ": ");
   if (!ReadMolFile(mol, file, ui)) return kExitFailed;
   CalcFormulaWeight(mol);
   std::string keyfail = "F";

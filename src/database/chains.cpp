@@ -48,7 +48,7 @@ std::string AbbreviateChains(std::string line) {
   return line;
 }
 
-int RewriteChains(const std::string& dbPath, Ui& ui, const ReplaceFault& fault) {
+int RewriteChains(const std::string& dbPath, MessageSink& sink, const ReplaceFault& fault) {
   int changed = 0;
   RewriteDatabaseFile(
       dbPath,
@@ -66,7 +66,7 @@ int RewriteChains(const std::string& dbPath, Ui& ui, const ReplaceFault& fault) 
         return out;
       },
       fault);
-  ui.ShowMessage(kRewriteFinished);
+  sink.ShowMessage(kRewriteFinished);
   return changed;
 }
 

@@ -6,11 +6,10 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/ui.h"
+#include "platform/message_sink.h"
+#include "platform/messages.h"
 
 namespace vuduzez {
-
-inline constexpr const char* kRewriteFinished = "変換をを終了しました";
 
 // One line with the ten replacements applied in order, leftmost first.
 std::string AbbreviateChains(std::string line);
@@ -19,6 +18,6 @@ std::string AbbreviateChains(std::string line);
 // RewriteDatabaseFile, then shows kRewriteFinished. Returns the number of
 // lines that changed. Throws RuntimeError on a file error, with the database
 // unchanged.
-int RewriteChains(const std::string& dbPath, Ui& ui, const ReplaceFault& fault = {});
+int RewriteChains(const std::string& dbPath, MessageSink& sink, const ReplaceFault& fault = {});
 
 }  // namespace vuduzez

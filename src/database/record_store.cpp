@@ -11,6 +11,7 @@
 #include "platform/errors.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace vuduzez {
@@ -26,7 +27,7 @@ std::string ReadRange(int fd, off_t from, off_t to, const std::string& path) {
   while (got < bytes.size()) {
     ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, from + static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ThrowFileError(path + " (" + std::strerror(errno) + ")", "ファイルを読み込めません");
+    if (n < 0) ThrowFileError(path + " (" + std::strerror(errno) + ")", kCannotReadFile);
     if (n == 0) break;
     got += static_cast<size_t>(n);
   }
@@ -96,15 +97,8 @@ RecordScan ScanRecords(std::string_view text, size_t baseOffset, size_t firstRec
 }
 
 std::string DamageMessage(const RecordDamage& damage, const std::string& dbPath) {
-  const std::string where = std::to_string(damage.record) + "番目のレコード";
-  if (damage.missingLineEnd) {
-    return "データベースファイルの最後の行に改行がありません（" + where + "の終わり、バイト位置" +
-           std::to_string(damage.offset) +
-           "）。壊れたファイルには追加しません。何も変更しませんでした: " + dbPath;
-  }
-  return "データベースファイルの" + where + "（バイト位置" + std::to_string(damage.offset) +
-         "から）が4行に足りません。壊れたファイルには追加しません。何も変更しませんでした: " +
-         dbPath;
+  return damage.missingLineEnd ? MissingLineEndMessage(damage.record, damage.offset, dbPath)
+                               : ShortRecordMessage(damage.record, damage.offset, dbPath);
 }
 
 RecordStore::RecordStore(std::string dbPath, int syncEvery)

@@ -8,6 +8,7 @@
 
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace vuduzez {
@@ -55,18 +56,15 @@ std::string LabelUtf8(const std::string& ansi) {
 
 void CheckTables(const Molecule& mol) {
   if (mol.atmcount < 0 || mol.atmcount > kMaxAtoms) {
-    throw RuntimeError("原子数 " + std::to_string(mol.atmcount) + " は扱えません（上限は " +
-                       std::to_string(kMaxAtoms) + " 原子です）");
+    throw RuntimeError(TooManyAtomsMessage(mol.atmcount, kMaxAtoms));
   }
   if (mol.bndcount < 0 || mol.bndcount > kMaxBonds) {
-    throw RuntimeError("結合数 " + std::to_string(mol.bndcount) + " は扱えません（上限は " +
-                       std::to_string(kMaxBonds) + " 結合です）");
+    throw RuntimeError(TooManyBondsMessage(mol.bndcount, kMaxBonds));
   }
   for (int32_t j = 1; j <= mol.bndcount; ++j) {
     for (int32_t a : {mol.bnddata[j].atom1, mol.bnddata[j].atom2}) {
       if (a < 1 || a > mol.atmcount) {
-        throw RuntimeError("結合 " + std::to_string(j) + " の原子番号 " + std::to_string(a) +
-                           " は範囲外です（1～" + std::to_string(mol.atmcount) + "）");
+        throw RuntimeError(BondAtomOutOfRangeMessage(j, a, mol.atmcount));
       }
     }
   }

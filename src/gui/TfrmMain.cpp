@@ -19,19 +19,13 @@
 #include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
 
 namespace vuduzez {
 
 namespace {
-
-constexpr const char* kNoMoreData = "もうデータがありません";
-constexpr const char* kNoFile = "ファイルがありません";
-constexpr const char* kNoFileName = "no file name was found";
-constexpr const char* kNoDatabaseFile =
-    "データベースファイルが指定されていません。vuduzez.ini の [mdatafilename] "
-    "を確認するか、「変更」でデータベースファイルを選んでください";
 
 QString Path(const std::string& path) { return QFile::decodeName(path.c_str()); }
 std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -175,7 +169,7 @@ void TfrmMain::FormActivate() {
   if (settings.mdatafilename.empty()) {
     // Nothing to load: an empty database until a file is named.
     state_ = SearchState{};
-    WindowUi().ShowMessage(kNoDatabaseFile);
+    WindowUi().ShowMessage(kNoDatabaseFileForSearch);
     return;
   }
   Guarded([&] {
@@ -274,7 +268,7 @@ void TfrmMain::Button6Click() {
 }
 
 void TfrmMain::Button1Click() {
-  const auto path = WindowUi().OpenFile("Txt|*.txt", openDialog2Folder_);
+  const auto path = WindowUi().OpenFile(kDatabaseFileFilter, openDialog2Folder_);
   if (!path) {
     WindowUi().ShowMessage(kNoFileName);
     return;
@@ -285,7 +279,7 @@ void TfrmMain::Button1Click() {
 }
 
 void TfrmMain::Button3Click() {
-  const auto folder = WindowUi().BrowseFolder("Select Folder");
+  const auto folder = WindowUi().BrowseFolder(kSelectFolderTitle);
   // Cancelled: the box and the folder in use stay as they were.
   if (!folder) return;
   Edit7->setText(Path(*folder));

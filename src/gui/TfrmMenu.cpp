@@ -13,6 +13,7 @@
 #include "gui/window_ui.h"
 #include "model/com_data.h"
 #include "platform/errors.h"
+#include "platform/message_sink.h"
 
 namespace vuduzez {
 
@@ -24,29 +25,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
   b->setGeometry(x, y, 217, 33);
   return b;
 }
-
-// Forwards to the window Ui, hiding the busy label before the closing message
-// is shown (the label goes before the message, as the rewrite has it).
-class HideLabelFirst : public Ui {
- public:
-  HideLabelFirst(Ui& inner, QLabel* label) : inner_(inner), label_(label) {}
-  void ShowMessage(const std::string& text) override {
-    HideLabel();
-    inner_.ShowMessage(text);
-  }
-  void ShowError(const std::string& text) override {
-    HideLabel();
-    inner_.ShowError(text);
-  }
-  void HideLabel() {
-    label_->hide();
-    label_->repaint();
-  }
-
- private:
-  Ui& inner_;
-  QLabel* label_;
-};
 
 }  // namespace
 
@@ -112,7 +90,13 @@ void TfrmMenu::Button3Click() { close(); }
 void TfrmMenu::WorkingWindowClosed() { show(); }
 
 void TfrmMenu::Button4Click() {
-  HideLabelFirst ui(WindowUi(), Label1);
+  auto hideLabel = [this] {
+    Label1->hide();
+    Label1->repaint();
+  };
+  // The busy label goes before the closing message, as the rewrite has it.
+  ForwardingSink ui(WindowUi());
+  ui.beforeText = [&hideLabel](const std::string&) { hideLabel(); };
   Label1->show();
   Label1->repaint();
   try {
@@ -120,7 +104,7 @@ void TfrmMenu::Button4Click() {
   } catch (const std::exception& e) {
     ui.ShowError(e.what());
   }
-  ui.HideLabel();
+  hideLabel();
 }
 
 void TfrmMenu::closeEvent(QCloseEvent* event) {

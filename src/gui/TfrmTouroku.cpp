@@ -24,6 +24,8 @@
 #include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/message_sink.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 #include "register/batch.h"
 #include "register/record_name.h"
@@ -32,58 +34,7 @@ namespace vuduzez {
 
 namespace {
 
-constexpr const char* kNoSearchData = "検索用データがありません";
-constexpr const char* kDuplicate = "既に登録されています";
-constexpr const char* kStored = "データを格納しました";
-constexpr const char* kNoFileName = "no file name was found";
-constexpr const char* kTooManyBytes = "too many bytes";
-constexpr const char* kNoSelection = "削除する化合物がリストで選ばれていません";
-constexpr const char* kNoDatabaseFile =
-    "データベースファイル名が設定されていません（vuduzez.ini "
-    "を確かめるか、「変更」で選んでください）";
-constexpr const char* kKeyFailedFallback = "構造キーを作成できませんでした";
 constexpr size_t kMemoLimit = 60000;  // keys this long are not shown, only counted
-
-// Passes every conversation on to the window's Ui, remembering the last message
-// and letting the window repaint its progress display.
-class RelayUi : public Ui {
- public:
-  explicit RelayUi(Ui& target) : target_(target) {}
-
-  void ShowMessage(const std::string& text) override {
-    if (beforeMessage) beforeMessage(text);
-    lastMessage = text;
-    target_.ShowMessage(text);
-  }
-  void ShowError(const std::string& text) override {
-    if (beforeMessage) beforeMessage(text);
-    lastMessage = text;
-    target_.ShowError(text);
-  }
-  std::string InputBox(const std::string& caption, const std::string& prompt,
-                       const std::string& defaultText) override {
-    return target_.InputBox(caption, prompt, defaultText);
-  }
-  int ConfirmName(const std::string& name) override { return target_.ConfirmName(name); }
-  std::optional<std::string> OpenFile(const std::string& filter,
-                                      const std::string& startFolder) override {
-    return target_.OpenFile(filter, startFolder);
-  }
-  std::optional<std::string> BrowseFolder(const std::string& title) override {
-    return target_.BrowseFolder(title);
-  }
-  void Progress(int done, int total) override {
-    if (onProgress) onProgress(done, total);
-    target_.Progress(done, total);
-  }
-
-  std::string lastMessage;
-  std::function<void(int, int)> onProgress;
-  std::function<void(const std::string&)> beforeMessage;
-
- private:
-  Ui& target_;
-};
 
 // Runs one handler: a run-time error ends the action and is shown in the
 // standard error box; nothing may escape into Qt's event loop.
@@ -277,7 +228,7 @@ void TfrmTouroku::FormClose() {
 void TfrmTouroku::LoadNames() {
   const std::string& db = com_data().settings.mdatafilename;
   if (db.empty()) {
-    WindowUi().ShowMessage(kNoDatabaseFile);
+    WindowUi().ShowMessage(kNoDatabaseFileForRegistration);
     return;
   }
   namelist_ = LoadNameList(db);  // throws before anything is replaced
@@ -345,11 +296,13 @@ void TfrmTouroku::PrepareFromText(const std::string& text) {
   Edit4->setText(FromAnsi(mol.molformula));
   Edit5->setText(FromAnsi(mol.molweight));
 
-  RelayUi relay(ui);
+  ForwardingSink relay(ui);
+  std::string lastMessage;
+  relay.beforeText = [&lastMessage](const std::string& text) { lastMessage = text; };
   com_data().keyfail = "F";
   if (!MakeStructureKey(mol, com_data().keyfail, relay) || com_data().keyfail == "T") {
     next.keyFailed = true;
-    next.keyReason = relay.lastMessage.empty() ? kKeyFailedFallback : relay.lastMessage;
+    next.keyReason = lastMessage.empty() ? kKeyFailedFallback : lastMessage;
     // keydata still belongs to an earlier molecule: show no key at all.
     Memo1->clear();
     Edit3->clear();
@@ -384,9 +337,9 @@ void TfrmTouroku::StoreInner() {
   // name rule).
   std::string name = AnsiToUtf8(prepared_.name);
   if (prepared_.name.empty()) {
-    name = ui.InputBox("コード入力", "化合物名を入力して下さい", "");
+    name = ui.InputBox(kCodeInputCaption, kEnterNamePrompt, "");
   } else if (ui.ConfirmName(name) != 1) {
-    name = ui.InputBox("コード入力", "新しい化合物名を入力して下さい", name);
+    name = ui.InputBox(kCodeInputCaption, kEnterNewNamePrompt, name);
   }
   if (const size_t dot = name.find('.'); dot != std::string::npos) name.resize(dot);
   const CheckedName checked = CheckRecordName(name);
@@ -435,7 +388,7 @@ void TfrmTouroku::Button7Click() {
   BusyScope busy(busy_);
   Guarded([this] {
     // Cancelling gives the empty path, which is taken like any other.
-    const std::string folder = WindowUi().BrowseFolder("Select Folder").value_or("");
+    const std::string folder = WindowUi().BrowseFolder(kSelectFolderTitle).value_or("");
     Edit2->setText(QString::fromStdString(folder));
     com_data().settings.basedir1 = folder;
   });
@@ -448,7 +401,7 @@ void TfrmTouroku::Button3Click() {
   BusyScope busy(busy_);
   Guarded([this] {
     Ui& ui = WindowUi();
-    const std::string folder = ui.BrowseFolder("Select Folder").value_or("");
+    const std::string folder = ui.BrowseFolder(kSelectFolderTitle).value_or("");
     if (folder.empty()) {
       ui.ShowMessage(kNoMolFolder);
       return;
@@ -458,13 +411,13 @@ void TfrmTouroku::Button3Click() {
       LabelProgress->hide();
       RepaintNow(this);
     };
-    RelayUi relay(ui);
+    ForwardingSink relay(ui);
     relay.onProgress = [this](int done, int total) {
       LabelProgress->setText(QStringLiteral("%1 / %2").arg(done).arg(total));
       RepaintNow(LabelProgress);
     };
     // The closing message comes after the busy label has gone.
-    relay.beforeMessage = [&hideBusy](const std::string& text) {
+    relay.beforeText = [&hideBusy](const std::string& text) {
       if (text.rfind(kBatchFinished, 0) == 0) hideBusy();
     };
     Label8->show();
@@ -501,8 +454,8 @@ void TfrmTouroku::Button6Click() {
       Label9->hide();
       RepaintNow(this);
     };
-    RelayUi relay(WindowUi());
-    relay.beforeMessage = [&hideBusy](const std::string&) { hideBusy(); };
+    ForwardingSink relay(WindowUi());
+    relay.beforeText = [&hideBusy](const std::string&) { hideBusy(); };
     Label9->show();
     RepaintNow(Label9);
     try {

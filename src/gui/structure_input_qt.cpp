@@ -15,6 +15,7 @@
 #include "gui/window_ui.h"
 #include "model/mfconv.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace vuduzez {
@@ -25,45 +26,36 @@ NameLine NameLineFor(bool keepNameLine) {
   return keepNameLine ? NameLine::kKeep : NameLine::kBlank;
 }
 
-constexpr const char* kNoEditor =
-    "2D構造エディタが見つかりません。\n"
-    "次のいずれかのパッケージをインストールしてください:\n"
-    "  sudo apt-get install xdrawchem\n"
-    "  sudo apt-get install bkchem\n"
-    "  sudo apt-get install gchempaint\n"
-    "描いた構造はMOLファイルとして保存してこの枠にドロップするか、"
-    "「MOLファイルを開く」で読み込むか、MOL形式でクリップボードにコピーしてください。";
-
 }  // namespace
 
-std::optional<std::string> CaptureStructureFromClipboard(bool keepNameLine, Ui& ui) {
+std::optional<std::string> CaptureStructureFromClipboard(bool keepNameLine, MessageSink& sink) {
   const ClipboardStructure s = ReadClipboardStructure();
   switch (s.kind) {
     case ClipboardStructure::Kind::kMdlctBlock:
-      return CaptureStructure(s.bytes, NameLineFor(keepNameLine), ui);
+      return CaptureStructure(s.bytes, NameLineFor(keepNameLine), sink);
     case ClipboardStructure::Kind::kMolText:
       return CaptureMolText(s.bytes, NameLineFor(keepNameLine));
     case ClipboardStructure::Kind::kNone:
       break;
   }
-  ui.ShowMessage(kClipboardEmpty);
+  sink.ShowMessage(kClipboardEmpty);
   return std::nullopt;
 }
 
 std::optional<std::string> CaptureStructureFromFile(const std::string& molPath, bool keepNameLine,
-                                                    Ui& ui) {
+                                                    MessageSink& sink) {
   std::string bytes;
   try {
     bytes = ReadFileBytes(molPath);
   } catch (const RuntimeError& e) {
-    ui.ShowError(e.what());
+    sink.ShowError(e.what());
     return std::nullopt;
   }
   return CaptureMolText(bytes, NameLineFor(keepNameLine));
 }
 
 std::optional<std::string> ChooseMolFile(const std::string& startFolder, Ui& ui) {
-  return ui.OpenFile("MolFile|*.mol;*.MOL", startFolder);
+  return ui.OpenFile(kMolFileFilter, startFolder);
 }
 
 const std::vector<std::string>& StructureEditorCandidates() {
@@ -81,14 +73,14 @@ std::string FindStructureEditor() {
   return std::string();
 }
 
-bool StartStructureEditor(Ui& ui) {
+bool StartStructureEditor(MessageSink& sink) {
   const std::string editor = FindStructureEditor();
   if (editor.empty()) {
-    ui.ShowMessage(kNoEditor);
+    sink.ShowMessage(kNoEditor);
     return false;
   }
   if (!QProcess::startDetached(QString::fromStdString(editor), {})) {
-    ui.ShowMessage(editor + " を起動できませんでした");
+    sink.ShowMessage(EditorNotStartedMessage(editor));
     return false;
   }
   return true;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui.h"
+#include "gui/ui.h"
 
 class QLabel;
 class QMimeData;
@@ -23,13 +23,13 @@ namespace vuduzez {
 // V2000 MOL file). keepNameLine: registration keeps line 1 (the molecule
 // name), search makes it empty. Shows "クリップボードにデータがありません" and
 // gives nullopt when the clipboard holds no structure.
-std::optional<std::string> CaptureStructureFromClipboard(bool keepNameLine, Ui& ui);
+std::optional<std::string> CaptureStructureFromClipboard(bool keepNameLine, MessageSink& sink);
 
 // The MOL text of a MOL file (dropped or chosen, UTF-8 path), line 1 blanked
 // unless keepNameLine. Shows the error and gives nullopt when the file cannot
 // be read (a FIFO or device is refused at once).
 std::optional<std::string> CaptureStructureFromFile(const std::string& molPath, bool keepNameLine,
-                                                    Ui& ui);
+                                                    MessageSink& sink);
 
 // Asks for a MOL file with the file-open dialog ("MOLファイルを開く"); nullopt
 // when cancelled.
@@ -44,7 +44,7 @@ std::string FindStructureEditor();
 
 // Starts the first structure editor found, detached; otherwise tells the user
 // that none is installed and how to install one. Returns whether one started.
-bool StartStructureEditor(Ui& ui);
+bool StartStructureEditor(MessageSink& sink);
 
 // The panel that stands for the embedded editor object ("ISIS Draw Window"):
 // double-click starts a structure editor, a dropped .mol file is reported

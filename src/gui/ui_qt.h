@@ -6,14 +6,12 @@
 #include <optional>
 #include <string>
 
-#include "platform/ui.h"
+#include "gui/ui.h"
+#include "platform/messages.h"
 
 class QWidget;
 
 namespace vuduzez {
-
-// Title of every message box the program shows.
-inline constexpr const char* kMessageTitle = "vuduzez";
 
 class QtUi : public Ui {
  public:

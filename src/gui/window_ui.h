@@ -2,7 +2,7 @@
 // installs its Qt dialogs at start; tests install a RecordingUi.
 #pragma once
 
-#include "platform/ui.h"
+#include "gui/ui.h"
 
 namespace vuduzez {
 

@@ -43,9 +43,9 @@ std::string AtomTag(int32_t n) { return Tag('a', n); }
 
 std::string BondTag(int32_t n) { return Tag('b', n); }
 
-int32_t RingSize(const std::string& separator, const std::string& path, Ui& ui) {
+int32_t RingSize(const std::string& separator, const std::string& path, MessageSink& sink) {
   if (path.empty() || separator.empty()) {
-    ui.ShowMessage(kNoDataMessage);
+    sink.ShowMessage(kNoDataMessage);
     return 0;
   }
   std::vector<int32_t> atoms;
@@ -56,7 +56,7 @@ int32_t RingSize(const std::string& separator, const std::string& path, Ui& ui) 
     if (token.size() == 4) {
       if (token[0] == 'a') atoms.push_back(StrToInt(std::string(token.substr(1))));
     } else if (token.size() != 1) {
-      ui.ShowMessage(kBadDataMessage);
+      sink.ShowMessage(kBadDataMessage);
     }
   }
   const int32_t last = rest.empty() ? 0 : StrToInt(std::string(rest.substr(1)));
@@ -170,9 +170,9 @@ bool KeyWorkspace::Pop() {
   return true;
 }
 
-void KeyWorkspace::Push(const StkData& walk, const Molecule& mol, Ui& ui) {
+void KeyWorkspace::Push(const StkData& walk, const Molecule& mol, MessageSink& sink) {
   if (stacktop >= kMaxDeferredWalks) {
-    ui.ShowMessage(AnsiToUtf8(mol.molname) + kStackShortSuffix);
+    sink.ShowMessage(AnsiToUtf8(mol.molname) + kStackShortSuffix);
     return;
   }
   walkstack[static_cast<size_t>(++stacktop)] = walk;
@@ -197,12 +197,12 @@ bool KeyWorkspace::ExtendWalk(const StkData& walk, const Step& step, bool& curre
 // Further continuations: a ring closure is stored; a new walk becomes current
 // when there is none, else it is deferred.
 bool KeyWorkspace::BranchWalk(const StkData& walk, const Step& step, bool& current,
-                              const Molecule& mol, Ui& ui) {
+                              const Molecule& mol, MessageSink& sink) {
   const int32_t ring = RingAt(walk, step.neighbour);
   if (ring > 0) return Store(walk.path, step.bond, ring);
   const StkData next{step.neighbour, step.bond, NewNode(walk.path, step.neighbour, step.bond)};
   if (current) {
-    Push(next, mol, ui);
+    Push(next, mol, sink);
   } else {
     walkstack[0] = next;
     current = true;
@@ -210,7 +210,7 @@ bool KeyWorkspace::BranchWalk(const StkData& walk, const Step& step, bool& curre
   return true;
 }
 
-bool KeyWorkspace::Enumerate(const Molecule& mol, Ui& ui) {
+bool KeyWorkspace::Enumerate(const Molecule& mol, MessageSink& sink) {
   for (int32_t s = 1; s <= atoms_; ++s) {
     stacktop = 0;
     if (adjacency_[static_cast<size_t>(s)].empty()) continue;
@@ -223,7 +223,7 @@ bool KeyWorkspace::Enumerate(const Molecule& mol, Ui& ui) {
     walkstack[0] = {step.neighbour, step.bond, NewNode(root, step.neighbour, step.bond)};
     bool current = true;
     while ((step = NextBond(step.bond + 1, s, 0)).neighbour != 0) {
-      Push({step.neighbour, step.bond, NewNode(root, step.neighbour, step.bond)}, mol, ui);
+      Push({step.neighbour, step.bond, NewNode(root, step.neighbour, step.bond)}, mol, sink);
     }
 
     while (current) {
@@ -237,7 +237,7 @@ bool KeyWorkspace::Enumerate(const Molecule& mol, Ui& ui) {
       }
       if (!ExtendWalk(walk, step, current)) return false;
       while ((step = NextBond(step.bond + 1, walk.atom, walk.bond)).neighbour != 0) {
-        if (!BranchWalk(walk, step, current, mol, ui)) return false;
+        if (!BranchWalk(walk, step, current, mol, sink)) return false;
       }
     }
   }
@@ -393,7 +393,7 @@ void KeyWorkspace::Select() {
   }
 }
 
-bool KeyWorkspace::Run(Molecule& mol, std::string& keyfail, Ui& ui) {
+bool KeyWorkspace::Run(Molecule& mol, std::string& keyfail, MessageSink& sink) {
   // Rows above the highest one used are still empty from the last reset.
   std::fill(walkstack.begin(), walkstack.begin() + stackhigh_ + 1, StkData{});
   stackhigh_ = 0;
@@ -406,10 +406,10 @@ bool KeyWorkspace::Run(Molecule& mol, std::string& keyfail, Ui& ui) {
   onwalk_.fill(-1);
   BuildAdjacency(mol);
 
-  const bool complete = Enumerate(mol, ui);
+  const bool complete = Enumerate(mol, sink);
   last_path_count = pathcount;
   if (!complete) {
-    ui.ShowMessage(kMoleculeTooLarge);
+    sink.ShowMessage(kMoleculeTooLarge);
     keyfail.assign(1, 'T');  // not = "T": g++ 12 warns falsely (-Wrestrict) on that form
     return false;
   }
@@ -473,13 +473,13 @@ std::string KeyWorkspace::Code(int32_t row) const {
   return code;
 }
 
-bool MakeStructureKey(Molecule& mol, std::string& keyfail, Ui& ui, KeyWorkspace& ws) {
-  return ws.Run(mol, keyfail, ui);
+bool MakeStructureKey(Molecule& mol, std::string& keyfail, MessageSink& sink, KeyWorkspace& ws) {
+  return ws.Run(mol, keyfail, sink);
 }
 
-bool MakeStructureKey(Molecule& mol, std::string& keyfail, Ui& ui) {
+bool MakeStructureKey(Molecule& mol, std::string& keyfail, MessageSink& sink) {
   thread_local std::unique_ptr<KeyWorkspace> ws = std::make_unique<KeyWorkspace>();
-  return ws->Run(mol, keyfail, ui);
+  return ws->Run(mol, keyfail, sink);
 }
 
 int32_t LastPathCount() { return last_path_count; }

@@ -9,16 +9,13 @@
 #include <vector>
 
 #include "model/molecule.h"
-#include "platform/ui.h"
+#include "platform/message_sink.h"
+#include "platform/messages.h"
 
 namespace vuduzez {
 
 inline constexpr int kMaxPathTexts = 10000;  // the store that makes the 10000th fails
 inline constexpr int kMaxDeferredWalks = 10000;
-inline constexpr const char* kMoleculeTooLarge = "は分子が大きすぎます";
-inline constexpr const char* kStackShortSuffix = "の処理にはスタック不足です";
-inline constexpr const char* kNoDataMessage = "データが未入力です";
-inline constexpr const char* kBadDataMessage = "データが不正です";
 
 // "a" + three digits (atom 7 is "a007"); four or more digits give "".
 std::string AtomTag(int32_t n);
@@ -28,7 +25,7 @@ std::string BondTag(int32_t n);
 // Ring size of a path text whose last atom tag repeats an earlier one (or the
 // number of atoms when none repeats). Shows "データが未入力です" on empty input
 // and "データが不正です" for each token of a wrong length.
-int32_t RingSize(const std::string& separator, const std::string& path, Ui& ui);
+int32_t RingSize(const std::string& separator, const std::string& path, MessageSink& sink);
 
 // One walk of the enumeration: its last atom, the bond by which that atom was
 // reached and its open path text. The text is held as a node of the run's
@@ -62,7 +59,7 @@ class KeyWorkspace {
   KeyWorkspace();
 
   // The whole key generation on mol: see MakeStructureKey.
-  bool Run(Molecule& mol, std::string& keyfail, Ui& ui);
+  bool Run(Molecule& mol, std::string& keyfail, MessageSink& sink);
 
   // Neighbour and number of the first bond at atom x, in ascending bond number
   // from start on, other than excluded; neighbour 0 when there is none.
@@ -115,13 +112,13 @@ class KeyWorkspace {
   int32_t NewNode(int32_t parent, int32_t atom, int32_t bond);
   void MoveTo(int32_t node);
   void ClearWalk();
-  bool Enumerate(const Molecule& mol, Ui& ui);
+  bool Enumerate(const Molecule& mol, MessageSink& sink);
   bool ExtendWalk(const StkData& walk, const Step& step, bool& current);
   bool BranchWalk(const StkData& walk, const Step& step, bool& current, const Molecule& mol,
-                  Ui& ui);
+                  MessageSink& sink);
   bool Store(int32_t walk, int32_t closebond, int32_t ringsize);
   bool Pop();
-  void Push(const StkData& walk, const Molecule& mol, Ui& ui);
+  void Push(const StkData& walk, const Molecule& mol, MessageSink& sink);
   int32_t RingAt(const StkData& walk, int32_t neighbour) const;
   void MarkAromatic(Molecule& mol);
   void Render(const Molecule& mol);
@@ -146,10 +143,10 @@ class KeyWorkspace {
 // (10000 path texts) shows the reason, sets keyfail to "T", leaves keydata
 // unchanged and returns false. Never sets keyfail to "F". Runs on a workspace
 // kept per thread.
-bool MakeStructureKey(Molecule& mol, std::string& keyfail, Ui& ui);
+bool MakeStructureKey(Molecule& mol, std::string& keyfail, MessageSink& sink);
 
 // The same on a workspace of the caller's, which then holds the run's tables.
-bool MakeStructureKey(Molecule& mol, std::string& keyfail, Ui& ui, KeyWorkspace& ws);
+bool MakeStructureKey(Molecule& mol, std::string& keyfail, MessageSink& sink, KeyWorkspace& ws);
 
 // Number of path texts stored by the last MakeStructureKey on this thread
 // (for benchmarks and diagnostics).

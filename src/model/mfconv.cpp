@@ -79,9 +79,10 @@ bool LooksLikeMolV2000(std::string_view text) {
   return Columns(lines.Next(), 35, 39) == "V2000";
 }
 
-std::optional<std::string> CaptureStructure(std::string_view block, NameLine nameLine, Ui& ui) {
+std::optional<std::string> CaptureStructure(std::string_view block, NameLine nameLine,
+                                            MessageSink& sink) {
   if (block.empty()) {
-    ui.ShowMessage(kClipboardEmpty);
+    sink.ShowMessage(kClipboardEmpty);
     return std::nullopt;
   }
   return ConvertMdlctBlock(block, nameLine);

@@ -8,11 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ui.h"
+#include "platform/message_sink.h"
+#include "platform/messages.h"
 
 namespace vuduzez {
-
-inline constexpr const char* kClipboardEmpty = "クリップボードにデータがありません";
 
 // Which first header line the captured text gets: registration keeps the
 // molecule name, search writes it empty.
@@ -35,6 +34,7 @@ bool LooksLikeMolV2000(std::string_view text);
 
 // The MOL text of an "MDLCT" block. An empty block shows
 // "クリップボードにデータがありません" and gives nullopt.
-std::optional<std::string> CaptureStructure(std::string_view block, NameLine nameLine, Ui& ui);
+std::optional<std::string> CaptureStructure(std::string_view block, NameLine nameLine,
+                                            MessageSink& sink);
 
 }  // namespace vuduzez

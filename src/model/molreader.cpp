@@ -11,23 +11,23 @@ namespace vuduzez {
 
 namespace {
 
-bool ParseMol(Molecule& mol, std::string_view data, Ui& ui);
+bool ParseMol(Molecule& mol, std::string_view data, MessageSink& sink);
 
 }  // namespace
 
-bool ReadMolFile(Molecule& mol, const std::string& path, Ui& ui) {
+bool ReadMolFile(Molecule& mol, const std::string& path, MessageSink& sink) {
   mol.ResetTables();  // before the file is opened: a missing file leaves them reset
-  return ParseMol(mol, ReadFileBytes(path), ui);
+  return ParseMol(mol, ReadFileBytes(path), sink);
 }
 
-bool ReadMolText(Molecule& mol, std::string_view data, Ui& ui) {
+bool ReadMolText(Molecule& mol, std::string_view data, MessageSink& sink) {
   mol.ResetTables();
-  return ParseMol(mol, data, ui);
+  return ParseMol(mol, data, sink);
 }
 
 namespace {
 
-bool ParseMol(Molecule& mol, std::string_view data, Ui& ui) {
+bool ParseMol(Molecule& mol, std::string_view data, MessageSink& sink) {
   LineReader lines(data);
 
   std::string_view header = lines.Next();
@@ -39,7 +39,7 @@ bool ParseMol(Molecule& mol, std::string_view data, Ui& ui) {
 
   std::string_view counts = lines.Next();
   if (Columns(counts, 35, 39) != "V2000") {
-    ui.ShowMessage(kNotV2000Message);
+    sink.ShowMessage(kNotV2000Message);
     return false;
   }
   const int atoms = StrToInt(Columns(counts, 1, 3));
@@ -47,15 +47,13 @@ bool ParseMol(Molecule& mol, std::string_view data, Ui& ui) {
   if (atoms < 0 || atoms > kMaxAtoms) {
     mol.atmcount = mol.bndcount = 0;
     mol.elmcount.fill(0);
-    ui.ShowMessage("原子数 " + std::to_string(atoms) + " は扱えません（上限は " +
-                   std::to_string(kMaxAtoms) + " 原子です）");
+    sink.ShowMessage(TooManyAtomsMessage(atoms, kMaxAtoms));
     return false;
   }
   if (bonds < 0 || bonds > kMaxBonds) {
     mol.atmcount = mol.bndcount = 0;
     mol.elmcount.fill(0);
-    ui.ShowMessage("結合数 " + std::to_string(bonds) + " は扱えません（上限は " +
-                   std::to_string(kMaxBonds) + " 結合です）");
+    sink.ShowMessage(TooManyBondsMessage(bonds, kMaxBonds));
     return false;
   }
   mol.atmcount = atoms;
@@ -83,8 +81,7 @@ bool ParseMol(Molecule& mol, std::string_view data, Ui& ui) {
     bond.atom2 = StrToInt(Columns(line, 4, 6));
     for (int a : {bond.atom1, bond.atom2}) {
       if (a < 1 || a > atoms) {
-        ui.ShowMessage("結合 " + std::to_string(j) + " の原子番号 " + std::to_string(a) +
-                       " は範囲外です（1～" + std::to_string(atoms) + "）");
+        sink.ShowMessage(BondAtomOutOfRangeMessage(j, a, atoms));
         return false;
       }
     }

@@ -37,7 +37,7 @@ bool TryStrToInt(const std::string& text, int& value) {
 int StrToInt(const std::string& text) {
   int value = 0;
   if (!TryStrToInt(text, value)) {
-    throw RuntimeError("'" + AnsiToUtf8(text) + "' は整数ではありません");
+    throw RuntimeError(NotAnIntegerMessage(AnsiToUtf8(text)));
   }
   return value;
 }
@@ -78,7 +78,7 @@ long double StrToFloat(const std::string& text) {
     long double v = std::strtold(s.c_str(), nullptr);
     if (errno != ERANGE) return v;
   }
-  throw RuntimeError("'" + AnsiToUtf8(text) + "' は浮動小数点数ではありません");
+  throw RuntimeError(NotAFloatMessage(AnsiToUtf8(text)));
 }
 
 }  // namespace vuduzez

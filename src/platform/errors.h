@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/messages.h"
+
 namespace vuduzez {
 
 class RuntimeError : public std::runtime_error {
@@ -12,9 +14,8 @@ class RuntimeError : public std::runtime_error {
   explicit RuntimeError(const std::string& text) : std::runtime_error(text) {}
 };
 
-// "ファイルが見つかりません" and friends: the texts shown in the standard error box.
-inline constexpr const char* kFileNotFound = "ファイルが見つかりません";
-
+// Throws RuntimeError "<what>: <path>" (what is one of the file texts of
+// platform/messages.h, "ファイルが見つかりません" by default).
 [[noreturn]] void ThrowFileError(const std::string& path, const char* what = kFileNotFound);
 
 // Integer conversion as the original platform did it: leading blanks allowed, an

@@ -37,7 +37,7 @@ int OpenForLock(const std::string& path, LockMode mode, struct stat& st) {
     if (error == EACCES || error == EPERM || error == EROFS) {
       throw RuntimeError(std::string(kDatabaseReadOnly) + ": " + WithReason(path, error));
     }
-    ThrowFileError(WithReason(path, error), "ファイルを開けません");
+    ThrowFileError(WithReason(path, error), kCannotOpenFile);
   }
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
@@ -88,7 +88,7 @@ DatabaseLock::DatabaseLock(const std::string& path, LockMode mode, std::chrono::
       if (error == EWOULDBLOCK || error == EINTR) {
         throw RuntimeError(std::string(kDatabaseBusy) + ": " + path);
       }
-      ThrowFileError(WithReason(path, error), "ファイルをロックできません");
+      ThrowFileError(WithReason(path, error), kCannotLockFile);
     }
     // The path may name another file by now (a change replaced it while we
     // waited): the lock on the old one protects nothing.

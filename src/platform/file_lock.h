@@ -15,13 +15,9 @@
 #include <chrono>
 #include <string>
 
-namespace vuduzez {
+#include "platform/messages.h"
 
-inline constexpr const char* kDatabaseBusy =
-    "他のプログラムがこのデータベースを変更中です。しばらくしてからもう一度試してください。"
-    "何も変更しませんでした";
-inline constexpr const char* kDatabaseReadOnly =
-    "データベースファイルは読み取り専用です。何も変更しませんでした";
+namespace vuduzez {
 
 enum class LockMode { kShared, kExclusive };
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/messages.h"
 
 namespace vuduzez {
 
@@ -105,7 +106,7 @@ int OpenRegularFileForReading(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) ThrowFileError(path);
-    Fail(path, "ファイルを開けません", -1, "");
+    Fail(path, kCannotOpenFile, -1, "");
   }
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -126,7 +127,7 @@ std::string ReadAllFrom(int fd, const std::string& path) {
     ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
     if (n < 0) {
       if (errno == EINTR) continue;
-      ThrowFileError(WithReason(path, errno), "ファイルを読み込めません");
+      ThrowFileError(WithReason(path, errno), kCannotReadFile);
     }
     if (n == 0) break;
     got += static_cast<size_t>(n);
@@ -164,7 +165,7 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
   std::string temp;
   errno = 0;
   int fd = injected(ReplaceStep::kCreate) ? -1 : CreateReplacement(target, temp);
-  if (fd < 0) Fail(path, "ファイルを作成できません", -1, "");
+  if (fd < 0) Fail(path, kCannotCreateFile, -1, "");
 
   // The replacement is made 0600 (nobody else can read it while it is being
   // written); it then takes the old file's mode, or the mode a newly created
@@ -180,24 +181,24 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  if (::fchmod(fd, mode) != 0) Fail(path, "ファイルを作成できません", fd, temp);
+  if (::fchmod(fd, mode) != 0) Fail(path, kCannotCreateFile, fd, temp);
 
   if (injected(ReplaceStep::kWrite) || !WriteAll(fd, bytes)) {
-    Fail(path, "ファイルに書き込めません", fd, temp);
+    Fail(path, kCannotWriteFile, fd, temp);
   }
   if (injected(ReplaceStep::kSync) || ::fsync(fd) != 0) {
-    Fail(path, "ファイルに書き込めません", fd, temp);
+    Fail(path, kCannotWriteFile, fd, temp);
   }
-  if (::close(fd) != 0) Fail(path, "ファイルに書き込めません", -1, temp);
+  if (::close(fd) != 0) Fail(path, kCannotWriteFile, -1, temp);
   if (injected(ReplaceStep::kRename) || ::rename(temp.c_str(), target.c_str()) != 0) {
-    Fail(path, "ファイルを置き換えられません", -1, temp);
+    Fail(path, kCannotReplaceFile, -1, temp);
   }
   // The new content is in place; a folder that cannot be synced is reported,
   // but the database is whole either way.
   int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   bool synced = dir >= 0 && !injected(ReplaceStep::kSyncFolder) && ::fsync(dir) == 0;
   if (dir >= 0) ::close(dir);
-  if (!synced) Fail(path, "フォルダを同期できません", -1, "");
+  if (!synced) Fail(path, kCannotSyncFolder, -1, "");
 }
 
 bool IsReplacementName(std::string_view name, std::string_view base) {
@@ -234,12 +235,12 @@ void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_vi
     // Cut a partial record off again so the file keeps whole records.
     if (::ftruncate(fd, sizeBefore) != 0) {
     }
-    ThrowFileError(WithReason(path, saved), "ファイルに書き込めません");
+    ThrowFileError(WithReason(path, saved), kCannotWriteFile);
   }
 }
 
 void SyncData(int fd, const std::string& path) {
-  if (::fdatasync(fd) != 0) ThrowFileError(WithReason(path, errno), "ファイルに書き込めません");
+  if (::fdatasync(fd) != 0) ThrowFileError(WithReason(path, errno), kCannotWriteFile);
 }
 
 }  // namespace vuduzez

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-namespace vuduzez {
+#include "platform/messages.h"
 
-inline constexpr const char* kNotRegularFile = "通常のファイルではありません";
+namespace vuduzez {
 
 // Opens path for reading and returns the descriptor. A FIFO, device, socket or
 // folder is refused at once (never waited on) with kNotRegularFile; a missing

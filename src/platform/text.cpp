@@ -45,10 +45,10 @@ std::string ReadFileBytes(const std::string& path) { return ReadWholeFile(path);
 
 void WriteFileBytes(const std::string& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) ThrowFileError(path, "ファイルを作成できません");
+  if (!out) ThrowFileError(path, kCannotCreateFile);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.flush();
-  if (!out) ThrowFileError(path, "ファイルに書き込めません");
+  if (!out) ThrowFileError(path, kCannotWriteFile);
 }
 
 bool FileExists(const std::string& path) {

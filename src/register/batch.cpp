@@ -18,10 +18,9 @@ namespace {
 
 // Keeps the reader's and key generation's messages for the summary instead
 // of showing each of them.
-class EntryUi : public Ui {
+class EntrySink : public MessageSink {
  public:
   void ShowMessage(const std::string& text) override { last = text; }
-  void ShowError(const std::string& text) override { last = text; }
   std::string last;
 };
 
@@ -31,18 +30,18 @@ constexpr size_t kListedEntries = 20;
 }  // namespace
 
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
-                           std::string& keyfail, Ui& ui) {
+                           std::string& keyfail, MessageSink& sink) {
   namespace fs = std::filesystem;
   BatchSummary summary;
   if (folder.empty()) {
-    ui.ShowMessage(kNoMolFolder);
+    sink.ShowMessage(kNoMolFolder);
     summary.finished = true;
     return summary;
   }
 
   auto stop = [&](const std::string& error) {
     summary.error = error;
-    ui.ShowError(error);
+    sink.ShowError(error);
     return summary;
   };
 
@@ -79,10 +78,10 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     const std::string* registered = checked.ok ? store.Registered(Trim(checked.line)) : nullptr;
     if (ansi && ansi->size() <= 4) {
       entry.outcome = EntryOutcome::kSkipped;
-      entry.reason = "name of 4 bytes or fewer";
+      entry.reason = kSkippedShortName;
     } else if (!IsRegularFile(path)) {
       entry.outcome = EntryOutcome::kSkipped;
-      entry.reason = "not a regular file";
+      entry.reason = kSkippedNotRegularFile;
     } else if (!checked.ok) {
       entry.outcome = EntryOutcome::kRefused;
       entry.reason = checked.refusal;
@@ -90,16 +89,16 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
       entry.outcome = EntryOutcome::kAlreadyRegistered;
       entry.reason = AnsiToUtf8(*registered) + kAlreadyRegistered;
     } else {
-      EntryUi entryUi;
+      EntrySink entrySink;
       bool ok = false;
       try {
-        if (ReadMolFile(mol, path, entryUi)) {
+        if (ReadMolFile(mol, path, entrySink)) {
           CalcFormulaWeight(mol);
           keyfail = "F";
-          ok = MakeStructureKey(mol, keyfail, entryUi) && keyfail == "F";
+          ok = MakeStructureKey(mol, keyfail, entrySink) && keyfail == "F";
         }
       } catch (const RuntimeError& e) {
-        entryUi.last = e.what();
+        entrySink.last = e.what();
       }
       if (ok) {
         std::optional<std::string> already;
@@ -126,7 +125,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
         }
       } else {
         entry.outcome = EntryOutcome::kRefused;
-        entry.reason = entryUi.last;
+        entry.reason = entrySink.last;
       }
     }
     switch (entry.outcome) {
@@ -144,7 +143,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
         break;
     }
     summary.entries.push_back(std::move(entry));
-    ui.Progress(++done, total);
+    sink.Progress(++done, total);
   }
   try {
     store.Flush();
@@ -152,16 +151,15 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     return stop(e.what());
   }
   summary.finished = true;
-  ui.ShowMessage(BatchFinishedMessage(summary));
+  sink.ShowMessage(BatchFinishedMessage(summary));
   return summary;
 }
 
 std::string BatchFinishedMessage(const BatchSummary& summary) {
   std::string text = kBatchFinished;
   if (summary.refused == 0 && summary.alreadyRegistered == 0) return text;
-  text += "\n\n登録 " + std::to_string(summary.registered) + " 件、登録済み " +
-          std::to_string(summary.alreadyRegistered) + " 件、登録できなかったもの " +
-          std::to_string(summary.refused) + " 件";
+  text +=
+      "\n\n" + BatchCountsMessage(summary.registered, summary.alreadyRegistered, summary.refused);
   auto list = [&](EntryOutcome outcome, const char* heading, bool withName) {
     size_t listed = 0, more = 0;
     for (const BatchEntry& e : summary.entries) {
@@ -173,19 +171,19 @@ std::string BatchFinishedMessage(const BatchSummary& summary) {
       if (listed++ == 0) text += std::string("\n\n") + heading;
       text += "\n" + (withName ? e.fileName + ": " : std::string()) + e.reason;
     }
-    if (more > 0) text += "\nほか " + std::to_string(more) + " 件";
+    if (more > 0) text += "\n" + MoreEntriesMessage(more);
   };
-  list(EntryOutcome::kRefused, "登録できなかったファイル:", true);
-  list(EntryOutcome::kAlreadyRegistered, "登録済みのファイル:", false);
+  list(EntryOutcome::kRefused, kRefusedFilesHeading, true);
+  list(EntryOutcome::kAlreadyRegistered, kRegisteredFilesHeading, false);
   return text;
 }
 
-int DeleteCompound(const std::string& dbPath, const std::string& nameLine, Ui& ui) {
+int DeleteCompound(const std::string& dbPath, const std::string& nameLine, MessageSink& sink) {
   const int removed = DeleteRecords(dbPath, nameLine);
   if (removed == 0) {
-    ui.ShowError(AnsiToUtf8(nameLine) + kNotInDatabase);
+    sink.ShowError(NotInDatabaseMessage(AnsiToUtf8(nameLine)));
   } else {
-    ui.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
+    sink.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
   }
   return removed;
 }

@@ -6,15 +6,10 @@
 #include <vector>
 
 #include "model/molecule.h"
-#include "platform/ui.h"
+#include "platform/message_sink.h"
+#include "platform/messages.h"
 
 namespace vuduzez {
-
-inline constexpr const char* kAlreadyRegistered = "は登録済みです";
-inline constexpr const char* kBatchFinished = "変換終了";
-inline constexpr const char* kNoMolFolder = "Molファイルの在り場所が指定されていません";
-inline constexpr const char* kDeleted = "を削除しました";
-inline constexpr const char* kNotInDatabase = "はデータベースにありません。何も削除しませんでした";
 
 // A batch run flushes its appended records to disk after this many (and at
 // its end), so that a power loss costs at most these last few.
@@ -40,7 +35,7 @@ struct BatchSummary {
   int refused = 0;
   int skipped = 0;
   bool finished = false;  // false when a database error ended the run
-  std::string error;      // that error (UTF-8), already shown with Ui::ShowError
+  std::string error;      // that error (UTF-8), already shown with MessageSink::ShowError
 };
 
 // Registers every entry of folder (names in byte order) that is not yet in the
@@ -50,13 +45,14 @@ struct BatchSummary {
 // listed, converted to CP932; the duplicate test and the append happen under
 // the database's exclusive lock, which is released between entries. Per-entry
 // outcomes and reasons go to the summary, not to ui: the run ends with one
-// message, BatchFinishedMessage. Ui::Progress(done, total) after each entry.
+// message, BatchFinishedMessage. MessageSink::Progress(done, total) after
+// each entry.
 // An empty folder path shows "Molファイルの在り場所が指定されていません". A
 // database file error (missing, read-only, damaged, busy, full) ends the run
 // (records appended before it stay, flushed to disk) and is shown with
-// Ui::ShowError.
+// MessageSink::ShowError.
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
-                           std::string& keyfail, Ui& ui);
+                           std::string& keyfail, MessageSink& sink);
 
 // "変換終了", followed, when some files were not registered, by how many
 // were registered and a list of the others with their reasons (long lists
@@ -65,9 +61,9 @@ std::string BatchFinishedMessage(const BatchSummary& summary);
 
 // Deletes every record whose name line is nameLine (CP932) and shows
 // "<name line>を削除しました"; when there was none, shows the error
-// "<name line>はデータベースにありません..." instead. Returns the number of
+// NotInDatabaseMessage instead. Returns the number of
 // records removed. Throws RuntimeError on a file error; the database file is
 // then unchanged.
-int DeleteCompound(const std::string& dbPath, const std::string& nameLine, Ui& ui);
+int DeleteCompound(const std::string& dbPath, const std::string& nameLine, MessageSink& sink);
 
 }  // namespace vuduzez

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/encoding.h"
+#include "platform/messages.h"
 #include "platform/text.h"
 
 namespace vuduzez {
@@ -27,7 +28,7 @@ std::string Shown(const std::string& name) {
       out += static_cast<char>(c);
     }
   }
-  return "「" + out + "」";
+  return out;
 }
 
 CheckedName Refused(const std::string& text) { return CheckedName{false, "", text}; }
@@ -36,23 +37,20 @@ CheckedName Refused(const std::string& text) { return CheckedName{false, "", tex
 
 CheckedName CheckRecordName(const std::string& utf8) {
   if (Trim(utf8).empty()) {
-    return Refused("名前" + Shown(utf8) + "は空です。登録しませんでした");
+    return Refused(NameBlankMessage(Shown(utf8)));
   }
   for (unsigned char c : utf8) {
     if (c < 32) {
-      return Refused("名前" + Shown(utf8) +
-                     "に制御文字（改行・タブなど）が含まれています。登録しませんでした");
+      return Refused(NameControlCharacterMessage(Shown(utf8)));
     }
   }
   std::optional<std::string> ansi = Utf8ToAnsi(utf8);
   if (!ansi) {
-    return Refused("名前" + Shown(utf8) +
-                   "にはShift-JISで書けない文字があります。登録しませんでした");
+    return Refused(NameNotShiftJisMessage(utf8));
   }
   const std::string back = AnsiToUtf8(*ansi);
   if (back != utf8) {
-    return Refused("名前" + Shown(utf8) + "はShift-JISでは別の名前" + Shown(back) +
-                   "になってしまいます。登録しませんでした");
+    return Refused(NameChangedByShiftJisMessage(utf8, back));
   }
   return CheckedName{true, std::move(*ansi), ""};
 }

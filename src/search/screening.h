@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "model/molecule.h"
+#include "platform/messages.h"
 
 namespace vuduzez {
-
-inline constexpr const char* kNoMatch = "一致する化合物はありません";
 
 // One loaded database record.
 struct mldata {

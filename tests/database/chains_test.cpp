@@ -6,6 +6,7 @@
 
 #include "database/chains.h"
 #include "platform/errors.h"
+#include "support/recording_sink.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -48,7 +49,7 @@ class Rewrite : public ::testing::Test {
  protected:
   TempFolder dir;
   std::string db = dir / "compounds.txt";
-  RecordingUi ui;
+  RecordingSink ui;
 };
 
 TEST_F(Rewrite, EveryLineIsRewrittenAndWrittenWithCrLf) {

@@ -11,9 +11,10 @@
 #include "database/chains.h"
 #include "database/database.h"
 #include "database/record_store.h"
-#include "platform/file_lock.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/file_lock.h"
+#include "support/recording_sink.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -190,8 +191,8 @@ TEST_F(Database, ADamagedEndRefusesAppendsSayingWhereAndOtherCommandsStillWork) 
   } cases[] = {
       {kEthanol + cut, "2番目のレコード（バイト位置" + std::to_string(kEthanol.size()) + "から）"},
       {kEthanol + "name.mol", "2番目のレコード（バイト位置" + std::to_string(kEthanol.size())},
-      {kEthanol + noEnd, "2番目のレコードの終わり、バイト位置" +
-                             std::to_string(kEthanol.size() + noEnd.size())},
+      {kEthanol + noEnd,
+       "2番目のレコードの終わり、バイト位置" + std::to_string(kEthanol.size() + noEnd.size())},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.where);
@@ -211,7 +212,7 @@ TEST_F(Database, ADamagedEndRefusesAppendsSayingWhereAndOtherCommandsStillWork) 
 TEST_F(Database, AReadOnlyFileIsRefusedByEveryChange) {
   WriteFile(db, kBenzene + kEthanol);
   ASSERT_EQ(::chmod(db.c_str(), 0444), 0);
-  RecordingUi ui;
+  RecordingSink ui;
   for (const auto& change : std::vector<std::function<void()>>{
            [&] { AppendRecord(db, "phenol.mol", "94.11", "C6H6O", "O-C"); },
            [&] { DeleteRecords(db, "benzene.mol"); },
@@ -243,7 +244,8 @@ TEST_F(Database, TheStoresDuplicateTestSeesWhatOtherWritersDid) {
   DeleteRecords(db, "ethanol.mol");
   EXPECT_EQ(store.AppendIfNew(ethanol), std::nullopt);
   EXPECT_EQ(ReadFile(db), kBenzene + kEthanol);
-  EXPECT_EQ(store.AppendIfNew({"ethanol.mol ", "", "", ""}), std::optional<std::string>("ethanol.mol"));
+  EXPECT_EQ(store.AppendIfNew({"ethanol.mol ", "", "", ""}),
+            std::optional<std::string>("ethanol.mol"));
   store.Flush();
 }
 

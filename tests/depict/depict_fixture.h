@@ -13,7 +13,7 @@
 #include "depict/depict.h"
 #include "depict/recording_canvas.h"
 #include "model/molreader.h"
-#include "platform/ui.h"
+#include "support/recording_sink.h"
 
 namespace vuduzez::testing {
 
@@ -79,7 +79,7 @@ inline std::string MolText(const std::vector<TestAtom>& atoms, const std::vector
 
 inline Molecule Read(const std::string& text) {
   Molecule mol;
-  RecordingUi ui;
+  RecordingSink ui;
   if (!ReadMolText(mol, text, ui)) ADD_FAILURE() << "test molecule refused";
   CalcFormulaWeight(mol);
   return mol;

@@ -13,7 +13,7 @@
 #include "depict/svg_canvas.h"
 #include "model/molreader.h"
 #include "platform/text.h"
-#include "platform/ui.h"
+#include "support/recording_sink.h"
 
 namespace vuduzez {
 namespace {
@@ -29,7 +29,7 @@ std::string GoldenPath(const std::string& name) {
 
 std::string DrawOps(const std::string& name) {
   Molecule mol;
-  RecordingUi ui;
+  RecordingSink ui;
   EXPECT_TRUE(ReadMolFile(mol, SamplePath(name), ui)) << name;
   CalcFormulaWeight(mol);
   RecordingCanvas canvas;

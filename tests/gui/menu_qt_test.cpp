@@ -16,6 +16,7 @@
 #include "gui/window_ui.h"
 #include "model/com_data.h"
 #include "platform/text.h"
+#include "support/recording_ui.h"
 
 using namespace vuduzez;
 

@@ -14,7 +14,7 @@
 #include "gui/canvas_qt.h"
 #include "model/molreader.h"
 #include "platform/errors.h"
-#include "platform/ui.h"
+#include "support/recording_sink.h"
 
 using namespace vuduzez;
 
@@ -49,7 +49,7 @@ Molecule Make(const std::vector<Atom>& atoms, const std::vector<Bond>& bonds) {
     text += buf;
   }
   Molecule mol;
-  RecordingUi ui;
+  RecordingSink ui;
   if (!ReadMolText(mol, text + "M  END\n", ui)) qFatal("test molecule refused");
   CalcFormulaWeight(mol);
   return mol;

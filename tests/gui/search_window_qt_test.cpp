@@ -20,6 +20,7 @@
 #include "gui/window_ui.h"
 #include "model/com_data.h"
 #include "support/gui_test_support.h"
+#include "support/recording_ui.h"
 
 using namespace vuduzez;
 using namespace vuduzez::testsupport;

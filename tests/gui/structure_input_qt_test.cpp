@@ -18,6 +18,7 @@
 #include "model/mfconv.h"
 #include "platform/encoding.h"
 #include "support/gui_test_support.h"
+#include "support/recording_ui.h"
 
 using namespace vuduzez;
 using namespace vuduzez::testsupport;

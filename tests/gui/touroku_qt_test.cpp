@@ -25,6 +25,7 @@
 #include "model/com_data.h"
 #include "model/molreader.h"
 #include "platform/text.h"
+#include "support/recording_ui.h"
 
 using namespace vuduzez;
 
@@ -38,7 +39,7 @@ struct Computed {
 
 // What the core pipeline makes of a MOL file, independent of the window.
 Computed Pipeline(const std::string& path) {
-  RecordingUi ui;
+  RecordingSink ui;
   Molecule mol;
   std::string keyfail = "F";
   if (!ReadMolFile(mol, path, ui)) return {};
@@ -246,7 +247,7 @@ class TourokuTest : public QObject {
     PrepareFile(Path("noname.mol"));
     Click("Button2");  // input box cancelled: the empty default, which is no name
     QCOMPARE(ui->inputs.back(), std::string("コード入力|化合物名を入力して下さい|"));
-    QCOMPARE(ui->messages.back(), std::string("名前「」は空です。登録しませんでした"));
+    QCOMPARE(ui->messages.back(), std::string("化合物名「」は空です。登録しませんでした"));
     QVERIFY(Records().empty());
     // Names the batch would refuse are refused here too: line breaks, tabs,
     // and characters that come back from CP932 as other ones.

@@ -33,7 +33,7 @@ inline std::vector<std::string> SplitDash(const std::string& text) {
   return parts;
 }
 
-inline ReferenceRun ReferenceKey(Molecule& mol, Ui& ui) {
+inline ReferenceRun ReferenceKey(Molecule& mol, MessageSink& ui) {
   ReferenceRun run;
   struct Walk {
     int atom, bond;

@@ -11,6 +11,7 @@
 #include "key/reference_key.h"
 #include "model/molreader.h"
 #include "support/mol_text.h"
+#include "support/recording_sink.h"
 
 namespace vuduzez {
 namespace {
@@ -21,7 +22,7 @@ using testing::TestBond;
 
 Molecule Read(const std::string& text) {
   Molecule mol;
-  RecordingUi ui;
+  RecordingSink ui;
   EXPECT_TRUE(ReadMolText(mol, text, ui));
   CalcFormulaWeight(mol);
   return mol;
@@ -30,7 +31,7 @@ Molecule Read(const std::string& text) {
 std::string KeyOf(const std::vector<std::string>& symbols, const std::vector<TestBond>& bonds) {
   Molecule mol = Read(MolText("m", symbols, bonds));
   std::string keyfail = "F";
-  RecordingUi ui;
+  RecordingSink ui;
   EXPECT_TRUE(MakeStructureKey(mol, keyfail, ui));
   EXPECT_EQ(keyfail, "F");
   EXPECT_TRUE(ui.messages.empty());
@@ -62,7 +63,7 @@ TEST(Tags, ThreeDigitsOrEmpty) {
 }
 
 TEST(RingSize, CountsFromFirstOccurrenceOfLastAtom) {
-  RecordingUi ui;
+  RecordingSink ui;
   EXPECT_EQ(RingSize("-", "a001-b001-a002-b002-a003-b003-a001", ui), 3);
   EXPECT_EQ(
       RingSize("-", "a007-b007-a001-b001-a002-b002-a003-b003-a004-b004-a005-b005-a006-b006-a001",
@@ -83,7 +84,7 @@ TEST(RingSize, CountsFromFirstOccurrenceOfLastAtom) {
 }
 
 TEST(RingSize, ReportsEmptyAndMalformedInput) {
-  RecordingUi ui;
+  RecordingSink ui;
   EXPECT_EQ(RingSize("-", "", ui), 0);
   EXPECT_EQ(RingSize("", "a001", ui), 0);
   EXPECT_EQ(ui.messages, (std::vector<std::string>{kNoDataMessage, kNoDataMessage}));
@@ -112,7 +113,7 @@ TEST(StructureKey, WorkedExamples) {
 TEST(StructureKey, EthanolTables) {
   Molecule mol = Read(MolText("ethanol", {"C", "C", "O"}, {{1, 2}, {2, 3}}));
   std::string keyfail = "F";
-  RecordingUi ui;
+  RecordingSink ui;
   KeyWorkspace ws;
   ASSERT_TRUE(MakeStructureKey(mol, keyfail, ui, ws));
   ASSERT_EQ(ws.pathcount, 4);
@@ -132,7 +133,7 @@ TEST(StructureKey, PhenolPathTexts) {
   bonds.push_back({1, 7});
   Molecule mol = Read(MolText("phenol", {"C", "C", "C", "C", "C", "C", "O"}, bonds));
   std::string keyfail = "F";
-  RecordingUi ui;
+  RecordingSink ui;
   KeyWorkspace ws;
   ASSERT_TRUE(MakeStructureKey(mol, keyfail, ui, ws));
   EXPECT_EQ(ws.pathcount, 25);
@@ -155,7 +156,7 @@ TEST(StructureKey, CyclohexeneStaysUnmarked) {
   Molecule mol =
       Read(MolText("cyclohexene", Atoms(6), {{1, 2, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 1}}));
   std::string keyfail = "F";
-  RecordingUi ui;
+  RecordingSink ui;
   ASSERT_TRUE(MakeStructureKey(mol, keyfail, ui));
   EXPECT_EQ(mol.keydata,
             "C=C-C-C-C-C-6/C-C-C-C-C-C=6/C-C=C-C-C-C-6/C-C-C-C-C=C-6/C-C-C=C-C-C-6/"
@@ -174,7 +175,7 @@ TEST(StructureKey, SixRingMarkingNeedsThreeDoublesAndNoAromaticBond) {
 TEST(StructureKey, NeopentaneFollowsAllFourStartBonds) {
   Molecule mol = Read(MolText("neopentane", Atoms(5), {{1, 2}, {1, 3}, {1, 4}, {1, 5}}));
   std::string keyfail = "F";
-  RecordingUi ui;
+  RecordingSink ui;
   KeyWorkspace ws;
   ASSERT_TRUE(MakeStructureKey(mol, keyfail, ui, ws));
   EXPECT_EQ(mol.keydata, "C-C-C");
@@ -189,7 +190,7 @@ TEST(StructureKey, NeopentaneFollowsAllFourStartBonds) {
 TEST(StructureKey, ContinuationsAfterRingClosureWithEmptyStack) {
   Molecule mol = Read(MolText("m", Atoms(5), {{1, 2}, {2, 3}, {3, 1}, {1, 4}, {1, 5}}));
   std::string keyfail = "F";
-  RecordingUi ui;
+  RecordingSink ui;
   KeyWorkspace ws;
   ASSERT_TRUE(MakeStructureKey(mol, keyfail, ui, ws));
   const std::vector<std::string> from2 = TextsFrom(ws, 2);
@@ -220,7 +221,7 @@ TEST(StructureKey, TenThousandthPathTextFails) {
   Molecule mol = Read(MolText("star", Atoms(107), bonds));
   mol.keydata = "previous";
   std::string keyfail = "F";
-  RecordingUi ui;
+  RecordingSink ui;
   EXPECT_FALSE(MakeStructureKey(mol, keyfail, ui));
   EXPECT_EQ(ui.messages, std::vector<std::string>{kMoleculeTooLarge});
   EXPECT_EQ(keyfail, "T");
@@ -235,7 +236,7 @@ TEST(StructureKey, NineThousandNineHundredNinetyNinePathTextsSucceed) {
   for (int i = 101; i < 200; ++i) bonds.push_back({i, i + 1});  // a chain of 100: 198 texts
   Molecule mol = Read(MolText("big", Atoms(200), bonds));
   std::string keyfail = "F";
-  RecordingUi ui;
+  RecordingSink ui;
   ASSERT_TRUE(MakeStructureKey(mol, keyfail, ui));
   EXPECT_EQ(LastPathCount(), 9999);
   EXPECT_EQ(keyfail, "F");
@@ -251,7 +252,7 @@ void ExpectSameAsReference(const Molecule& input, KeyWorkspace& ws) {
   Molecule mol = input;
   Molecule ref = input;
   std::string keyfail = "F", keyfail_ref = "F";
-  RecordingUi ui, ui_ref;
+  RecordingSink ui, ui_ref;
   const bool ok = MakeStructureKey(mol, keyfail, ui, ws);
   const testing::ReferenceRun run = testing::ReferenceKey(ref, ui_ref);
   ASSERT_EQ(ok, run.ok);
@@ -329,7 +330,7 @@ TEST(StructureKeyReference, SampleMolecules) {
     if (entry.path().extension() != ".mol") continue;
     SCOPED_TRACE(entry.path().string());
     Molecule mol;
-    RecordingUi ui;
+    RecordingSink ui;
     ASSERT_TRUE(ReadMolFile(mol, entry.path().string(), ui));
     CalcFormulaWeight(mol);
     ExpectSameAsReference(mol, *ws);

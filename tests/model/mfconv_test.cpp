@@ -8,6 +8,7 @@
 
 #include "model/molreader.h"
 #include "platform/text.h"
+#include "support/recording_sink.h"
 
 namespace vuduzez {
 namespace {
@@ -232,7 +233,7 @@ TEST(MolText, RecognisesV2000Text) {
 }
 
 TEST(Capture, BlockBecomesReadableMolTextAndAnEmptyBlockNothing) {
-  RecordingUi ui;
+  RecordingSink ui;
   std::optional<std::string> text = CaptureStructure(Block(kEthanol), NameLine::kKeep, ui);
   ASSERT_TRUE(text.has_value());
   EXPECT_TRUE(ui.messages.empty());

@@ -7,6 +7,7 @@
 
 #include "platform/errors.h"
 #include "support/mol_text.h"
+#include "support/recording_sink.h"
 
 namespace vuduzez {
 namespace {
@@ -43,13 +44,13 @@ struct Read {
     return *this;
   }
   Molecule mol;
-  RecordingUi ui;
+  RecordingSink ui;
   bool ok = false;
 };
 
 std::string RunError(const std::string& text) {
   Molecule mol;
-  RecordingUi ui;
+  RecordingSink ui;
   try {
     ReadMolText(mol, text, ui);
   } catch (const RuntimeError& e) {
@@ -203,7 +204,7 @@ TEST(MolReader, MalformedFieldsRaiseTheConversionError) {
                            {"    0.0000    0.0000    0.0000 C   0  x  0  0  0  0  0  0  0  0"})),
             "'x' は整数ではありません");
   Molecule mol;
-  RecordingUi ui;
+  RecordingSink ui;
   try {
     ReadMolFile(mol, "/nonexistent/folder/none.mol", ui);
     ADD_FAILURE() << "no error";

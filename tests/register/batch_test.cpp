@@ -11,6 +11,7 @@
 #include "platform/encoding.h"
 #include "register/batch.h"
 #include "register/record_name.h"
+#include "support/recording_sink.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -39,7 +40,7 @@ class Batch : public ::testing::Test {
   std::string db = dir / "compounds.txt";
   Molecule mol;
   std::string keyfail = "F";
-  RecordingUi ui;
+  RecordingSink ui;
 };
 
 TEST_F(Batch, RegistersEveryMolFileUnderItsListedName) {
@@ -185,10 +186,12 @@ TEST(RecordName, RefusesBlankControlAndLossyNamesAndNamesThem) {
     EXPECT_FALSE(c.ok);
     EXPECT_NE(c.refusal.find("登録しませんでした"), std::string::npos);
   }
-  EXPECT_EQ(CheckRecordName("new\nline.mol").refusal,
-            "名前「new\\nline.mol」に制御文字（改行・タブなど）が含まれています。登録しませんでした");
+  EXPECT_EQ(
+      CheckRecordName("new\nline.mol").refusal,
+      "化合物名「new\\nline.mol」に制御文字（改行・タブなど）が含まれています。登録しませんでした");
   EXPECT_EQ(CheckRecordName("a\u301Cb").refusal,
-            "名前「a\u301Cb」はShift-JISでは別の名前「a\uFF5Eb」になってしまいます。登録しませんでした");
+            "化合物名「a\u301Cb」はShift-"
+            "JISでは別の名前「a\uFF5Eb」になってしまいます。登録しませんでした");
   // What CP932 gives back unchanged passes, blanks inside a name too.
   for (const char* good : {"a\uFF5Eb.mol", "c\uFF0Dd.mol", "ベンゼン 環.mol", " x.mol "}) {
     const CheckedName c = CheckRecordName(good);
@@ -206,8 +209,8 @@ TEST_F(Batch, HostileFolderEntriesAreRefusedByNameAndTheRestStoredOnce) {
   EXPECT_TRUE(s.finished);
   EXPECT_EQ(s.registered, 2);
   EXPECT_EQ(s.refused, 5);
-  EXPECT_EQ(Names(), (std::vector<std::string>{*Utf8ToAnsi("a\uFF5Eb.mol"),
-                                               *Utf8ToAnsi("c\uFF0Dd.mol")}));
+  EXPECT_EQ(Names(),
+            (std::vector<std::string>{*Utf8ToAnsi("a\uFF5Eb.mol"), *Utf8ToAnsi("c\uFF0Dd.mol")}));
   EXPECT_NE(ui.messages.back().find("new\\nline.mol"), std::string::npos);
   // A second run finds the stored two, and refuses the others again.
   ui.messages.clear();

@@ -15,6 +15,7 @@
 #include "key/structure_key.h"
 #include "model/molreader.h"
 #include "platform/text.h"
+#include "support/recording_sink.h"
 
 namespace vuduzez::testsupport {
 
@@ -54,7 +55,7 @@ inline void ClearClipboard() { QGuiApplication::clipboard()->setMimeData(new QMi
 
 // The record registration would write for a MOL file, under nameLine.
 inline CompoundRecord RecordFor(const std::string& molPath, const std::string& nameLine) {
-  RecordingUi ui;
+  RecordingSink ui;
   Molecule mol;
   std::string keyfail = "F";
   if (!ReadMolFile(mol, molPath, ui)) return {};

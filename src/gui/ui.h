@@ -1,0 +1,48 @@
+// The windows' conversations with the user: the message sink of the core, and
+// the questions only a window asks (the input box, the name confirmation, the
+// file and folder choosers). The desktop program answers with Qt dialogs,
+// tests from queues. All texts here are UTF-8.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/message_sink.h"
+
+namespace vuduzez {
+
+class Ui : public MessageSink {
+ public:
+  // Input box (caption, prompt, default): the entered text, or the default
+  // when the user cancels.
+  virtual std::string InputBox(const std::string& caption, const std::string& prompt,
+                               const std::string& defaultText) {
+    (void)caption;
+    (void)prompt;
+    return defaultText;
+  }
+
+  // The name confirmation dialog: 1 "そのまま登録", 2 "名前を変更" (closing it by
+  // the frame also gives 2).
+  virtual int ConfirmName(const std::string& name) {
+    (void)name;
+    return 1;
+  }
+
+  // File-open dialog. filter as the system writes it ("Txt|*.txt", or empty
+  // for all files); nullopt when cancelled.
+  virtual std::optional<std::string> OpenFile(const std::string& filter,
+                                              const std::string& startFolder) {
+    (void)filter;
+    (void)startFolder;
+    return std::nullopt;
+  }
+
+  // Folder browser with a title ("Select Folder"); nullopt when cancelled.
+  virtual std::optional<std::string> BrowseFolder(const std::string& title) {
+    (void)title;
+    return std::nullopt;
+  }
+};
+
+}  // namespace vuduzez

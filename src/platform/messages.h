@@ -1,0 +1,171 @@
+// Every text the system shows its users: messages, errors, dialog prompts and
+// titles (UTF-8). Core code and windows take them from here and nowhere else,
+// so that a text is written once and a test can compare against the same
+// constant. Captions of controls stay with the windows that lay them out.
+#pragma once
+
+#include <string>
+
+namespace vuduzez {
+
+// --- run-time errors: files and numbers --------------------------------------
+
+// The standard error box shows these with the path after ": ".
+inline constexpr const char* kFileNotFound = "ファイルが見つかりません";
+inline constexpr const char* kCannotCreateFile = "ファイルを作成できません";
+inline constexpr const char* kCannotWriteFile = "ファイルに書き込めません";
+inline constexpr const char* kCannotReadFile = "ファイルを読み込めません";
+inline constexpr const char* kCannotReplaceFile = "ファイルを置き換えられません";
+inline constexpr const char* kCannotSyncFolder = "フォルダを同期できません";
+inline constexpr const char* kCannotOpenFile = "ファイルを開けません";
+inline constexpr const char* kCannotLockFile = "ファイルをロックできません";
+// A FIFO, device or folder where a file is to be read: refused, never waited on.
+inline constexpr const char* kNotRegularFile = "通常のファイルではありません";
+
+// "'<text>' は整数ではありません"; text in UTF-8.
+inline std::string NotAnIntegerMessage(const std::string& text) {
+  return "'" + text + "' は整数ではありません";
+}
+// "'<text>' は浮動小数点数ではありません"; text in UTF-8.
+inline std::string NotAFloatMessage(const std::string& text) {
+  return "'" + text + "' は浮動小数点数ではありません";
+}
+
+// --- structures: MOL files, clipboard, capacities ----------------------------
+
+inline constexpr const char* kNotV2000Message = "ChemDrawのファイルではありません";
+inline constexpr const char* kClipboardEmpty = "クリップボードにデータがありません";
+
+inline std::string TooManyAtomsMessage(int atoms, int capacity) {
+  return "原子数 " + std::to_string(atoms) + " は扱えません（上限は " + std::to_string(capacity) +
+         " 原子です）";
+}
+inline std::string TooManyBondsMessage(int bonds, int capacity) {
+  return "結合数 " + std::to_string(bonds) + " は扱えません（上限は " + std::to_string(capacity) +
+         " 結合です）";
+}
+// Bond `bond` names atom `atom`, outside 1..atoms.
+inline std::string BondAtomOutOfRangeMessage(int bond, int atom, int atoms) {
+  return "結合 " + std::to_string(bond) + " の原子番号 " + std::to_string(atom) +
+         " は範囲外です（1～" + std::to_string(atoms) + "）";
+}
+
+// --- structure keys -----------------------------------------------------------
+
+inline constexpr const char* kMoleculeTooLarge = "は分子が大きすぎます";
+// After the molecule name: the deferred walks outgrew their stack.
+inline constexpr const char* kStackShortSuffix = "の処理にはスタック不足です";
+inline constexpr const char* kNoDataMessage = "データが未入力です";
+inline constexpr const char* kBadDataMessage = "データが不正です";
+// Shown when a key failed without a message of its own.
+inline constexpr const char* kKeyFailedFallback = "構造キーを作成できませんでした";
+
+// --- the database ---------------------------------------------------------------
+
+inline constexpr const char* kRewriteFinished = "変換をを終了しました";
+// Another process holds the database's lock longer than we wait.
+inline constexpr const char* kDatabaseBusy =
+    "他のプログラムがこのデータベースを変更中です。しばらくしてからもう一度試してください。"
+    "何も変更しませんでした";
+inline constexpr const char* kDatabaseReadOnly =
+    "データベースファイルは読み取り専用です。何も変更しませんでした";
+// The database does not end with a whole record: where, so that it can be
+// mended by hand. record counts from 1, offset in bytes from 0.
+inline std::string ShortRecordMessage(size_t record, size_t offset, const std::string& path) {
+  return "データベースファイルの" + std::to_string(record) + "番目のレコード（バイト位置" +
+         std::to_string(offset) +
+         "から）が4行に足りません。壊れたファイルには追加しません。何も変更しませんでした: " + path;
+}
+inline std::string MissingLineEndMessage(size_t record, size_t offset, const std::string& path) {
+  return "データベースファイルの最後の行に改行がありません（" + std::to_string(record) +
+         "番目のレコードの終わり、バイト位置" + std::to_string(offset) +
+         "）。壊れたファイルには追加しません。何も変更しませんでした: " + path;
+}
+
+// --- registration -------------------------------------------------------------
+
+inline constexpr const char* kNoSearchData = "検索用データがありません";
+inline constexpr const char* kDuplicate = "既に登録されています";
+inline constexpr const char* kStored = "データを格納しました";
+// The name questions of the store: the input box's caption and prompts.
+inline constexpr const char* kCodeInputCaption = "コード入力";
+inline constexpr const char* kEnterNamePrompt = "化合物名を入力して下さい";
+inline constexpr const char* kEnterNewNamePrompt = "新しい化合物名を入力して下さい";
+// A typed name (UTF-8) that CP932 cannot hold.
+inline std::string NameNotShiftJisMessage(const std::string& name) {
+  return "化合物名「" + name + "」にはShift-JISで書けない文字があります。登録しませんでした";
+}
+// Names refused before they become name lines (UTF-8, control characters
+// spelled out).
+inline std::string NameBlankMessage(const std::string& name) {
+  return "化合物名「" + name + "」は空です。登録しませんでした";
+}
+inline std::string NameControlCharacterMessage(const std::string& name) {
+  return "化合物名「" + name + "」に制御文字（改行・タブなど）が含まれています。登録しませんでした";
+}
+inline std::string NameChangedByShiftJisMessage(const std::string& name, const std::string& back) {
+  return "化合物名「" + name + "」はShift-JISでは別の名前「" + back +
+         "」になってしまいます。登録しませんでした";
+}
+
+// After the name line as read: that name is in the database already.
+inline constexpr const char* kAlreadyRegistered = "は登録済みです";
+inline constexpr const char* kBatchFinished = "変換終了";
+inline constexpr const char* kNoMolFolder = "Molファイルの在り場所が指定されていません";
+inline constexpr const char* kFileNameNotCp932 = "ファイル名をCP932に変換できません";
+// Why batch registration passed an entry over quietly (listed by the CLI).
+inline constexpr const char* kSkippedShortName = "name of 4 bytes or fewer";
+inline constexpr const char* kSkippedNotRegularFile = "not a regular file";
+// After the name line: its records were removed.
+inline constexpr const char* kDeleted = "を削除しました";
+inline std::string NotInDatabaseMessage(const std::string& name) {
+  return name + "はデータベースにありません。何も削除しませんでした";
+}
+// The end of a batch run with files not registered: counts, then lists.
+inline std::string BatchCountsMessage(int registered, int alreadyRegistered, int refused) {
+  return "登録 " + std::to_string(registered) + " 件、登録済み " +
+         std::to_string(alreadyRegistered) + " 件、登録できなかったもの " +
+         std::to_string(refused) + " 件";
+}
+inline constexpr const char* kRefusedFilesHeading = "登録できなかったファイル:";
+inline constexpr const char* kRegisteredFilesHeading = "登録済みのファイル:";
+inline std::string MoreEntriesMessage(size_t more) {
+  return "ほか " + std::to_string(more) + " 件";
+}
+inline constexpr const char* kNoSelection = "削除する化合物がリストで選ばれていません";
+
+// --- search ----------------------------------------------------------------------
+
+inline constexpr const char* kNoMatch = "一致する化合物はありません";
+inline constexpr const char* kNoMoreData = "もうデータがありません";
+inline constexpr const char* kNoFile = "ファイルがありません";
+
+// --- the windows: settings, choosers, the structure editor ----------------------
+
+// Title of every message box the program shows.
+inline constexpr const char* kMessageTitle = "vuduzez";
+inline constexpr const char* kNoFileName = "no file name was found";
+inline constexpr const char* kTooManyBytes = "too many bytes";
+inline constexpr const char* kSelectFolderTitle = "Select Folder";
+// File chooser filters as the system writes them: description|patterns.
+inline constexpr const char* kDatabaseFileFilter = "Txt|*.txt";
+inline constexpr const char* kMolFileFilter = "MolFile|*.mol;*.MOL";
+inline constexpr const char* kNoDatabaseFileForSearch =
+    "データベースファイルが指定されていません。vuduzez.ini の [mdatafilename] "
+    "を確認するか、「変更」でデータベースファイルを選んでください";
+inline constexpr const char* kNoDatabaseFileForRegistration =
+    "データベースファイル名が設定されていません（vuduzez.ini "
+    "を確かめるか、「変更」で選んでください）";
+inline constexpr const char* kNoEditor =
+    "2D構造エディタが見つかりません。\n"
+    "次のいずれかのパッケージをインストールしてください:\n"
+    "  sudo apt-get install xdrawchem\n"
+    "  sudo apt-get install bkchem\n"
+    "  sudo apt-get install gchempaint\n"
+    "描いた構造はMOLファイルとして保存してこの枠にドロップするか、"
+    "「MOLファイルを開く」で読み込むか、MOL形式でクリップボードにコピーしてください。";
+inline std::string EditorNotStartedMessage(const std::string& editor) {
+  return editor + " を起動できませんでした";
+}
+
+}  // namespace vuduzez

@@ -1,0 +1,57 @@
+// Test double of the windows' Ui: records every message like RecordingSink and
+// answers every question from a queue (or with the default / cancel when the
+// queue is empty).
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gui/ui.h"
+#include "support/recording_sink.h"
+
+namespace vuduzez {
+
+class RecordingUi : public Recorder<Ui> {
+ public:
+  std::string InputBox(const std::string& caption, const std::string& prompt,
+                       const std::string& defaultText) override {
+    inputs.push_back(caption + "|" + prompt + "|" + defaultText);
+    return Pop(inputAnswers).value_or(defaultText);
+  }
+  int ConfirmName(const std::string& name) override {
+    confirmations.push_back(name);
+    if (confirmAnswers.empty()) return 2;
+    int a = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return a;
+  }
+  std::optional<std::string> OpenFile(const std::string& filter,
+                                      const std::string& startFolder) override {
+    inputs.push_back("OpenFile|" + filter + "|" + startFolder);
+    return Pop(fileAnswers);
+  }
+  std::optional<std::string> BrowseFolder(const std::string& title) override {
+    inputs.push_back("BrowseFolder|" + title);
+    return Pop(folderAnswers);
+  }
+
+  std::vector<std::string> inputs;         // every question asked, in order
+  std::vector<std::string> confirmations;  // names shown in the confirmation dialog
+  // Answers; std::nullopt in a queue means "cancelled".
+  std::deque<std::optional<std::string>> inputAnswers;
+  std::deque<int> confirmAnswers;
+  std::deque<std::optional<std::string>> fileAnswers;
+  std::deque<std::optional<std::string>> folderAnswers;
+
+ private:
+  static std::optional<std::string> Pop(std::deque<std::optional<std::string>>& q) {
+    if (q.empty()) return std::nullopt;
+    auto a = q.front();
+    q.pop_front();
+    return a;
+  }
+};
+
+}  // namespace vuduzez
