@@ -8,10 +8,9 @@
 #include <filesystem>
 #include <iostream>
 
-#include "key/structure_key.h"
-#include "model/molreader.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "register/prepare.h"
 #include "search/screening.h"
 
 namespace vuduzez {
@@ -112,10 +111,7 @@ bool AddQueries() {
   for (const fs::path& f : files) {
     Molecule mol;
     SilentSink ui;
-    std::string keyfail = "F";
-    if (!ReadMolFile(mol, f.string(), ui)) continue;
-    CalcFormulaWeight(mol);
-    if (!MakeStructureKey(mol, keyfail, ui)) continue;
+    if (!PrepareMolFile(mol, f.string(), ui)) continue;
     const Query q = MakeQuery(mol);
     const std::string name = f.stem().string();
     benchmark::RegisterBenchmark(("BM_Query/" + name).c_str(), BM_Query, q, true)

@@ -6,9 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "key/structure_key.h"
-#include "model/molreader.h"
 #include "platform/errors.h"
+#include "register/prepare.h"
 
 namespace {
 
@@ -24,17 +23,28 @@ class CountingSink : public vuduzez::MessageSink {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static vuduzez::Molecule mol;  // reused, as the program reuses its one molecule
   CountingSink ui;
-  std::string keyfail = "F";
   const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const std::string before = mol.keydata;
+  vuduzez::PreparedStructure p;
   try {
-    if (!vuduzez::ReadMolText(mol, text, ui)) return 0;
-  } catch (const vuduzez::RuntimeError&) {
+    p = vuduzez::PrepareMolText(mol, text, ui);
+  } catch (const vuduzez::RuntimeError& e) {
+    if (e.line() < 1) __builtin_trap();  // a reader error names its line
     return 0;
   }
-  vuduzez::CalcFormulaWeight(mol);
-  const std::string before = mol.keydata;
-  if (!vuduzez::MakeStructureKey(mol, keyfail, ui)) {
-    if (keyfail != "T" || mol.keydata != before) __builtin_trap();
+  switch (p.status) {
+    case vuduzez::PrepareStatus::kReady:
+      if (p.key != mol.keydata) __builtin_trap();
+      break;
+    case vuduzez::PrepareStatus::kKeyFailed:
+      // A failed key leaves the earlier one in place and says why.
+      if (mol.keydata != before || p.reason.empty() || *p.keyfail() != 'T') __builtin_trap();
+      break;
+    case vuduzez::PrepareStatus::kRefused:
+      if (p.line < 1 || p.reason.empty()) __builtin_trap();
+      break;
+    case vuduzez::PrepareStatus::kNone:
+      __builtin_trap();
   }
   return 0;
 }

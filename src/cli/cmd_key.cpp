@@ -2,10 +2,9 @@
 #include <iostream>
 
 #include "cli/cli.h"
-#include "key/structure_key.h"
-#include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "register/prepare.h"
 
 namespace vuduzez::cli {
 
@@ -29,38 +28,32 @@ int RunKey(const std::vector<std::string>& args) {
   int status = kExitOk;
   Molecule mol;
   StderrSink err;
-  ForwardingSink ui(err);
-  std::string last;
-  ui.beforeText = [&last](const std::string& text) { last = text; };
   for (const std::string& file : files) {
-    ui.prefix = file + ": ";
-    last.clear();
+    // Messages as they arise, the file name in front.
+    ForwardingSink sink(err, file + ": ");
     mol.molname.clear();
     mol.molformula.clear();
     mol.molweight.clear();
     mol.keydata.clear();
-    std::string keyfail = "F";
-    std::string error;
-    bool ok = false;
+    PreparedStructure prepared;
     try {
-      if (ReadMolFile(mol, file, ui)) {
-        CalcFormulaWeight(mol);
-        ok = MakeStructureKey(mol, keyfail, ui);
-      }
-      if (!ok) error = last;
+      prepared = PrepareMolFile(mol, file, sink);
     } catch (const RuntimeError& e) {
-      error = e.what();
-      std::cerr << ui.prefix << error << '\n';
+      prepared.reason = e.what();
+      prepared.line = e.line();
+      sink.ShowMessage(prepared.reason);
     }
+    const bool ok = prepared.ready();
     if (!ok) status = kExitFailed;
     const std::string name = AnsiToUtf8(mol.molname);
     if (json) {
       std::cout << "{\"file\":" << JsonString(file) << ",\"molname\":" << JsonString(name)
                 << ",\"formula\":" << JsonString(mol.molformula)
                 << ",\"weight\":" << JsonString(mol.molweight)
-                << ",\"key\":" << JsonString(ok ? AnsiToUtf8(mol.keydata) : "")
-                << ",\"keyfail\":" << (keyfail == "T" ? "true" : "false");
-      if (!ok) std::cout << ",\"error\":" << JsonString(error);
+                << ",\"key\":" << JsonString(ok ? AnsiToUtf8(mol.keydata) : "") << ",\"keyfail\":"
+                << (prepared.status == PrepareStatus::kKeyFailed ? "true" : "false");
+      if (!ok) std::cout << ",\"error\":" << JsonString(prepared.reason);
+      if (prepared.line > 0) std::cout << ",\"line\":" << prepared.line;
       std::cout << "}\n";
     } else if (ok) {
       std::cout << file << '\t' << name << '\t' << mol.molformula << '\t' << mol.molweight << '\t'

@@ -4,7 +4,6 @@
 
 #include "cli/cli.h"
 #include "cli/workspace.h"
-#include "key/structure_key.h"
 #include "register/batch.h"
 
 namespace vuduzez::cli {
@@ -40,13 +39,12 @@ int RunRegister(const std::vector<std::string>& args) {
   const std::string folder = ws->args.empty() ? ws->settings.basedir1 : ws->args[0];
 
   Molecule mol;
-  std::string keyfail = "F";
   QuietSink ui;
   if (folder.empty()) {
     std::cerr << kNoMolFolder << '\n';
     return kExitFailed;
   }
-  BatchSummary s = BatchRegister(folder, ws->settings.mdatafilename, mol, keyfail, ui);
+  BatchSummary s = BatchRegister(folder, ws->settings.mdatafilename, mol, ui);
   for (const BatchEntry& e : s.entries) {
     std::cout << OutcomeText(e.outcome) << '\t' << e.fileName;
     if (!e.reason.empty() && e.outcome != EntryOutcome::kAlreadyRegistered) {

@@ -4,10 +4,10 @@
 
 #include "cli/cli.h"
 #include "cli/workspace.h"
-#include "key/structure_key.h"
-#include "model/molreader.h"
 #include "platform/encoding.h"
+#include "register/prepare.h"
 #include "search/screening.h"
+#include "search/search.h"
 
 namespace vuduzez::cli {
 
@@ -23,16 +23,13 @@ int RunSearch(const std::vector<std::string>& args) {
   Molecule mol;
   StderrSink err;
   ForwardingSink ui(err, file + ": ");
-  if (!ReadMolFile(mol, file, ui)) return kExitFailed;
-  CalcFormulaWeight(mol);
-  std::string keyfail = "F";
-  if (!MakeStructureKey(mol, keyfail, ui)) return kExitFailed;
-  const Query query = MakeQuery(mol);
+  if (!PrepareMolFile(mol, file, ui)) return kExitFailed;
 
   SearchState state;
   LoadSearchData(state, ws->settings.mdatafilename);
 
   if (explain) {
+    const Query query = MakeQuery(mol);
     std::cerr << "query: weight " << query.weight << ", C " << query.ccount << ", N "
               << query.ncount << ", O " << query.ocount << ", " << query.codes.size()
               << " path codes: " << AnsiToUtf8(mol.keydata) << '\n';
@@ -42,7 +39,7 @@ int RunSearch(const std::vector<std::string>& args) {
                 << ExplainVerdict(state.records[r], query, verdicts[r]) << '\n';
     }
   }
-  const int32_t hits = RunScreening(state, query);
+  const int32_t hits = SearchStructure(state, mol);
   if (!explain) {
     for (const std::string& name : state.hitnames) std::cout << AnsiToUtf8(name) << '\n';
   }

@@ -13,7 +13,6 @@
 #include "gui/canvas_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
-#include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/mfconv.h"
 #include "model/molreader.h"
@@ -22,6 +21,8 @@
 #include "platform/messages.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
+#include "register/prepare.h"
+#include "search/search.h"
 
 namespace vuduzez {
 
@@ -55,17 +56,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 }
 
 }  // namespace
-
-std::string HitMolPath(const std::string& folder, const std::string& name) {
-  const std::string file = AnsiToUtf8(name) + ".mol";
-  const std::string path = ScratchPath(folder, file);
-  if (!FileExists(path)) {
-    // A name line already in the file system's encoding.
-    const std::string raw = ScratchPath(folder, name + ".mol");
-    if (raw != path && FileExists(raw)) return raw;
-  }
-  return path;
-}
 
 TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("frmMain"));
@@ -207,15 +197,14 @@ void TfrmMain::SearchFromFile(const std::string& path) {
 void TfrmMain::SearchMolText(const std::string& text) {
   Molecule& mol = com_data().molecule;
   Ui& ui = WindowUi();
+  const PreparedStructure query = PrepareMolText(mol, text, ui);
+  if (query.status != PrepareStatus::kRefused) com_data().keyfail = query.keyfail();
   // A refused file or a failed key stops the search: screening would use the
   // key and counts of an earlier molecule.
-  if (!ReadMolText(mol, text, ui)) return;
-  CalcFormulaWeight(mol);
-  if (!MakeStructureKey(mol, com_data().keyfail, ui)) return;
+  if (!query) return;
 
   Edit5->clear();
-  const Query query = MakeQuery(mol);
-  RunScreening(state_, query);
+  SearchStructure(state_, mol);
   Edit5->setText(QString::number(state_.hitcount));
   if (state_.hitcount >= 1) {
     ShowHit(1);

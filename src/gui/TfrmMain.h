@@ -88,8 +88,4 @@ class TfrmMain : public QWidget {
   QPicture picture_;
 };
 
-// The MOL file of a hit: folder + "/" + name + ".mol", the CP932 name given
-// back its UTF-8 file name.
-std::string HitMolPath(const std::string& folder, const std::string& name);
-
 }  // namespace vuduzez

@@ -16,10 +16,8 @@
 #include <functional>
 
 #include "database/database.h"
-#include "database/record_store.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
-#include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/molreader.h"
 #include "platform/encoding.h"
@@ -28,7 +26,8 @@
 #include "platform/messages.h"
 #include "platform/text.h"
 #include "register/batch.h"
-#include "register/record_name.h"
+#include "register/prepare.h"
+#include "register/store.h"
 
 namespace vuduzez {
 
@@ -282,37 +281,27 @@ void TfrmTouroku::MolFileDropped(const QString& path) {
 }
 
 void TfrmTouroku::PrepareFromText(const std::string& text) {
-  Ui& ui = WindowUi();
   Molecule& mol = com_data().molecule;
+  // Name, formula and weight are shown before the key is made, so that they
+  // stand while a key message is up.
+  auto showCompleted = [this, &mol] {
+    Edit6->setText(FromAnsi(mol.molname + ".mol"));
+    Edit4->setText(FromAnsi(mol.molformula));
+    Edit5->setText(FromAnsi(mol.molweight));
+  };
+  PreparedStructure next = PrepareMolText(mol, text, WindowUi(), showCompleted);
   // A refused file leaves the prepared structure and the displays as they were.
-  if (!ReadMolText(mol, text, ui)) return;
-
-  Prepared next;
-  next.name = mol.molname;
-  Edit6->setText(FromAnsi(mol.molname + ".mol"));
-  CalcFormulaWeight(mol);
-  next.formula = mol.molformula;
-  next.weight = mol.molweight;
-  Edit4->setText(FromAnsi(mol.molformula));
-  Edit5->setText(FromAnsi(mol.molweight));
-
-  ForwardingSink relay(ui);
-  std::string lastMessage;
-  relay.beforeText = [&lastMessage](const std::string& text) { lastMessage = text; };
-  com_data().keyfail = "F";
-  if (!MakeStructureKey(mol, com_data().keyfail, relay) || com_data().keyfail == "T") {
-    next.keyFailed = true;
-    next.keyReason = lastMessage.empty() ? kKeyFailedFallback : lastMessage;
-    // keydata still belongs to an earlier molecule: show no key at all.
-    Memo1->clear();
-    Edit3->clear();
-  } else {
-    next.key = mol.keydata;
+  if (next.status == PrepareStatus::kRefused) return;
+  com_data().keyfail = next.keyfail();
+  if (next.ready()) {
     Memo1->setPlainText(next.key.size() >= kMemoLimit ? QString(kTooManyBytes)
                                                       : QString::fromLatin1(next.key));
     Edit3->setText(QString::number(next.key.size()));
+  } else {
+    // keydata still belongs to an earlier molecule: show no key at all.
+    Memo1->clear();
+    Edit3->clear();
   }
-  next.ready = true;
   prepared_ = std::move(next);
 }
 
@@ -324,44 +313,20 @@ void TfrmTouroku::Button2Click() {
 
 void TfrmTouroku::StoreInner() {
   Ui& ui = WindowUi();
-  if (!prepared_.ready) {
-    ui.ShowMessage(kNoSearchData);
-    return;
-  }
-  if (prepared_.keyFailed) {
-    ui.ShowMessage(prepared_.keyReason);
-    return;
-  }
-
-  // Settle the name (UTF-8 here; stored as CP932 once it has passed the
-  // name rule).
-  std::string name = AnsiToUtf8(prepared_.name);
+  if (!CheckStorable(prepared_, ui)) return;
+  // The name questions: an unnamed structure is asked for a name, a named one
+  // confirmed or renamed. The rules for the answer are the store's.
+  std::optional<std::string> answer;
+  const std::string offered = AnsiToUtf8(prepared_.name);
   if (prepared_.name.empty()) {
-    name = ui.InputBox(kCodeInputCaption, kEnterNamePrompt, "");
-  } else if (ui.ConfirmName(name) != 1) {
-    name = ui.InputBox(kCodeInputCaption, kEnterNewNamePrompt, name);
+    answer = ui.InputBox(kCodeInputCaption, kEnterNamePrompt, "");
+  } else if (ui.ConfirmName(offered) != 1) {
+    answer = ui.InputBox(kCodeInputCaption, kEnterNewNamePrompt, offered);
   }
-  if (const size_t dot = name.find('.'); dot != std::string::npos) name.resize(dot);
-  const CheckedName checked = CheckRecordName(name);
-  if (!checked.ok) {
-    ui.ShowMessage(checked.refusal);
-    return;
-  }
-  prepared_.name = checked.line;
-
-  // The list holds name lines as read back (trimmed); compare like with like.
-  // The database itself is asked again under its lock: another program may
-  // have registered the name since the list was read.
-  const std::string nameLine = checked.line + ".mol";
-  const std::string listed = Trim(nameLine);
-  if (std::find(namelist_.begin(), namelist_.end(), listed) != namelist_.end() ||
-      RecordStore(com_data().settings.mdatafilename)
-          .AppendIfNew({nameLine, prepared_.weight, prepared_.formula, prepared_.key})) {
-    ui.ShowMessage(kDuplicate);
-    return;
-  }
-  namelist_.push_back(listed);
-  ListBox1->addItem(FromAnsi(listed));
+  const StoreResult stored =
+      StoreStructure(prepared_, answer, com_data().settings.mdatafilename, namelist_, ui);
+  if (!stored.stored()) return;
+  ListBox1->addItem(FromAnsi(stored.listed));
   ui.ShowMessage(kStored);
 }
 
@@ -426,8 +391,8 @@ void TfrmTouroku::Button3Click() {
     RepaintNow(Label8);
     BatchSummary summary;
     try {
-      summary = BatchRegister(folder, com_data().settings.mdatafilename, com_data().molecule,
-                              com_data().keyfail, relay);
+      summary =
+          BatchRegister(folder, com_data().settings.mdatafilename, com_data().molecule, relay);
     } catch (...) {
       hideBusy();
       throw;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "register/prepare.h"
+
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -47,18 +49,6 @@ class TfrmTouroku : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // What the last "構造データの作成" computed. The window keeps its own copy so
-  // that a search or batch run in between cannot change what the store writes.
-  struct Prepared {
-    bool ready = false;
-    bool keyFailed = false;
-    std::string keyReason;  // key generation's message when it gave up (UTF-8)
-    std::string name;       // CP932, without extension
-    std::string weight;
-    std::string formula;
-    std::string key;
-  };
-
   void FormCreate();
   void FormActivate();
   void FormClose();
@@ -71,7 +61,9 @@ class TfrmTouroku : public QWidget {
   void FillListBox();
   void RepaintNow(QWidget* w);
 
-  Prepared prepared_;
+  // What the last "構造データの作成" computed. The window keeps its own copy so
+  // that a search or batch run in between cannot change what the store writes.
+  PreparedStructure prepared_;
   std::vector<std::string> namelist_;
   bool busy_ = false;  // a command is running: no other one may start
 

@@ -393,7 +393,7 @@ void KeyWorkspace::Select() {
   }
 }
 
-bool KeyWorkspace::Run(Molecule& mol, std::string& keyfail, MessageSink& sink) {
+KeyResult KeyWorkspace::Run(Molecule& mol, MessageSink& sink) {
   // Rows above the highest one used are still empty from the last reset.
   std::fill(walkstack.begin(), walkstack.begin() + stackhigh_ + 1, StkData{});
   stackhigh_ = 0;
@@ -410,8 +410,7 @@ bool KeyWorkspace::Run(Molecule& mol, std::string& keyfail, MessageSink& sink) {
   last_path_count = pathcount;
   if (!complete) {
     sink.ShowMessage(kMoleculeTooLarge);
-    keyfail.assign(1, 'T');  // not = "T": g++ 12 warns falsely (-Wrestrict) on that form
-    return false;
+    return {KeyStatus::kTooLarge, kMoleculeTooLarge};
   }
   MarkAromatic(mol);
   Render(mol);
@@ -427,7 +426,7 @@ bool KeyWorkspace::Run(Molecule& mol, std::string& keyfail, MessageSink& sink) {
     first = false;
   }
   mol.keydata = std::move(key);
-  return true;
+  return {};
 }
 
 std::string KeyWorkspace::WalkText(int32_t node) const {
@@ -473,13 +472,13 @@ std::string KeyWorkspace::Code(int32_t row) const {
   return code;
 }
 
-bool MakeStructureKey(Molecule& mol, std::string& keyfail, MessageSink& sink, KeyWorkspace& ws) {
-  return ws.Run(mol, keyfail, sink);
+KeyResult MakeStructureKey(Molecule& mol, MessageSink& sink, KeyWorkspace& ws) {
+  return ws.Run(mol, sink);
 }
 
-bool MakeStructureKey(Molecule& mol, std::string& keyfail, MessageSink& sink) {
+KeyResult MakeStructureKey(Molecule& mol, MessageSink& sink) {
   thread_local std::unique_ptr<KeyWorkspace> ws = std::make_unique<KeyWorkspace>();
-  return ws->Run(mol, keyfail, sink);
+  return ws->Run(mol, sink);
 }
 
 int32_t LastPathCount() { return last_path_count; }

@@ -17,6 +17,18 @@ namespace vuduzez {
 inline constexpr int kMaxPathTexts = 10000;  // the store that makes the 10000th fails
 inline constexpr int kMaxDeferredWalks = 10000;
 
+// Whether a key was made.
+enum class KeyStatus { kOk, kTooLarge };
+
+struct KeyResult {
+  KeyStatus status = KeyStatus::kOk;
+  std::string message;  // why it failed, as shown (UTF-8); empty when ok
+  bool ok() const { return status == KeyStatus::kOk; }
+  explicit operator bool() const { return ok(); }
+  // The molecule's key failure flag for this result: "T" when the key failed.
+  const char* keyfail() const { return ok() ? "F" : "T"; }
+};
+
 // "a" + three digits (atom 7 is "a007"); four or more digits give "".
 std::string AtomTag(int32_t n);
 // "b" + three digits.
@@ -59,7 +71,7 @@ class KeyWorkspace {
   KeyWorkspace();
 
   // The whole key generation on mol: see MakeStructureKey.
-  bool Run(Molecule& mol, std::string& keyfail, MessageSink& sink);
+  KeyResult Run(Molecule& mol, MessageSink& sink);
 
   // Neighbour and number of the first bond at atom x, in ascending bond number
   // from start on, other than excluded; neighbour 0 when there is none.
@@ -140,13 +152,13 @@ class KeyWorkspace {
 };
 
 // Writes mol.keydata and marks aromatic bonds (order 4, bsym "@"). On failure
-// (10000 path texts) shows the reason, sets keyfail to "T", leaves keydata
-// unchanged and returns false. Never sets keyfail to "F". Runs on a workspace
-// kept per thread.
-bool MakeStructureKey(Molecule& mol, std::string& keyfail, MessageSink& sink);
+// (10000 path texts) shows the reason, leaves keydata unchanged and returns a
+// result that says why; the program's keyfail flag is set from it. Runs on a
+// workspace kept per thread.
+KeyResult MakeStructureKey(Molecule& mol, MessageSink& sink);
 
 // The same on a workspace of the caller's, which then holds the run's tables.
-bool MakeStructureKey(Molecule& mol, std::string& keyfail, MessageSink& sink, KeyWorkspace& ws);
+KeyResult MakeStructureKey(Molecule& mol, MessageSink& sink, KeyWorkspace& ws);
 
 // Number of path texts stored by the last MakeStructureKey on this thread
 // (for benchmarks and diagnostics).

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/errors.h"
 #include "platform/text.h"
@@ -11,25 +12,39 @@ namespace vuduzez {
 
 namespace {
 
-bool ParseMol(Molecule& mol, std::string_view data, MessageSink& sink);
+MolReadResult Refuse(MessageSink& sink, MolReadStatus status, std::string message, int line) {
+  sink.ShowMessage(message);
+  return {status, std::move(message), line};
+}
+
+MolReadResult ParseLines(Molecule& mol, LineReader& lines, MessageSink& sink);
+
+// A field that is not a number names the line it stands on.
+MolReadResult ParseMol(Molecule& mol, std::string_view data, MessageSink& sink) {
+  LineReader lines(data);
+  try {
+    return ParseLines(mol, lines, sink);
+  } catch (const RuntimeError& e) {
+    if (e.line() != 0) throw;
+    throw RuntimeError(e.what(), lines.LineNumber());
+  }
+}
 
 }  // namespace
 
-bool ReadMolFile(Molecule& mol, const std::string& path, MessageSink& sink) {
+MolReadResult ReadMolFile(Molecule& mol, const std::string& path, MessageSink& sink) {
   mol.ResetTables();  // before the file is opened: a missing file leaves them reset
   return ParseMol(mol, ReadFileBytes(path), sink);
 }
 
-bool ReadMolText(Molecule& mol, std::string_view data, MessageSink& sink) {
+MolReadResult ReadMolText(Molecule& mol, std::string_view data, MessageSink& sink) {
   mol.ResetTables();
   return ParseMol(mol, data, sink);
 }
 
 namespace {
 
-bool ParseMol(Molecule& mol, std::string_view data, MessageSink& sink) {
-  LineReader lines(data);
-
+MolReadResult ParseLines(Molecule& mol, LineReader& lines, MessageSink& sink) {
   std::string_view header = lines.Next();
   // A name line without "." names the molecule as a whole, as name lines
   // without an extension are read everywhere else in the system.
@@ -39,22 +54,21 @@ bool ParseMol(Molecule& mol, std::string_view data, MessageSink& sink) {
 
   std::string_view counts = lines.Next();
   if (Columns(counts, 35, 39) != "V2000") {
-    sink.ShowMessage(kNotV2000Message);
-    return false;
+    return Refuse(sink, MolReadStatus::kNotV2000, kNotV2000Message, lines.LineNumber());
   }
   const int atoms = StrToInt(Columns(counts, 1, 3));
   const int bonds = StrToInt(Columns(counts, 4, 6));
   if (atoms < 0 || atoms > kMaxAtoms) {
     mol.atmcount = mol.bndcount = 0;
     mol.elmcount.fill(0);
-    sink.ShowMessage(TooManyAtomsMessage(atoms, kMaxAtoms));
-    return false;
+    return Refuse(sink, MolReadStatus::kTooManyAtoms, TooManyAtomsMessage(atoms, kMaxAtoms),
+                  lines.LineNumber());
   }
   if (bonds < 0 || bonds > kMaxBonds) {
     mol.atmcount = mol.bndcount = 0;
     mol.elmcount.fill(0);
-    sink.ShowMessage(TooManyBondsMessage(bonds, kMaxBonds));
-    return false;
+    return Refuse(sink, MolReadStatus::kTooManyBonds, TooManyBondsMessage(bonds, kMaxBonds),
+                  lines.LineNumber());
   }
   mol.atmcount = atoms;
   mol.bndcount = bonds;
@@ -81,8 +95,8 @@ bool ParseMol(Molecule& mol, std::string_view data, MessageSink& sink) {
     bond.atom2 = StrToInt(Columns(line, 4, 6));
     for (int a : {bond.atom1, bond.atom2}) {
       if (a < 1 || a > atoms) {
-        sink.ShowMessage(BondAtomOutOfRangeMessage(j, a, atoms));
-        return false;
+        return Refuse(sink, MolReadStatus::kBondAtomOutOfRange,
+                      BondAtomOutOfRangeMessage(j, a, atoms), lines.LineNumber());
       }
     }
     mol.atmdata[bond.atom1].degree += 1;
@@ -103,7 +117,7 @@ bool ParseMol(Molecule& mol, std::string_view data, MessageSink& sink) {
     }
     bond.stereo = Columns(line, 12, 12);
   }
-  return true;
+  return {};
 }
 
 }  // namespace

@@ -11,7 +11,14 @@ namespace vuduzez {
 
 class RuntimeError : public std::runtime_error {
  public:
-  explicit RuntimeError(const std::string& text) : std::runtime_error(text) {}
+  // line: the line of the text being read where it happened (1-based), 0 when
+  // the error is not about a line.
+  explicit RuntimeError(const std::string& text, int line = 0)
+      : std::runtime_error(text), line_(line) {}
+  int line() const { return line_; }
+
+ private:
+  int line_ = 0;
 };
 
 // Throws RuntimeError "<what>: <path>" (what is one of the file texts of

@@ -29,6 +29,7 @@ std::string_view BeforeFirst(std::string_view s, char c) {
 }
 
 std::string_view LineReader::Next() {
+  ++line_;
   if (pos_ >= data_.size()) return {};
   size_t start = pos_;
   size_t end = data_.find_first_of("\r\n", start);

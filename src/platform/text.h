@@ -25,10 +25,14 @@ class LineReader {
   explicit LineReader(std::string_view data) : data_(data) {}
   bool AtEnd() const { return pos_ >= data_.size(); }
   std::string_view Next();
+  // Number of the line Next returned last (1-based; lines past the end count
+  // on), 0 before the first.
+  int LineNumber() const { return line_; }
 
  private:
   std::string_view data_;
   size_t pos_ = 0;
+  int line_ = 0;
 };
 
 // Whole file as bytes. Throws the run-time file error when it cannot be read

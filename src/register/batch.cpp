@@ -5,12 +5,11 @@
 #include <system_error>
 
 #include "database/record_store.h"
-#include "key/structure_key.h"
-#include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/text.h"
-#include "register/record_name.h"
+#include "register/prepare.h"
+#include "register/store.h"
 
 namespace vuduzez {
 
@@ -20,8 +19,7 @@ namespace {
 // of showing each of them.
 class EntrySink : public MessageSink {
  public:
-  void ShowMessage(const std::string& text) override { last = text; }
-  std::string last;
+  void ShowMessage(const std::string&) override {}
 };
 
 // Lines of the closing message listed per kind before the rest is counted.
@@ -30,7 +28,7 @@ constexpr size_t kListedEntries = 20;
 }  // namespace
 
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
-                           std::string& keyfail, MessageSink& sink) {
+                           MessageSink& sink) {
   namespace fs = std::filesystem;
   BatchSummary summary;
   if (folder.empty()) {
@@ -66,58 +64,67 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   } catch (const RuntimeError& e) {
     return stop(e.what());
   }
+  // What was appended reaches the disk however the run ends.
+  auto flushed = [&]() -> bool {
+    try {
+      store.Flush();
+      return true;
+    } catch (const RuntimeError& e) {
+      if (summary.error.empty()) stop(e.what());
+      return false;
+    }
+  };
 
   const int total = static_cast<int>(names.size());
   int done = 0;
   for (const std::string& name : names) {
+    if (sink.StopRequested()) {
+      summary.stopped = true;
+      flushed();
+      return summary;
+    }
     BatchEntry entry;
     entry.fileName = name;
     const std::string path = folder + "/" + name;
-    const std::optional<std::string> ansi = Utf8ToAnsi(name);
-    const CheckedName checked = CheckRecordName(name);
-    const std::string* registered = checked.ok ? store.Registered(Trim(checked.line)) : nullptr;
-    if (ansi && ansi->size() <= 4) {
+    const EntryNameLine entryName = EntryNameLineFor(name);
+    const std::string& nameLine = entryName.nameLine;
+    const std::string* registered =
+        entryName.verdict == EntryName::kOk ? store.Registered(ListedName(nameLine)) : nullptr;
+    if (entryName.verdict == EntryName::kTooShort) {
       entry.outcome = EntryOutcome::kSkipped;
       entry.reason = kSkippedShortName;
     } else if (!IsRegularFile(path)) {
       entry.outcome = EntryOutcome::kSkipped;
       entry.reason = kSkippedNotRegularFile;
-    } else if (!checked.ok) {
+    } else if (entryName.verdict == EntryName::kRefused) {
       entry.outcome = EntryOutcome::kRefused;
-      entry.reason = checked.refusal;
+      entry.reason = entryName.refusal;
     } else if (registered != nullptr) {
       entry.outcome = EntryOutcome::kAlreadyRegistered;
       entry.reason = AnsiToUtf8(*registered) + kAlreadyRegistered;
     } else {
       EntrySink entrySink;
-      bool ok = false;
+      PreparedStructure prepared;
       try {
-        if (ReadMolFile(mol, path, entrySink)) {
-          CalcFormulaWeight(mol);
-          keyfail = "F";
-          ok = MakeStructureKey(mol, keyfail, entrySink) && keyfail == "F";
-        }
+        prepared = PrepareMolFile(mol, path, entrySink);
       } catch (const RuntimeError& e) {
-        entrySink.last = e.what();
+        prepared.reason = e.what();
       }
-      if (ok) {
+      if (prepared) {
         std::optional<std::string> already;
         try {
-          already = store.AppendIfNew({checked.line, mol.molweight, mol.molformula, mol.keydata});
+          already = store.AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key});
         } catch (const RuntimeError& e) {
           entry.outcome = EntryOutcome::kRefused;
           entry.reason = e.what();
           ++summary.refused;
           summary.entries.push_back(std::move(entry));
-          try {
-            store.Flush();
-          } catch (const RuntimeError&) {
-            // The first error is the one to report.
-          }
-          return stop(e.what());
+          stop(e.what());
+          flushed();
+          return summary;
         }
         if (already) {
-          // Another program registered it while this entry was being keyed.
+          // Another program registered it while this entry was being prepared.
           entry.outcome = EntryOutcome::kAlreadyRegistered;
           entry.reason = AnsiToUtf8(*already) + kAlreadyRegistered;
         } else {
@@ -125,7 +132,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
         }
       } else {
         entry.outcome = EntryOutcome::kRefused;
-        entry.reason = entrySink.last;
+        entry.reason = prepared.reason;
       }
     }
     switch (entry.outcome) {
@@ -145,11 +152,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     summary.entries.push_back(std::move(entry));
     sink.Progress(++done, total);
   }
-  try {
-    store.Flush();
-  } catch (const RuntimeError& e) {
-    return stop(e.what());
-  }
+  if (!flushed()) return summary;
   summary.finished = true;
   sink.ShowMessage(BatchFinishedMessage(summary));
   return summary;
@@ -176,16 +179,6 @@ std::string BatchFinishedMessage(const BatchSummary& summary) {
   list(EntryOutcome::kRefused, kRefusedFilesHeading, true);
   list(EntryOutcome::kAlreadyRegistered, kRegisteredFilesHeading, false);
   return text;
-}
-
-int DeleteCompound(const std::string& dbPath, const std::string& nameLine, MessageSink& sink) {
-  const int removed = DeleteRecords(dbPath, nameLine);
-  if (removed == 0) {
-    sink.ShowError(NotInDatabaseMessage(AnsiToUtf8(nameLine)));
-  } else {
-    sink.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
-  }
-  return removed;
 }
 
 }  // namespace vuduzez

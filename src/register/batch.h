@@ -1,5 +1,6 @@
-// Batch registration of a folder of MOL files and deletion of a compound, the
-// registration window's two bulk commands without the window.
+// Batch registration of a folder of MOL files: the registration window's
+// "構造データの一括作成" and `vuduzez-cli register`. Its naming rules are those
+// of register/store.h.
 #pragma once
 
 #include <string>
@@ -8,6 +9,7 @@
 #include "model/molecule.h"
 #include "platform/message_sink.h"
 #include "platform/messages.h"
+#include "register/delete.h"
 
 namespace vuduzez {
 
@@ -34,36 +36,32 @@ struct BatchSummary {
   int alreadyRegistered = 0;
   int refused = 0;
   int skipped = 0;
-  bool finished = false;  // false when a database error ended the run
-  std::string error;      // that error (UTF-8), already shown with MessageSink::ShowError
+  bool finished = false;  // false when a database error or a stop request ended the run
+  bool stopped = false;   // the sink asked the run to stop; nothing was shown for it
+  std::string error;      // the database error (UTF-8), already shown with ShowError
 };
 
 // Registers every entry of folder (names in byte order) that is not yet in the
-// database file: the name is checked (CheckRecordName), the file read,
-// completed and keyed (mol and keyfail are used as the current molecule and
-// key failure flag), then the record is appended under the file name as
-// listed, converted to CP932; the duplicate test and the append happen under
-// the database's exclusive lock, which is released between entries. Per-entry
-// outcomes and reasons go to the summary, not to ui: the run ends with one
-// message, BatchFinishedMessage. MessageSink::Progress(done, total) after
-// each entry.
-// An empty folder path shows "Molファイルの在り場所が指定されていません". A
-// database file error (missing, read-only, damaged, busy, full) ends the run
-// (records appended before it stay, flushed to disk) and is shown with
-// MessageSink::ShowError.
+// database file: the name is checked (EntryNameLineFor), the file prepared as
+// PrepareMolFile does (mol is used as the current molecule), then the record
+// is appended under the file name as listed, converted to CP932; the duplicate
+// test and the append happen under the database's exclusive lock, which is
+// released between entries. Per-entry outcomes and reasons go to the summary,
+// not to the sink (one message box per file would need a click per file): the
+// run ends with one message, BatchFinishedMessage.
+// MessageSink::Progress(done, total) after each entry. Before each entry it
+// asks MessageSink::StopRequested and ends early (stopped, no closing
+// message) when asked to. An empty folder path shows
+// "Molファイルの在り場所が指定されていません". A database file error (missing,
+// read-only, damaged, busy, full) ends the run and is shown with
+// MessageSink::ShowError. Records appended before a stop or an error stay,
+// flushed to disk.
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
-                           std::string& keyfail, MessageSink& sink);
+                           MessageSink& sink);
 
 // "変換終了", followed, when some files were not registered, by how many
 // were registered and a list of the others with their reasons (long lists
 // are cut, saying how many more there were).
 std::string BatchFinishedMessage(const BatchSummary& summary);
-
-// Deletes every record whose name line is nameLine (CP932) and shows
-// "<name line>を削除しました"; when there was none, shows the error
-// NotInDatabaseMessage instead. Returns the number of
-// records removed. Throws RuntimeError on a file error; the database file is
-// then unchanged.
-int DeleteCompound(const std::string& dbPath, const std::string& nameLine, MessageSink& sink);
 
 }  // namespace vuduzez

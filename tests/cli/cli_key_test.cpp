@@ -592,6 +592,12 @@ TEST_F(CliKeyFiles, MalformedFieldsAndCapacitiesAreRefusedWithoutStoppingTheRun)
   }
   EXPECT_NE(Str(objects[0], "error").find("abc"), std::string::npos);
   EXPECT_NE(Str(objects[0], "error").find("は浮動小数点数ではありません"), std::string::npos);
+  // Each names the line the reader stopped at.
+  EXPECT_EQ(Literal(objects[0], "line"), "5");
+  EXPECT_EQ(Literal(objects[1], "line"), "4");
+  EXPECT_EQ(Literal(objects[2], "line"), "7");
+  EXPECT_EQ(Literal(objects[3], "line"), "6");
+  EXPECT_EQ(objects[4].count("line"), 0u);
   EXPECT_EQ(Str(objects[4], "key"), "C-C-O/O-C-C");
   EXPECT_EQ(objects[4].count("error"), 0u);
 }

@@ -41,10 +41,9 @@ struct Computed {
 Computed Pipeline(const std::string& path) {
   RecordingSink ui;
   Molecule mol;
-  std::string keyfail = "F";
   if (!ReadMolFile(mol, path, ui)) return {};
   CalcFormulaWeight(mol);
-  MakeStructureKey(mol, keyfail, ui);
+  MakeStructureKey(mol, ui);
   return {mol.molname, mol.molformula, mol.molweight, mol.keydata};
 }
 
@@ -286,7 +285,7 @@ class TourokuTest : public QObject {
     Molecule& mol = com_data().molecule;
     QVERIFY(ReadMolFile(mol, kSampleMol + "caffeine.mol", *ui));
     CalcFormulaWeight(mol);
-    MakeStructureKey(mol, com_data().keyfail, *ui);
+    com_data().keyfail = MakeStructureKey(mol, *ui).keyfail();
     ui->confirmAnswers = {1};
     Click("Button2");
     QCOMPARE(Records().back().name, std::string("benzene.mol"));

@@ -30,10 +30,10 @@ Molecule Read(const std::string& text) {
 
 std::string KeyOf(const std::vector<std::string>& symbols, const std::vector<TestBond>& bonds) {
   Molecule mol = Read(MolText("m", symbols, bonds));
-  std::string keyfail = "F";
   RecordingSink ui;
-  EXPECT_TRUE(MakeStructureKey(mol, keyfail, ui));
-  EXPECT_EQ(keyfail, "F");
+  const KeyResult result = MakeStructureKey(mol, ui);
+  EXPECT_TRUE(result);
+  EXPECT_EQ(std::string(result.keyfail()), "F");
   EXPECT_TRUE(ui.messages.empty());
   return mol.keydata;
 }
@@ -112,10 +112,9 @@ TEST(StructureKey, WorkedExamples) {
 
 TEST(StructureKey, EthanolTables) {
   Molecule mol = Read(MolText("ethanol", {"C", "C", "O"}, {{1, 2}, {2, 3}}));
-  std::string keyfail = "F";
   RecordingSink ui;
   KeyWorkspace ws;
-  ASSERT_TRUE(MakeStructureKey(mol, keyfail, ui, ws));
+  ASSERT_TRUE(MakeStructureKey(mol, ui, ws));
   ASSERT_EQ(ws.pathcount, 4);
   const char* texts[] = {"a001-b001-a002-b002-a003", "a002-b001-a001", "a002-b002-a003",
                          "a003-b002-a002-b001-a001"};
@@ -132,10 +131,9 @@ TEST(StructureKey, PhenolPathTexts) {
   std::vector<TestBond> bonds = kBenzene;
   bonds.push_back({1, 7});
   Molecule mol = Read(MolText("phenol", {"C", "C", "C", "C", "C", "C", "O"}, bonds));
-  std::string keyfail = "F";
   RecordingSink ui;
   KeyWorkspace ws;
-  ASSERT_TRUE(MakeStructureKey(mol, keyfail, ui, ws));
+  ASSERT_TRUE(MakeStructureKey(mol, ui, ws));
   EXPECT_EQ(ws.pathcount, 25);
   EXPECT_EQ(LastPathCount(), 25);
   EXPECT_EQ(TextsFrom(ws, 2),
@@ -155,9 +153,8 @@ TEST(StructureKey, PhenolPathTexts) {
 TEST(StructureKey, CyclohexeneStaysUnmarked) {
   Molecule mol =
       Read(MolText("cyclohexene", Atoms(6), {{1, 2, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 1}}));
-  std::string keyfail = "F";
   RecordingSink ui;
-  ASSERT_TRUE(MakeStructureKey(mol, keyfail, ui));
+  ASSERT_TRUE(MakeStructureKey(mol, ui));
   EXPECT_EQ(mol.keydata,
             "C=C-C-C-C-C-6/C-C-C-C-C-C=6/C-C=C-C-C-C-6/C-C-C-C-C=C-6/C-C-C=C-C-C-6/"
             "C-C-C-C=C-C-6");
@@ -174,10 +171,9 @@ TEST(StructureKey, SixRingMarkingNeedsThreeDoublesAndNoAromaticBond) {
 
 TEST(StructureKey, NeopentaneFollowsAllFourStartBonds) {
   Molecule mol = Read(MolText("neopentane", Atoms(5), {{1, 2}, {1, 3}, {1, 4}, {1, 5}}));
-  std::string keyfail = "F";
   RecordingSink ui;
   KeyWorkspace ws;
-  ASSERT_TRUE(MakeStructureKey(mol, keyfail, ui, ws));
+  ASSERT_TRUE(MakeStructureKey(mol, ui, ws));
   EXPECT_EQ(mol.keydata, "C-C-C");
   EXPECT_EQ(TextsFrom(ws, 1), (std::vector<std::string>{"a001-b001-a002", "a001-b004-a005",
                                                         "a001-b003-a004", "a001-b002-a003"}));
@@ -189,10 +185,9 @@ TEST(StructureKey, NeopentaneFollowsAllFourStartBonds) {
 // still followed, bond 4 at once and bond 5 after it.
 TEST(StructureKey, ContinuationsAfterRingClosureWithEmptyStack) {
   Molecule mol = Read(MolText("m", Atoms(5), {{1, 2}, {2, 3}, {3, 1}, {1, 4}, {1, 5}}));
-  std::string keyfail = "F";
   RecordingSink ui;
   KeyWorkspace ws;
-  ASSERT_TRUE(MakeStructureKey(mol, keyfail, ui, ws));
+  ASSERT_TRUE(MakeStructureKey(mol, ui, ws));
   const std::vector<std::string> from2 = TextsFrom(ws, 2);
   ASSERT_EQ(from2.size(), 6u);
   EXPECT_EQ(from2[3], "a002-b002-a003-b003-a001-b001-3");
@@ -220,11 +215,13 @@ TEST(StructureKey, TenThousandthPathTextFails) {
   for (const TestBond& b : kBenzene) bonds.push_back({b.atom1 + 101, b.atom2 + 101, b.type});
   Molecule mol = Read(MolText("star", Atoms(107), bonds));
   mol.keydata = "previous";
-  std::string keyfail = "F";
   RecordingSink ui;
-  EXPECT_FALSE(MakeStructureKey(mol, keyfail, ui));
+  const KeyResult result = MakeStructureKey(mol, ui);
+  EXPECT_FALSE(result);
+  EXPECT_EQ(result.status, KeyStatus::kTooLarge);
+  EXPECT_EQ(result.message, kMoleculeTooLarge);
   EXPECT_EQ(ui.messages, std::vector<std::string>{kMoleculeTooLarge});
-  EXPECT_EQ(keyfail, "T");
+  EXPECT_EQ(std::string(result.keyfail()), "T");
   EXPECT_EQ(mol.keydata, "previous");
   EXPECT_EQ(LastPathCount(), 9999);
   EXPECT_EQ(mol.bnddata[101].order, 2);  // no marking
@@ -235,11 +232,11 @@ TEST(StructureKey, NineThousandNineHundredNinetyNinePathTextsSucceed) {
   std::vector<TestBond> bonds = Star(99);                       // 9801 texts
   for (int i = 101; i < 200; ++i) bonds.push_back({i, i + 1});  // a chain of 100: 198 texts
   Molecule mol = Read(MolText("big", Atoms(200), bonds));
-  std::string keyfail = "F";
   RecordingSink ui;
-  ASSERT_TRUE(MakeStructureKey(mol, keyfail, ui));
+  const KeyResult result = MakeStructureKey(mol, ui);
+  ASSERT_TRUE(result);
   EXPECT_EQ(LastPathCount(), 9999);
-  EXPECT_EQ(keyfail, "F");
+  EXPECT_EQ(std::string(result.keyfail()), "F");
   EXPECT_TRUE(ui.messages.empty());
   std::string chain = "C";
   for (int i = 1; i < 100; ++i) chain += "-C";
@@ -251,9 +248,8 @@ TEST(StructureKey, NineThousandNineHundredNinetyNinePathTextsSucceed) {
 void ExpectSameAsReference(const Molecule& input, KeyWorkspace& ws) {
   Molecule mol = input;
   Molecule ref = input;
-  std::string keyfail = "F", keyfail_ref = "F";
   RecordingSink ui, ui_ref;
-  const bool ok = MakeStructureKey(mol, keyfail, ui, ws);
+  const bool ok = MakeStructureKey(mol, ui, ws).ok();
   const testing::ReferenceRun run = testing::ReferenceKey(ref, ui_ref);
   ASSERT_EQ(ok, run.ok);
   if (!ok) return;

@@ -37,7 +37,7 @@ const char* kCarbon = "    0.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0
 
 // Reads and completes; the formula and weight are only valid when it returned true.
 struct Read {
-  explicit Read(const std::string& text) { ok = ReadMolText(mol, text, ui); }
+  explicit Read(const std::string& text) : result(ReadMolText(mol, text, ui)), ok(result.ok()) {}
   Read& Complete() {
     EXPECT_TRUE(ok);
     CalcFormulaWeight(mol);
@@ -45,6 +45,7 @@ struct Read {
   }
   Molecule mol;
   RecordingSink ui;
+  MolReadResult result;
   bool ok = false;
 };
 
@@ -211,6 +212,42 @@ TEST(MolReader, MalformedFieldsRaiseTheConversionError) {
   } catch (const RuntimeError& e) {
     EXPECT_EQ(std::string(e.what()).rfind(kFileNotFound, 0), 0u);
   }
+}
+
+int ErrorLine(const std::string& text) {
+  Molecule mol;
+  RecordingSink ui;
+  try {
+    ReadMolText(mol, text, ui);
+  } catch (const RuntimeError& e) {
+    return e.line();
+  }
+  return -1;
+}
+
+// Refusals and conversion errors name the line the reader stopped at: counts
+// line 4, atom lines from 5, bond lines after them (past the end they count on).
+TEST(MolReader, RefusalsAndErrorsNameTheirLine) {
+  std::string v3000 = Counts(1, 0);
+  v3000.replace(34, 5, "V3000");
+  const Read version(Lines(v3000, {kCarbon}));
+  EXPECT_EQ(version.result.status, MolReadStatus::kNotV2000);
+  EXPECT_EQ(version.result.message, kNotV2000Message);
+  EXPECT_EQ(version.result.line, 4);
+  const Read bonds(Lines(Counts(2, 301), {}));
+  EXPECT_EQ(bonds.result.status, MolReadStatus::kTooManyBonds);
+  EXPECT_EQ(bonds.result.line, 4);
+  const Read missing(Lines(Counts(2, 2), {kCarbon, kCarbon, "  1  2  1", "  1  3  1"}));
+  EXPECT_EQ(missing.result.status, MolReadStatus::kBondAtomOutOfRange);
+  EXPECT_EQ(missing.result.message, missing.ui.messages.at(0));
+  EXPECT_EQ(missing.result.line, 8);
+  const Read good(MolText("ok", Atoms(2), {{1, 2}}));
+  EXPECT_EQ(good.result.line, 0);
+  EXPECT_TRUE(good.result.message.empty());
+
+  EXPECT_EQ(ErrorLine(Lines(Counts(2, 0), {kCarbon, "    abc       0.0000"})), 6);
+  EXPECT_EQ(ErrorLine(Lines(Counts(3, 0), {kCarbon, kCarbon})), 7);
+  EXPECT_EQ(ErrorLine(Lines(" x " + Counts(0, 0).substr(3), {})), 4);
 }
 
 std::string FormulaOf(const std::string& text) { return Read(text).Complete().mol.molformula; }

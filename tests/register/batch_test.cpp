@@ -10,7 +10,6 @@
 #include "database/database.h"
 #include "platform/encoding.h"
 #include "register/batch.h"
-#include "register/record_name.h"
 #include "support/recording_sink.h"
 #include "support/temp_folder.h"
 
@@ -32,14 +31,13 @@ class Batch : public ::testing::Test {
     fs::create_directory(folder);
     WriteFile(db, "");
   }
-  BatchSummary Run() { return BatchRegister(folder, db, mol, keyfail, ui); }
+  BatchSummary Run() { return BatchRegister(folder, db, mol, ui); }
   std::vector<std::string> Names() { return LoadNameList(db); }
 
   TempFolder dir;
   std::string folder = dir / "mols";
   std::string db = dir / "compounds.txt";
   Molecule mol;
-  std::string keyfail = "F";
   RecordingSink ui;
 };
 
@@ -161,11 +159,28 @@ TEST_F(Batch, DatabaseErrorsEndTheRunAndKeepEarlierRecords) {
   EXPECT_EQ(ReadFile(db), "benzene.mol\r\n78.11\r\nC6H6\r\nC@C@C@C@C@C@6\r\n");
 }
 
+TEST_F(Batch, AStopRequestEndsTheRunBetweenFiles) {
+  WriteFile(folder + "/benzene.mol", SampleMol("benzene.mol"));
+  WriteFile(folder + "/phenol.mol", SampleMol("phenol.mol"));
+  struct StopAfterOne : RecordingSink {
+    void Progress(int done, int total) override {
+      RecordingSink::Progress(done, total);
+      stopRequested = true;
+    }
+  } stopping;
+  BatchSummary s = BatchRegister(folder, db, mol, stopping);
+  EXPECT_TRUE(s.stopped);
+  EXPECT_FALSE(s.finished);
+  EXPECT_EQ(s.registered, 1);
+  EXPECT_EQ(Names(), std::vector<std::string>{"benzene.mol"});
+  EXPECT_TRUE(stopping.messages.empty());  // no closing message
+}
+
 TEST_F(Batch, NoFolderChosen) {
-  BatchSummary s = BatchRegister("", db, mol, keyfail, ui);
+  BatchSummary s = BatchRegister("", db, mol, ui);
   EXPECT_EQ(ui.messages, std::vector<std::string>{"Molファイルの在り場所が指定されていません"});
   EXPECT_TRUE(s.entries.empty());
-  BatchRegister(dir / "no-such-folder", db, mol, keyfail, ui);
+  BatchRegister(dir / "no-such-folder", db, mol, ui);
   EXPECT_EQ(ui.errors.size(), 1u);
 }
 
@@ -176,28 +191,6 @@ TEST_F(Batch, DeleteCompoundRemovesAllRecordsOfTheNameWithOneMessage) {
   EXPECT_EQ(DeleteCompound(db, name, ui), 2);
   EXPECT_EQ(ui.messages, std::vector<std::string>{"ベンゼン.molを削除しました"});
   EXPECT_EQ(Names(), std::vector<std::string>{"b.mol"});
-}
-
-TEST(RecordName, RefusesBlankControlAndLossyNamesAndNamesThem) {
-  for (const char* bad : {"", "   ", "new\nline.mol", "cr\r.mol", "tab\t.mol", "bell\x07.mol",
-                          "a\u301Cb.mol", "c\u2212d.mol", "ring\U0001F600.mol", "bad\xFF.mol"}) {
-    SCOPED_TRACE(bad);
-    const CheckedName c = CheckRecordName(bad);
-    EXPECT_FALSE(c.ok);
-    EXPECT_NE(c.refusal.find("登録しませんでした"), std::string::npos);
-  }
-  EXPECT_EQ(
-      CheckRecordName("new\nline.mol").refusal,
-      "化合物名「new\\nline.mol」に制御文字（改行・タブなど）が含まれています。登録しませんでした");
-  EXPECT_EQ(CheckRecordName("a\u301Cb").refusal,
-            "化合物名「a\u301Cb」はShift-"
-            "JISでは別の名前「a\uFF5Eb」になってしまいます。登録しませんでした");
-  // What CP932 gives back unchanged passes, blanks inside a name too.
-  for (const char* good : {"a\uFF5Eb.mol", "c\uFF0Dd.mol", "ベンゼン 環.mol", " x.mol "}) {
-    const CheckedName c = CheckRecordName(good);
-    EXPECT_TRUE(c.ok) << good;
-    EXPECT_EQ(AnsiToUtf8(c.line), good);
-  }
 }
 
 TEST_F(Batch, HostileFolderEntriesAreRefusedByNameAndTheRestStoredOnce) {

@@ -57,10 +57,9 @@ inline void ClearClipboard() { QGuiApplication::clipboard()->setMimeData(new QMi
 inline CompoundRecord RecordFor(const std::string& molPath, const std::string& nameLine) {
   RecordingSink ui;
   Molecule mol;
-  std::string keyfail = "F";
   if (!ReadMolFile(mol, molPath, ui)) return {};
   CalcFormulaWeight(mol);
-  MakeStructureKey(mol, keyfail, ui);
+  MakeStructureKey(mol, ui);
   return {nameLine, mol.molweight, mol.molformula, mol.keydata};
 }
 

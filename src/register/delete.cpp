@@ -1,0 +1,19 @@
+#include "register/delete.h"
+
+#include "database/database.h"
+#include "platform/encoding.h"
+#include "platform/messages.h"
+
+namespace vuduzez {
+
+int DeleteCompound(const std::string& dbPath, const std::string& nameLine, MessageSink& sink) {
+  const int removed = DeleteRecords(dbPath, nameLine);
+  if (removed == 0) {
+    sink.ShowError(NotInDatabaseMessage(AnsiToUtf8(nameLine)));
+  } else {
+    sink.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
+  }
+  return removed;
+}
+
+}  // namespace vuduzez

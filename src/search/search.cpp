@@ -1,0 +1,24 @@
+#include "search/search.h"
+
+#include "platform/encoding.h"
+#include "platform/scratch.h"
+#include "platform/text.h"
+
+namespace vuduzez {
+
+int32_t SearchStructure(SearchState& state, const Molecule& query, ScreeningStats* stats) {
+  return RunScreening(state, MakeQuery(query), stats);
+}
+
+std::string HitMolPath(const std::string& folder, const std::string& name) {
+  const std::string file = AnsiToUtf8(name) + ".mol";
+  const std::string path = ScratchPath(folder, file);
+  if (!FileExists(path)) {
+    // A name line already in the file system's encoding.
+    const std::string raw = ScratchPath(folder, name + ".mol");
+    if (raw != path && FileExists(raw)) return raw;
+  }
+  return path;
+}
+
+}  // namespace vuduzez

@@ -1,0 +1,26 @@
+// The substructure search as the search window and `vuduzez-cli search` run
+// it: a prepared query structure (read, completed and keyed, see
+// register/prepare.h) screened against the records loaded with LoadSearchData,
+// and the MOL file shown for a hit.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "model/molecule.h"
+#include "search/screening.h"
+
+namespace vuduzez {
+
+// Searches the loaded records for the query molecule: its weight, C, N and O
+// counts and path codes (MakeQuery) screened in database order (RunScreening).
+// Fills hitnames, hitrows and hitcount, sets hitpos to 1 and returns hitcount.
+// The caller shows the hit count and hit 1, or kNoMatch when there is none.
+// Throws RuntimeError when the query's weight has no integer part.
+int32_t SearchStructure(SearchState& state, const Molecule& query, ScreeningStats* stats = nullptr);
+
+// The MOL file of a hit: folder + "/" + name + ".mol", the CP932 name given
+// back its UTF-8 file name (or taken as it is when only that file exists).
+std::string HitMolPath(const std::string& folder, const std::string& name);
+
+}  // namespace vuduzez
