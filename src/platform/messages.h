@@ -112,7 +112,6 @@ inline std::string NameChangedByShiftJisMessage(const std::string& name, const s
 inline constexpr const char* kAlreadyRegistered = "は登録済みです";
 inline constexpr const char* kBatchFinished = "変換終了";
 inline constexpr const char* kNoMolFolder = "Molファイルの在り場所が指定されていません";
-inline constexpr const char* kFileNameNotCp932 = "ファイル名をCP932に変換できません";
 // Why batch registration passed an entry over quietly (listed by the CLI).
 inline constexpr const char* kSkippedShortName = "name of 4 bytes or fewer";
 inline constexpr const char* kSkippedNotRegularFile = "not a regular file";
