@@ -10,10 +10,7 @@
 
 namespace vuduzez {
 
-namespace {
-
-// The name as it can be shown in a message: control characters spelled out.
-std::string Shown(const std::string& name) {
+std::string ShownName(const std::string& name) {
   std::string out;
   for (unsigned char c : name) {
     if (c == '\r') {
@@ -33,14 +30,16 @@ std::string Shown(const std::string& name) {
   return out;
 }
 
+namespace {
+
 CheckedName Refused(std::string text) { return CheckedName{false, "", std::move(text)}; }
 
 }  // namespace
 
 CheckedName CheckRecordName(const std::string& utf8) {
-  if (Trim(utf8).empty()) return Refused(NameBlankMessage(Shown(utf8)));
+  if (Trim(utf8).empty()) return Refused(NameBlankMessage(ShownName(utf8)));
   for (unsigned char c : utf8) {
-    if (c < 32) return Refused(NameControlCharacterMessage(Shown(utf8)));
+    if (c < 32) return Refused(NameControlCharacterMessage(ShownName(utf8)));
   }
   std::optional<std::string> ansi = Utf8ToAnsi(utf8);
   if (!ansi) return Refused(NameNotShiftJisMessage(utf8));

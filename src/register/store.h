@@ -37,6 +37,10 @@ struct CheckedName {
 // not be found again under it).
 CheckedName CheckRecordName(const std::string& utf8);
 
+// A name as it can be shown on one line: control characters spelled out
+// ("\n", "\t", "\x1B").
+std::string ShownName(const std::string& name);
+
 // The name (CP932) for an answer typed over the prepared name (UTF-8): an
 // answer equal to the name as offered keeps its original bytes; otherwise the
 // answer converted, nullopt when CP932 cannot hold it.

@@ -189,6 +189,17 @@ TEST_F(Workspace, AbsentNamesReadOnlyDatabasesAndSpecialFilesFailAtOnce) {
   EXPECT_NE(absent.err.find("nothing.molはデータベースにありません"), std::string::npos);
   EXPECT_EQ(absent.out, "");
 
+  // Names with line breaks are refused, and printed on one line.
+  fs::create_directory(ws / "bad");
+  fs::copy_file(ws / "mol/phenol.mol", ws / "bad/new\nline.mol");
+  Result bad = Cli(ws.path(), {"register", "bad"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(Lines(bad.out), (std::vector<std::string>{
+                                "refused\tnew\\nline.mol\t化合物名「new\\nline.mol」に制御文字"
+                                "（改行・タブなど）が含まれています。登録しませんでした",
+                                "0 registered, 0 already registered, 1 refused, 0 skipped"}));
+  EXPECT_EQ(ReadFile(ws / "compounds.txt"), before);
+
   ASSERT_EQ(::chmod((ws / "compounds.txt").c_str(), 0444), 0);
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"delete", "benzene.mol"}, {"rewrite"}, {"register", "queries"}}) {
@@ -201,13 +212,13 @@ TEST_F(Workspace, AbsentNamesReadOnlyDatabasesAndSpecialFilesFailAtOnce) {
 
   // FIFOs as database, settings file, query and MOL file: refused, never waited on.
   ASSERT_EQ(::mkfifo((ws / "fifo").c_str(), 0600), 0);
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"list", "--db", "fifo"},
-           {"search", "--db", "fifo", "queries/benzene_ring.mol"},
-           {"register", "--db", "fifo", "mol"},
-           {"delete", "--db", "fifo", "benzene.mol"},
-           {"rewrite", "--db", "fifo"},
-           {"key", "fifo"}}) {
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{"list", "--db", "fifo"},
+                                             {"search", "--db", "fifo", "queries/benzene_ring.mol"},
+                                             {"register", "--db", "fifo", "mol"},
+                                             {"delete", "--db", "fifo", "benzene.mol"},
+                                             {"rewrite", "--db", "fifo"},
+                                             {"key", "fifo"}}) {
     Result r = Cli(ws.path(), args);
     EXPECT_EQ(r.status, 1) << args[0] << ": " << r.err;
     EXPECT_NE(r.err.find("通常のファイルではありません"), std::string::npos) << r.err;
