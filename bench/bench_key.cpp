@@ -83,10 +83,10 @@ Molecule FusedRings() {
   for (int i = 1; i <= atoms; ++i) {
     mol.atmdata[static_cast<size_t>(i)].symbol.assign(1, 'C');
     mol.posdata[static_cast<size_t>(i)].rawsym.assign("C ", 2);
-    mol.posdata[static_cast<size_t>(i)].elem = 1;
+    mol.posdata[static_cast<size_t>(i)].elem = kCarbon;
     mol.posdata[static_cast<size_t>(i)].valence = 4;
   }
-  mol.elmcount[1] = atoms;
+  mol.elmcount[kCarbon] = atoms;
   mol.molname.assign("fused", 5);
   return mol;
 }

@@ -22,10 +22,10 @@ const std::string& DatabaseText() {
   static const std::string text = [] {
     const char* env = std::getenv("VUDUZEZ_BENCH_DB");
     std::string path = env ? env : std::string(VUDUZEZ_SOURCE_DIR) + "/bench/data/big.txt";
-    if (fs::exists(path)) return ReadWholeFile(path);
+    if (fs::exists(path)) return ReadFileBytes(path);
     // The sample's records, renamed and repeated.
     const std::string sample =
-        ReadWholeFile(std::string(VUDUZEZ_SOURCE_DIR) + "/sample/compounds.txt");
+        ReadFileBytes(std::string(VUDUZEZ_SOURCE_DIR) + "/sample/compounds.txt");
     std::string out;
     int n = 0;
     while (n < 100000) {

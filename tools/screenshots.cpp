@@ -18,6 +18,7 @@
 #include "gui/forms_qt.h"
 #include "gui/ui_qt.h"
 #include "gui/window_ui.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace {

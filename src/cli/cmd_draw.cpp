@@ -9,6 +9,7 @@
 #include "depict/svg_canvas.h"
 #include "model/molreader.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace vuduzez::cli {

@@ -5,6 +5,7 @@
 
 #include "database/settings.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace vuduzez::cli {

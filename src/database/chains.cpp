@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "database/database.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace vuduzez {

@@ -2,51 +2,59 @@
 
 #include "database/record_store.h"
 #include "platform/file_lock.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace vuduzez {
 
 namespace {
 
-// Walks the records of a database text. A line that is blank where a record
-// would start is passed over; inside a record every line belongs to it (the
-// formula and key lines of a structure without atoms are empty).
-template <typename OnRecord>
-void ForEachRecordStart(std::string_view text, OnRecord onRecord) {
-  LineReader reader(text);
-  while (!reader.AtEnd()) {
-    std::string_view first = reader.Next();
-    if (Trim(first).empty()) continue;
-    onRecord(first, reader);
+bool IsBlank(std::string_view line) {
+  for (char c : line) {
+    if (static_cast<unsigned char>(c) > 32) return false;
   }
-}
-
-void SkipRestOfRecord(LineReader& reader) {
-  for (int i = 0; i < 3; ++i) reader.Next();
+  return true;
 }
 
 }  // namespace
 
+bool RecordReader::Next(RecordLines& record) {
+  blanks_ = 0;
+  while (!lines_.AtEnd()) {
+    const std::string_view first = lines_.Next();
+    if (IsBlank(first)) {
+      ++blanks_;
+      continue;
+    }
+    record.name = first;
+    record.line = lines_.LineNumber();
+    record.count = 1;
+    for (std::string_view* field : {&record.weight, &record.formula, &record.key}) {
+      if (!lines_.AtEnd()) ++record.count;
+      *field = lines_.Next();
+    }
+    return true;
+  }
+  return false;
+}
+
 std::vector<CompoundRecord> ParseRecords(std::string_view text) {
   std::vector<CompoundRecord> records;
-  ForEachRecordStart(text, [&](std::string_view name, LineReader& reader) {
-    CompoundRecord r;
-    r.name = name;
-    r.weight = reader.Next();
-    r.formula = reader.Next();
-    r.key = reader.Next();
-    records.push_back(std::move(r));
-  });
+  RecordReader reader(text);
+  RecordLines r;
+  while (reader.Next(r)) {
+    records.push_back(
+        {std::string(r.name), std::string(r.weight), std::string(r.formula), std::string(r.key)});
+  }
   return records;
 }
 
 std::vector<std::string> LoadNameLinesAsRead(const std::string& dbPath) {
   const std::string text = DatabaseLock(dbPath, LockMode::kShared).ReadAll();
   std::vector<std::string> names;
-  ForEachRecordStart(text, [&](std::string_view name, LineReader& reader) {
-    names.emplace_back(name);
-    SkipRestOfRecord(reader);
-  });
+  RecordReader reader(text);
+  RecordLines r;
+  while (reader.Next(r)) names.emplace_back(r.name);
   return names;
 }
 
@@ -87,24 +95,21 @@ int DeleteRecords(const std::string& dbPath, const std::string& name, const Repl
       [&](const std::string& text) {
         std::string kept;
         kept.reserve(text.size());
-        LineReader reader(text);
-        while (!reader.AtEnd()) {
-          std::string first = Trim(reader.Next());
-          if (first.empty()) {
-            // Not a record: kept as the empty line it is.
-            kept += "\r\n";
-            continue;
-          }
-          if (first == name) {
-            SkipRestOfRecord(reader);
+        RecordReader reader(text);
+        RecordLines r;
+        for (bool more = true; more;) {
+          more = reader.Next(r);
+          // Blank lines are not records: kept as the empty lines they are.
+          for (int i = 0; i < reader.BlankLinesBefore(); ++i) kept += "\r\n";
+          if (!more) break;
+          if (Trim(r.name) == name) {
             ++removed;
             continue;
           }
-          kept += first;
-          kept += "\r\n";
           // A short last record keeps only the lines it has.
-          for (int i = 0; i < 3 && !reader.AtEnd(); ++i) {
-            kept += Trim(reader.Next());
+          const std::string_view lines[] = {r.name, r.weight, r.formula, r.key};
+          for (int i = 0; i < r.count; ++i) {
+            kept += Trim(lines[i]);
             kept += "\r\n";
           }
         }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace vuduzez {
 
@@ -20,6 +21,37 @@ struct CompoundRecord {
   std::string weight;   // molweight, e.g. "78.11"
   std::string formula;  // molformula
   std::string key;      // keydata, whole
+};
+
+// One record as it stands in a database text: views into the text, valid
+// while the text is.
+struct RecordLines {
+  std::string_view name;
+  std::string_view weight;
+  std::string_view formula;
+  std::string_view key;
+  int line = 0;   // line number of the name line (1-based)
+  int count = 0;  // lines the text holds of it: 4, fewer for a short last record
+};
+
+// The one reader of the record format, used by every reader of a database
+// (name list, duplicate test, deletion, the search load). A line that is
+// blank (only characters up to code 32) where a record would start is not a
+// record and is passed over; inside a record every line belongs to it (the
+// formula and key lines of a structure without atoms are empty). Lines of a
+// short last record that the text does not hold read as empty.
+class RecordReader {
+ public:
+  explicit RecordReader(std::string_view text) : lines_(text) {}
+  // The next record; false at the end of the text.
+  bool Next(RecordLines& record);
+  // Blank lines passed over before the record Next gave last (after Next
+  // returned false: those at the end of the text).
+  int BlankLinesBefore() const { return blanks_; }
+
+ private:
+  LineReader lines_;
+  int blanks_ = 0;
 };
 
 // Every reader below holds the database's shared lock while it reads, every

@@ -58,37 +58,18 @@ std::string RecordBytes(const CompoundRecord& r) {
 RecordScan ScanRecords(std::string_view text, size_t baseOffset, size_t firstRecord,
                        const std::function<void(std::string_view)>& onName) {
   RecordScan scan;
-  size_t pos = 0;
-  bool ended = true;  // whether the line just read had its line end
-  auto next = [&](std::string_view& line) {
-    if (pos >= text.size()) return false;
-    const size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) {
-      line = text.substr(pos);
-      pos = text.size();
-      ended = false;
-      return true;
-    }
-    line = text.substr(pos, end - pos);
-    pos = end + 1;
-    if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
-    ended = true;
-    return true;
-  };
-  std::string_view line;
-  while (pos < text.size()) {
-    const size_t start = pos;
-    next(line);
-    if (Trim(line).empty()) continue;
+  RecordReader reader(text);
+  RecordLines r;
+  while (reader.Next(r)) {
     ++scan.records;
-    if (onName) onName(line);
-    int lines = 1;
-    while (lines < 4 && next(line)) ++lines;
-    if (lines < 4) {
-      scan.damage = RecordDamage{firstRecord + scan.records - 1, baseOffset + start, false};
+    if (onName) onName(r.name);
+    if (r.count < 4) {
+      // Only the last record can be short; its name line is a view into text.
+      const auto offset = static_cast<size_t>(r.name.data() - text.data());
+      scan.damage = RecordDamage{firstRecord + scan.records - 1, baseOffset + offset, false};
     }
   }
-  if (!scan.damage && !ended) {
+  if (!scan.damage && !text.empty() && text.back() != '\n' && text.back() != '\r') {
     // A last line without its line end: the next record would continue it.
     scan.damage = RecordDamage{firstRecord + scan.records - (scan.records > 0 ? 1 : 0),
                                baseOffset + text.size(), true};

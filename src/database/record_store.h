@@ -29,9 +29,9 @@ struct RecordScan {
   std::optional<RecordDamage> damage;  // only ever the last record
 };
 
-// Walks the records of text, which starts at byte baseOffset of the file with
-// record number firstRecord, as every reader groups lines: a blank line where
-// a record would start is passed over. onName gets each name line as read.
+// Walks the records of text with RecordReader; text starts at byte baseOffset
+// of the file, with record number firstRecord. onName gets each name line as
+// read.
 RecordScan ScanRecords(std::string_view text, size_t baseOffset = 0, size_t firstRecord = 1,
                        const std::function<void(std::string_view)>& onName = {});
 

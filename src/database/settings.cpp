@@ -1,5 +1,6 @@
 #include "database/settings.h"
 
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace vuduzez {

@@ -18,6 +18,7 @@
 #include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/scratch.h"
 #include "platform/text.h"

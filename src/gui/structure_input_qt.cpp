@@ -15,6 +15,7 @@
 #include "gui/window_ui.h"
 #include "model/mfconv.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/text.h"
 

@@ -27,11 +27,11 @@ void Molecule::ResetTables() {
 
 int32_t ElementIndex(std::string_view symbol) {
   static constexpr std::string_view kTable = "C H N BrClF I LiO P S SiZn";
-  if (symbol.empty()) return 1;
+  if (symbol.empty()) return kCarbon;
   for (size_t p = 0; p + symbol.size() <= kTable.size(); p += 2) {
     if (kTable.compare(p, symbol.size(), symbol) == 0) return static_cast<int32_t>(p / 2 + 1);
   }
-  return 1;
+  return kCarbon;
 }
 
 }  // namespace vuduzez

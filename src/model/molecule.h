@@ -12,6 +12,24 @@ inline constexpr int kMaxAtoms = 200;  // atom and bond tags are four characters
 inline constexpr int kMaxBonds = 300;
 inline constexpr int kElementCount = 13;
 
+// Element indices: rows of kElements, positions of elmcount, values of
+// PosRow::elem. The order is the element table's (and the formula's).
+enum ElementIndexOf : int32_t {
+  kCarbon = 1,
+  kHydrogen = 2,
+  kNitrogen = 3,
+  kBromine = 4,
+  kChlorine = 5,
+  kFluorine = 6,
+  kIodine = 7,
+  kLithium = 8,
+  kOxygen = 9,
+  kPhosphorus = 10,
+  kSulfur = 11,
+  kSilicon = 12,
+  kZinc = 13,
+};
+
 // One row of atmdata: coordinates and connectivity.
 struct AtomRow {
   long double x = 0.0L;  // as written in the MOL file
@@ -25,7 +43,7 @@ struct PosRow {
   int32_t px = 0;  // picture point, written by the depiction
   int32_t py = 0;
   std::string rawsym;  // the two symbol columns exactly as read ("C ")
-  int32_t elem = 0;    // element index 1..13
+  int32_t elem = 0;    // element index kCarbon..kZinc
   int32_t valence = 0;
   int32_t charge = 0;  // MOL charge code of column 39 (0, 1..7)
   int32_t hcount = 0;  // implicit hydrogens
@@ -48,7 +66,7 @@ struct Molecule {
   int32_t atmcount = 0;
   int32_t bndcount = 0;
   std::string molname;
-  std::array<int32_t, kElementCount + 1> elmcount{};  // indexed 1..13
+  std::array<int32_t, kElementCount + 1> elmcount{};  // indexed kCarbon..kZinc
   std::string molformula;
   std::string molweight;
   std::string keydata;
@@ -63,11 +81,11 @@ struct Element {
   long double weight;
 };
 
-// Indexed 1..13; entry 0 is a placeholder.
+// Indexed kCarbon..kZinc; entry 0 is a placeholder.
 extern const std::array<Element, kElementCount + 1> kElements;
 
 // Index of a symbol text in "C H N BrClF I LiO P S SiZn": only a match at the
-// start of a two-character entry counts; anything else is carbon (1).
+// start of a two-character entry counts; anything else is carbon.
 int32_t ElementIndex(std::string_view symbol);
 
 }  // namespace vuduzez

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace vuduzez {
@@ -134,7 +135,7 @@ void CalcFormulaWeight(Molecule& mol) {
     int32_t h;
     if (s > pos.valence) {
       h = 0;
-    } else if (pos.charge > 0 && pos.elem == 9) {
+    } else if (pos.charge > 0 && pos.elem == kOxygen) {
       h = 0;  // a charged oxygen carries no hydrogen
     } else {
       h = pos.valence - s;
@@ -142,11 +143,11 @@ void CalcFormulaWeight(Molecule& mol) {
     pos.hcount = h;
     total += h;
   }
-  mol.elmcount[2] += total;
+  mol.elmcount[kHydrogen] += total;
 
   std::string formula;
   long double weight = 0.0L;
-  for (int e = 1; e <= kElementCount; ++e) {
+  for (int e = kCarbon; e <= kElementCount; ++e) {
     const int32_t n = mol.elmcount[e];
     if (n == 1) {
       formula += kElements[e].symbol;

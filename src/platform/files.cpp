@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "platform/errors.h"
@@ -136,7 +137,7 @@ std::string ReadAllFrom(int fd, const std::string& path) {
   return bytes;
 }
 
-std::string ReadWholeFile(const std::string& path) {
+std::string ReadFileBytes(const std::string& path) {
   const int fd = OpenRegularFileForReading(path);
   try {
     std::string bytes = ReadAllFrom(fd, path);
@@ -241,6 +242,24 @@ void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_vi
 
 void SyncData(int fd, const std::string& path) {
   if (::fdatasync(fd) != 0) ThrowFileError(WithReason(path, errno), kCannotWriteFile);
+}
+
+void WriteFileBytes(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) ThrowFileError(path, kCannotCreateFile);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.flush();
+  if (!out) ThrowFileError(path, kCannotWriteFile);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace vuduzez

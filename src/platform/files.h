@@ -1,6 +1,7 @@
-// Files shared with other programs and other users: opening for reading
-// without waiting on special files, replacing a whole file so that a complete
-// version of it exists at every moment, and appending durably.
+// Whole files, shared with other programs and other users: reading one
+// without ever waiting on a special file, writing one, replacing one so that
+// a complete version of it exists at every moment, appending durably.
+// Failures throw RuntimeError with the system's file texts.
 #pragma once
 
 #include <sys/types.h>
@@ -15,14 +16,21 @@ namespace vuduzez {
 
 // Opens path for reading and returns the descriptor. A FIFO, device, socket or
 // folder is refused at once (never waited on) with kNotRegularFile; a missing
-// file raises the file-not-found error.
+// file raises "ファイルが見つかりません".
 int OpenRegularFileForReading(const std::string& path);
 
 // Every byte of an open file from offset 0; path names it in errors.
 std::string ReadAllFrom(int fd, const std::string& path);
 
-// Whole file as bytes, through OpenRegularFileForReading.
-std::string ReadWholeFile(const std::string& path);
+// The whole file as bytes, through OpenRegularFileForReading; a failed read
+// throws "ファイルを読み込めません".
+std::string ReadFileBytes(const std::string& path);
+
+// Creates or truncates the file and writes the bytes; throws on failure.
+void WriteFileBytes(const std::string& path, std::string_view bytes);
+
+bool FileExists(const std::string& path);
+bool IsRegularFile(const std::string& path);
 
 // The steps of a replacement, in order. Tests make one of them fail.
 enum class ReplaceStep { kCreate, kWrite, kSync, kRename, kSyncFolder };

@@ -1,14 +1,5 @@
 #include "platform/text.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-
-#include "platform/errors.h"
-#include "platform/files.h"
-
 namespace vuduzez {
 
 std::string Trim(std::string_view s) {
@@ -40,26 +31,6 @@ std::string_view LineReader::Next() {
   pos_ = end + 1;
   if (data_[end] == '\r' && pos_ < data_.size() && data_[pos_] == '\n') ++pos_;
   return data_.substr(start, end - start);
-}
-
-std::string ReadFileBytes(const std::string& path) { return ReadWholeFile(path); }
-
-void WriteFileBytes(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) ThrowFileError(path, kCannotCreateFile);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.flush();
-  if (!out) ThrowFileError(path, kCannotWriteFile);
-}
-
-bool FileExists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
-
-bool IsRegularFile(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace vuduzez

@@ -35,14 +35,4 @@ class LineReader {
   int line_ = 0;
 };
 
-// Whole file as bytes. Throws the run-time file error when it cannot be read
-// or is not a regular file (a FIFO or device is refused, never waited on).
-std::string ReadFileBytes(const std::string& path);
-
-// Creates or truncates the file and writes the bytes; throws on failure.
-void WriteFileBytes(const std::string& path, std::string_view bytes);
-
-bool FileExists(const std::string& path);
-bool IsRegularFile(const std::string& path);
-
 }  // namespace vuduzez

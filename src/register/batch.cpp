@@ -7,6 +7,7 @@
 #include "database/record_store.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "register/prepare.h"
 #include "register/store.h"

@@ -1,6 +1,6 @@
 #include "search/screening.h"
 
-#ifdef __SSE2__
+#if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #endif
 
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "database/database.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/file_lock.h"
@@ -86,7 +87,7 @@ int Commonness(unsigned char c) {
 }
 
 // A path code ready for the substring test: the positions of its two rarest
-// bytes, which are compared first, sixteen key positions at a time.
+// bytes, which are compared first, many key positions at a time.
 struct PreparedCode {
   std::string_view text;
   size_t a = 0;
@@ -107,7 +108,7 @@ PreparedCode Prepare(std::string_view code) {
   return p;
 }
 
-// The scan of Contains from position i on, one byte at a time.
+// The scan of the substring test from position i on, one byte at a time.
 bool ContainsTail(const char* s, size_t i, size_t last, const PreparedCode& p) {
   const char* c = p.text.data();
   for (; i <= last; ++i) {
@@ -118,74 +119,91 @@ bool ContainsTail(const char* s, size_t i, size_t last, const PreparedCode& p) {
   return false;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-// Thirty-two key positions at a time, on processors that have AVX2.
-__attribute__((target("avx2"))) bool ContainsAvx2(std::string_view key, const PreparedCode& p) {
-  const size_t n = p.text.size();
-  const char* s = key.data();
+// The substring test of a code of two bytes or more (last: its last start
+// position in the key). Loads::kWidth start positions at a time, Loads::Match
+// giving a bit for each whose two rarest bytes match; only those are compared
+// whole. The rest goes byte by byte.
+template <typename Loads>
+bool ContainsWide(const char* s, size_t last, const PreparedCode& p) {
   const char* c = p.text.data();
-  const size_t last = key.size() - n;
   size_t i = 0;
-  const __m256i ca = _mm256_set1_epi8(c[p.a]);
-  const __m256i cb = _mm256_set1_epi8(c[p.b]);
-  for (; i + 32 <= last + 1; i += 32) {
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + p.a));
-    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + p.b));
-    unsigned mask = static_cast<unsigned>(
-        _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(x, ca), _mm256_cmpeq_epi8(y, cb))));
+  for (; i + Loads::kWidth <= last + 1; i += Loads::kWidth) {
+    uint32_t mask = Loads::Match(s + i + p.a, s + i + p.b, c[p.a], c[p.b]);
     while (mask != 0) {
       const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
-      if (std::memcmp(s + i + bit, c, n) == 0) return true;
+      if (std::memcmp(s + i + bit, c, p.text.size()) == 0) return true;
       mask &= mask - 1;
     }
   }
   return ContainsTail(s, i, last, p);
 }
 
-const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
+using ContainsKernel = bool (*)(const char* s, size_t last, const PreparedCode& p);
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The wide loads: two runs of key bytes compared with one code byte each.
+struct Sse2Loads {
+  static constexpr size_t kWidth = 16;
+  static uint32_t Match(const char* x, const char* y, char cx, char cy) {
+    const __m128i vx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
+    const __m128i vy = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(
+        _mm_cmpeq_epi8(vx, _mm_set1_epi8(cx)), _mm_cmpeq_epi8(vy, _mm_set1_epi8(cy)))));
+  }
+};
+
+struct Avx2Loads {
+  static constexpr size_t kWidth = 32;
+  __attribute__((target("avx2"))) static uint32_t Match(const char* x, const char* y, char cx,
+                                                        char cy) {
+    const __m256i vx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x));
+    const __m256i vy = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y));
+    return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_and_si256(
+        _mm256_cmpeq_epi8(vx, _mm256_set1_epi8(cx)), _mm256_cmpeq_epi8(vy, _mm256_set1_epi8(cy)))));
+  }
+};
+
+// flatten: the kernel and its loads are compiled into these, each for its
+// instruction set.
+__attribute__((flatten)) bool ContainsSse2(const char* s, size_t last, const PreparedCode& p) {
+  return ContainsWide<Sse2Loads>(s, last, p);
+}
+__attribute__((target("avx2"), flatten)) bool ContainsAvx2(const char* s, size_t last,
+                                                           const PreparedCode& p) {
+  return ContainsWide<Avx2Loads>(s, last, p);
+}
+#else
+bool ContainsBytes(const char* s, size_t last, const PreparedCode& p) {
+  return ContainsTail(s, 0, last, p);
+}
 #endif
+
+// The wide loads are chosen here, once: AVX2 where the processor has it, else
+// SSE2 (every x86-64 processor), else byte by byte.
+ContainsKernel ChooseKernel() {
+#if defined(__x86_64__) && defined(__GNUC__)
+  __builtin_cpu_init();  // this may run before the library's own initialiser
+  if (__builtin_cpu_supports("avx2")) return ContainsAvx2;
+  return ContainsSse2;
+#else
+  return ContainsBytes;
+#endif
+}
+
+const ContainsKernel kContainsKernel = ChooseKernel();
 
 // Whether the code occurs in the key as a contiguous byte sequence; an empty
 // code never does.
 bool Contains(std::string_view key, const PreparedCode& p) {
   const size_t n = p.text.size();
   if (n == 0 || n > key.size()) return false;
-  const char* s = key.data();
-  const char* c = p.text.data();
-  if (n == 1) return std::memchr(s, c[0], key.size()) != nullptr;
-#if defined(__x86_64__) && defined(__GNUC__)
-  if (kHaveAvx2) return ContainsAvx2(key, p);
-#endif
-  const size_t last = key.size() - n;  // last start position
-  size_t i = 0;
-#ifdef __SSE2__
-  const __m128i ca = _mm_set1_epi8(c[p.a]);
-  const __m128i cb = _mm_set1_epi8(c[p.b]);
-  for (; i + 16 <= last + 1; i += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + p.a));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + p.b));
-    unsigned mask = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, ca), _mm_cmpeq_epi8(y, cb))));
-    while (mask != 0) {
-      const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
-      if (std::memcmp(s + i + bit, c, n) == 0) return true;
-      mask &= mask - 1;
-    }
-  }
-#endif
-  return ContainsTail(s, i, last, p);
+  if (n == 1) return std::memchr(key.data(), p.text[0], key.size()) != nullptr;
+  return kContainsKernel(key.data(), key.size() - n, p);
 }
 
 inline bool PassesScreens(const mldata& r, const Query& q) {
   return r.weight >= q.weight && r.ccount >= q.ccount && r.ncount >= q.ncount &&
          r.ocount >= q.ocount;
-}
-
-bool IsBlank(std::string_view line) {
-  for (char c : line) {
-    if (static_cast<unsigned char>(c) > 32) return false;
-  }
-  return true;
 }
 
 int32_t IntegerPart(std::string_view text) { return StrToInt(std::string(BeforeFirst(text, '.'))); }
@@ -211,18 +229,22 @@ int32_t CountElement(std::string_view formula, std::string_view symbol) {
 void LoadSearchText(SearchState& state, std::string_view text) {
   std::vector<mldata> records;
   std::vector<KeySignature> signatures;
-  LineReader reader(text);
-  while (!reader.AtEnd()) {
-    std::string_view nameLine = reader.Next();
-    if (IsBlank(nameLine)) continue;  // blank lines between records and at the end
+  RecordReader reader(text);
+  RecordLines lines;
+  while (reader.Next(lines)) {
     mldata r;
-    r.name = BeforeFirst(nameLine, '.');
-    r.weight = IntegerPart(reader.Next());
-    std::string_view formula = reader.Next();
-    r.ccount = CountElement(formula, "C");
-    r.ncount = CountElement(formula, "N");
-    r.ocount = CountElement(formula, "O");
-    r.key = reader.Next();
+    r.name = BeforeFirst(lines.name, '.');
+    int at = lines.line + 1;  // the line a conversion error names
+    try {
+      r.weight = IntegerPart(lines.weight);
+      ++at;
+      r.ccount = CountElement(lines.formula, "C");
+      r.ncount = CountElement(lines.formula, "N");
+      r.ocount = CountElement(lines.formula, "O");
+    } catch (const RuntimeError& e) {
+      throw RuntimeError(e.what(), at);
+    }
+    r.key = lines.key;
     signatures.push_back(SignatureOf(r.key));
     records.push_back(std::move(r));
   }
@@ -252,9 +274,9 @@ std::vector<std::string> SplitPathCodes(std::string_view keydata) {
 Query MakeQuery(const Molecule& mol) {
   Query q;
   q.weight = IntegerPart(mol.molweight);
-  q.ccount = mol.elmcount[1];
-  q.ncount = mol.elmcount[3];
-  q.ocount = mol.elmcount[9];
+  q.ccount = mol.elmcount[kCarbon];
+  q.ncount = mol.elmcount[kNitrogen];
+  q.ocount = mol.elmcount[kOxygen];
   q.codes = SplitPathCodes(mol.keydata);
   return q;
 }

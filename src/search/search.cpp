@@ -1,6 +1,7 @@
 #include "search/search.h"
 
 #include "platform/encoding.h"
+#include "platform/files.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
 

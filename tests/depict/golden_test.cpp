@@ -12,6 +12,7 @@
 #include "depict/recording_canvas.h"
 #include "depict/svg_canvas.h"
 #include "model/molreader.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "support/recording_sink.h"
 

@@ -15,6 +15,7 @@
 #include "gui/forms_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "support/recording_ui.h"
 

@@ -19,6 +19,7 @@
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
+#include "platform/files.h"
 #include "support/gui_test_support.h"
 #include "support/recording_ui.h"
 

@@ -17,6 +17,7 @@
 #include "gui/window_ui.h"
 #include "model/mfconv.h"
 #include "platform/encoding.h"
+#include "platform/files.h"
 #include "support/gui_test_support.h"
 #include "support/recording_ui.h"
 

@@ -24,6 +24,7 @@
 #include "key/structure_key.h"
 #include "model/com_data.h"
 #include "model/molreader.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "support/recording_ui.h"
 

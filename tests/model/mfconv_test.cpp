@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/molreader.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "support/recording_sink.h"
 

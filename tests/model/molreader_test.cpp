@@ -33,7 +33,7 @@ std::string Counts(int atoms, int bonds) {
   return buf;
 }
 
-const char* kCarbon = "    0.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0";
+const char* kCarbonLine = "    0.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0";
 
 // Reads and completes; the formula and weight are only valid when it returned true.
 struct Read {
@@ -99,12 +99,12 @@ TEST(MolReader, AtomFields) {
   EXPECT_EQ(m.posdata[2].valence, 4);
   EXPECT_EQ(m.posdata[2].charge, 0);  // line ends before column 39
   EXPECT_EQ(m.posdata[3].rawsym, "C");
-  EXPECT_EQ(m.elmcount[1], 2);
-  EXPECT_EQ(m.elmcount[5], 1);
+  EXPECT_EQ(m.elmcount[kCarbon], 2);
+  EXPECT_EQ(m.elmcount[kChlorine], 1);
 }
 
 TEST(MolReader, BondFieldsAndDegrees) {
-  Read r(Lines(Counts(3, 2), {kCarbon, kCarbon, kCarbon, "  1  2  2  6", "  2  3  4"}));
+  Read r(Lines(Counts(3, 2), {kCarbonLine, kCarbonLine, kCarbonLine, "  1  2  2  6", "  2  3  4"}));
   ASSERT_TRUE(r.ok);
   const Molecule& m = r.mol;
   EXPECT_EQ(m.bnddata[1].order, 2);
@@ -153,7 +153,7 @@ TEST(MolReader, RefusesOtherVersions) {
   for (const char* version : {"V3000", "v2000", "     "}) {
     std::string counts = Counts(1, 0);
     counts.replace(34, 5, version);
-    Read r(Lines(counts, {kCarbon}));
+    Read r(Lines(counts, {kCarbonLine}));
     EXPECT_FALSE(r.ok) << version;
     EXPECT_EQ(r.ui.messages, std::vector<std::string>{kNotV2000Message});
   }
@@ -184,7 +184,7 @@ TEST(MolReader, RefusesCountsBeyondCapacities) {
 
 TEST(MolReader, RefusesBondsNamingMissingAtoms) {
   for (const char* bond : {"  1  3  1", "  0  1  1", " -1  2  1", "  2999  1"}) {
-    Read r(Lines(Counts(2, 1), {kCarbon, kCarbon, bond}));
+    Read r(Lines(Counts(2, 1), {kCarbonLine, kCarbonLine, bond}));
     EXPECT_FALSE(r.ok) << bond;
     ASSERT_EQ(r.ui.messages.size(), 1u) << bond;
     EXPECT_NE(r.ui.messages[0].find("結合 1"), std::string::npos);
@@ -195,11 +195,13 @@ TEST(MolReader, RefusesBondsNamingMissingAtoms) {
 
 TEST(MolReader, MalformedFieldsRaiseTheConversionError) {
   // Truncated: the third atom line is missing, its x field is empty.
-  EXPECT_EQ(RunError(Lines(Counts(3, 0), {kCarbon, kCarbon})), "'' は浮動小数点数ではありません");
+  EXPECT_EQ(RunError(Lines(Counts(3, 0), {kCarbonLine, kCarbonLine})),
+            "'' は浮動小数点数ではありません");
   EXPECT_EQ(RunError(Lines(Counts(1, 0), {"    0.0000"})), "'' は浮動小数点数ではありません");
   EXPECT_EQ(RunError(Lines(Counts(1, 0), {"    abc       0.0000"})),
             "'    abc   ' は浮動小数点数ではありません");
-  EXPECT_EQ(RunError(Lines(Counts(2, 1), {kCarbon, kCarbon, "  1  2"})), "'' は整数ではありません");
+  EXPECT_EQ(RunError(Lines(Counts(2, 1), {kCarbonLine, kCarbonLine, "  1  2"})),
+            "'' は整数ではありません");
   EXPECT_EQ(RunError(Lines(" x " + Counts(0, 0).substr(3), {})), "' x ' は整数ではありません");
   EXPECT_EQ(RunError(Lines(Counts(1, 0),
                            {"    0.0000    0.0000    0.0000 C   0  x  0  0  0  0  0  0  0  0"})),
@@ -230,14 +232,14 @@ int ErrorLine(const std::string& text) {
 TEST(MolReader, RefusalsAndErrorsNameTheirLine) {
   std::string v3000 = Counts(1, 0);
   v3000.replace(34, 5, "V3000");
-  const Read version(Lines(v3000, {kCarbon}));
+  const Read version(Lines(v3000, {kCarbonLine}));
   EXPECT_EQ(version.result.status, MolReadStatus::kNotV2000);
   EXPECT_EQ(version.result.message, kNotV2000Message);
   EXPECT_EQ(version.result.line, 4);
   const Read bonds(Lines(Counts(2, 301), {}));
   EXPECT_EQ(bonds.result.status, MolReadStatus::kTooManyBonds);
   EXPECT_EQ(bonds.result.line, 4);
-  const Read missing(Lines(Counts(2, 2), {kCarbon, kCarbon, "  1  2  1", "  1  3  1"}));
+  const Read missing(Lines(Counts(2, 2), {kCarbonLine, kCarbonLine, "  1  2  1", "  1  3  1"}));
   EXPECT_EQ(missing.result.status, MolReadStatus::kBondAtomOutOfRange);
   EXPECT_EQ(missing.result.message, missing.ui.messages.at(0));
   EXPECT_EQ(missing.result.line, 8);
@@ -245,8 +247,8 @@ TEST(MolReader, RefusalsAndErrorsNameTheirLine) {
   EXPECT_EQ(good.result.line, 0);
   EXPECT_TRUE(good.result.message.empty());
 
-  EXPECT_EQ(ErrorLine(Lines(Counts(2, 0), {kCarbon, "    abc       0.0000"})), 6);
-  EXPECT_EQ(ErrorLine(Lines(Counts(3, 0), {kCarbon, kCarbon})), 7);
+  EXPECT_EQ(ErrorLine(Lines(Counts(2, 0), {kCarbonLine, "    abc       0.0000"})), 6);
+  EXPECT_EQ(ErrorLine(Lines(Counts(3, 0), {kCarbonLine, kCarbonLine})), 7);
   EXPECT_EQ(ErrorLine(Lines(" x " + Counts(0, 0).substr(3), {})), 4);
 }
 

@@ -83,11 +83,11 @@ TEST(SpecialFiles, FifosDevicesAndFoldersAreRefusedAtOnce) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& path : {fifo, dir.path(), std::string("/dev/null")}) {
     SCOPED_TRACE(path);
-    EXPECT_TRUE(StartsWith(ErrorOf([&] { ReadWholeFile(path); }), kNotRegularFile));
-    EXPECT_TRUE(StartsWith(ErrorOf([&] { DatabaseLock(path, LockMode::kShared); }),
-                           kNotRegularFile));
-    EXPECT_TRUE(StartsWith(ErrorOf([&] { DatabaseLock(path, LockMode::kExclusive); }),
-                           kNotRegularFile));
+    EXPECT_TRUE(StartsWith(ErrorOf([&] { ReadFileBytes(path); }), kNotRegularFile));
+    EXPECT_TRUE(
+        StartsWith(ErrorOf([&] { DatabaseLock(path, LockMode::kShared); }), kNotRegularFile));
+    EXPECT_TRUE(
+        StartsWith(ErrorOf([&] { DatabaseLock(path, LockMode::kExclusive); }), kNotRegularFile));
   }
 }
 

@@ -128,8 +128,16 @@ TEST(LoadSearchData, FailedLoadKeepsWhatWasLoaded) {
 
   try {
     LoadSearchText(s, Record("c.mol", "7x.5", "C", "C"));
+    ADD_FAILURE() << "no error";
   } catch (const RuntimeError& e) {
     EXPECT_STREQ(e.what(), "'7x' は整数ではありません");
+    EXPECT_EQ(e.line(), 2);  // the weight line
+  }
+  try {
+    LoadSearchText(s, "\r\n" + Record("c.mol", "7.5", "C99999999999", "C"));
+    ADD_FAILURE() << "no error";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.line(), 4);  // the formula line, after a blank line
   }
 
   // A record cut short after its weight line loads with empty lines.
@@ -144,7 +152,7 @@ TEST(Screening, WeightIsComparedByIntegerPart) {
                          Record("exact.mol", "78.00", "C6H6", "C@C@C@C@C@C@6");
   Molecule mol;
   mol.molweight = "78.11";
-  mol.elmcount[1] = 6;
+  mol.elmcount[kCarbon] = 6;
   mol.keydata = "C@C@C@C@C@C@6";
   SearchState s;
   LoadSearchText(s, db);
@@ -287,9 +295,9 @@ TEST(Screening, SubstringTestAtEveryPositionAndLength) {
 TEST(Screening, QueryValuesFromTheMolecule) {
   Molecule mol;
   mol.molweight = "180.16";
-  mol.elmcount[1] = 9;
-  mol.elmcount[3] = 0;
-  mol.elmcount[9] = 4;
+  mol.elmcount[kCarbon] = 9;
+  mol.elmcount[kNitrogen] = 0;
+  mol.elmcount[kOxygen] = 4;
   mol.keydata = "C-C/O=C/";
   Query q = MakeQuery(mol);
   EXPECT_EQ(q.weight, 180);

@@ -14,6 +14,7 @@
 #include "database/database.h"
 #include "key/structure_key.h"
 #include "model/molreader.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "support/recording_sink.h"
 
