@@ -1,11 +1,15 @@
-// vuduzez-cli search [--explain] QUERY.mol: substructure search of the
-// database: hit names on stdout in database order, the hit count on stderr.
+// vuduzez-cli search [--explain] [--smiles] [--format F] QUERY: substructure
+// search of the database: hits on stdout in database order (names, or SD, CSV
+// or JSON lines), the hit count on stderr.
+#include <algorithm>
 #include <iostream>
+#include <optional>
 
 #include "cli/cli.h"
 #include "cli/workspace.h"
 #include "platform/encoding.h"
 #include "register/prepare.h"
+#include "search/hit_export.h"
 #include "search/screening.h"
 #include "search/search.h"
 
@@ -13,17 +17,30 @@ namespace vuduzez::cli {
 
 namespace {
 
-int RunSearch(const std::vector<std::string>& args) {
-  auto ws = OpenWorkspace("search", args, {"--explain"});
+int RunSearch(const std::vector<std::string>& allArgs) {
+  std::vector<std::string> args = allArgs;
+  std::string formatName = "names";
+  if (!TakeOption(args, "--format", formatName)) return Usage("search");
+  const std::optional<HitFormat> format = ParseHitFormat(formatName);
+  if (!format) {
+    std::cerr << "vuduzez-cli search: unknown format " << formatName << '\n';
+    return Usage("search");
+  }
+  auto ws = OpenWorkspace("search", args, {"--explain", "--smiles"});
   if (!ws) return Usage("search");
   if (ws->args.size() != 1) return Usage("search");
-  const bool explain = !ws->flags.empty();
+  auto flag = [&](const char* f) {
+    return std::find(ws->flags.begin(), ws->flags.end(), f) != ws->flags.end();
+  };
+  const bool explain = flag("--explain");
   const std::string& file = ws->args[0];
 
   Molecule mol;
   StderrSink err;
   ForwardingSink ui(err, file + ": ");
-  if (!PrepareMolFile(mol, file, ui)) return kExitFailed;
+  if (!(flag("--smiles") ? PrepareSmiles(mol, file, ui) : PrepareMolFile(mol, file, ui))) {
+    return kExitFailed;
+  }
 
   SearchState state;
   LoadSearchData(state, ws->settings.mdatafilename);
@@ -40,19 +57,22 @@ int RunSearch(const std::vector<std::string>& args) {
     }
   }
   const int32_t hits = SearchStructure(state, mol);
+  int unwritten = 0;
   if (!explain) {
-    for (const std::string& name : state.hitnames) std::cout << AnsiToUtf8(name) << '\n';
+    unwritten = WriteHits(std::cout, *format, state.hitnames, ws->settings.basedir1,
+                          [](const std::string& m) { std::cerr << m << '\n'; });
   }
   std::cout.flush();
   std::cerr << hits << " hits of " << state.mlcount << " records\n";
   if (hits == 0) std::cerr << kNoMatch << '\n';
-  return kExitOk;
+  return unwritten == 0 ? kExitOk : kExitFailed;
 }
 
-[[maybe_unused]] const bool registered = RegisterCommand(
-    {"search",
-     "search [--db FILE] [--explain] QUERY.mol   substructure search: hit names in database order",
-     &RunSearch});
+[[maybe_unused]] const bool registered =
+    RegisterCommand({"search",
+                     "search [--db FILE] [--mol-dir DIR] [--explain] [--format names|sdf|csv|json] "
+                     "(QUERY.mol | --smiles SMILES)   substructure search: hits in database order",
+                     &RunSearch});
 
 }  // namespace
 

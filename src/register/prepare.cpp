@@ -2,6 +2,7 @@
 
 #include "key/structure_key.h"
 #include "model/molreader.h"
+#include "model/smiles.h"
 
 namespace vuduzez {
 
@@ -46,6 +47,19 @@ PreparedStructure PrepareMolText(Molecule& mol, std::string_view text, MessageSi
                                  const CompletedHook& completed) {
   const MolReadResult read = ReadMolText(mol, text, sink);
   return Complete(mol, read, sink, completed);
+}
+
+PreparedStructure PrepareSmiles(Molecule& mol, std::string_view smiles, MessageSink& sink,
+                                const CompletedHook& completed) {
+  const SmilesResult read = ReadSmiles(mol, smiles);
+  if (!read.ok) {
+    sink.ShowMessage(read.message);
+    PreparedStructure p;
+    p.status = PrepareStatus::kRefused;
+    p.reason = read.message;
+    return p;
+  }
+  return Complete(mol, MolReadResult{}, sink, completed);
 }
 
 }  // namespace vuduzez
