@@ -54,8 +54,8 @@ class RecordReader {
   int blanks_ = 0;
 };
 
-// Every reader below holds the database's shared lock while it reads, every
-// writer its exclusive lock (platform/file_lock.h).
+// Every function below that opens the database holds its shared lock while it
+// reads, every writer its exclusive lock (platform/file_lock.h).
 
 // The trimmed name line of each record, in file order (the name list of the
 // registration window). Throws RuntimeError when the file cannot be read.

@@ -39,7 +39,7 @@ enum class ReplaceStep { kCreate, kWrite, kSync, kRename, kSyncFolder };
 using ReplaceFault = std::function<bool(ReplaceStep)>;
 
 // Replaces the file at path by bytes. The new content goes to a new file with
-// a unique name beside it (ReplacementPattern), created exclusively with mode
+// a unique name beside it (IsReplacementName), created exclusively with mode
 // 0600 and never through a link, is flushed to disk and renamed over the old
 // file; then the folder is flushed. The file keeps its permission bits (and
 // owner where allowed); a symbolic link is followed and its target replaced. A
