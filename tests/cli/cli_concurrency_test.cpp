@@ -95,7 +95,8 @@ std::set<std::string> MakeMolFolder(const std::string& folder, const std::string
 std::multiset<std::string> WholeNames(const std::string& db) {
   std::multiset<std::string> names;
   const std::string text = ReadFile(db);
-  const RecordScan scan = ScanRecords(text, 0, 1, [&](std::string_view n) { names.insert(Trim(n)); });
+  const RecordScan scan =
+      ScanRecords(text, 0, 1, [&](std::string_view n) { names.insert(Trim(n)); });
   EXPECT_FALSE(scan.damage.has_value()) << db << " record " << scan.damage->record;
   return names;
 }
@@ -216,7 +217,18 @@ std::string Rewritten(const std::string& text) {
 }
 
 TEST(Crash, KilledAtRandomMomentsTheDatabaseStaysWhole) {
+  // Fewer under the sanitizers, where every run is several times slower.
+#if defined(__SANITIZE_ADDRESS__)
+  int trials = 8;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  int trials = 8;
+#else
   int trials = 24;
+#endif
+#else
+  int trials = 24;
+#endif
   if (const char* v = std::getenv("VUDUZEZ_CRASH_TRIALS")) trials = std::max(1, std::atoi(v));
   TempFolder ws;
   const std::string db = ws / "db.txt";
@@ -247,10 +259,9 @@ TEST(Crash, KilledAtRandomMomentsTheDatabaseStaysWhole) {
   for (Op op : {kRegister, kDelete, kRewrite}) {
     const auto start = std::chrono::steady_clock::now();
     RunCli(ws.path(), command(op, -1 - op));
-    micros[op] = std::max<long>(
-        1000, std::chrono::duration_cast<std::chrono::microseconds>(
-                  std::chrono::steady_clock::now() - start)
-                  .count());
+    micros[op] = std::max<long>(1000, std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::steady_clock::now() - start)
+                                          .count());
   }
 
   int interrupted = 0, leftovers = 0;
