@@ -139,6 +139,19 @@ inline constexpr const char* kNoMatch = "一致する化合物はありません
 inline constexpr const char* kNoMoreData = "もうデータがありません";
 inline constexpr const char* kNoFile = "ファイルがありません";
 
+// --- the atom-by-atom confirmation of search hits -------------------------------
+
+inline constexpr const char* kNoAtomMatch = "no atom-by-atom match";
+inline constexpr const char* kKeyGenerationFailed = "key generation failed";
+// Progress dialog while MOL files are read for the connection tables.
+inline constexpr const char* kReadingTables = "構造データを読み込んでいます";
+inline constexpr const char* kStopReading = "中止";
+// Beside the hit count of an atom-by-atom search: screened and unconfirmed records.
+inline std::string ExactCountsText(int screened, int unconfirmed) {
+  return "候補 " + std::to_string(screened) + " 件中（未確認 " + std::to_string(unconfirmed) +
+         " 件）";
+}
+
 // --- SMILES -------------------------------------------------------------------
 
 // A fault of a SMILES, at its 1-based character: "SMILES の 5 文字目: <what>".

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "database/connection_cache.h"
 #include "database/record_store.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
@@ -38,7 +39,17 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     return summary;
   }
 
+  // The connection tables of the records appended, for the exact search's
+  // cache; it is brought up to date however the run ends.
+  const FileStamp before = StampOf(dbPath);
+  std::vector<CtEntry> added;
+  bool cacheUpdated = false;
+  auto updateCache = [&] {
+    if (!cacheUpdated) AppendToConnectionCache(dbPath, before, std::move(added));
+    cacheUpdated = true;
+  };
   auto stop = [&](const std::string& error) {
+    updateCache();
     summary.error = error;
     sink.ShowError(error);
     return summary;
@@ -82,6 +93,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     if (sink.StopRequested()) {
       summary.stopped = true;
       flushed();
+      updateCache();
       return summary;
     }
     BatchEntry entry;
@@ -106,6 +118,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     } else {
       EntrySink entrySink;
       PreparedStructure prepared;
+      const FileStamp molStamp = StampOf(path);  // before the read: a later edit is seen
       try {
         prepared = PrepareMolFile(mol, path, entrySink);
       } catch (const RuntimeError& e) {
@@ -129,6 +142,11 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
           entry.outcome = EntryOutcome::kAlreadyRegistered;
           entry.reason = AnsiToUtf8(*already) + kAlreadyRegistered;
         } else {
+          added.push_back({std::string(BeforeFirst(nameLine, '.')),
+                           molStamp,
+                           CtStatus::kOk,
+                           {},
+                           BuildConnectionTable(mol)});
           entry.outcome = EntryOutcome::kRegistered;
         }
       } else {
@@ -154,6 +172,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     sink.Progress(++done, total);
   }
   if (!flushed()) return summary;
+  updateCache();
   summary.finished = true;
   sink.ShowMessage(BatchFinishedMessage(summary));
   return summary;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "database/connection_cache.h"
 #include "database/record_store.h"
 #include "platform/encoding.h"
 #include "platform/messages.h"
@@ -105,6 +106,8 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
 
   // The list holds name lines as read back (trimmed); compare like with like.
   result.listed = ListedName(nameLine);
+  // The exact search's cache follows when nobody else changed the database.
+  const FileStamp before = StampOf(dbPath);
   if (std::find(namelist.begin(), namelist.end(), result.listed) != namelist.end() ||
       RecordStore(dbPath).AppendIfNew(
           {nameLine, prepared.weight, prepared.formula, prepared.key})) {
@@ -112,6 +115,9 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
     result.status = StoreStatus::kDuplicate;
     return result;
   }
+  // The structure need not be the record's MOL file: the exact search reads
+  // that file when it first needs it.
+  AppendToConnectionCache(dbPath, before, {UnreadEntry(std::string(BeforeFirst(nameLine, '.')))});
   namelist.push_back(result.listed);
   result.status = StoreStatus::kStored;
   return result;
