@@ -264,4 +264,15 @@ inline std::string EditorNotStartedMessage(const std::string& editor) {
   return editor + " を起動できませんでした";
 }
 
+// --- the sketcher ------------------------------------------------------------------
+
+// A drawing step that would go beyond the molecule tables.
+inline constexpr const char* kSketchTooLarge = "原子は200個、結合は300本まで描けます";
+// The input box of the "…" element button.
+inline constexpr const char* kElementInputCaption = "元素記号";
+inline constexpr const char* kElementInputPrompt = "元素記号を入力して下さい";
+inline std::string NotAnElementMessage(const std::string& symbol) {
+  return "「" + symbol + "」は元素記号ではありません";
+}
+
 }  // namespace vuduzez

@@ -9,12 +9,14 @@
 #include "model/molreader.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "support/mdlct_byte_scan.h"
 #include "support/recording_sink.h"
 
 namespace vuduzez {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ByteScan;
 
 // Ethanol as a structure editor writes it: header line 2 ends in the dimension
 // code "2D", line 3 is empty, atom lines are 69 characters.
@@ -44,49 +46,6 @@ std::string CrLfText(const std::vector<std::string>& lines) {
   std::string t;
   for (const auto& l : lines) t += l + "\r\n";
   return t;
-}
-
-// The byte scan the files were made with before: length bytes below 32 and the
-// byte 69 become line breaks, the header ends at "D" followed by a zero byte,
-// the body ends at the byte 6. Bounded here so it can run on any input.
-std::string ByteScan(std::string_view b, NameLine nameLine) {
-  size_t p = 0;
-  unsigned char last = 0;
-  auto get = [&]() {
-    if (p >= b.size()) return false;
-    last = static_cast<unsigned char>(b[p++]);
-    return true;
-  };
-  std::string out;
-  bool ok = get();
-  if (ok && nameLine == NameLine::kKeep) {
-    const int n = last;
-    for (int i = 0; i < n && ok; ++i) {
-      ok = get();
-      if (ok) out += static_cast<char>(last);
-    }
-    out += "\r\n";
-  }
-  while (ok) {
-    if (last == 'D') {
-      ok = get();
-      if (!ok || last == 0) break;
-    }
-    ok = get();
-  }
-  get();  // length byte of the counts line
-  out += nameLine == NameLine::kKeep ? "\r\n\r\n" : "\r\n\r\n\r\n";
-  ok = get();
-  while (ok && last != 6) {
-    if (last < 32 || last == 69) {
-      out += "\r\n";
-    } else {
-      out += static_cast<char>(last);
-    }
-    ok = get();
-  }
-  out += "\r\nM  END\r\n";
-  return out;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
