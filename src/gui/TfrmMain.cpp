@@ -166,10 +166,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   FormCreate();
 }
 
-void TfrmMain::FormCreate() {
-  scratch_ = ScratchFolder();
-  firstActivation_ = true;
-}
+void TfrmMain::FormCreate() { firstActivation_ = true; }
 
 template <typename F>
 void TfrmMain::Guarded(F&& f) {
@@ -215,8 +212,7 @@ void TfrmMain::Button2Click() { close(); }
 
 void TfrmMain::Button4Click() {
   Guarded([&] {
-    if (!CaptureStructureFromClipboard(scratch_, false, WindowUi())) return;
-    SearchScratchFile();
+    if (const auto text = CaptureStructureFromClipboard(false, WindowUi())) SearchMolText(*text);
   });
 }
 
@@ -229,15 +225,14 @@ void TfrmMain::MolFileDropped(const QString& path) { SearchFromFile(PathBytes(pa
 
 void TfrmMain::SearchFromFile(const std::string& path) {
   Guarded([&] {
-    if (!CaptureStructureFromFile(path, scratch_, false, WindowUi())) return;
-    SearchScratchFile();
+    if (const auto text = CaptureStructureFromFile(path, false, WindowUi())) SearchMolText(*text);
   });
 }
 
-void TfrmMain::SearchScratchFile() {
+void TfrmMain::SearchMolText(const std::string& text) {
   Molecule& mol = com_data().molecule;
   Ui& ui = WindowUi();
-  const PreparedStructure query = PrepareMolFile(mol, ScratchPath(scratch_, kScratchMolName), ui);
+  const PreparedStructure query = PrepareMolText(mol, text, ui);
   if (query.status != PrepareStatus::kRefused) com_data().keyfail = query.keyfail();
   // A refused file or a failed key stops the search: screening would use the
   // key and counts of an earlier molecule.

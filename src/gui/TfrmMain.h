@@ -46,7 +46,6 @@ class TfrmMain : public QWidget {
   const QPicture& picture() const { return picture_; }
   // The folder in which hit MOL files are looked up.
   const std::string& molFolder() const { return molFolder_; }
-  const std::string& scratchFolder() const { return scratch_; }
   bool FirstActivation() const { return firstActivation_; }
 
  signals:
@@ -58,8 +57,8 @@ class TfrmMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Prepare the query in the scratch MOL file and search with it.
-  void SearchScratchFile();
+  // Read, complete, key and screen the query's MOL text.
+  void SearchMolText(const std::string& text);
   // The search with a MOL file as the query.
   void SearchFromFile(const std::string& path);
   // Screened and unconfirmed counts of an atom-by-atom search beside the hit count.
@@ -89,7 +88,6 @@ class TfrmMain : public QWidget {
   QCheckBox* CheckBox1;  // confirm the screened hits atom by atom
   QLabel* ExactLabel;    // screened and unconfirmed counts of an atom-by-atom search
 
-  std::string scratch_;
   bool firstActivation_ = true;
   std::string openDialog1Folder_;  // start folder of the MOL file chooser
   std::string openDialog2Folder_;  // start folder of the database file chooser

@@ -11,6 +11,7 @@
 #include "database/database.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -267,7 +268,9 @@ void LoadSearchText(SearchState& state, std::string_view text) {
 }
 
 void LoadSearchData(SearchState& state, const std::string& path) {
-  LoadSearchText(state, ReadFileBytes(path));
+  // The shared lock: a record being appended by another program is never
+  // read half-written.
+  LoadSearchText(state, DatabaseLock(path, LockMode::kShared).ReadAll());
 }
 
 std::vector<std::string> SplitPathCodes(std::string_view keydata) {
