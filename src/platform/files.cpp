@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -246,6 +247,24 @@ void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_vi
 
 void SyncData(int fd, const std::string& path) {
   if (::fdatasync(fd) != 0) ThrowFileError(WithReason(path, errno), kCannotWriteFile);
+}
+
+MappedFile::MappedFile(int fd, const std::string& path) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) ThrowFileError(WithReason(path, errno), kCannotReadFile);
+  size_ = static_cast<size_t>(st.st_size);
+  if (size_ == 0) return;
+  data_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  if (data_ == MAP_FAILED) {
+    data_ = nullptr;
+    size_ = 0;
+    ThrowFileError(WithReason(path, errno), kCannotReadFile);
+  }
+  ::madvise(data_, size_, MADV_SEQUENTIAL);
+}
+
+MappedFile::~MappedFile() {
+  if (data_ != nullptr) ::munmap(data_, size_);
 }
 
 void WriteFileBytes(const std::string& path, std::string_view bytes) {

@@ -26,6 +26,26 @@ std::string ReadAllFrom(int fd, const std::string& path);
 // throws "ファイルを読み込めません".
 std::string ReadFileBytes(const std::string& path);
 
+// A read-only private mapping of a whole open file, for readers that run a
+// short while (a CLI command): no copy, no memory beyond the file's pages.
+// A file cut short by another program while mapped would fault; files of the
+// system are only ever replaced by rename or grown, never cut in place below
+// what a reader under the shared lock saw.
+class MappedFile {
+ public:
+  // Maps the open file; an empty file gives an empty view. Throws
+  // RuntimeError naming path when it cannot be mapped.
+  MappedFile(int fd, const std::string& path);
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
+
+ private:
+  void* data_ = nullptr;
+  size_t size_ = 0;
+};
+
 // Creates or truncates the file and writes the bytes; throws on failure.
 void WriteFileBytes(const std::string& path, std::string_view bytes);
 

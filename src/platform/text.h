@@ -33,6 +33,12 @@ class LineReader {
   std::string_view data_;
   size_t pos_ = 0;
   int line_ = 0;
+  size_t nextLf_ = 0;  // position of the next LF at or after pos_ (npos: none); valid when > pos_
+  bool lfKnown_ = false;
 };
+
+// The first CR or LF of [from, end) of data; npos when there is none. memchr
+// runs at memory speed, so LF is found first and CR only looked for before it.
+size_t FindLineEnd(std::string_view data, size_t from);
 
 }  // namespace vuduzez

@@ -85,7 +85,7 @@ class ExactSearch : public ::testing::Test {
     Outcome o;
     o.hits = state.hitnames;
     o.screened = r.screened;
-    for (const auto& u : r.unconfirmed) o.unconfirmed.push_back(state.records[u.row].name);
+    for (const auto& u : r.unconfirmed) o.unconfirmed.emplace_back(state.records[u.row].name);
     o.built = ui.progress.size();
     return o;
   }
