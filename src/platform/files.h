@@ -68,6 +68,26 @@ using ReplaceFault = std::function<bool(ReplaceStep)>;
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                            const ReplaceFault& fault = {});
 
+// Where the new content of a replacement goes: written in large blocks.
+class ReplacementWriter {
+ public:
+  ReplacementWriter(int fd, std::string path);
+  void Write(std::string_view bytes);  // throws RuntimeError on a write error
+  void Finish();                       // writes what is buffered
+
+ private:
+  int fd_;
+  std::string path_;
+  std::string buf_;
+};
+
+// The same, the new content written by produce as it is made (memory
+// independent of the file's size). What produce throws ends the replacement
+// as a failure would: the old file stays, the new one is removed.
+void ReplaceFileWith(const std::string& path,
+                     const std::function<void(ReplacementWriter&)>& produce,
+                     const ReplaceFault& fault = {});
+
 // Whether name (a bare file name) is one of ours for a replacement of the file
 // whose bare name is base: base + ".vuduzez-new-" + six letters or digits.
 bool IsReplacementName(std::string_view name, std::string_view base);
