@@ -41,6 +41,9 @@ struct BatchSummary {
   std::string error;      // the database error (UTF-8), already shown with ShowError
 };
 
+// Threads that prepare entries: the number of cores, or VUDUZEZ_THREADS.
+size_t BatchThreads();
+
 // Registers every entry of folder (names in byte order) that is not yet in the
 // database file: the name is checked (EntryNameLineFor), the file prepared as
 // PrepareMolFile does (mol is used as the current molecule), then the record
@@ -49,6 +52,8 @@ struct BatchSummary {
 // released between entries. Per-entry outcomes and reasons go to the summary,
 // not to the sink (one message box per file would need a click per file): the
 // run ends with one message, BatchFinishedMessage.
+// Entries are prepared on BatchThreads() threads a block at a time and
+// appended in listing order, so the database is the same with any number.
 // MessageSink::Progress(done, total) after each entry. Before each entry it
 // asks MessageSink::StopRequested and ends early (stopped, no closing
 // message) when asked to. An empty folder path shows

@@ -108,9 +108,11 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
   result.listed = ListedName(nameLine);
   // The exact search's cache follows when nobody else changed the database.
   const FileStamp before = StampOf(dbPath);
+  // The duplicate test reads the name lines and keeps only this name.
+  RecordStore store(dbPath);
+  store.Watch({result.listed});
   if (std::find(namelist.begin(), namelist.end(), result.listed) != namelist.end() ||
-      RecordStore(dbPath).AppendIfNew(
-          {nameLine, prepared.weight, prepared.formula, prepared.key})) {
+      store.AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key})) {
     sink.ShowMessage(kDuplicate);
     result.status = StoreStatus::kDuplicate;
     return result;
