@@ -32,6 +32,7 @@ class TfrmMain : public QWidget {
   void Button4Click();  // search with the structure on the clipboard
   void Button5Click();  // previous hit
   void Button6Click();  // next hit
+  void Edit4Return();   // the hit whose number was typed into the record number box
   void OpenMolClick();  // search with a MOL file chosen in the file dialog
   void MolFileDropped(const QString& path);
 
@@ -42,6 +43,9 @@ class TfrmMain : public QWidget {
   const QPicture& picture() const { return picture_; }
   // The folder in which hit MOL files are looked up.
   const std::string& molFolder() const { return molFolder_; }
+  // The database file shown in the database box: the one every search
+  // searches (loaded again first when it changed).
+  const std::string& databaseFile() const { return dbPath_; }
   const std::string& scratchFolder() const { return scratch_; }
   bool FirstActivation() const { return firstActivation_; }
 
@@ -54,10 +58,15 @@ class TfrmMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Prepare the query in the scratch MOL file and search with it.
-  void SearchScratchFile();
+  // Prepare the query in the scratch MOL file and search with it; subject
+  // names the query in messages.
+  void SearchScratchFile(const std::string& subject);
   // The search with a MOL file as the query.
   void SearchFromFile(const std::string& path);
+  // Loads the database file shown when the records are not its current ones.
+  void RefreshRecords();
+  // Empties the hit boxes and the picture: no hit is on display.
+  void ClearHit();
   // Runs a handler, showing a run-time error in the error box.
   template <typename F>
   void Guarded(F&& f);
@@ -86,6 +95,7 @@ class TfrmMain : public QWidget {
   std::string openDialog1Folder_;  // start folder of the MOL file chooser
   std::string openDialog2Folder_;  // start folder of the database file chooser
   std::string molFolder_;
+  std::string dbPath_;  // the database file shown in Edit6 and searched
   SearchState state_;
   QPicture picture_;
 };

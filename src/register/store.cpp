@@ -4,7 +4,9 @@
 
 #include "database/database.h"
 #include "platform/encoding.h"
+#include "platform/files.h"
 #include "platform/messages.h"
+#include "platform/scratch.h"
 #include "platform/text.h"
 
 namespace vuduzez {
@@ -28,6 +30,20 @@ EntryNameLine EntryNameLineFor(const std::string& fileName) {
   return {EntryName::kOk, std::move(*nameLine)};
 }
 
+bool CheckStorable(const PreparedStructure& prepared, const std::string& molFolder,
+                   MessageSink& sink) {
+  if (!CheckStorable(prepared, sink)) return false;
+  if (molFolder.empty()) {
+    sink.ShowMessage(kNoMolFolderForStore);
+    return false;
+  }
+  return true;
+}
+
+std::string MolFilePathFor(const std::string& molFolder, const std::string& nameLine) {
+  return ScratchPath(molFolder, AnsiToUtf8(nameLine));
+}
+
 bool CheckStorable(const PreparedStructure& prepared, MessageSink& sink) {
   switch (prepared.status) {
     case PrepareStatus::kReady:
@@ -44,10 +60,10 @@ bool CheckStorable(const PreparedStructure& prepared, MessageSink& sink) {
 }
 
 StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std::string>& answer,
-                           const std::string& dbPath, std::vector<std::string>& namelist,
-                           MessageSink& sink) {
+                           const std::string& dbPath, const std::string& molFolder,
+                           std::vector<std::string>& namelist, MessageSink& sink) {
   StoreResult result;
-  if (!CheckStorable(prepared, sink)) return result;
+  if (!CheckStorable(prepared, molFolder, sink)) return result;
   std::string name = prepared.name;
   if (answer) {
     std::optional<std::string> typed = NameFromAnswer(*answer, prepared.name);
@@ -59,7 +75,16 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
     name = std::move(*typed);
   }
   const std::string nameLine = NameLineFor(name);
-  prepared.name = nameLine.substr(0, nameLine.size() - 4);  // the cut name, without ".mol"
+  const std::string cut = nameLine.substr(0, nameLine.size() - 4);  // without ".mol"
+  // The name line is a file name too: nothing that names another folder, no
+  // hidden ".mol".
+  if (Trim(cut).empty() || cut.find('/') != std::string::npos) {
+    const std::string shown = answer ? *answer : AnsiToUtf8(prepared.name);
+    sink.ShowMessage(Trim(cut).empty() ? NameBlankMessage(shown) : NameSlashMessage(shown));
+    result.status = StoreStatus::kNameRefused;
+    return result;
+  }
+  prepared.name = cut;
 
   // The list holds name lines as read back (trimmed); compare like with like.
   result.listed = ListedName(nameLine);
@@ -68,7 +93,22 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
     result.status = StoreStatus::kDuplicate;
     return result;
   }
-  AppendRecord(dbPath, nameLine, prepared.weight, prepared.formula, prepared.key);
+
+  // The MOL file first, on disk before the record that names it.
+  const std::string molPath = MolFilePathFor(molFolder, nameLine);
+  const NewFile placed = CreateNewFile(molPath, prepared.molText);
+  if (placed == NewFile::kOtherContent) {
+    sink.ShowMessage(MolFileClashMessage(molPath));
+    result.status = StoreStatus::kMolFileClash;
+    return result;
+  }
+  try {
+    AppendRecord(dbPath, nameLine, prepared.weight, prepared.formula, prepared.key);
+  } catch (...) {
+    // No MOL file of ours is left without its record.
+    if (placed == NewFile::kCreated) RemoveCreatedFile(molPath);
+    throw;
+  }
   namelist.push_back(result.listed);
   result.status = StoreStatus::kStored;
   return result;

@@ -251,10 +251,22 @@ void LoadSearchText(SearchState& state, std::string_view text) {
   state.records = std::move(records);
   state.signatures = std::move(signatures);
   state.mlcount = static_cast<int32_t>(state.records.size());
+  state.path.clear();  // a text is no file's state
+  state.stamp = FileStamp{};
 }
 
 void LoadSearchData(SearchState& state, const std::string& path) {
+  // Stamped before the read: a change during or after it shows at the next look.
+  const FileStamp stamp = StampOf(path);
   LoadSearchText(state, ReadFileBytes(path));
+  state.path = path;
+  state.stamp = stamp;
+}
+
+bool RefreshSearchData(SearchState& state, const std::string& path) {
+  if (state.path == path && state.stamp.size >= 0 && StampOf(path) == state.stamp) return false;
+  LoadSearchData(state, path);
+  return true;
 }
 
 std::vector<std::string> SplitPathCodes(std::string_view keydata) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/molecule.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 
 namespace vuduzez {
@@ -43,6 +44,9 @@ struct SearchState {
   int32_t hitcount = 0;
   int32_t hitpos = 0;            // hit now shown, 1-based (set to 1 by a search)
   std::vector<int32_t> hitrows;  // record index of each hit
+  // The database file the records were loaded from, and its state then.
+  std::string path;
+  FileStamp stamp;
 };
 
 // Reads the database file into state.records and sets mlcount. Blank lines
@@ -50,6 +54,12 @@ struct SearchState {
 // 見つかりません", "'%s' は整数ではありません") and then leaves the state exactly
 // as it was.
 void LoadSearchData(SearchState& state, const std::string& path);
+
+// Loads the database file again when the records are not that file's as it
+// is now: another path, or a change of its size, modification time or
+// identity since the load (other programs append to it or replace it).
+// Returns whether it loaded; throws as LoadSearchData does.
+bool RefreshSearchData(SearchState& state, const std::string& path);
 
 // The same on the bytes of a database file already in memory.
 void LoadSearchText(SearchState& state, std::string_view text);

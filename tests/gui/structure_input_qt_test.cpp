@@ -133,7 +133,7 @@ class StructureInputTest : public QObject {
   void editorPanel() {
     EditorPanel panel;
     panel.show();
-    QCOMPARE(panel.toolTip(), QStringLiteral("ダブルクリックでISIS Drawを起動"));
+    QCOMPARE(panel.toolTip().toStdString(), StructureEditorHint());
     auto* label = panel.findChild<QLabel*>();
     QVERIFY(label != nullptr);
     QCOMPARE(label->text(), QStringLiteral("ISIS Draw Window"));
@@ -169,6 +169,7 @@ class StructureInputTest : public QObject {
     qputenv("PATH", bin.path().toLocal8Bit());
     RecordingUi ui;
     QCOMPARE(FindStructureEditor(), std::string());
+    QCOMPARE(StructureEditorHint(), std::string(kNoEditorHint));  // how to get one
     QVERIFY(!StartStructureEditor(ui));
     QCOMPARE(ui.messages.size(), size_t(1));
     QVERIFY(ui.messages[0].find("apt-get install") != std::string::npos);
@@ -182,6 +183,7 @@ class StructureInputTest : public QObject {
     f.close();
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(FindStructureEditor(), script.toStdString());
+    QCOMPARE(StructureEditorHint(), EditorHint("bkchem"));  // the one that starts
     QVERIFY(StartStructureEditor(ui));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 10000);
     QCOMPARE(ui.messages.size(), size_t(1));
