@@ -36,6 +36,26 @@ class StdoutSink : public MessageSink {
   void ShowMessage(const std::string& text) override { std::cout << text << '\n'; }
 };
 
+// Removes "--name VALUE" or "--name=VALUE" from args and gives its value
+// (the last one wins); false when the value is missing.
+inline bool TakeOption(std::vector<std::string>& args, const std::string& name,
+                       std::string& value) {
+  for (size_t i = 0; i < args.size();) {
+    if (args[i] == "--") break;
+    if (args[i] == name) {
+      if (i + 1 >= args.size()) return false;
+      value = args[i + 1];
+      args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+    } else if (args[i].rfind(name + "=", 0) == 0) {
+      value = args[i].substr(name.size() + 1);
+      args.erase(args.begin() + static_cast<long>(i));
+    } else {
+      ++i;
+    }
+  }
+  return true;
+}
+
 // A JSON string literal of UTF-8 text.
 std::string JsonString(const std::string& utf8);
 

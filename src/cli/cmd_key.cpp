@@ -1,4 +1,5 @@
-// vuduzez-cli key [--json] FILE...: read, complete and key each MOL file.
+// vuduzez-cli key [--json] [--smiles] FILE|SMILES...: read, complete and key
+// each MOL file (or SMILES).
 #include <iostream>
 
 #include "cli/cli.h"
@@ -12,10 +13,13 @@ namespace {
 
 int RunKey(const std::vector<std::string>& args) {
   bool json = false;
+  bool smiles = false;
   std::vector<std::string> files;
   for (const std::string& a : args) {
     if (a == "--json") {
       json = true;
+    } else if (a == "--smiles") {
+      smiles = true;
     } else if (a.size() > 1 && a[0] == '-') {
       std::cerr << "vuduzez-cli key: unknown option " << a << '\n';
       return Usage("key");
@@ -37,7 +41,7 @@ int RunKey(const std::vector<std::string>& args) {
     mol.keydata.clear();
     PreparedStructure prepared;
     try {
-      prepared = PrepareMolFile(mol, file, sink);
+      prepared = smiles ? PrepareSmiles(mol, file, sink) : PrepareMolFile(mol, file, sink);
     } catch (const RuntimeError& e) {
       prepared.reason = e.what();
       prepared.line = e.line();
@@ -47,7 +51,9 @@ int RunKey(const std::vector<std::string>& args) {
     if (!ok) status = kExitFailed;
     const std::string name = AnsiToUtf8(mol.molname);
     if (json) {
-      std::cout << "{\"file\":" << JsonString(file) << ",\"molname\":" << JsonString(name)
+      std::cout << (smiles ? "{\"smiles\":" : "{\"file\":") << JsonString(file)
+                << ",\"molname\":" << JsonString(name) << ",\"atoms\":" << (ok ? mol.atmcount : 0)
+                << ",\"bonds\":" << (ok ? mol.bndcount : 0)
                 << ",\"formula\":" << JsonString(mol.molformula)
                 << ",\"weight\":" << JsonString(mol.molweight)
                 << ",\"key\":" << JsonString(ok ? AnsiToUtf8(mol.keydata) : "") << ",\"keyfail\":"
@@ -64,7 +70,10 @@ int RunKey(const std::vector<std::string>& args) {
 }
 
 [[maybe_unused]] const bool registered =
-    RegisterCommand({"key", "key [--json] FILE...   read, complete and key MOL files", &RunKey});
+    RegisterCommand({"key",
+                     "key [--json] [--smiles] FILE|SMILES...   read, complete and key MOL files "
+                     "(or SMILES)",
+                     &RunKey});
 
 }  // namespace
 

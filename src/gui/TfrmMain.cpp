@@ -1,5 +1,6 @@
 #include "gui/TfrmMain.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +8,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QShowEvent>
 
@@ -29,6 +31,28 @@
 namespace vuduzez {
 
 namespace {
+
+// Reading MOL files for the connection tables: a progress dialog once it
+// takes a moment.
+class TablesProgress : public MessageSink {
+ public:
+  explicit TablesProgress(QWidget* parent) : parent_(parent) {}
+  void ShowMessage(const std::string& text) override { WindowUi().ShowMessage(text); }
+  void Progress(int done, int total) override {
+    if (!dialog_) {
+      dialog_ = std::make_unique<QProgressDialog>(
+          QString::fromUtf8(kReadingTables), QString::fromUtf8(kStopReading), 0, total, parent_);
+      dialog_->setWindowModality(Qt::WindowModal);
+      dialog_->setMinimumDuration(500);
+    }
+    dialog_->setValue(done);
+  }
+  bool StopRequested() const override { return dialog_ && dialog_->wasCanceled(); }
+
+ private:
+  QWidget* parent_;
+  std::unique_ptr<QProgressDialog> dialog_;
+};
 
 QString Path(const std::string& path) { return QFile::decodeName(path.c_str()); }
 std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -127,6 +151,16 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
 
   Button2 = MakeButton(this, "Button2", "終了", 573, 406, 100);
 
+  // Atom-by-atom confirmation: off unless asked for.
+  CheckBox1 = new QCheckBox(QStringLiteral("原子単位で照合"), this);
+  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+  CheckBox1->setGeometry(8, 408, 240, 24);
+  CheckBox1->setToolTip(
+      QStringLiteral("部分構造検索の該当レコードを原子ごとに照合し、一致した原子を色で示す"));
+  ExactLabel = MakeLabel(this, "ExactLabel", "", 475, 304);
+  ExactLabel->resize(198, 18);
+  ExactLabel->hide();
+
   connect(Button1, &QPushButton::clicked, this, &TfrmMain::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TfrmMain::Button2Click);
   connect(Button3, &QPushButton::clicked, this, &TfrmMain::Button3Click);
@@ -182,7 +216,7 @@ void TfrmMain::FormActivate() {
 void TfrmMain::RefreshRecords() {
   if (dbPath_.empty()) return;
   // Other programs append to the file or replace it: a changed file is read again.
-  RefreshSearchData(state_, dbPath_);
+  RefreshSearchDataStamped(state_, exact_, dbPath_);
   firstActivation_ = false;
 }
 
@@ -238,6 +272,14 @@ void TfrmMain::SearchScratchFile(const std::string& subject) {
   RefreshRecords();
   Edit5->clear();
   SearchStructure(state_, mol);
+  exactQuery_.reset();
+  ExactLabel->hide();
+  if (CheckBox1->isChecked()) {
+    exactQuery_.emplace(MakeSubstructureQuery(mol));
+    TablesProgress progress(this);
+    exactResult_ = ConfirmHits(state_, exact_, *exactQuery_, molFolder_, progress);
+    ShowExactCounts();
+  }
   Edit5->setText(QString::number(state_.hitcount));
   Edit4->setText(QStringLiteral("1"));
   if (state_.hitcount >= 1) {
@@ -291,8 +333,14 @@ void TfrmMain::ShowMolFile(const std::string& path) {
   Molecule& mol = com_data().molecule;
   if (!ReadMolFile(mol, path, WindowUi())) return;
   CalcFormulaWeight(mol);
+  std::optional<Highlight> highlight;
+  SubstructureMapping mapping;
+  if (exactQuery_ && FindMapping(mol, *exactQuery_, mapping)) {
+    highlight = Highlight{mapping.atoms, mapping.bonds};
+  }
   // Drawn into a fresh picture: a failed drawing keeps the one shown.
-  picture_ = DrawMoleculePicture(mol, kPictureWidth, 1, kPictureAspect);
+  picture_ =
+      DrawMoleculePicture(mol, kPictureWidth, 1, kPictureAspect, highlight ? &*highlight : nullptr);
   Image1->setPicture(picture_);
   Edit1->setText(QString::fromStdString(AnsiToUtf8(mol.molformula)));
   Edit2->setText(QString::fromStdString(mol.molweight));
@@ -329,7 +377,7 @@ void TfrmMain::Button1Click() {
   // loads.
   dbPath_ = *path;
   Edit6->setText(Path(dbPath_));
-  Guarded([&] { RefreshSearchData(state_, dbPath_); });
+  Guarded([&] { RefreshSearchDataStamped(state_, exact_, dbPath_); });
 }
 
 void TfrmMain::Button3Click() {
@@ -338,6 +386,20 @@ void TfrmMain::Button3Click() {
   if (!folder) return;
   Edit7->setText(Path(*folder));
   molFolder_ = *folder;
+}
+
+void TfrmMain::ShowExactCounts() {
+  const ExactResult& r = exactResult_;
+  ExactLabel->setText(
+      QString::fromStdString(ExactCountsText(r.screened, static_cast<int>(r.unconfirmed.size()))));
+  // The unconfirmed records by name, and why.
+  QStringList lines;
+  for (const auto& u : r.unconfirmed) {
+    lines << QString::fromStdString(AnsiToUtf8(state_.records[static_cast<size_t>(u.row)].name) +
+                                    ": " + u.reason);
+  }
+  ExactLabel->setToolTip(lines.join(QLatin1Char('\n')));
+  ExactLabel->show();
 }
 
 }  // namespace vuduzez

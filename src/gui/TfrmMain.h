@@ -4,10 +4,13 @@
 
 #include <QPicture>
 #include <QWidget>
+#include <optional>
 #include <string>
 
+#include "search/exact_search.h"
 #include "search/screening.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -40,6 +43,7 @@ class TfrmMain : public QWidget {
   void ShowMolFile(const std::string& path);
 
   const SearchState& searchState() const { return state_; }
+  const ExactResult& exactResult() const { return exactResult_; }
   const QPicture& picture() const { return picture_; }
   // The folder in which hit MOL files are looked up.
   const std::string& molFolder() const { return molFolder_; }
@@ -67,6 +71,8 @@ class TfrmMain : public QWidget {
   void RefreshRecords();
   // Empties the hit boxes and the picture: no hit is on display.
   void ClearHit();
+  // Screened and unconfirmed counts of an atom-by-atom search beside the hit count.
+  void ShowExactCounts();
   // Runs a handler, showing a run-time error in the error box.
   template <typename F>
   void Guarded(F&& f);
@@ -89,6 +95,8 @@ class TfrmMain : public QWidget {
   QLineEdit* Edit5;
   QLineEdit* Edit6;
   QLineEdit* Edit7;
+  QCheckBox* CheckBox1;  // confirm the screened hits atom by atom
+  QLabel* ExactLabel;    // screened and unconfirmed counts of an atom-by-atom search
 
   std::string scratch_;
   bool firstActivation_ = true;
@@ -97,6 +105,9 @@ class TfrmMain : public QWidget {
   std::string molFolder_;
   std::string dbPath_;  // the database file shown in Edit6 and searched
   SearchState state_;
+  ExactState exact_;
+  ExactResult exactResult_;
+  std::optional<SubstructureQuery> exactQuery_;  // the last search's, when it was atom by atom
   QPicture picture_;
 };
 

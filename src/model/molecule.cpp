@@ -19,10 +19,22 @@ const std::array<Element, kElementCount + 1> kElements = {{
     {"Zn", 3, 65.409L},
 }};
 
+// Field by field, so that the texts keep their buffers: every read starts here.
 void Molecule::ResetTables() {
-  for (auto& a : atmdata) a = AtomRow{};
-  for (auto& p : posdata) p = PosRow{};
-  for (auto& b : bnddata) b = BondRow{};
+  for (auto& a : atmdata) {
+    a.x = a.y = 0.0L;
+    a.symbol.clear();
+    a.degree = 0;
+  }
+  for (auto& p : posdata) {
+    p.px = p.py = p.elem = p.valence = p.charge = p.hcount = 0;
+    p.rawsym.clear();
+  }
+  for (auto& b : bnddata) {
+    b.atom1 = b.atom2 = b.order = 0;
+    b.stereo.clear();
+    b.bsym.clear();
+  }
 }
 
 int32_t ElementIndex(std::string_view symbol) {

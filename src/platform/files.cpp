@@ -186,14 +186,6 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-FileStamp StampOf(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return {};
-  return {static_cast<int64_t>(st.st_size),
-          static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
-          static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-}
-
 namespace {
 
 std::string BaseName(const std::string& path) {

@@ -4,7 +4,6 @@
 // appending to one. Failures throw RuntimeError with the system's file texts.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -20,19 +19,6 @@ void WriteFileBytes(const std::string& path, std::string_view bytes);
 
 bool FileExists(const std::string& path);
 bool IsRegularFile(const std::string& path);
-
-// What identifies one state of a file: a file whose size, modification time
-// and identity (device, inode) are unchanged is taken to be unchanged.
-struct FileStamp {
-  int64_t size = -1;  // -1: no such file
-  int64_t mtimeNs = 0;
-  uint64_t device = 0;
-  uint64_t inode = 0;
-  bool operator==(const FileStamp&) const = default;
-};
-
-// The stamp of the file at path now (size -1 when it cannot be examined).
-FileStamp StampOf(const std::string& path);
 
 // What CreateNewFile found or made.
 enum class NewFile { kCreated, kSameContent, kOtherContent };

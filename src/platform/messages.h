@@ -133,6 +133,103 @@ inline std::string HitNumberMessage(int hits) {
   return "レコードNo は 1～" + std::to_string(hits) + " の番号を入力してください";
 }
 
+// --- the atom-by-atom confirmation of search hits -------------------------------
+
+inline constexpr const char* kNoAtomMatch = "no atom-by-atom match";
+inline constexpr const char* kKeyGenerationFailed = "key generation failed";
+// Progress dialog while MOL files are read for the connection tables.
+inline constexpr const char* kReadingTables = "構造データを読み込んでいます";
+inline constexpr const char* kStopReading = "中止";
+// Beside the hit count of an atom-by-atom search: screened and unconfirmed records.
+inline std::string ExactCountsText(int screened, int unconfirmed) {
+  return "候補 " + std::to_string(screened) + " 件中（未確認 " + std::to_string(unconfirmed) +
+         " 件）";
+}
+
+// --- SMILES -------------------------------------------------------------------
+
+// A fault of a SMILES, at its 1-based character: "SMILES の 5 文字目: <what>".
+inline std::string SmilesFaultMessage(int position, const std::string& what) {
+  return "SMILES の " + std::to_string(position) + " 文字目: " + what;
+}
+// A character as the SMILES messages quote it: 'x', or 文字 when unprintable.
+inline std::string SmilesQuoted(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u > 32 && u < 127 ? std::string("'") + c + "'" : std::string("文字");
+}
+inline constexpr const char* kSmilesEmpty = "SMILES が空です";
+inline constexpr const char* kSmilesNoAtoms = "SMILES に原子がありません";
+inline constexpr const char* kSmilesOpenBracket = "角括弧 [ が閉じていません";
+inline constexpr const char* kSmilesNoElement = "角括弧の中に元素記号がありません";
+inline constexpr const char* kSmilesQuadrupleBond = "四重結合 $ は扱えません";
+inline constexpr const char* kSmilesTwoBonds = "結合記号が続いています";
+inline constexpr const char* kSmilesBondAtEnd = "結合記号の後に原子がありません";
+inline constexpr const char* kSmilesBranchFirst = "枝 ( の前に原子がありません";
+inline constexpr const char* kSmilesEmptyBranch = "枝 ( ) の中に原子がありません";
+inline constexpr const char* kSmilesUnmatchedClose = "対応する ( のない ) があります";
+inline constexpr const char* kSmilesOpenBranch = "( が閉じていません";
+inline constexpr const char* kSmilesDotFirst = "'.' の前に原子がありません";
+inline constexpr const char* kSmilesDotAtEnd = "'.' の後に原子がありません";
+inline constexpr const char* kSmilesRingFirst = "環結合の番号の前に原子がありません";
+inline constexpr const char* kSmilesRingTwoDigits = "% の後には二桁の環結合の番号が要ります";
+inline constexpr const char* kSmilesBadRingNumber = "% の後の環結合の番号 %(n) が読めません";
+inline constexpr const char* kSmilesNoKekule =
+    "芳香環の二重結合を決められません（ケクレ構造がありません）";
+inline std::string SmilesBadCharMessage(char c) {
+  const std::string q = SmilesQuoted(c);
+  return q == "文字" ? "使えない文字があります" : "使えない文字 " + q + " があります";
+}
+inline std::string SmilesBadInBracketMessage(char c) {
+  return "角括弧の中の " + SmilesQuoted(c) + " が読めません";
+}
+inline std::string SmilesUnknownElementMessage(const std::string& symbol) {
+  return "元素記号 " + symbol + " はありません";
+}
+inline std::string SmilesBadAromaticMessage(const std::string& symbol) {
+  return "芳香族原子 " + symbol + " は書けません";
+}
+// An element outside the organic subset written without brackets.
+inline std::string SmilesNeedsBracketsMessage(const std::string& symbol) {
+  return "元素記号 " + symbol + " は [" + symbol + "] と角括弧の中に書きます";
+}
+inline std::string SmilesChargeTooLargeMessage(int charge) {
+  return "電荷 " + std::to_string(charge) + " は大きすぎます";
+}
+inline std::string SmilesBondFirstMessage(char bond) {
+  return "結合記号 " + SmilesQuoted(bond) + " の前に原子がありません";
+}
+inline std::string SmilesRingOpenMessage(int ring) {
+  return "環結合 " + std::to_string(ring) + " が閉じていません";
+}
+inline std::string SmilesRingSelfMessage(int ring) {
+  return "環結合 " + std::to_string(ring) + " が同じ原子を結んでいます";
+}
+inline std::string SmilesRingDuplicateMessage(int ring) {
+  return "環結合 " + std::to_string(ring) + " は既にある結合と重なります";
+}
+inline std::string SmilesRingConflictMessage(int ring) {
+  return "環結合 " + std::to_string(ring) + " の両端で結合の種類が違います";
+}
+inline std::string SmilesTooManyAtomsMessage(int capacity) {
+  return "原子数が上限の " + std::to_string(capacity) + " を超えます";
+}
+inline std::string SmilesTooManyBondsMessage(int capacity) {
+  return "結合数が上限の " + std::to_string(capacity) + " を超えます";
+}
+
+// --- SD files ------------------------------------------------------------------
+
+// Why record `number` of an SD file is passed over.
+inline std::string SdV3000Message(long long number) {
+  return "レコード " + std::to_string(number) + ": V3000 形式の MOL ブロックは読めません";
+}
+inline std::string SdNotMolMessage(long long number) {
+  return "レコード " + std::to_string(number) + ": MOL V2000 のブロックではありません";
+}
+inline std::string SdTooLargeMessage(long long number) {
+  return "レコード " + std::to_string(number) + ": レコードが大きすぎます";
+}
+
 // --- the windows: settings, choosers, the structure editor ----------------------
 
 // Title of every message box the program shows.

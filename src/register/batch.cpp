@@ -5,6 +5,7 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "database/connection_cache.h"
 #include "database/database.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
@@ -25,7 +26,12 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     return summary;
   }
 
+  // The connection tables of the records appended, for the exact search's
+  // cache; it is brought up to date however the run ends.
+  const FileStamp before = StampOf(dbPath);
+  std::vector<CtEntry> added;
   auto stop = [&](const std::string& error) {
+    AppendToConnectionCache(dbPath, before, std::move(added));
     summary.error = error;
     sink.ShowError(error);
     return summary;
@@ -59,6 +65,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   int done = 0;
   for (const std::string& name : names) {
     if (sink.StopRequested()) {
+      AppendToConnectionCache(dbPath, before, std::move(added));
       summary.stopped = true;
       return summary;
     }
@@ -85,6 +92,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
       // The reader's and key generation's messages, with the file name in front.
       ForwardingSink entrySink(sink, name + ": ");
       PreparedStructure prepared;
+      const FileStamp molStamp = StampOf(path);  // before the read: a later edit is seen
       try {
         prepared = PrepareMolFile(mol, path, entrySink);
       } catch (const RuntimeError& e) {
@@ -102,6 +110,11 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
           return stop(e.what());
         }
         registered.emplace(ListedName(nameLine), nameLine);
+        added.push_back({std::string(BeforeFirst(nameLine, '.')),
+                         molStamp,
+                         CtStatus::kOk,
+                         {},
+                         BuildConnectionTable(mol)});
         entry.outcome = EntryOutcome::kRegistered;
       } else {
         entry.outcome = EntryOutcome::kRefused;
@@ -125,6 +138,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     summary.entries.push_back(std::move(entry));
     sink.Progress(++done, total);
   }
+  AppendToConnectionCache(dbPath, before, std::move(added));
   summary.finished = true;
   sink.ShowMessage(kBatchFinished);
   return summary;

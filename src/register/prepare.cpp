@@ -2,6 +2,7 @@
 
 #include "key/structure_key.h"
 #include "model/molreader.h"
+#include "model/smiles.h"
 #include "platform/files.h"
 
 namespace vuduzez {
@@ -49,6 +50,19 @@ PreparedStructure PrepareMolText(Molecule& mol, std::string_view text, MessageSi
   PreparedStructure p = Complete(mol, read, sink, completed);
   p.molText = text;
   return p;
+}
+
+PreparedStructure PrepareSmiles(Molecule& mol, std::string_view smiles, MessageSink& sink,
+                                const CompletedHook& completed) {
+  const SmilesResult read = ReadSmiles(mol, smiles);
+  if (!read.ok) {
+    sink.ShowMessage(read.message);
+    PreparedStructure p;
+    p.status = PrepareStatus::kRefused;
+    p.reason = read.message;
+    return p;
+  }
+  return Complete(mol, MolReadResult{}, sink, completed);
 }
 
 }  // namespace vuduzez

@@ -57,4 +57,9 @@ PreparedStructure PrepareMolFile(Molecule& mol, const std::string& path, Message
 PreparedStructure PrepareMolText(Molecule& mol, std::string_view text, MessageSink& sink,
                                  const CompletedHook& completed = {});
 
+// The same on a SMILES (see ReadSmiles): a bad SMILES is refused with the
+// position of its fault, shown through sink.
+PreparedStructure PrepareSmiles(Molecule& mol, std::string_view smiles, MessageSink& sink,
+                                const CompletedHook& completed = {});
+
 }  // namespace vuduzez

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "database/connection_cache.h"
 #include "database/database.h"
 #include "platform/encoding.h"
 #include "platform/files.h"
@@ -33,6 +34,11 @@ EntryNameLine EntryNameLineFor(const std::string& fileName) {
 bool CheckStorable(const PreparedStructure& prepared, const std::string& molFolder,
                    MessageSink& sink) {
   if (!CheckStorable(prepared, sink)) return false;
+  if (prepared.molText.empty()) {
+    // Prepared from something else than MOL text (SMILES): no MOL file to keep.
+    sink.ShowMessage(kNoSearchData);
+    return false;
+  }
   if (molFolder.empty()) {
     sink.ShowMessage(kNoMolFolderForStore);
     return false;
@@ -93,7 +99,6 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
     result.status = StoreStatus::kDuplicate;
     return result;
   }
-
   // The MOL file first, on disk before the record that names it.
   const std::string molPath = MolFilePathFor(molFolder, nameLine);
   const NewFile placed = CreateNewFile(molPath, prepared.molText);
@@ -102,6 +107,7 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
     result.status = StoreStatus::kMolFileClash;
     return result;
   }
+  const FileStamp before = StampOf(dbPath);
   try {
     AppendRecord(dbPath, nameLine, prepared.weight, prepared.formula, prepared.key);
   } catch (...) {
@@ -109,6 +115,8 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
     if (placed == NewFile::kCreated) RemoveCreatedFile(molPath);
     throw;
   }
+  // The exact search reads the MOL file when it first needs it.
+  AppendToConnectionCache(dbPath, before, {UnreadEntry(std::string(BeforeFirst(nameLine, '.')))});
   namelist.push_back(result.listed);
   result.status = StoreStatus::kStored;
   return result;

@@ -256,15 +256,19 @@ void LoadSearchText(SearchState& state, std::string_view text) {
 }
 
 void LoadSearchData(SearchState& state, const std::string& path) {
-  // Stamped before the read: a change during or after it shows at the next look.
-  const FileStamp stamp = StampOf(path);
-  LoadSearchText(state, ReadFileBytes(path));
+  StampedBytes db = ReadStamped(path);
+  LoadSearchText(state, db.bytes);
   state.path = path;
-  state.stamp = stamp;
+  // A file that changed while it was read is read again at the next look.
+  state.stamp = db.stable ? db.stamp : FileStamp{};
+}
+
+bool SearchDataIsCurrent(const SearchState& state, const std::string& path) {
+  return state.path == path && state.stamp.size >= 0 && StampOf(path) == state.stamp;
 }
 
 bool RefreshSearchData(SearchState& state, const std::string& path) {
-  if (state.path == path && state.stamp.size >= 0 && StampOf(path) == state.stamp) return false;
+  if (SearchDataIsCurrent(state, path)) return false;
   LoadSearchData(state, path);
   return true;
 }

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "database/cache_stamp.h"
 #include "model/molecule.h"
-#include "platform/files.h"
 #include "platform/messages.h"
 
 namespace vuduzez {
@@ -55,10 +55,13 @@ struct SearchState {
 // as it was.
 void LoadSearchData(SearchState& state, const std::string& path);
 
-// Loads the database file again when the records are not that file's as it
-// is now: another path, or a change of its size, modification time or
-// identity since the load (other programs append to it or replace it).
-// Returns whether it loaded; throws as LoadSearchData does.
+// Whether the records are those of the file at path as it is now: loaded from
+// that path, and its size, modification time and identity unchanged since
+// (other programs append to it or replace it).
+bool SearchDataIsCurrent(const SearchState& state, const std::string& path);
+
+// Loads the database file again unless SearchDataIsCurrent. Returns whether
+// it loaded; throws as LoadSearchData does.
 bool RefreshSearchData(SearchState& state, const std::string& path);
 
 // The same on the bytes of a database file already in memory.

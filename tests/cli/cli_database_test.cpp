@@ -152,6 +152,49 @@ TEST_F(Workspace, QueryWithoutBondsHitsEveryScreenedRecord) {
   EXPECT_TRUE(Has(Lines(water.out), "benzene\tO 0 < 1"));
 }
 
+TEST_F(Workspace, ExactSearchConfirmsScreenedHitsAndDrawsTheMatch) {
+  ASSERT_EQ(Cli(ws.path(), {"register"}).status, 0);
+  // C-C(=O)-C: esters, acids and amides pass the screen, not the confirmation.
+  WriteFile(ws / "ketone.mol",
+            "ketone.mol\r\n  x\r\n\r\n  4  3  0  0  0  0  0  0  0  0999 V2000\r\n"
+            "    0.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0\r\n"
+            "    1.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0\r\n"
+            "    1.0000    1.0000    0.0000 O   0  0  0  0  0  0  0  0  0  0  0  0\r\n"
+            "    2.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0\r\n"
+            "  1  2  1  0\r\n  2  3  2  0\r\n  2  4  1  0\r\nM  END\r\n");
+  fs::remove(ws / "mol/camphor.mol");
+  Result exact = Cli(ws.path(), {"search", "--exact", "ketone.mol"});
+  ASSERT_EQ(exact.status, 0) << exact.err;
+  EXPECT_EQ(Lines(exact.out), (std::vector<std::string>{"acetone", "acetophenone", "erythromycin",
+                                                        "testosterone", "warfarin"}));
+  EXPECT_NE(exact.err.find("unconfirmed: camphor: "), std::string::npos);
+  EXPECT_NE(exact.err.find("5 hits of " + std::to_string(molCount) +
+                           " records (21 screened, 1 unconfirmed)"),
+            std::string::npos);
+  Result why = Cli(ws.path(), {"search", "--exact", "--explain", "ketone.mol"});
+  const auto verdicts = Lines(why.out);
+  EXPECT_TRUE(Has(verdicts, "acetone\thit"));
+  EXPECT_TRUE(Has(verdicts, "cocaine\tno atom-by-atom match"));
+  EXPECT_TRUE(Has(verdicts, "methanol\tweight 32 < 58"));
+  EXPECT_EQ(
+      std::count_if(verdicts.begin(), verdicts.end(),
+                    [](const std::string& l) { return l.starts_with("camphor\tunconfirmed: "); }),
+      1);
+  // Without --exact: the screen alone, as before.
+  EXPECT_EQ(Lines(Cli(ws.path(), {"search", "ketone.mol"}).out).size(), 21u);
+
+  // The drawing marks the matched atoms and bonds; a non-match says so.
+  Result lit = Cli(ws.path(), {"draw", "--highlight", "ketone.mol", "--ops", "mol/acetone.mol"});
+  ASSERT_EQ(lit.status, 0) << lit.err;
+  EXPECT_NE(lit.out.find("pencolor highlight"), std::string::npos);
+  EXPECT_NE(lit.out.find("textcolor highlight"), std::string::npos);
+  Result plain = Cli(ws.path(), {"draw", "--ops", "mol/acetone.mol"});
+  EXPECT_EQ(plain.out.find("color"), std::string::npos);
+  Result none = Cli(ws.path(), {"draw", "--highlight", "ketone.mol", "--ops", "mol/cocaine.mol"});
+  EXPECT_EQ(none.status, 0);
+  EXPECT_NE(none.err.find("no atom-by-atom match"), std::string::npos);
+}
+
 TEST_F(Workspace, JapaneseNamesOverridesAndErrors) {
   fs::create_directory(ws / "其の他");
   fs::copy_file(ws / "mol/phenol.mol", ws / "其の他/フェノール.mol");

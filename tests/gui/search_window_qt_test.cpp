@@ -3,6 +3,8 @@
 // or MOL folder. Messages are recorded, never shown.
 #include <fcntl.h>
 #include <sys/stat.h>
+
+#include <QCheckBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QLabel>
@@ -18,6 +20,7 @@
 
 #include "gui/TfrmMain.h"
 #include "gui/TfrmMenu.h"
+#include "gui/canvas_qt.h"
 #include "gui/forms_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
@@ -256,6 +259,41 @@ class SearchWindowTest : public QObject {
     QCOMPARE(w_->searchState().hitnames, hits);
     QCOMPARE(Text("Edit4"), QStringLiteral("1"));
     ExpectShown("benzene.mol", "C6H6", "78.11");
+  }
+
+  void atomByAtomSearch() {
+    Show();
+    auto* box = Child<QCheckBox>("CheckBox1");
+    QCOMPARE(box->text(), QStringLiteral("原子単位で照合"));
+    QVERIFY(!box->isChecked());
+    box->setChecked(true);
+    SearchClipboardBlock("benzene");
+    // Screened: benzene, ghost, toluene, phenol; ghost has no MOL file.
+    QCOMPARE(Text("Edit5"), QStringLiteral("3"));
+    QCOMPARE(w_->searchState().hitnames,
+             (std::vector<std::string>{"benzene", "toluene", "phenol"}));
+    auto* counts = Child<QLabel>("ExactLabel");
+    QVERIFY(counts->isVisible());
+    QCOMPARE(counts->text(), QStringLiteral("候補 4 件中（未確認 1 件）"));
+    QVERIFY(counts->toolTip().startsWith(QStringLiteral("ghost: ")));
+    QVERIFY(ui_.messages.empty());
+    // The matched ring is drawn in the highlight colour.
+    const auto lit = [&] {
+      const QImage image = PictureToImage(w_->picture());
+      for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+          if ((image.pixel(x, y) & 0xffffff) == kHighlightRgb) return true;
+        }
+      }
+      return false;
+    };
+    QVERIFY(lit());
+    // Off again: the screened hits, no counts, no highlight.
+    box->setChecked(false);
+    Click("Button4");
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+    QVERIFY(!counts->isVisible());
+    QVERIFY(!lit());
   }
 
   void searchFromMolText() {
