@@ -1,11 +1,14 @@
 // The Qt side of the platform layer: file filters, the structure on the
 // clipboard, MOL files given by the user, the editor panel.
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QFontInfo>
 #include <QLabel>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -161,6 +164,17 @@ class StructureInputTest : public QObject {
     QDropEvent drop2(QPointF(5, 5), Qt::CopyAction, &noMol, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&panel, &drop2);
     QCOMPARE(spy.count(), 1);
+  }
+
+  void japaneseStandardDialogs() {
+    QVERIFY(SetupJapaneseDialogs());  // qtbase_ja.qm found where Qt keeps its translations
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
+    QFileDialog dialog;  // Qt's own, whatever the desktop
+    QVERIFY(QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs));
+    auto* lookIn = dialog.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+    QVERIFY(lookIn != nullptr);
+    QVERIFY2(!lookIn->text().contains(QStringLiteral("Look in")), qPrintable(lookIn->text()));
   }
 
   void structureEditorLookup() {
