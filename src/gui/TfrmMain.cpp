@@ -206,7 +206,9 @@ void TfrmMain::FormActivate() {
   openDialog2Folder_ = settings.basedir2;
   if (dbPath_.empty()) {
     // Nothing to load: an empty database until a file is named.
+    if (!state_.path.empty()) ForgetHits();
     state_ = SearchState{};
+    exact_ = ExactState{};
     WindowUi().ShowMessage(kNoDatabaseFileForSearch);
     return;
   }
@@ -215,9 +217,24 @@ void TfrmMain::FormActivate() {
 
 void TfrmMain::RefreshRecords() {
   if (dbPath_.empty()) return;
+  // The hits of another file are not paged through beside this one's name,
+  // whether or not this one loads.
+  if (state_.path != dbPath_ && state_.hitcount > 0) ForgetHits();
   // Other programs append to the file or replace it: a changed file is read again.
   RefreshSearchDataStamped(state_, exact_, dbPath_);
   firstActivation_ = false;
+}
+
+void TfrmMain::ForgetHits() {
+  state_.hitnames.clear();
+  state_.hitrows.clear();
+  state_.hitcount = 0;
+  state_.hitpos = 0;
+  exactQuery_.reset();
+  ExactLabel->hide();
+  Edit4->clear();
+  Edit5->clear();
+  ClearHit();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -377,7 +394,7 @@ void TfrmMain::Button1Click() {
   // loads.
   dbPath_ = *path;
   Edit6->setText(Path(dbPath_));
-  Guarded([&] { RefreshSearchDataStamped(state_, exact_, dbPath_); });
+  Guarded([&] { RefreshRecords(); });
 }
 
 void TfrmMain::Button3Click() {

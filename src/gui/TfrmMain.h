@@ -71,6 +71,8 @@ class TfrmMain : public QWidget {
   void RefreshRecords();
   // Empties the hit boxes and the picture: no hit is on display.
   void ClearHit();
+  // Drops the hit list and its boxes: the records are another file's now.
+  void ForgetHits();
   // Screened and unconfirmed counts of an atom-by-atom search beside the hit count.
   void ShowExactCounts();
   // Runs a handler, showing a run-time error in the error box.

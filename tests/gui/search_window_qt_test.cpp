@@ -405,17 +405,24 @@ class SearchWindowTest : public QObject {
     QCOMPARE(ui_.errors.size(), size_t(1));
     QCOMPARE(Text("Edit6"), QString::fromStdString(dir_ + "/missing.txt"));
     QCOMPARE(w_->searchState().mlcount, 3);
+    QCOMPARE(Text("Edit5"), QString());  // no hits of the other file beside this name
 
     // A search goes to the file shown: the missing one, so it stops there.
     SearchClipboardBlock("benzene");
     QCOMPARE(ui_.errors.size(), size_t(2));
-    QCOMPARE(Text("Edit5"), QStringLiteral("3"));
+    QCOMPARE(Text("Edit5"), QString());
 
-    // The next activation shows the setting again and searches it.
+    // The next activation shows the setting again and searches it; the hits
+    // of the other file are gone with it.
     ReShow();
     QCOMPARE(Text("Edit6"), QString::fromStdString(db1_));
     QCOMPARE(w_->databaseFile(), db1_);
     QCOMPARE(w_->searchState().mlcount, 5);
+    QCOMPARE(w_->searchState().hitcount, 0);
+    QCOMPARE(Text("Edit5"), QString());
+    ExpectShown("", "", "");
+    Click("Button6");
+    QCOMPARE(ui_.messages.back(), std::string("もうデータがありません"));
   }
 
   void searchesTheDatabaseAsItIsNow() {
