@@ -33,7 +33,8 @@ QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure -j "$j
   -E vuduzez_smoke
 
 echo "== fuzz targets, $fuzz_seconds s each"
-for t in fuzz_database fuzz_mdlct fuzz_molkey; do
+for src in fuzz/fuzz_*.cpp; do
+  t=$(basename "$src" .cpp)
   corpus=$(mktemp -d)
   [ -d "fuzz/corpus/${t#fuzz_}" ] && cp -r "fuzz/corpus/${t#fuzz_}/." "$corpus/"
   cp sample/mol/*.mol "$corpus/" 2>/dev/null || true

@@ -174,10 +174,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   FormCreate();
 }
 
-void TfrmMain::FormCreate() {
-  scratch_ = ScratchFolder();
-  firstActivation_ = true;
-}
+void TfrmMain::FormCreate() { firstActivation_ = true; }
 
 template <typename F>
 void TfrmMain::Guarded(F&& f) {
@@ -246,8 +243,9 @@ void TfrmMain::Button2Click() { close(); }
 
 void TfrmMain::Button4Click() {
   Guarded([&] {
-    if (!CaptureStructureFromClipboard(scratch_, false, WindowUi())) return;
-    SearchScratchFile(kQueryStructure);
+    if (const auto text = CaptureStructureFromClipboard(false, WindowUi())) {
+      SearchMolText(*text, kQueryStructure);
+    }
   });
 }
 
@@ -260,12 +258,13 @@ void TfrmMain::MolFileDropped(const QString& path) { SearchFromFile(PathBytes(pa
 
 void TfrmMain::SearchFromFile(const std::string& path) {
   Guarded([&] {
-    if (!CaptureStructureFromFile(path, scratch_, false, WindowUi())) return;
-    SearchScratchFile(QFileInfo(Path(path)).fileName().toStdString());
+    if (const auto text = CaptureStructureFromFile(path, false, WindowUi())) {
+      SearchMolText(*text, QFileInfo(Path(path)).fileName().toStdString());
+    }
   });
 }
 
-void TfrmMain::SearchScratchFile(const std::string& subject) {
+void TfrmMain::SearchMolText(const std::string& text, const std::string& subject) {
   Molecule& mol = com_data().molecule;
   Ui& ui = WindowUi();
   // The query's name line is blank: messages name it by the subject.
@@ -273,8 +272,7 @@ void TfrmMain::SearchScratchFile(const std::string& subject) {
     if (!mol.molname.empty()) return;
     mol.molname = Utf8ToAnsi(subject).value_or(Utf8ToAnsi(kQueryStructure).value_or(""));
   };
-  const PreparedStructure query =
-      PrepareMolFile(mol, ScratchPath(scratch_, kScratchMolName), ui, nameQuery);
+  const PreparedStructure query = PrepareMolText(mol, text, ui, nameQuery);
   if (query.status != PrepareStatus::kRefused) com_data().keyfail = query.keyfail();
   // The query stands in the panel, whatever the search makes of it.
   if (query.status == PrepareStatus::kRefused) {

@@ -50,7 +50,6 @@ class TfrmMain : public QWidget {
   // The database file shown in the database box: the one every search
   // searches (loaded again first when it changed).
   const std::string& databaseFile() const { return dbPath_; }
-  const std::string& scratchFolder() const { return scratch_; }
   bool FirstActivation() const { return firstActivation_; }
 
  signals:
@@ -62,9 +61,9 @@ class TfrmMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Prepare the query in the scratch MOL file and search with it; subject
-  // names the query in messages.
-  void SearchScratchFile(const std::string& subject);
+  // Read, complete, key and screen the query's MOL text; subject names the
+  // query in messages.
+  void SearchMolText(const std::string& text, const std::string& subject);
   // The search with a MOL file as the query.
   void SearchFromFile(const std::string& path);
   // Loads the database file shown when the records are not its current ones.
@@ -100,7 +99,6 @@ class TfrmMain : public QWidget {
   QCheckBox* CheckBox1;  // confirm the screened hits atom by atom
   QLabel* ExactLabel;    // screened and unconfirmed counts of an atom-by-atom search
 
-  std::string scratch_;
   bool firstActivation_ = true;
   std::string openDialog1Folder_;  // start folder of the MOL file chooser
   std::string openDialog2Folder_;  // start folder of the database file chooser

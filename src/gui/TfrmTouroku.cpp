@@ -26,7 +26,6 @@
 #include "platform/errors.h"
 #include "platform/message_sink.h"
 #include "platform/messages.h"
-#include "platform/scratch.h"
 #include "platform/text.h"
 #include "register/batch.h"
 #include "register/prepare.h"
@@ -195,7 +194,7 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   FormCreate();
 }
 
-void TfrmTouroku::FormCreate() { scratch_ = ScratchFolder(); }
+void TfrmTouroku::FormCreate() {}
 
 void TfrmTouroku::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
@@ -254,8 +253,9 @@ void TfrmTouroku::Button1Click() {
   if (busy_) return;
   BusyScope busy(busy_);
   Guarded([this] {
-    if (!CaptureStructureFromClipboard(scratch_, /*keepNameLine=*/true, WindowUi())) return;
-    PrepareFromScratch();
+    if (const auto text = CaptureStructureFromClipboard(/*keepNameLine=*/true, WindowUi())) {
+      PrepareFromText(*text);
+    }
   });
 }
 
@@ -265,8 +265,9 @@ void TfrmTouroku::OpenMolClick() {
   Guarded([this] {
     const auto path = ChooseMolFile(com_data().settings.basedir1, WindowUi());
     if (!path || path->empty()) return;
-    if (!CaptureStructureFromFile(*path, scratch_, /*keepNameLine=*/true, WindowUi())) return;
-    PrepareFromScratch();
+    if (const auto text = CaptureStructureFromFile(*path, /*keepNameLine=*/true, WindowUi())) {
+      PrepareFromText(*text);
+    }
   });
 }
 
@@ -274,13 +275,13 @@ void TfrmTouroku::MolFileDropped(const QString& path) {
   if (busy_) return;
   BusyScope busy(busy_);
   Guarded([this, &path] {
-    if (!CaptureStructureFromFile(path.toStdString(), scratch_, /*keepNameLine=*/true, WindowUi()))
-      return;
-    PrepareFromScratch();
+    if (const auto text = CaptureStructureFromFile(path.toStdString(), true, WindowUi())) {
+      PrepareFromText(*text);
+    }
   });
 }
 
-void TfrmTouroku::PrepareFromScratch() {
+void TfrmTouroku::PrepareFromText(const std::string& text) {
   Molecule& mol = com_data().molecule;
   // Name, formula and weight are shown before the key is made, so that they
   // stand while a key message is up.
@@ -289,8 +290,7 @@ void TfrmTouroku::PrepareFromScratch() {
     Edit4->setText(FromAnsi(mol.molformula));
     Edit5->setText(FromAnsi(mol.molweight));
   };
-  PreparedStructure next =
-      PrepareMolFile(mol, ScratchPath(scratch_, kScratchMolName), WindowUi(), showCompleted);
+  PreparedStructure next = PrepareMolText(mol, text, WindowUi(), showCompleted);
   // A refused file leaves the prepared structure and the displays as they were.
   if (next.status == PrepareStatus::kRefused) return;
   com_data().keyfail = next.keyfail();
@@ -409,7 +409,7 @@ void TfrmTouroku::Button3Click() {
     relay.stopRequested = [&progress] { return progress.wasCanceled(); };
     // The closing message comes after the busy label has gone.
     relay.beforeText = [&hideBusy](const std::string& text) {
-      if (text == kBatchFinished) hideBusy();
+      if (text.rfind(kBatchFinished, 0) == 0) hideBusy();
     };
     Label8->show();
     LabelProgress->clear();
@@ -459,7 +459,7 @@ void TfrmTouroku::Button6Click() {
     Label9->show();
     RepaintNow(Label9);
     try {
-      DeleteCompound(com_data().settings.mdatafilename, nameLine, scratch_, relay);
+      DeleteCompound(com_data().settings.mdatafilename, nameLine, relay);
     } catch (...) {
       hideBusy();
       throw;

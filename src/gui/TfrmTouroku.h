@@ -52,8 +52,8 @@ class TfrmTouroku : public QWidget {
   void FormCreate();
   void FormActivate();
   void FormClose();
-  // Prepare the scratch MOL file; show the results.
-  void PrepareFromScratch();
+  // Read, complete and key captured MOL text; show the results.
+  void PrepareFromText(const std::string& text);
   void StoreInner();
   // Reads the name list of the current database file into namelist and
   // ListBox1; on failure both stay as they were.
@@ -61,7 +61,6 @@ class TfrmTouroku : public QWidget {
   void FillListBox();
   void RepaintNow(QWidget* w);
 
-  std::string scratch_;  // scratch folder, read once when the window is made
   // What the last "構造データの作成" computed. The window keeps its own copy so
   // that a search or batch run in between cannot change what the store writes.
   PreparedStructure prepared_;

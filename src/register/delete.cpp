@@ -7,11 +7,14 @@
 
 namespace vuduzez {
 
-int DeleteCompound(const std::string& dbPath, const std::string& nameLine,
-                   const std::string& scratchFolder, MessageSink& sink) {
-  int removed = DeleteRecords(dbPath, nameLine, scratchFolder);
+int DeleteCompound(const std::string& dbPath, const std::string& nameLine, MessageSink& sink) {
+  const int removed = DeleteRecords(dbPath, nameLine);
   RealignConnectionCache(dbPath);  // the exact search's tables follow the records
-  sink.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
+  if (removed == 0) {
+    sink.ShowError(NotInDatabaseMessage(AnsiToUtf8(nameLine)));
+  } else {
+    sink.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
+  }
   return removed;
 }
 

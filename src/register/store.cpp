@@ -1,9 +1,10 @@
 #include "register/store.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "database/connection_cache.h"
-#include "database/database.h"
+#include "database/record_store.h"
 #include "platform/encoding.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -11,6 +12,44 @@
 #include "platform/text.h"
 
 namespace vuduzez {
+
+std::string ShownName(const std::string& name) {
+  std::string out;
+  for (unsigned char c : name) {
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 32) {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02X", c);
+      out += code;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+namespace {
+
+CheckedName Refused(std::string text) { return CheckedName{false, "", std::move(text)}; }
+
+}  // namespace
+
+CheckedName CheckRecordName(const std::string& utf8) {
+  if (Trim(utf8).empty()) return Refused(NameBlankMessage(ShownName(utf8)));
+  for (unsigned char c : utf8) {
+    if (c < 32) return Refused(NameControlCharacterMessage(ShownName(utf8)));
+  }
+  std::optional<std::string> ansi = Utf8ToAnsi(utf8);
+  if (!ansi) return Refused(NameNotShiftJisMessage(utf8));
+  const std::string back = AnsiToUtf8(*ansi);
+  if (back != utf8) return Refused(NameChangedByShiftJisMessage(utf8, back));
+  return CheckedName{true, std::move(*ansi), ""};
+}
 
 std::optional<std::string> NameFromAnswer(const std::string& answer, const std::string& offered) {
   if (answer == AnsiToUtf8(offered)) return offered;
@@ -25,10 +64,12 @@ std::string NameLineFor(const std::string& name) {
 std::string ListedName(const std::string& nameLine) { return Trim(nameLine); }
 
 EntryNameLine EntryNameLineFor(const std::string& fileName) {
-  std::optional<std::string> nameLine = Utf8ToAnsi(fileName);
-  if (!nameLine) return {EntryName::kNotCp932, {}};
-  if (nameLine->size() <= 4) return {EntryName::kTooShort, {}};
-  return {EntryName::kOk, std::move(*nameLine)};
+  if (std::optional<std::string> ansi = Utf8ToAnsi(fileName); ansi && ansi->size() <= 4) {
+    return {EntryName::kTooShort, {}, {}};
+  }
+  CheckedName checked = CheckRecordName(fileName);
+  if (!checked.ok) return {EntryName::kRefused, {}, std::move(checked.refusal)};
+  return {EntryName::kOk, std::move(checked.line), {}};
 }
 
 bool CheckStorable(const PreparedStructure& prepared, const std::string& molFolder,
@@ -70,27 +111,25 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
                            std::vector<std::string>& namelist, MessageSink& sink) {
   StoreResult result;
   if (!CheckStorable(prepared, molFolder, sink)) return result;
-  std::string name = prepared.name;
-  if (answer) {
-    std::optional<std::string> typed = NameFromAnswer(*answer, prepared.name);
-    if (!typed) {
-      sink.ShowMessage(NameNotShiftJisMessage(*answer));
-      result.status = StoreStatus::kNameNotCp932;
-      return result;
-    }
-    name = std::move(*typed);
-  }
-  const std::string nameLine = NameLineFor(name);
-  const std::string cut = nameLine.substr(0, nameLine.size() - 4);  // without ".mol"
-  // The name line is a file name too: nothing that names another folder, no
-  // hidden ".mol".
-  if (Trim(cut).empty() || cut.find('/') != std::string::npos) {
-    const std::string shown = answer ? *answer : AnsiToUtf8(prepared.name);
-    sink.ShowMessage(Trim(cut).empty() ? NameBlankMessage(shown) : NameSlashMessage(shown));
+  // The rule is checked on the name as the user sees it, cut at its first ".".
+  const std::string shown = answer ? *answer : AnsiToUtf8(prepared.name);
+  const CheckedName checked = CheckRecordName(std::string(BeforeFirst(shown, '.')));
+  if (!checked.ok) {
+    sink.ShowMessage(checked.refusal);
     result.status = StoreStatus::kNameRefused;
     return result;
   }
-  prepared.name = cut;
+  // The name line is a file name too: nothing that names another folder.
+  if (checked.line.find('/') != std::string::npos) {
+    sink.ShowMessage(NameSlashMessage(shown));
+    result.status = StoreStatus::kNameRefused;
+    return result;
+  }
+  // A name confirmed or typed as offered keeps its original bytes.
+  const std::string name =
+      answer ? NameFromAnswer(*answer, prepared.name).value_or(checked.line) : prepared.name;
+  const std::string nameLine = NameLineFor(name);
+  prepared.name = nameLine.substr(0, nameLine.size() - 4);  // the cut name, without ".mol"
 
   // The list holds name lines as read back (trimmed); compare like with like.
   result.listed = ListedName(nameLine);
@@ -107,13 +146,24 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
     result.status = StoreStatus::kMolFileClash;
     return result;
   }
+  // The exact search's cache follows when nobody else changed the database.
   const FileStamp before = StampOf(dbPath);
+  bool duplicate = false;
   try {
-    AppendRecord(dbPath, nameLine, prepared.weight, prepared.formula, prepared.key);
+    duplicate = RecordStore(dbPath)
+                    .AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key})
+                    .has_value();
   } catch (...) {
     // No MOL file of ours is left without its record.
     if (placed == NewFile::kCreated) RemoveCreatedFile(molPath);
     throw;
+  }
+  if (duplicate) {
+    // Another program stored the name meanwhile; its MOL file is not ours to keep.
+    if (placed == NewFile::kCreated) RemoveCreatedFile(molPath);
+    sink.ShowMessage(kDuplicate);
+    result.status = StoreStatus::kDuplicate;
+    return result;
   }
   // The exact search reads the MOL file when it first needs it.
   AppendToConnectionCache(dbPath, before, {UnreadEntry(std::string(BeforeFirst(nameLine, '.')))});

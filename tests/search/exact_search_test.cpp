@@ -126,7 +126,7 @@ TEST_F(ExactSearch, RegistrationKeepsTheCacheCurrent) {
       MolText("p", {"C", "C", "C", "O", "C", "C"}, {{1, 2}, {2, 3}, {3, 4, 2}, {3, 5}, {5, 6}}));
   Register();
   RecordingSink ui;
-  DeleteCompound(db_, "acid.mol", dir_.path(), ui);
+  DeleteCompound(db_, "acid.mol", ui);
   cache = ReadConnectionCache(db_);
   ASSERT_TRUE(cache);
   EXPECT_EQ(cache->stamp, StampOf(db_));

@@ -1,13 +1,14 @@
 // Pictures of the desktop program for the README: the menu, the search window
 // with a sample query in its panel and a hit with the matched atoms
-// highlighted, Qt's Japanese file dialog, and the registration window during
-// a batch run with its progress dialog. Run in the sample workspace (where
-// vuduzez.ini is), under a virtual X server or offscreen:
+// highlighted, Qt's Japanese file dialog, the registration window during a
+// batch run with its progress dialog, and the sketcher panel with a drawn
+// structure. Run in the sample workspace (where vuduzez.ini is), under a
+// virtual X server or offscreen:
 //   vuduzez_screenshots OUTDIR [QUERY.mol [HIT_NAME]]
 // The file dialog goes to $VUDUZEZ_EXTRA_SHOTS when that is set (it is a
 // check that Qt speaks Japanese, not a README picture).
-// The batch run registers sample/mol into a scratch copy of the database in
-// TMP; the sample database is never written.
+// The batch run registers sample/mol into a scratch database in a private
+// temporary folder; the sample database is never written.
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -18,6 +19,7 @@
 #include <QPainter>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -27,6 +29,7 @@
 #include "gui/TfrmMenu.h"
 #include "gui/TfrmTouroku.h"
 #include "gui/forms_qt.h"
+#include "gui/sketch_widget.h"
 #include "gui/ui_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -155,7 +158,9 @@ int main(int argc, char** argv) {
 
   // A batch run over the sample MOL files into a scratch database, pictured
   // half-way with its progress dialog, then stopped.
-  const std::string scratchDb = ScratchPath(ScratchFolder(), "screenshot_db.txt");
+  // A private folder: nothing with a fixed name in a shared one.
+  QTemporaryDir scratch;
+  const std::string scratchDb = ScratchPath(scratch.path().toStdString(), "screenshot_db.txt");
   WriteFileBytes(scratchDb, "");
   com_data().settings.mdatafilename = scratchDb;
   ui.folder = QDir::current().absoluteFilePath(QStringLiteral("mol")).toStdString();
@@ -178,7 +183,28 @@ int main(int argc, char** argv) {
   };
   touroku.Button3Click();
   ok = pictured && ok;
-  std::remove(scratchDb.c_str());
+
+  // Paracetamol drawn as a user would: the benzene template, then bonds
+  // grown from its atoms.
+  SketchWidget sketch;
+  sketch.setGeometry(200, 200, 350, 245);  // away from the pointer
+  sketch.show();
+  SketchCanvas* canvas = sketch.canvas();
+  auto grow = [&](int atom, int order, const char* symbol) {
+    canvas->edit([&](Sketch& s) {
+      return s.AddBondAt(s.doc().atoms[atom].pos, s.FreeBondEnd(atom), order, kStereoNone,
+                         symbol) >= 0;
+    });
+  };
+  canvas->edit([](Sketch& s) { return s.AddRing({0, 0}, 6, true); });
+  grow(0, 1, "N");
+  grow(6, 1, "C");
+  grow(7, 2, "O");
+  grow(7, 1, "C");
+  grow(3, 1, "O");
+  canvas->fitToView();
+  app.processEvents();
+  ok = Save(sketch, out + "/sketch.png") && ok;
 
   SetWindowUi(nullptr);
   forms() = Forms{};
