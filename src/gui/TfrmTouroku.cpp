@@ -1,6 +1,7 @@
 #include "gui/TfrmTouroku.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -93,7 +95,6 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   };
 
   OleContainer1 = named(new EditorPanel(this), "OleContainer1");
-  OleContainer1->setToolTip(QStringLiteral("ダブルクリックでISIS Drawを起動"));
   OleContainer1->setMinimumSize(353, 249);
   // The panel carries its own caption; it is this window's Label10.
   Label10 = OleContainer1->findChild<QLabel*>();
@@ -293,6 +294,7 @@ void TfrmTouroku::PrepareFromText(const std::string& text) {
   // A refused file leaves the prepared structure and the displays as they were.
   if (next.status == PrepareStatus::kRefused) return;
   com_data().keyfail = next.keyfail();
+  OleContainer1->showStructure(next.molText);
   if (next.ready()) {
     Memo1->setPlainText(next.key.size() >= kMemoLimit ? QString(kTooManyBytes)
                                                       : QString::fromLatin1(next.key));
@@ -313,20 +315,27 @@ void TfrmTouroku::Button2Click() {
 
 void TfrmTouroku::StoreInner() {
   Ui& ui = WindowUi();
-  if (!CheckStorable(prepared_, ui)) return;
+  const Settings& settings = com_data().settings;
+  if (!CheckStorable(prepared_, settings.basedir1, ui)) return;
   // The name questions: an unnamed structure is asked for a name, a named one
-  // confirmed or renamed. The rules for the answer are the store's.
+  // confirmed or renamed. Cancelling an input box stores nothing. The rules
+  // for the answer are the store's.
   std::optional<std::string> answer;
   const std::string offered = AnsiToUtf8(prepared_.name);
   if (prepared_.name.empty()) {
     answer = ui.InputBox(kCodeInputCaption, kEnterNamePrompt, "");
+    if (!answer) return;
   } else if (ui.ConfirmName(offered) != 1) {
     answer = ui.InputBox(kCodeInputCaption, kEnterNewNamePrompt, offered);
+    if (!answer) return;
   }
   const StoreResult stored =
-      StoreStructure(prepared_, answer, com_data().settings.mdatafilename, namelist_, ui);
+      StoreStructure(prepared_, answer, settings.mdatafilename, settings.basedir1, namelist_, ui);
   if (!stored.stored()) return;
   ListBox1->addItem(FromAnsi(stored.listed));
+  // The new name in view and selected.
+  ListBox1->setCurrentRow(ListBox1->count() - 1);
+  ListBox1->scrollToItem(ListBox1->item(ListBox1->count() - 1));
   ui.ShowMessage(kStored);
 }
 
@@ -371,16 +380,33 @@ void TfrmTouroku::Button3Click() {
       ui.ShowMessage(kNoMolFolder);
       return;
     }
-    auto hideBusy = [this] {
+    // A window-modal progress dialog: its cancel button stops the run
+    // between files (what was stored stays), and every step lets the event
+    // loop run, so that the windows keep painting. Nothing else can start
+    // meanwhile: the dialog takes this window's input, busy_ refuses its
+    // handlers and closing it is refused.
+    QProgressDialog progress(QString::fromUtf8(kBatchProgressText),
+                             QString::fromUtf8(kBatchStopButton), 0, 0, this);
+    progress.setObjectName("BatchProgress");
+    progress.setWindowTitle(windowTitle());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    auto hideBusy = [this, &progress] {
+      progress.hide();
       Label8->hide();
       LabelProgress->hide();
       RepaintNow(this);
     };
     ForwardingSink relay(ui);
-    relay.onProgress = [this](int done, int total) {
+    relay.onProgress = [this, &progress](int done, int total) {
       LabelProgress->setText(QStringLiteral("%1 / %2").arg(done).arg(total));
       RepaintNow(LabelProgress);
+      progress.setMaximum(total);
+      progress.setValue(done);
     };
+    relay.stopRequested = [&progress] { return progress.wasCanceled(); };
     // The closing message comes after the busy label has gone.
     relay.beforeText = [&hideBusy](const std::string& text) {
       if (text.rfind(kBatchFinished, 0) == 0) hideBusy();
@@ -389,6 +415,10 @@ void TfrmTouroku::Button3Click() {
     LabelProgress->clear();
     LabelProgress->show();
     RepaintNow(Label8);
+    // Up and painted at once, before the first file.
+    progress.setValue(0);
+    progress.show();
+    QCoreApplication::processEvents();
     BatchSummary summary;
     try {
       summary =
@@ -398,6 +428,7 @@ void TfrmTouroku::Button3Click() {
       throw;
     }
     hideBusy();
+    if (summary.stopped) ui.ShowMessage(BatchStoppedMessage(summary.registered));
     // The store's duplicate test looks at namelist: it must see what the run
     // added, so the list is read again now rather than at the next showing.
     if (summary.registered > 0) LoadNames();
@@ -415,6 +446,10 @@ void TfrmTouroku::Button6Click() {
       return;
     }
     const std::string nameLine = namelist_[static_cast<size_t>(row)];
+    // Asked with the number of records that go, as the file holds them now.
+    const std::vector<std::string> names = LoadNameList(com_data().settings.mdatafilename);
+    const int records = static_cast<int>(std::count(names.begin(), names.end(), nameLine));
+    if (!WindowUi().Confirm(DeleteQuestion(AnsiToUtf8(nameLine), records))) return;
     auto hideBusy = [this] {
       Label9->hide();
       RepaintNow(this);

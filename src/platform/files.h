@@ -52,6 +52,22 @@ void WriteFileBytes(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);
 bool IsRegularFile(const std::string& path);
 
+// What CreateNewFile found or made.
+enum class NewFile { kCreated, kSameContent, kOtherContent };
+
+// Puts bytes at path as a new file and never changes a file that is there.
+// The bytes go to a uniquely named file beside it (created exclusively), are
+// flushed to disk and linked to path, and the folder is flushed, so that path
+// never names a half-written file. Where something is at path already, it is
+// compared: a regular file with exactly these bytes is kSameContent; any other
+// file, a symbolic link (never followed) or a folder is kOtherContent. A
+// missing folder or a failed write throws RuntimeError and leaves nothing.
+NewFile CreateNewFile(const std::string& path, std::string_view bytes);
+
+// Removes a file that CreateNewFile made, for an action that failed after
+// it; the folder is flushed. Returns false when it could not be removed.
+bool RemoveCreatedFile(const std::string& path);
+
 // The steps of a replacement, in order. Tests make one of them fail.
 enum class ReplaceStep { kCreate, kWrite, kSync, kRename, kSyncFolder };
 

@@ -98,10 +98,19 @@ void LoadSearchDataStamped(SearchState& state, ExactState& exact, const std::str
   state.records = std::move(loaded.records);
   state.signatures = std::move(loaded.signatures);
   state.mlcount = loaded.mlcount;
+  state.path = dbPath;
+  // A file that changed while it was read is read again at the next look.
+  state.stamp = stable ? stamp : FileStamp{};
   exact = ExactState{};
   exact.dbPath = dbPath;
   exact.stamp = stamp;
   exact.stable = stable;
+}
+
+bool RefreshSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath) {
+  if (SearchDataIsCurrent(state, dbPath)) return false;
+  LoadSearchDataStamped(state, exact, dbPath);
+  return true;
 }
 
 CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath) {

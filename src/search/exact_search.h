@@ -34,6 +34,10 @@ struct ExactState {
 void LoadSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath,
                            bool mapped = false);
 
+// The same unless the records are the file's as it is now
+// (SearchDataIsCurrent). Returns whether it loaded.
+bool RefreshSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath);
+
 // One record's entry, read, completed and keyed from its MOL file.
 CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath);
 

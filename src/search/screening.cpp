@@ -15,6 +15,7 @@
 #include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "search/screen_index.h"
 
 namespace vuduzez {
 
@@ -278,7 +279,23 @@ void ParseSearchRecords(SearchState& state, std::string_view text,
   state.records = std::move(records);
   state.signatures.clear();
   state.mlcount = static_cast<int32_t>(state.records.size());
+  state.path.clear();  // a text is no file's state
+  state.stamp = FileStamp{};
 }
+
+namespace {
+
+// What a load read replaces what the state held.
+void Adopt(SearchState& state, SearchState& loaded) {
+  state.text = std::move(loaded.text);
+  state.records = std::move(loaded.records);
+  state.signatures = std::move(loaded.signatures);
+  state.mlcount = loaded.mlcount;
+  state.path.clear();
+  state.stamp = FileStamp{};
+}
+
+}  // namespace
 
 std::vector<KeySignature> ComputeSignatures(const std::vector<mldata>& records) {
   std::vector<KeySignature> signatures(records.size());
@@ -312,8 +329,16 @@ void LoadSearchText(SearchState& state, std::string_view text) {
 void LoadSearchData(SearchState& state, const std::string& path) {
   // The shared lock: a record being appended by another program is never
   // read half-written.
-  auto bytes = std::make_shared<const std::string>(DatabaseLock(path, LockMode::kShared).ReadAll());
-  LoadSearchBytes(state, *bytes, bytes);
+  const DatabaseLock lock(path, LockMode::kShared);
+  StampedBytes db = ReadStamped(path);
+  auto bytes = std::make_shared<const std::string>(std::move(db.bytes));
+  SearchState loaded;
+  ParseSearchRecords(loaded, *bytes, bytes);
+  loaded.signatures = ScreenIndexFor(path, db.stamp, db.stable, loaded.records);
+  Adopt(state, loaded);
+  state.path = path;
+  // A file that changed while it was read is read again at the next look.
+  state.stamp = db.stable ? db.stamp : FileStamp{};
 }
 
 void LoadSearchBytes(SearchState& state, std::string_view text,
@@ -321,10 +346,17 @@ void LoadSearchBytes(SearchState& state, std::string_view text,
   SearchState loaded;
   ParseSearchRecords(loaded, text, std::move(holder));
   loaded.signatures = ComputeSignatures(loaded.records);
-  state.text = std::move(loaded.text);
-  state.records = std::move(loaded.records);
-  state.signatures = std::move(loaded.signatures);
-  state.mlcount = loaded.mlcount;
+  Adopt(state, loaded);
+}
+
+bool SearchDataIsCurrent(const SearchState& state, const std::string& path) {
+  return state.path == path && state.stamp.size >= 0 && StampOf(path) == state.stamp;
+}
+
+bool RefreshSearchData(SearchState& state, const std::string& path) {
+  if (SearchDataIsCurrent(state, path)) return false;
+  LoadSearchData(state, path);
+  return true;
 }
 
 std::vector<std::string> SplitPathCodes(std::string_view keydata) {
