@@ -68,10 +68,12 @@ if [ -x "$root/build-bench/vuduzez_bench" ] && [ -z "${VUDUZEZ_CLI:-}" ]; then
     --benchmark_filter='BM_Query' --benchmark_min_time=0.2 2>/dev/null | grep -E '^BM_' || true
 fi
 cp million.txt million-del.txt
+sync  # the copy's pages are on disk: the commands' own flushes are what is timed
 run "delete one name" "$cli" delete --db million-del.txt z0100_m00001.mol
 run "rewrite" "$cli" rewrite --db million-del.txt
 mkdir -p one && rm -f one/* && cp mol/m00001.mol one/newly_added.mol
 cp million.txt million-reg.txt
+sync
 run "register one file" "$cli" register --db million-reg.txt one
 rm -f million-del.txt million-reg.txt
 
