@@ -8,6 +8,7 @@
 #include <QPointF>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -79,9 +80,10 @@ class SketchCanvas : public QWidget {
 
   void copyToClipboard() const;
   // Pastes an "MDLCT" block, MOL text or a one-line SMILES (laid out):
-  // replaces an empty drawing, else goes beside it. Shows why when the
-  // clipboard holds no structure.
+  // replaces an empty drawing (or any drawing while pasteReplaces says so),
+  // else goes beside it. Shows why when the clipboard holds no structure.
   bool pasteFromClipboard(MessageSink& sink);
+  std::function<bool()> pasteReplaces;
 
  signals:
   void changed();
