@@ -161,10 +161,10 @@ class SketchCanvas : public QWidget {
 // The whole panel: element buttons down the left, tools above the drawing,
 // ring templates and charges below it.
 //
-// For the windows: changed() on every change of the drawing; molText(),
-// setMolText(), setMolecule(), isEmpty(), clear(). Like the panel it
-// replaces, it carries the label "ISIS Draw Window" (object name
-// "EditorLabel") while empty, its tooltip, a double-click on the empty panel
+// For the windows (their EditorPanel builds on it): changed() on every change
+// of the drawing; molText(), setMolText(), setMolecule(), isEmpty(), clear().
+// As the structure panel, it carries the label "ISIS Draw Window" (object
+// name "EditorLabel") while empty, its tooltip, a double-click on the empty panel
 // and the context menu entry "外部エディタで編集" start an external structure
 // editor, and a dropped .mol file is reported through molFileDropped.
 class SketchWidget : public QFrame {
