@@ -243,7 +243,11 @@ void TfrmMain::Button2Click() { close(); }
 
 void TfrmMain::Button4Click() {
   Guarded([&] {
-    if (const auto text = CaptureStructureFromClipboard(false, WindowUi())) {
+    // The user's drawing in the panel is the query; otherwise the clipboard's
+    // structure, as a structure editor put it there.
+    if (OleContainer1->holdsUserDrawing()) {
+      SearchMolText(OleContainer1->structureText(false), kQueryStructure, /*fromPanel=*/true);
+    } else if (const auto text = CaptureStructureFromClipboard(false, WindowUi())) {
       SearchMolText(*text, kQueryStructure);
     }
   });
@@ -264,7 +268,7 @@ void TfrmMain::SearchFromFile(const std::string& path) {
   });
 }
 
-void TfrmMain::SearchMolText(const std::string& text, const std::string& subject) {
+void TfrmMain::SearchMolText(const std::string& text, const std::string& subject, bool fromPanel) {
   Molecule& mol = com_data().molecule;
   Ui& ui = WindowUi();
   // The query's name line is blank: messages name it by the subject.
@@ -274,10 +278,11 @@ void TfrmMain::SearchMolText(const std::string& text, const std::string& subject
   };
   const PreparedStructure query = PrepareMolText(mol, text, ui, nameQuery);
   if (query.status != PrepareStatus::kRefused) com_data().keyfail = query.keyfail();
-  // The query stands in the panel, whatever the search makes of it.
-  if (query.status == PrepareStatus::kRefused) {
+  // The query stands in the panel, whatever the search makes of it; the
+  // user's own drawing stays as drawn.
+  if (!fromPanel && query.status == PrepareStatus::kRefused) {
     OleContainer1->clearStructure();
-  } else {
+  } else if (!fromPanel) {
     OleContainer1->showStructure(query.molText);
   }
   // A refused file or a failed key stops the search: screening would use the

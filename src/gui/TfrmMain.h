@@ -32,7 +32,7 @@ class TfrmMain : public QWidget {
   void Button1Click();  // another database file
   void Button2Click();  // close
   void Button3Click();  // another MOL folder
-  void Button4Click();  // search with the structure on the clipboard
+  void Button4Click();  // search with the panel's drawing, else the clipboard's structure
   void Button5Click();  // previous hit
   void Button6Click();  // next hit
   void Edit4Return();   // the hit whose number was typed into the record number box
@@ -62,8 +62,9 @@ class TfrmMain : public QWidget {
 
  private:
   // Read, complete, key and screen the query's MOL text; subject names the
-  // query in messages.
-  void SearchMolText(const std::string& text, const std::string& subject);
+  // query in messages. A query taken from the panel's drawing stays there as
+  // drawn; any other is shown in the panel.
+  void SearchMolText(const std::string& text, const std::string& subject, bool fromPanel = false);
   // The search with a MOL file as the query.
   void SearchFromFile(const std::string& path);
   // Loads the database file shown when the records are not its current ones.

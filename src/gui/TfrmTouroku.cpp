@@ -97,7 +97,7 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   OleContainer1 = named(new EditorPanel(this), "OleContainer1");
   OleContainer1->setMinimumSize(353, 249);
   // The panel carries its own caption; it is this window's Label10.
-  Label10 = OleContainer1->findChild<QLabel*>();
+  Label10 = OleContainer1->findChild<QLabel*>("EditorLabel");
   if (Label10 == nullptr) Label10 = new QLabel(OleContainer1);
   Label10->setObjectName("Label10");
   Label10->setText(QStringLiteral("ISIS Draw Window"));
@@ -253,7 +253,10 @@ void TfrmTouroku::Button1Click() {
   if (busy_) return;
   BusyScope busy(busy_);
   Guarded([this] {
-    if (const auto text = CaptureStructureFromClipboard(/*keepNameLine=*/true, WindowUi())) {
+    // The user's drawing in the panel; otherwise the clipboard's structure.
+    if (OleContainer1->holdsUserDrawing()) {
+      PrepareFromText(OleContainer1->structureText(/*keepNameLine=*/true), /*fromPanel=*/true);
+    } else if (const auto text = CaptureStructureFromClipboard(/*keepNameLine=*/true, WindowUi())) {
       PrepareFromText(*text);
     }
   });
@@ -281,7 +284,7 @@ void TfrmTouroku::MolFileDropped(const QString& path) {
   });
 }
 
-void TfrmTouroku::PrepareFromText(const std::string& text) {
+void TfrmTouroku::PrepareFromText(const std::string& text, bool fromPanel) {
   Molecule& mol = com_data().molecule;
   // Name, formula and weight are shown before the key is made, so that they
   // stand while a key message is up.
@@ -294,7 +297,7 @@ void TfrmTouroku::PrepareFromText(const std::string& text) {
   // A refused file leaves the prepared structure and the displays as they were.
   if (next.status == PrepareStatus::kRefused) return;
   com_data().keyfail = next.keyfail();
-  OleContainer1->showStructure(next.molText);
+  if (!fromPanel) OleContainer1->showStructure(next.molText);
   if (next.ready()) {
     Memo1->setPlainText(next.key.size() >= kMemoLimit ? QString(kTooManyBytes)
                                                       : QString::fromLatin1(next.key));

@@ -52,8 +52,9 @@ class TfrmTouroku : public QWidget {
   void FormCreate();
   void FormActivate();
   void FormClose();
-  // Read, complete and key captured MOL text; show the results.
-  void PrepareFromText(const std::string& text);
+  // Read, complete and key captured MOL text; show the results, and the
+  // structure in the panel unless it is the panel's own drawing.
+  void PrepareFromText(const std::string& text, bool fromPanel = false);
   void StoreInner();
   // Reads the name list of the current database file into namelist and
   // ListBox1; on failure both stay as they were.
