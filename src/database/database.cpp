@@ -63,12 +63,13 @@ bool RecordStream::Fill() {
   // What was read already moves to the front; the buffer grows only for a
   // record longer than it.
   if (begin_ > 0) {
-    buf_.erase(0, begin_);
+    std::memmove(buf_.data(), buf_.data() + begin_, end_ - begin_);
     base_ += static_cast<off_t>(begin_);
     end_ -= begin_;
     begin_ = 0;
   }
-  if (buf_.size() < end_ + kChunk) buf_.resize(end_ + kChunk);
+  // Resized (and so cleared) only when less than half a chunk is free.
+  if (buf_.size() < end_ + kChunk / 2) buf_.resize(end_ + kChunk);
   for (;;) {
     const ssize_t n =
         ::pread(fd_, buf_.data() + end_, buf_.size() - end_, base_ + static_cast<off_t>(end_));
@@ -85,47 +86,71 @@ bool RecordStream::Fill() {
   }
 }
 
-bool RecordStream::HasLines(int lines) const {
-  if (eof_) return true;
+bool RecordStream::LineAt(size_t at, std::string_view& line, size_t& next) const {
   const std::string_view window(buf_.data(), end_);
-  size_t at = begin_;
-  for (int i = 0; i < lines; ++i) {
-    const size_t e = FindLineEnd(window, at);
-    if (e == std::string_view::npos) return false;
-    // A CR that ends the data read may be the first half of a CR LF.
-    if (window[e] == '\r' && e + 1 == end_) return false;
-    at = e + 1 + (window[e] == '\r' && window[e + 1] == '\n' ? 1 : 0);
+  const size_t e = FindLineEnd(window, at);
+  if (e == std::string_view::npos) {
+    if (!eof_) return false;
+    line = window.substr(at);
+    next = end_;
+    return true;
   }
+  // A CR that ends the data read may be the first half of a CR LF.
+  if (window[e] == '\r' && e + 1 == end_ && !eof_) return false;
+  line = window.substr(at, e - at);
+  next = e + 1 + (window[e] == '\r' && e + 1 < end_ && window[e + 1] == '\n' ? 1 : 0);
   return true;
 }
 
 bool RecordStream::Next(RecordLines& record) {
   blanks_ = 0;
+  // Each line is looked at once; when the data read ends inside the record,
+  // more is read and the record is taken again from its start.
   for (;;) {
-    while (!HasLines(4) && Fill()) {
+    if (begin_ >= end_) {
+      if (!Fill()) return false;
+      continue;
     }
-    if (begin_ >= end_) return false;
-    LineReader lines(std::string_view(buf_.data() + begin_, end_ - begin_));
-    const std::string_view first = lines.Next();
+    std::string_view first;
+    size_t at = 0;
+    if (!LineAt(begin_, first, at)) {
+      Fill();
+      continue;
+    }
     if (IsBlank(first)) {
       ++blanks_;
       ++line_;
-      begin_ += lines.Position();
+      begin_ = at;
+      continue;
+    }
+    std::string_view fields[3];
+    int count = 1;
+    bool whole = true;
+    for (std::string_view& field : fields) {
+      if (at >= end_) {
+        if (eof_) continue;  // a short last record: the missing lines read as empty
+        whole = false;
+        break;
+      }
+      ++count;
+      if (!LineAt(at, field, at)) {
+        whole = false;
+        break;
+      }
+    }
+    if (!whole) {
+      Fill();
       continue;
     }
     recordOffset_ = base_ + static_cast<off_t>(begin_);
     record.name = first;
+    record.weight = fields[0];
+    record.formula = fields[1];
+    record.key = fields[2];
     record.line = ++line_;
-    record.count = 1;
-    auto field = [&] {
-      if (!lines.AtEnd()) ++record.count;
-      return lines.Next();
-    };
-    record.weight = field();
-    record.formula = field();
-    record.key = field();
+    record.count = count;
     line_ += 3;
-    begin_ += lines.Position();
+    begin_ = at;
     return true;
   }
 }

@@ -75,7 +75,9 @@ class RecordStream {
 
  private:
   bool Fill();  // reads more; false at the end of the file
-  bool HasLines(int lines) const;
+  // The line of the data read that starts at offset at of buf_, and where the
+  // next starts; false when only more data can tell where it ends.
+  bool LineAt(size_t at, std::string_view& line, size_t& next) const;
 
   int fd_;
   std::string path_;

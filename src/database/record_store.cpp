@@ -96,14 +96,18 @@ void RecordStore::Watch(const std::vector<std::string>& trimmedNames) {
   watching_ = true;
   watched_.clear();
   watched_.insert(trimmedNames.begin(), trimmedNames.end());
+  watchedLengths_.reset();
+  for (const std::string& name : watched_) {
+    if (name.size() < watchedLengths_.size()) watchedLengths_.set(name.size());
+  }
   Forget();
 }
 
 void RecordStore::AddName(std::string_view line) {
   const std::string_view trimmed = TrimView(line);
   if (watching_) {
-    // Short names stay in the string's own bytes: no allocation per line.
-    if (watched_.empty() || watched_.find(std::string(trimmed)) == watched_.end()) return;
+    if (trimmed.size() < watchedLengths_.size() && !watchedLengths_.test(trimmed.size())) return;
+    if (watched_.find(trimmed) == watched_.end()) return;
   }
   names_.emplace(trimmed, line);
 }

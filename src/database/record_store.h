@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <bitset>
 #include <functional>
 #include <optional>
 #include <span>
@@ -96,7 +97,14 @@ class RecordStore {
   int syncEvery_;
   std::unordered_map<std::string, std::string> names_;  // trimmed -> as read
   bool watching_ = false;
-  std::unordered_set<std::string> watched_;
+  // Looked up by view: the name lines of a large file are not copied.
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::unordered_set<std::string, NameHash, std::equal_to<>> watched_;
+  std::bitset<256>
+      watchedLengths_;  // the lengths below 256 among them: most lines are passed at once
   // What the names were read from: the file's identity, size, change time,
   // number of records, the damage at its end, and its last bytes (to tell a
   // grown file from a new one that happens to reuse the identity).

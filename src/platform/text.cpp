@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vuduzez {
 
 std::string_view TrimView(std::string_view s) {
@@ -25,21 +29,31 @@ std::string_view BeforeFirst(std::string_view s, char c) {
 }
 
 size_t FindLineEnd(std::string_view data, size_t from) {
-  // memchr runs at memory speed but finds one byte: LF is looked for first,
-  // then CR before it. Over a growing span, so that a text whose lines end in
-  // a lone CR is not searched to its end for an LF at every line.
-  const char* base = data.data();
-  for (size_t span = 256;; span *= 4) {
-    if (from >= data.size()) return std::string_view::npos;
-    const size_t limit = std::min(data.size(), from + span);
-    const void* lf = std::memchr(base + from, '\n', limit - from);
-    const size_t lfAt = lf ? static_cast<size_t>(static_cast<const char*>(lf) - base) : limit;
-    if (const void* cr = std::memchr(base + from, '\r', lfAt - from)) {
-      return static_cast<size_t>(static_cast<const char*>(cr) - base);
+  const char* p = data.data();
+  const size_t n = data.size();
+  size_t i = from;
+#if defined(__SSE2__)
+  // CR and LF looked for together, 32 bytes a step: each byte of a database
+  // is read once however its lines end.
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  auto ends = [&](size_t at) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+  };
+  for (; i + 32 <= n; i += 32) {
+    const unsigned low = ends(i);
+    const unsigned high = ends(i + 16);
+    if ((low | high) != 0) {
+      return i + static_cast<size_t>(low != 0 ? __builtin_ctz(low) : 16 + __builtin_ctz(high));
     }
-    if (lf != nullptr) return lfAt;
-    from = limit;  // neither CR nor LF before limit
   }
+#endif
+  for (; i < n; ++i) {
+    if (p[i] == '\r' || p[i] == '\n') return i;
+  }
+  return std::string_view::npos;
 }
 
 std::string_view LineReader::Next() {

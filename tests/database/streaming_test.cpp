@@ -104,3 +104,19 @@ TEST(Streaming, OnePassAbbreviationAgreesWithTheTenSteps) {
 
 }  // namespace
 }  // namespace vuduzez
+
+TEST(Streaming, LineEndsFoundAsAByteLoopFindsThem) {
+  // Random CR, LF and other bytes at every alignment of the 32-byte steps.
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    std::string text(static_cast<size_t>(random() % 200), 'x');
+    for (char& c : text) {
+      const unsigned r = random() % 40;
+      c = r == 0 ? '\r' : r == 1 ? '\n' : static_cast<char>(r == 2 ? 0x8d : 'C' + r % 5);
+    }
+    for (size_t from = 0; from <= text.size(); ++from) {
+      size_t expected = text.find_first_of("\r\n", from);
+      ASSERT_EQ(FindLineEnd(text, from), expected) << round << " " << from;
+    }
+  }
+}
