@@ -102,9 +102,6 @@ TEST(Streaming, OnePassAbbreviationAgreesWithTheTenSteps) {
   }
 }
 
-}  // namespace
-}  // namespace vuduzez
-
 TEST(Streaming, LineEndsFoundAsAByteLoopFindsThem) {
   // Random CR, LF and other bytes at every alignment of the 32-byte steps.
   std::mt19937 random(7);
@@ -120,3 +117,6 @@ TEST(Streaming, LineEndsFoundAsAByteLoopFindsThem) {
     }
   }
 }
+
+}  // namespace
+}  // namespace vuduzez
