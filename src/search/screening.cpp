@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <utility>
 
@@ -28,6 +29,8 @@ namespace {
 constexpr size_t kGram = 5;
 constexpr int kBits = KeySignature::kWords * 64;
 constexpr size_t kPrefetchAhead = 8;
+// Below this many records per core a search stays on the calling thread.
+constexpr size_t kRecordsPerThread = 20000;
 
 inline void SetBit(KeySignature& s, uint32_t bit) { s.bits[bit >> 6] |= uint64_t{1} << (bit & 63); }
 
@@ -437,20 +440,19 @@ int32_t RunScreening(SearchState& state, const Query& query, ScreeningStats* sta
   }
   std::vector<PreparedCode> codes;
   for (const std::string& code : query.codes) codes.push_back(Prepare(code));
-  std::vector<std::string> hitnames;
-  std::vector<int32_t> hitrows;
   const size_t n = std::min(state.records.size(), static_cast<size_t>(state.mlcount));
   const bool indexed = state.signatures.size() == state.records.size();
-  if (!emptyCode) {
-    for (size_t r = 0; r < n; ++r) {
+  // Records [from, to): their hit rows in order, and the counts.
+  auto screen = [&](size_t from, size_t to, std::vector<int32_t>& rows, ScreeningStats& part) {
+    for (size_t r = from; r < to; ++r) {
       const mldata& rec = state.records[r];
       // Keys live in separate blocks: ask for a later record's key early.
-      if (r + kPrefetchAhead < n) __builtin_prefetch(state.records[r + kPrefetchAhead].key.data());
+      if (r + kPrefetchAhead < to) __builtin_prefetch(state.records[r + kPrefetchAhead].key.data());
       if (!PassesScreens(rec, query)) continue;
-      ++counts.screened;
+      ++part.screened;
       if (indexed && !Covers(state.signatures[r], wanted)) continue;
-      ++counts.candidates;
-      counts.keyBytesTested += static_cast<int64_t>(rec.key.size());
+      ++part.candidates;
+      part.keyBytesTested += static_cast<int64_t>(rec.key.size());
       bool all = true;
       for (const PreparedCode& code : codes) {
         if (!Contains(rec.key, code)) {
@@ -458,11 +460,39 @@ int32_t RunScreening(SearchState& state, const Query& query, ScreeningStats* sta
           break;
         }
       }
-      if (!all) continue;
-      hitnames.emplace_back(rec.name);
-      hitrows.push_back(static_cast<int32_t>(r));
+      if (all) rows.push_back(static_cast<int32_t>(r));
+    }
+  };
+  std::vector<int32_t> hitrows;
+  if (!emptyCode) {
+    // A large database is cut into one run of records per core; the hits are
+    // joined in database order.
+    const size_t parts =
+        n < kRecordsPerThread
+            ? 1
+            : std::clamp<size_t>(std::thread::hardware_concurrency(), 1, n / kRecordsPerThread);
+    std::vector<std::vector<int32_t>> rows(parts);
+    std::vector<ScreeningStats> counted(parts);
+    std::vector<std::thread> threads;
+    for (size_t t = 1; t < parts; ++t) {
+      threads.emplace_back(screen, n * t / parts, n * (t + 1) / parts, std::ref(rows[t]),
+                           std::ref(counted[t]));
+    }
+    screen(0, n / parts, rows[0], counted[0]);
+    for (std::thread& t : threads) t.join();
+    size_t total = 0;
+    for (const auto& r : rows) total += r.size();
+    hitrows.reserve(total);
+    for (size_t t = 0; t < parts; ++t) {
+      hitrows.insert(hitrows.end(), rows[t].begin(), rows[t].end());
+      counts.screened += counted[t].screened;
+      counts.candidates += counted[t].candidates;
+      counts.keyBytesTested += counted[t].keyBytesTested;
     }
   }
+  std::vector<std::string> hitnames;
+  hitnames.reserve(hitrows.size());
+  for (int32_t r : hitrows) hitnames.emplace_back(state.records[static_cast<size_t>(r)].name);
   state.hitnames = std::move(hitnames);
   state.hitrows = std::move(hitrows);
   state.hitcount = static_cast<int32_t>(state.hitnames.size());
