@@ -150,16 +150,29 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   // Entries are prepared (read, formula, key, connection table) a block at a
   // time on every core, then taken in order on this thread: the records are
   // appended in listing order, so the database is the same whatever the
-  // number of threads.
+  // number of threads. With more than one thread the next block is prepared
+  // while this thread appends and flushes the current one.
   struct Work {
-    bool regular = false;  // a regular file (looked at when its name is not too short)
+    bool registered = false;  // registered when its block was started
+    bool regular = false;     // a regular file (looked at when its name is not too short)
     bool prepare = false;
     FileStamp molStamp;
     PreparedStructure prepared;
     std::string table;
   };
+  struct Block {
+    size_t from = 0;
+    size_t to = 0;
+    std::vector<Work> work;
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> workers;
+    void Join() {
+      for (std::thread& t : workers) t.join();
+      workers.clear();
+    }
+    ~Block() { Join(); }  // however the run ends, before what the workers use goes
+  };
   const size_t threads = BatchThreads();
-  std::vector<Work> work;
   std::string lastPrepared;  // the file the current molecule was last prepared from
   const int total = static_cast<int>(names.size());
   int done = 0;
@@ -170,38 +183,59 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     SetCurrentMolecule(mol, lastPrepared);
     return summary;
   };
+  auto prepareSome = [&](Block& block) {
+    std::unique_ptr<Molecule> own;
+    for (size_t k = block.next++; k < block.work.size(); k = block.next++) {
+      Work& w = block.work[k];
+      const EntryNameLine& entryName = entryNames[block.from + k];
+      if (entryName.verdict == EntryName::kTooShort) continue;
+      const std::string path = folder + "/" + names[block.from + k];
+      w.regular = IsRegularFile(path);
+      w.prepare = w.regular && entryName.verdict == EntryName::kOk && !w.registered;
+      if (!w.prepare) continue;
+      if (!own) own = std::make_unique<Molecule>();
+      EntrySink entrySink;
+      w.molStamp = StampOf(path);  // before the read: a later edit is seen
+      try {
+        w.prepared = PrepareMolFile(*own, path, entrySink);
+      } catch (const RuntimeError& e) {
+        w.prepared.reason = e.what();
+      }
+      if (w.prepared) w.table = BuildConnectionTable(*own);
+    }
+  };
+  // Starts preparing the block at from on that many threads (none: the
+  // caller prepares it). Which entries are registered already is looked up
+  // here: the workers never read the store while this thread appends.
+  auto startBlock = [&](Block& block, size_t from, size_t workers) {
+    block.from = from;
+    block.to = std::min(names.size(), from + kBatchSyncEvery);
+    block.work.assign(block.to - from, Work{});
+    for (size_t k = 0; k < block.work.size(); ++k) {
+      const EntryNameLine& entryName = entryNames[from + k];
+      block.work[k].registered = entryName.verdict == EntryName::kOk &&
+                                 store.Registered(ListedName(entryName.nameLine)) != nullptr;
+    }
+    block.next = 0;
+    for (size_t t = 0; t < workers; ++t) block.workers.emplace_back(prepareSome, std::ref(block));
+  };
+  Block blocks[2];
+  Block* current = &blocks[0];
+  Block* coming = &blocks[1];
+  const bool pipelined = threads > 1;
+  if (pipelined && !names.empty()) startBlock(*current, 0, threads);
   // A block is one append and one flush to disk.
   for (size_t from = 0; from < names.size(); from += kBatchSyncEvery) {
     if (sink.StopRequested()) return stopped();
     const size_t to = std::min(names.size(), from + kBatchSyncEvery);
-    work.assign(to - from, Work{});
-    std::atomic<size_t> next{0};
-    auto prepareSome = [&] {
-      std::unique_ptr<Molecule> own;
-      for (size_t k = next++; k < work.size(); k = next++) {
-        Work& w = work[k];
-        const EntryNameLine& entryName = entryNames[from + k];
-        if (entryName.verdict == EntryName::kTooShort) continue;
-        const std::string path = folder + "/" + names[from + k];
-        w.regular = IsRegularFile(path);
-        w.prepare = w.regular && entryName.verdict == EntryName::kOk &&
-                    store.Registered(ListedName(entryName.nameLine)) == nullptr;
-        if (!w.prepare) continue;
-        if (!own) own = std::make_unique<Molecule>();
-        EntrySink entrySink;
-        w.molStamp = StampOf(path);  // before the read: a later edit is seen
-        try {
-          w.prepared = PrepareMolFile(*own, path, entrySink);
-        } catch (const RuntimeError& e) {
-          w.prepared.reason = e.what();
-        }
-        if (w.prepared) w.table = BuildConnectionTable(*own);
-      }
-    };
-    std::vector<std::thread> workers;
-    for (size_t t = 1; t < threads; ++t) workers.emplace_back(prepareSome);
-    prepareSome();
-    for (std::thread& t : workers) t.join();
+    if (pipelined) {
+      current->Join();
+      if (to < names.size()) startBlock(*coming, to, threads);
+    } else {
+      startBlock(*current, from, 0);
+      prepareSome(*current);
+    }
+    std::vector<Work>& work = current->work;
 
     // Entries in order. The records of the block are appended together when
     // it ends (or a stop request comes first): they count as registered until
@@ -294,12 +328,15 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
         entry.outcome = EntryOutcome::kRefused;
         entry.reason = w.prepared.reason;
       }
-      if (w.prepare) lastPrepared = folder + "/" + names[i];
+      // The molecule a one-thread run leaves: the last file prepared and not
+      // found registered.
+      if (w.prepare && registered == nullptr) lastPrepared = folder + "/" + names[i];
       summary.entries.push_back(std::move(entry));
       Recount(summary, summary.entries.back());
       sink.Progress(++done, total);
     }
     if (!appendPending()) return summary;
+    std::swap(current, coming);
   }
   SetCurrentMolecule(mol, lastPrepared);
   if (!flushed()) return summary;
