@@ -92,9 +92,14 @@ class ReplacementWriter {
   void Finish();                       // writes what is buffered
 
  private:
+  void StartWriteBack();
+
+  static constexpr off_t kWriteBackStep = off_t{8} << 20;
   int fd_;
   std::string path_;
   std::string buf_;
+  off_t written_ = 0;    // bytes written to fd_
+  off_t startedTo_ = 0;  // write-back started for the bytes before
 };
 
 // The same, the new content written by produce as it is made (memory
