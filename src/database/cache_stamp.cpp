@@ -175,7 +175,9 @@ std::optional<CacheContent> ReadCacheFile(const std::string& cachePath, std::str
   if (body.substr(0, pathLength) != CanonicalDatabasePath(dbPath)) return std::nullopt;
   body.remove_prefix(pathLength);
   if (!Get(body, payloadLength) || body.size() != payloadLength) return std::nullopt;
-  content.payload.assign(body);
+  content.payloadFrom = static_cast<size_t>(body.data() - in.data());
+  content.payloadSize = body.size();
+  content.bytes = std::move(bytes);  // the heap block moves: body's offset stays right
   return content;
 }
 

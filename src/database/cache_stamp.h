@@ -58,8 +58,14 @@ std::string CanonicalDatabasePath(const std::string& dbPath);
 
 // A cache file's content once its framing checked out.
 struct CacheContent {
-  FileStamp stamp;      // the database state the payload was made from
-  std::string payload;  // the kind's own bytes
+  FileStamp stamp;    // the database state the payload was made from
+  std::string bytes;  // the whole file, read once
+  size_t payloadFrom = 0;
+  size_t payloadSize = 0;
+  // The kind's own bytes, in place (a large index is not copied again).
+  std::string_view payload() const {
+    return std::string_view(bytes).substr(payloadFrom, payloadSize);
+  }
 };
 
 // Reads a cache file of the given kind and format version for dbPath. nullopt

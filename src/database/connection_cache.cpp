@@ -196,7 +196,7 @@ std::optional<ConnectionCacheFile> ReadConnectionCache(const std::string& dbPath
   std::optional<CacheContent> content =
       ReadCacheFile(*path, kConnectionCacheKind, kConnectionCacheVersion, dbPath);
   if (!content) return std::nullopt;
-  std::optional<std::vector<CtEntry>> entries = ParseConnectionEntries(content->payload);
+  std::optional<std::vector<CtEntry>> entries = ParseConnectionEntries(content->payload());
   if (!entries) return std::nullopt;
   return ConnectionCacheFile{content->stamp, std::move(*entries)};
 }

@@ -34,7 +34,7 @@ std::optional<std::vector<KeySignature>> ReadScreenIndex(const std::string& dbPa
   std::optional<CacheContent> content =
       ReadCacheFile(*path, kScreenIndexKind, kScreenIndexVersion, dbPath);
   if (!content || content->stamp != stamp) return std::nullopt;
-  const std::string& p = content->payload;
+  const std::string_view p = content->payload();
   const uint64_t n = records.size();
   if (p.size() != 8 + n * (4 + sizeof(KeySignature))) return std::nullopt;
   uint64_t count = 0;

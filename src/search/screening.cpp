@@ -260,6 +260,9 @@ int32_t CountElement(std::string_view formula, std::string_view symbol) {
 void ParseSearchRecords(SearchState& state, std::string_view text,
                         std::shared_ptr<const void> holder) {
   std::vector<mldata> records;
+  // Room for records of 128 bytes and more without growing: pages never
+  // written to take no memory.
+  records.reserve(text.size() / 128 + 16);
   RecordReader reader(text);
   RecordLines lines;
   while (reader.Next(lines)) {
