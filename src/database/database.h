@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -106,6 +107,11 @@ std::vector<std::string> LoadNameLinesAsRead(const std::string& dbPath);
 // Calls each with every name line as read, in file order, reading the file in
 // chunks (memory independent of its size).
 void ForEachNameLine(const std::string& dbPath, const std::function<void(std::string_view)>& each);
+
+// The bytes a record takes in the file as the writers write it.
+inline uint64_t RecordSize(const CompoundRecord& r) {
+  return r.name.size() + r.weight.size() + r.formula.size() + r.key.size() + 8;
+}
 
 // Appends one record (four lines, each followed by CR LF) to an existing file
 // and flushes it to disk; the file is never created. A file that does not end

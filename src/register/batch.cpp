@@ -16,6 +16,7 @@
 #include "platform/text.h"
 #include "register/prepare.h"
 #include "register/store.h"
+#include "search/screen_index.h"
 
 namespace vuduzez {
 
@@ -90,9 +91,14 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   // cache; it is brought up to date however the run ends.
   const FileStamp before = StampOf(dbPath);
   std::vector<CtEntry> added;
+  std::vector<std::string> addedKeys;  // and their keys for the screen index
+  uint64_t addedBytes = 0;
   bool cacheUpdated = false;
   auto updateCache = [&] {
-    if (!cacheUpdated) AppendToConnectionCache(dbPath, before, std::move(added));
+    if (!cacheUpdated) {
+      AppendToConnectionCache(dbPath, before, std::move(added));
+      AppendToScreenIndex(dbPath, before, addedBytes, addedKeys);
+    }
     cacheUpdated = true;
   };
   auto stop = [&](const std::string& error) {
@@ -271,6 +277,8 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
           entry.outcome = EntryOutcome::kAlreadyRegistered;
           entry.reason = AnsiToUtf8(*already[k]) + kAlreadyRegistered;
         } else {
+          addedBytes += RecordSize(records[k]);
+          addedKeys.push_back(records[k].key);
           Work& w = work[recordWork[k]];
           added.push_back({std::string(BeforeFirst(records[k].name, '.')),
                            w.molStamp,

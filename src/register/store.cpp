@@ -10,6 +10,7 @@
 #include "platform/messages.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
+#include "search/screen_index.h"
 
 namespace vuduzez {
 
@@ -169,6 +170,9 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
   }
   // The exact search reads the MOL file when it first needs it.
   AppendToConnectionCache(dbPath, before, {UnreadEntry(std::string(BeforeFirst(nameLine, '.')))});
+  AppendToScreenIndex(dbPath, before,
+                      RecordSize({nameLine, prepared.weight, prepared.formula, prepared.key}),
+                      {prepared.key});
   namelist.push_back(result.listed);
   result.status = StoreStatus::kStored;
   return result;

@@ -1,6 +1,7 @@
 #include "search/screen_index.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace vuduzez {
 
@@ -59,6 +60,47 @@ bool WriteScreenIndex(const std::string& dbPath, const FileStamp& stamp,
   if (!path) return false;
   return WriteCacheFile(*path, kScreenIndexKind, kScreenIndexVersion, dbPath, stamp,
                         Serialize(records, signatures));
+}
+
+void AppendToScreenIndex(const std::string& dbPath, const FileStamp& before, uint64_t appendedBytes,
+                         const std::vector<std::string>& keys) {
+  if (keys.empty() || before.size < 0) return;
+  const FileStamp now = StampOf(dbPath);
+  if (now.device != before.device || now.inode != before.inode ||
+      now.size != before.size + static_cast<int64_t>(appendedBytes)) {
+    return;
+  }
+  const std::optional<std::string> path = CachePathFor(kScreenIndexKind, dbPath);
+  if (!path) return;
+  std::string_view lengths, signatures;  // of the records before
+  uint64_t n = 0;
+  std::optional<CacheContent> content =
+      ReadCacheFile(*path, kScreenIndexKind, kScreenIndexVersion, dbPath);
+  if (content && content->stamp == before) {
+    const std::string_view p = content->payload();
+    if (p.size() < 8) return;
+    std::memcpy(&n, p.data(), sizeof n);
+    if (p.size() != 8 + n * (4 + sizeof(KeySignature))) return;
+    lengths = p.substr(8, 4 * n);
+    signatures = p.substr(8 + 4 * n);
+  } else if (before.size != 0) {
+    return;  // an empty database needs no earlier index
+  }
+  const uint64_t total = n + keys.size();
+  std::string out;
+  out.reserve(8 + total * (4 + sizeof(KeySignature)));
+  out.append(reinterpret_cast<const char*>(&total), sizeof total);
+  out.append(lengths);
+  for (const std::string& key : keys) {
+    const auto length = static_cast<uint32_t>(key.size());
+    out.append(reinterpret_cast<const char*>(&length), sizeof length);
+  }
+  out.append(signatures);
+  for (const std::string& key : keys) {
+    const KeySignature s = SignatureOf(key);
+    out.append(reinterpret_cast<const char*>(&s), sizeof s);
+  }
+  WriteCacheFile(*path, kScreenIndexKind, kScreenIndexVersion, dbPath, now, out);
 }
 
 std::vector<KeySignature> ScreenIndexFor(const std::string& dbPath, const FileStamp& stamp,

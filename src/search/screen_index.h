@@ -31,6 +31,14 @@ bool WriteScreenIndex(const std::string& dbPath, const FileStamp& stamp,
                       const std::vector<mldata>& records,
                       const std::vector<KeySignature>& signatures);
 
+// After records with these keys were appended to the database whose state
+// was `before` (appendedBytes in all): the index made for `before` extended by
+// their signatures, for the state now. Nothing is written unless the file is
+// the same one grown by exactly those bytes (no other program changed it) and
+// the index was valid for `before`; the next load then rebuilds it.
+void AppendToScreenIndex(const std::string& dbPath, const FileStamp& before, uint64_t appendedBytes,
+                         const std::vector<std::string>& keys);
+
 // Signatures for the records loaded from dbPath in state `stamp`: from the
 // cache when it is valid, else computed, and then stored when stable (the
 // file did not change while it was read).

@@ -303,6 +303,12 @@ void Adopt(SearchState& state, SearchState& loaded) {
 
 }  // namespace
 
+KeySignature SignatureOf(std::string_view key) {
+  KeySignature s;
+  AddGrams(s, key);
+  return s;
+}
+
 std::vector<KeySignature> ComputeSignatures(const std::vector<mldata>& records) {
   std::vector<KeySignature> signatures(records.size());
   auto range = [&](size_t from, size_t to) {

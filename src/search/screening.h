@@ -79,6 +79,9 @@ void LoadSearchBytes(SearchState& state, std::string_view text, std::shared_ptr<
 void ParseSearchRecords(SearchState& state, std::string_view text,
                         std::shared_ptr<const void> holder);
 
+// The prefilter signature of one key.
+KeySignature SignatureOf(std::string_view key);
+
 // The prefilter signature of every loaded record (spread over the processor's
 // cores for a large database).
 std::vector<KeySignature> ComputeSignatures(const std::vector<mldata>& records);

@@ -121,5 +121,41 @@ TEST_F(ScreenIndex, TruncatedOrForeignCacheFilesAreRebuilt) {
   EXPECT_EQ(state.signatures.size(), 2u);
 }
 
+TEST_F(ScreenIndex, AnAppendExtendsAnIndexValidBeforeItAndNoOther) {
+  const std::string added = "phenol.mol\r\n94.11\r\nC6H6O\r\nC@C@C@C@C@C@6/C-O\r\n";
+  const std::vector<std::string> keys = {"C@C@C@C@C@C@6/C-O"};
+  auto append = [&] {
+    const FileStamp before = StampOf(db_);
+    WriteFile(db_, ReadFile(db_) + added);  // in place: the same file grown
+    AppendToScreenIndex(db_, before, added.size(), keys);
+  };
+  SearchState state;
+  ExactState exact;
+  LoadSearchDataStamped(state, exact, db_);
+  append();
+  std::optional<std::vector<KeySignature>> index = Cached();
+  ASSERT_TRUE(index);
+  ASSERT_EQ(index->size(), 3u);
+  LoadSearchText(state, ReadFile(db_));  // signatures computed from the keys
+  EXPECT_EQ(std::memcmp(index->data(), state.signatures.data(), 3 * sizeof(KeySignature)), 0);
+
+  // Stale before the append: nothing written, the next load rebuilds it.
+  WriteFile(db_, kRecords + "x.mol\r\n1\r\nC\r\nC\r\n");
+  append();
+  EXPECT_FALSE(Cached());
+  // Another program appended too (more bytes than ours): not extended.
+  LoadSearchDataStamped(state, exact, db_);
+  const FileStamp before = StampOf(db_);
+  WriteFile(db_, ReadFile(db_) + added + added);
+  AppendToScreenIndex(db_, before, added.size(), keys);
+  EXPECT_FALSE(Cached());
+  // An empty database needs no earlier index.
+  WriteFile(db_, "");
+  append();
+  index = Cached();
+  ASSERT_TRUE(index);
+  EXPECT_EQ(index->size(), 1u);
+}
+
 }  // namespace
 }  // namespace vuduzez
