@@ -11,6 +11,7 @@
 
 #include "depict/depict.h"
 #include "gui/canvas_qt.h"
+#include "gui/clipboard_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -23,6 +24,7 @@
 #include "platform/scratch.h"
 #include "platform/text.h"
 #include "register/prepare.h"
+#include "search/hit_export.h"
 #include "search/search.h"
 
 namespace vuduzez {
@@ -118,6 +120,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   Edit7->setToolTip(QStringLiteral("表示する化合物のmole fileの入ったフォルダ"));
   Button3 = MakeButton(this, "Button3", "変更", 255, 372, 53);
 
+  SaveHitsButton = MakeButton(this, "SaveHitsButton", "検索結果を保存", 320, 406, 145);
+  SaveHitsButton->setToolTip(QStringLiteral("該当した化合物をSDファイルかCSVファイルに保存"));
   Button2 = MakeButton(this, "Button2", "終了", 573, 406, 100);
 
   connect(Button1, &QPushButton::clicked, this, &TfrmMain::Button1Click);
@@ -127,6 +131,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   connect(Button5, &QPushButton::clicked, this, &TfrmMain::Button5Click);
   connect(Button6, &QPushButton::clicked, this, &TfrmMain::Button6Click);
   connect(OpenMolButton, &QPushButton::clicked, this, &TfrmMain::OpenMolClick);
+  connect(SaveHitsButton, &QPushButton::clicked, this, &TfrmMain::SaveHitsClick);
   connect(OleContainer1, &EditorPanel::molFileDropped, this, &TfrmMain::MolFileDropped);
 
   FormCreate();
@@ -181,6 +186,11 @@ void TfrmMain::Button2Click() { close(); }
 
 void TfrmMain::Button4Click() {
   Guarded([&] {
+    // An "MDLCT" block or MOL text comes first; a SMILES only when neither is there.
+    if (const auto smiles = ReadClipboardSmiles()) {
+      SearchSmiles(*smiles);
+      return;
+    }
     if (!CaptureStructureFromClipboard(scratch_, false, WindowUi())) return;
     SearchScratchFile();
   });
@@ -201,9 +211,23 @@ void TfrmMain::SearchFromFile(const std::string& path) {
 }
 
 void TfrmMain::SearchScratchFile() {
+  const PreparedStructure query =
+      PrepareMolFile(com_data().molecule, ScratchPath(scratch_, kScratchMolName), WindowUi());
+  if (query.status != PrepareStatus::kRefused) OleContainer1->showNote({});
+  SearchPrepared(query);
+}
+
+void TfrmMain::SearchSmiles(const std::string& smiles) {
+  const PreparedStructure query = PrepareSmiles(com_data().molecule, smiles, WindowUi());
+  if (query.status != PrepareStatus::kRefused) {
+    OleContainer1->showNote(QString::fromStdString(SmilesNotDrawnNote(AnsiToUtf8(smiles))));
+  }
+  SearchPrepared(query);
+}
+
+void TfrmMain::SearchPrepared(const PreparedStructure& query) {
   Molecule& mol = com_data().molecule;
   Ui& ui = WindowUi();
-  const PreparedStructure query = PrepareMolFile(mol, ScratchPath(scratch_, kScratchMolName), ui);
   if (query.status != PrepareStatus::kRefused) com_data().keyfail = query.keyfail();
   // A refused file or a failed key stops the search: screening would use the
   // key and counts of an earlier molecule.
@@ -271,6 +295,36 @@ void TfrmMain::Button1Click() {
   Edit6->setText(Path(*path));
   // Only this window's records change; the setting stays.
   Guarded([&] { LoadSearchData(state_, *path); });
+}
+
+void TfrmMain::SaveHitsClick() {
+  Ui& ui = WindowUi();
+  if (state_.hitcount < 1) {
+    ui.ShowMessage(kNoHitsToSave);
+    return;
+  }
+  const auto path = ui.SaveFile(kSaveHitsTitle, kHitFileFilter, openDialog2Folder_);
+  if (!path) return;
+  const std::optional<HitFormat> format = HitFormatForFile(*path);
+  if (format != HitFormat::kSdf && format != HitFormat::kCsv) {
+    ui.ShowMessage(HitFileExtensionMessage(Path(*path).toStdString()));
+    return;
+  }
+  Guarded([&] {
+    // The hits of the last search, read from the folder they are shown from.
+    const std::vector<std::string> hits(state_.hitnames.begin(),
+                                        state_.hitnames.begin() + state_.hitcount);
+    std::vector<std::string> problems;
+    const int failed = SaveHits(*path, *format, hits, molFolder_,
+                                [&](const std::string& p) { problems.push_back(p); });
+    std::string text = HitsSavedMessage(state_.hitcount, Path(*path).toStdString());
+    if (failed > 0) {
+      text += "\n\n" + HitsNotWholeMessage(failed);
+      for (size_t i = 0; i < problems.size() && i < 20; ++i) text += "\n" + problems[i];
+      if (problems.size() > 20) text += "\n…";
+    }
+    ui.ShowMessage(text);
+  });
 }
 
 void TfrmMain::Button3Click() {

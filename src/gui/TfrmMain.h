@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <string>
 
+#include "register/prepare.h"
 #include "search/screening.h"
 
 class QLabel;
@@ -26,13 +27,14 @@ class TfrmMain : public QWidget {
   // Handlers, by the names of the controls and events they serve.
   void FormCreate();
   void FormActivate();
-  void Button1Click();  // another database file
-  void Button2Click();  // close
-  void Button3Click();  // another MOL folder
-  void Button4Click();  // search with the structure on the clipboard
-  void Button5Click();  // previous hit
-  void Button6Click();  // next hit
-  void OpenMolClick();  // search with a MOL file chosen in the file dialog
+  void Button1Click();   // another database file
+  void Button2Click();   // close
+  void Button3Click();   // another MOL folder
+  void Button4Click();   // search with the structure on the clipboard
+  void Button5Click();   // previous hit
+  void Button6Click();   // next hit
+  void OpenMolClick();   // search with a MOL file chosen in the file dialog
+  void SaveHitsClick();  // save the hits as an SD or CSV file
   void MolFileDropped(const QString& path);
 
   void ShowHit(int n);
@@ -56,6 +58,10 @@ class TfrmMain : public QWidget {
  private:
   // Prepare the query in the scratch MOL file and search with it.
   void SearchScratchFile();
+  // The search with a SMILES from the clipboard (not drawn: the panel says so).
+  void SearchSmiles(const std::string& smiles);
+  // Screening with the prepared query and the first hit.
+  void SearchPrepared(const PreparedStructure& query);
   // The search with a MOL file as the query.
   void SearchFromFile(const std::string& path);
   // Runs a handler, showing a run-time error in the error box.
@@ -73,6 +79,7 @@ class TfrmMain : public QWidget {
   QPushButton* Button5;
   QPushButton* Button6;
   QPushButton* OpenMolButton;
+  QPushButton* SaveHitsButton;
   QLineEdit* Edit1;
   QLineEdit* Edit2;
   QLineEdit* Edit3;

@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "database/database.h"
+#include "gui/clipboard_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -253,6 +254,16 @@ void TfrmTouroku::Button1Click() {
   if (busy_) return;
   BusyScope busy(busy_);
   Guarded([this] {
+    // An "MDLCT" block or MOL text comes first; a SMILES only when neither is there.
+    if (const auto smiles = ReadClipboardSmiles()) {
+      PreparedStructure next =
+          PrepareSmiles(com_data().molecule, *smiles, WindowUi(), CompletedShower());
+      if (next.status != PrepareStatus::kRefused) {
+        OleContainer1->showNote(QString::fromStdString(SmilesNotDrawnNote(AnsiToUtf8(*smiles))));
+      }
+      ShowPrepared(std::move(next));
+      return;
+    }
     if (!CaptureStructureFromClipboard(scratch_, /*keepNameLine=*/true, WindowUi())) return;
     PrepareFromScratch();
   });
@@ -279,17 +290,25 @@ void TfrmTouroku::MolFileDropped(const QString& path) {
   });
 }
 
-void TfrmTouroku::PrepareFromScratch() {
-  Molecule& mol = com_data().molecule;
+CompletedHook TfrmTouroku::CompletedShower() {
   // Name, formula and weight are shown before the key is made, so that they
   // stand while a key message is up.
-  auto showCompleted = [this, &mol] {
+  return [this] {
+    const Molecule& mol = com_data().molecule;
     Edit6->setText(FromAnsi(mol.molname + ".mol"));
     Edit4->setText(FromAnsi(mol.molformula));
     Edit5->setText(FromAnsi(mol.molweight));
   };
-  PreparedStructure next =
-      PrepareMolFile(mol, ScratchPath(scratch_, kScratchMolName), WindowUi(), showCompleted);
+}
+
+void TfrmTouroku::PrepareFromScratch() {
+  PreparedStructure next = PrepareMolFile(
+      com_data().molecule, ScratchPath(scratch_, kScratchMolName), WindowUi(), CompletedShower());
+  if (next.status != PrepareStatus::kRefused) OleContainer1->showNote({});
+  ShowPrepared(std::move(next));
+}
+
+void TfrmTouroku::ShowPrepared(PreparedStructure next) {
   // A refused file leaves the prepared structure and the displays as they were.
   if (next.status == PrepareStatus::kRefused) return;
   com_data().keyfail = next.keyfail();

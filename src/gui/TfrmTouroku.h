@@ -54,6 +54,10 @@ class TfrmTouroku : public QWidget {
   void FormClose();
   // Prepare the scratch MOL file; show the results.
   void PrepareFromScratch();
+  // Shows what was prepared and keeps it for the store.
+  void ShowPrepared(PreparedStructure next);
+  // Shows name, formula and weight once they are known.
+  CompletedHook CompletedShower();
   void StoreInner();
   // Reads the name list of the current database file into namelist and
   // ListBox1; on failure both stay as they were.

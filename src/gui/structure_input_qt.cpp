@@ -119,6 +119,11 @@ EditorPanel::EditorPanel(QWidget* parent) : QFrame(parent) {
   layout->addWidget(label_);
 }
 
+void EditorPanel::showNote(const QString& text) {
+  label_->setText(text.isEmpty() ? QStringLiteral("ISIS Draw Window") : text);
+  label_->setWordWrap(!text.isEmpty());
+}
+
 void EditorPanel::mouseDoubleClickEvent(QMouseEvent* event) {
   event->accept();
   StartStructureEditor(WindowUi());

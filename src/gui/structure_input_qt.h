@@ -58,6 +58,10 @@ class EditorPanel : public QFrame {
  public:
   explicit EditorPanel(QWidget* parent = nullptr);
 
+  // Shows a text in place of the caption (a structure given as a SMILES has no
+  // picture: the panel says so); an empty text brings the caption back.
+  void showNote(const QString& text);
+
  signals:
   // A .mol file was dropped onto the panel (local path).
   void molFileDropped(const QString& path);

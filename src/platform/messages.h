@@ -92,6 +92,22 @@ inline constexpr const char* kNoMatch = "一致する化合物はありません
 inline constexpr const char* kNoMoreData = "もうデータがありません";
 inline constexpr const char* kNoFile = "ファイルがありません";
 
+// Saving the hits ("検索結果を保存").
+inline constexpr const char* kSaveHitsTitle = "検索結果を保存";
+inline constexpr const char* kHitFileFilter = "SDファイル|*.sdf;*.sd|CSVファイル|*.csv";
+inline constexpr const char* kNoHitsToSave = "保存する検索結果がありません";
+inline std::string HitFileExtensionMessage(const std::string& path) {
+  return path + "\nファイル名の拡張子を .sdf（SDファイル）か .csv（CSVファイル）にしてください";
+}
+inline std::string HitsSavedMessage(int hits, const std::string& path) {
+  return "検索結果 " + std::to_string(hits) + " 件を保存しました\n" + path;
+}
+// After the saved message: hits written without their structure, or left out.
+inline std::string HitsNotWholeMessage(int count) {
+  return "次の " + std::to_string(count) +
+         " 件は MOL ファイルを読めなかったため、構造なしで保存したか省きました:";
+}
+
 // --- SMILES -------------------------------------------------------------------
 
 // A fault of a SMILES, at its 1-based character: "SMILES の 5 文字目: <what>".
@@ -161,6 +177,12 @@ inline std::string SmilesTooManyAtomsMessage(int capacity) {
 }
 inline std::string SmilesTooManyBondsMessage(int capacity) {
   return "結合数が上限の " + std::to_string(capacity) + " を超えます";
+}
+
+// In the editor panel, in place of a picture: the structure came as a SMILES
+// (UTF-8), which has no coordinates to draw.
+inline std::string SmilesNotDrawnNote(const std::string& smiles) {
+  return "SMILES: " + smiles + "\n（SMILES で与えた構造は描画されません）";
 }
 
 // --- SD files ------------------------------------------------------------------
