@@ -10,20 +10,11 @@
 #include "model/mfconv.h"
 #include "model/molreader.h"
 #include "platform/errors.h"
-
-namespace {
-
-class CountingSink : public vuduzez::MessageSink {
- public:
-  void ShowMessage(const std::string&) override { ++messages; }
-  long messages = 0;
-};
-
-}  // namespace
+#include "platform/message_sink.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static vuduzez::Molecule mol;
-  CountingSink ui;
+  vuduzez::SilentSink ui;
   const std::string_view block(reinterpret_cast<const char*>(data), size);
   for (auto variant : {vuduzez::NameLine::kKeep, vuduzez::NameLine::kBlank}) {
     const std::string mol_text = vuduzez::ConvertMdlctBlock(block, variant);

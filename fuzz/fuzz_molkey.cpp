@@ -7,22 +7,12 @@
 #include <string_view>
 
 #include "platform/errors.h"
+#include "platform/message_sink.h"
 #include "register/prepare.h"
-
-namespace {
-
-// Counts messages without keeping them, so that a long run stays small.
-class CountingSink : public vuduzez::MessageSink {
- public:
-  void ShowMessage(const std::string&) override { ++messages; }
-  long messages = 0;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static vuduzez::Molecule mol;  // reused, as the program reuses its one molecule
-  CountingSink ui;
+  vuduzez::SilentSink ui;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const std::string before = mol.keydata;
   vuduzez::PreparedStructure p;

@@ -12,7 +12,7 @@ root=$(pwd)
 data=$root/bench/data
 jobs=$(nproc)
 
-need=(openbabel python3-rdkit rdkit-data libbenchmark-dev cmake g++)
+need=(openbabel python3-rdkit rdkit-data libbenchmark-dev cmake g++ eatmydata)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -40,6 +40,19 @@ echo "== batch registration of 5000 MOL files (vuduzez-cli register)"
 tail -n 1 register.err
 tail -n 1 register.log
 echo "database: $(wc -c < db5k.txt) bytes"
+
+echo
+echo "== what flushing appended records to disk costs (every 100 records and at the end)"
+echo "   the same run under eatmydata, which turns fsync into nothing, is the peer"
+for run in 1 2; do
+  : > sync.txt
+  /usr/bin/time -f "flushed:       %e s wall, %U s user, %S s sys" "$cli" register --db sync.txt mol \
+    2>&1 >/dev/null | tail -n 1
+  : > sync.txt
+  /usr/bin/time -f "not flushed:   %e s wall, %U s user, %S s sys" eatmydata "$cli" register \
+    --db sync.txt mol 2>&1 >/dev/null | tail -n 1
+done
+cmp -s sync.txt db5k.txt && echo "(same database bytes either way)"
 
 echo
 echo "== databases made by repeating the 5000 records"

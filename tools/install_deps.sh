@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing vuduzez needs on Debian 12 (as root).
 set -euo pipefail
-need=(build-essential cmake g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest
-      libbenchmark-dev qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2 fonts-ipafont-gothic
+need=(build-essential cmake g++ clang libclang-rt-14-dev ccache libgtest-dev libgmock-dev googletest
+      libbenchmark-dev zlib1g-dev qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2
+      fonts-ipafont-gothic
       xvfb xauth)
 missing=()
 for p in "${need[@]}"; do

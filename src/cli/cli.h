@@ -34,6 +34,7 @@ class StderrSink : public MessageSink {
 class StdoutSink : public MessageSink {
  public:
   void ShowMessage(const std::string& text) override { std::cout << text << '\n'; }
+  void ShowError(const std::string& text) override { std::cerr << text << '\n'; }
 };
 
 // Removes "--name VALUE" or "--name=VALUE" from args and gives its value

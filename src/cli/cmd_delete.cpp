@@ -4,7 +4,6 @@
 #include "cli/cli.h"
 #include "cli/workspace.h"
 #include "platform/encoding.h"
-#include "platform/scratch.h"
 #include "register/batch.h"
 
 namespace vuduzez::cli {
@@ -21,9 +20,9 @@ int RunDelete(const std::vector<std::string>& args) {
     return kExitFailed;
   }
   StdoutSink ui;
-  int removed = DeleteCompound(ws->settings.mdatafilename, *nameLine, ScratchFolder(), ui);
+  int removed = DeleteCompound(ws->settings.mdatafilename, *nameLine, ui);
   std::cerr << removed << (removed == 1 ? " record" : " records") << " removed\n";
-  return kExitOk;
+  return removed > 0 ? kExitOk : kExitFailed;
 }
 
 [[maybe_unused]] const bool registered = RegisterCommand(

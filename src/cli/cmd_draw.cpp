@@ -1,6 +1,8 @@
-// vuduzez-cli draw [--width N] (--svg OUT | --png OUT | --ops) FILE.mol: read and
-// complete a MOL file and draw it as the search window does.
+// vuduzez-cli draw [--width N] [--highlight QUERY.mol] (--svg OUT | --png OUT |
+// --ops) FILE.mol: read and complete a MOL file and draw it as the search window
+// does, with the atoms and bonds the query maps onto in the highlight colour.
 #include <iostream>
+#include <optional>
 
 #include "cli/cli.h"
 #include "cli/cmd_draw.h"
@@ -11,6 +13,8 @@
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "register/prepare.h"
+#include "search/exact_search.h"
 
 namespace vuduzez::cli {
 
@@ -20,7 +24,7 @@ constexpr int32_t kMaxWidth = 10000;
 
 int RunDraw(const std::vector<std::string>& args) {
   int32_t width = kPictureWidth;
-  std::string mode, out, file;
+  std::string mode, out, file, queryFile;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
@@ -35,6 +39,8 @@ int RunDraw(const std::vector<std::string>& args) {
       if (!mode.empty()) return Usage("draw");
       mode = a;
       out = args[++i];
+    } else if (a == "--highlight" && hasValue) {
+      queryFile = args[++i];
     } else if (a == "--ops") {
       if (!mode.empty()) return Usage("draw");
       mode = a;
@@ -58,19 +64,39 @@ int RunDraw(const std::vector<std::string>& args) {
   StderrSink err;
   ForwardingSink ui(err, file + ": ");
   try {
+    // The query is read first: a refused query draws nothing.
+    std::optional<SubstructureQuery> query;
+    if (!queryFile.empty()) {
+      ForwardingSink queryUi(err, queryFile + ": ");
+      Molecule q;
+      if (!PrepareMolFile(q, queryFile, queryUi)) return kExitFailed;
+      query.emplace(MakeSubstructureQuery(q));
+    }
     if (!ReadMolFile(mol, file, ui)) return kExitFailed;
     CalcFormulaWeight(mol);
+    std::optional<Highlight> highlight;
+    if (query) {
+      SubstructureMapping m;
+      if (FindMapping(mol, *query, m)) {
+        highlight = Highlight{m.atoms, m.bonds};
+      } else {
+        std::cerr << ui.prefix << kNoAtomMatch << '\n';
+      }
+    }
+    const Highlight* lit = highlight ? &*highlight : nullptr;
     if (mode == "--ops") {
       RecordingCanvas canvas;
-      DrawMolecule(mol, width, 1, kPictureAspect, canvas);
+      DepictState st;
+      DrawMolecule(mol, width, 1, kPictureAspect, canvas, st, nullptr, lit);
       std::cout << canvas.Text();
     } else if (mode == "--svg") {
       SvgCanvas canvas;
-      DrawMolecule(mol, width, 1, kPictureAspect, canvas);
+      DepictState st;
+      DrawMolecule(mol, width, 1, kPictureAspect, canvas, st, nullptr, lit);
       WriteFileBytes(out, canvas.Svg());
     } else {
 #ifdef VUDUZEZ_HAVE_QT
-      WriteMoleculePng(mol, width, out);
+      WriteMoleculePng(mol, width, out, lit);
 #endif
     }
   } catch (const RuntimeError& e) {
@@ -82,8 +108,8 @@ int RunDraw(const std::vector<std::string>& args) {
 
 [[maybe_unused]] const bool registered = RegisterCommand(
     {"draw",
-     "draw [--width N] (--svg OUT | --png OUT | --ops) FILE.mol   draw a MOL file as the "
-     "search window shows it",
+     "draw [--width N] [--highlight QUERY.mol] (--svg OUT | --png OUT | --ops) FILE.mol   draw "
+     "a MOL file as the search window shows it",
      &RunDraw});
 
 }  // namespace

@@ -34,9 +34,11 @@ std::unique_ptr<QGuiApplication> MakeGuiApplication() {
 
 }  // namespace
 
-void WriteMoleculePng(Molecule& mol, int32_t width, const std::string& path) {
+void WriteMoleculePng(Molecule& mol, int32_t width, const std::string& path,
+                      const Highlight* highlight) {
   const auto app = MakeGuiApplication();
-  const QImage image = PictureToImage(DrawMoleculePicture(mol, width));
+  const QImage image =
+      PictureToImage(DrawMoleculePicture(mol, width, 1, kPictureAspect, highlight));
   if (!image.save(QString::fromStdString(path), "PNG")) {
     ThrowFileError(path, kCannotWriteFile);
   }

@@ -5,6 +5,7 @@
 #include "cli/cli.h"
 #include "cli/workspace.h"
 #include "register/batch.h"
+#include "register/store.h"
 
 namespace vuduzez::cli {
 
@@ -46,7 +47,7 @@ int RunRegister(const std::vector<std::string>& args) {
   }
   BatchSummary s = BatchRegister(folder, ws->settings.mdatafilename, mol, ui);
   for (const BatchEntry& e : s.entries) {
-    std::cout << OutcomeText(e.outcome) << '\t' << e.fileName;
+    std::cout << OutcomeText(e.outcome) << '\t' << ShownName(e.fileName);
     if (!e.reason.empty() && e.outcome != EntryOutcome::kAlreadyRegistered) {
       std::cout << '\t' << e.reason;
     }
@@ -56,7 +57,7 @@ int RunRegister(const std::vector<std::string>& args) {
             << s.refused << " refused, " << s.skipped << " skipped\n";
   if (!s.finished) return kExitFailed;
   std::cerr << kBatchFinished << '\n';
-  return kExitOk;
+  return s.refused > 0 ? kExitFailed : kExitOk;
 }
 
 [[maybe_unused]] const bool registered = RegisterCommand(

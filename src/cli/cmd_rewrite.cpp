@@ -4,7 +4,6 @@
 #include "cli/cli.h"
 #include "cli/workspace.h"
 #include "database/chains.h"
-#include "platform/scratch.h"
 
 namespace vuduzez::cli {
 
@@ -16,7 +15,7 @@ int RunRewrite(const std::vector<std::string>& args) {
   std::cerr << "warning: query keys are not abbreviated, so searches will no longer match the "
                "carbon runs rewritten now\n";
   StdoutSink ui;
-  int changed = RewriteChains(ws->settings.mdatafilename, ScratchFolder(), ui);
+  int changed = RewriteChains(ws->settings.mdatafilename, ui);
   std::cerr << changed << (changed == 1 ? " line" : " lines") << " changed\n";
   return kExitOk;
 }

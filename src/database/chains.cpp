@@ -1,13 +1,11 @@
 #include "database/chains.h"
 
 #include <array>
-#include <cstdio>
 #include <string_view>
 #include <utility>
 
 #include "database/database.h"
 #include "platform/files.h"
-#include "platform/scratch.h"
 #include "platform/text.h"
 
 namespace vuduzez {
@@ -51,25 +49,24 @@ std::string AbbreviateChains(std::string line) {
   return line;
 }
 
-int RewriteChains(const std::string& dbPath, const std::string& scratchFolder, MessageSink& sink,
-                  const ReplaceFault& fault) {
-  const std::string scratch = ScratchPath(scratchFolder, kRewriteScratchName);
-  if (FileExists(scratch)) std::remove(scratch.c_str());
-
-  const std::string text = ReadFileBytes(dbPath);
-  std::string out;
-  out.reserve(text.size());
+int RewriteChains(const std::string& dbPath, MessageSink& sink, const ReplaceFault& fault) {
   int changed = 0;
-  LineReader reader(text);
-  while (!reader.AtEnd()) {
-    std::string_view line = reader.Next();
-    std::string rewritten = AbbreviateChains(std::string(line));
-    if (rewritten != line) ++changed;
-    out += rewritten;
-    out += "\r\n";
-  }
-  WriteFileBytes(scratch, out);
-  ReplaceDatabaseFile(dbPath, scratch, fault);
+  RewriteDatabaseFile(
+      dbPath,
+      [&](const std::string& text) {
+        std::string out;
+        out.reserve(text.size());
+        LineReader reader(text);
+        while (!reader.AtEnd()) {
+          std::string_view line = reader.Next();
+          std::string rewritten = AbbreviateChains(std::string(line));
+          if (rewritten != line) ++changed;
+          out += rewritten;
+          out += "\r\n";
+        }
+        return out;
+      },
+      fault);
   sink.ShowMessage(kRewriteFinished);
   return changed;
 }

@@ -14,11 +14,10 @@ namespace vuduzez {
 // One line with the ten replacements applied in order, leftmost first.
 std::string AbbreviateChains(std::string line);
 
-// Rewrites the database file through the scratch file "bbb.txt" in
-// scratchFolder and ReplaceDatabaseFile, then shows kRewriteFinished. Returns
-// the number of lines that changed. Throws RuntimeError on a file error, with
-// the database unchanged.
-int RewriteChains(const std::string& dbPath, const std::string& scratchFolder, MessageSink& sink,
-                  const ReplaceFault& fault = {});
+// Rewrites the database file under its exclusive lock through
+// RewriteDatabaseFile, then shows kRewriteFinished. Returns the number of
+// lines that changed. Throws RuntimeError on a file error, with the database
+// unchanged.
+int RewriteChains(const std::string& dbPath, MessageSink& sink, const ReplaceFault& fault = {});
 
 }  // namespace vuduzez

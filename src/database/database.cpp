@@ -1,9 +1,8 @@
 #include "database/database.h"
 
-#include <cstdio>
-
+#include "database/record_store.h"
+#include "platform/file_lock.h"
 #include "platform/files.h"
-#include "platform/scratch.h"
 #include "platform/text.h"
 
 namespace vuduzez {
@@ -30,10 +29,13 @@ bool RecordReader::Next(RecordLines& record) {
     record.name = first;
     record.line = lines_.LineNumber();
     record.count = 1;
-    for (std::string_view* field : {&record.weight, &record.formula, &record.key}) {
+    auto field = [this, &record] {
       if (!lines_.AtEnd()) ++record.count;
-      *field = lines_.Next();
-    }
+      return lines_.Next();
+    };
+    record.weight = field();
+    record.formula = field();
+    record.key = field();
     return true;
   }
   return false;
@@ -51,7 +53,7 @@ std::vector<CompoundRecord> ParseRecords(std::string_view text) {
 }
 
 std::vector<std::string> LoadNameLinesAsRead(const std::string& dbPath) {
-  const std::string text = ReadFileBytes(dbPath);
+  const std::string text = DatabaseLock(dbPath, LockMode::kShared).ReadAll();
   std::vector<std::string> names;
   RecordReader reader(text);
   RecordLines r;
@@ -66,30 +68,12 @@ std::vector<std::string> LoadNameList(const std::string& dbPath) {
 }
 
 void AppendRecord(const std::string& dbPath, const CompoundRecord& record) {
-  AppendRecord(dbPath, record.name, record.weight, record.formula, record.key);
+  RecordStore(dbPath, 1).Append(record);
 }
 
 void AppendRecord(const std::string& dbPath, const std::string& name, const std::string& weight,
                   const std::string& formula, const std::string& key) {
-  std::string bytes;
-  bytes.reserve(name.size() + weight.size() + formula.size() + key.size() + 10);
-  // A last line without its line end (a file cut short or edited by hand)
-  // would swallow the new name line; end it first.
-  if (IsRegularFile(dbPath)) {
-    std::FILE* f = std::fopen(dbPath.c_str(), "rb");
-    if (f != nullptr) {
-      if (std::fseek(f, -1, SEEK_END) == 0) {
-        int last = std::fgetc(f);
-        if (last != EOF && last != '\n' && last != '\r') bytes += "\r\n";
-      }
-      std::fclose(f);
-    }
-  }
-  for (const std::string* line : {&name, &weight, &formula, &key}) {
-    bytes += *line;
-    bytes += "\r\n";
-  }
-  AppendToExistingFile(dbPath, bytes);
+  AppendRecord(dbPath, CompoundRecord{name, weight, formula, key});
 }
 
 std::optional<std::string> FindRegisteredLine(const std::string& dbPath, const std::string& text) {
@@ -99,43 +83,43 @@ std::optional<std::string> FindRegisteredLine(const std::string& dbPath, const s
   return std::nullopt;
 }
 
-int DeleteRecords(const std::string& dbPath, const std::string& name,
-                  const std::string& scratchFolder, const ReplaceFault& fault) {
-  const std::string scratch = ScratchPath(scratchFolder, kDeleteScratchName);
-  if (FileExists(scratch)) std::remove(scratch.c_str());
-
-  const std::string text = ReadFileBytes(dbPath);
-  std::string kept;
-  kept.reserve(text.size());
-  int removed = 0;
-  RecordReader reader(text);
-  RecordLines r;
-  for (bool more = true; more;) {
-    more = reader.Next(r);
-    // Blank lines are not records: kept as the empty lines they are.
-    for (int i = 0; i < reader.BlankLinesBefore(); ++i) kept += "\r\n";
-    if (!more) break;
-    if (Trim(r.name) == name) {
-      ++removed;
-      continue;
-    }
-    // A short last record keeps only the lines it has.
-    const std::string_view lines[] = {r.name, r.weight, r.formula, r.key};
-    for (int i = 0; i < r.count; ++i) {
-      kept += Trim(lines[i]);
-      kept += "\r\n";
-    }
-  }
-  WriteFileBytes(scratch, kept);
-  ReplaceDatabaseFile(dbPath, scratch, fault);
-  return removed;
+void RewriteDatabaseFile(const std::string& dbPath,
+                         const std::function<std::string(const std::string&)>& transform,
+                         const ReplaceFault& fault) {
+  DatabaseLock lock(dbPath, LockMode::kExclusive);
+  RemoveStaleReplacements(dbPath);
+  ReplaceFileAtomically(dbPath, transform(lock.ReadAll()), fault);
 }
 
-void ReplaceDatabaseFile(const std::string& dbPath, const std::string& scratchPath,
-                         const ReplaceFault& fault) {
-  const std::string bytes = ReadFileBytes(scratchPath);
-  ReplaceFileAtomically(dbPath, bytes, fault);
-  std::remove(scratchPath.c_str());
+int DeleteRecords(const std::string& dbPath, const std::string& name, const ReplaceFault& fault) {
+  int removed = 0;
+  RewriteDatabaseFile(
+      dbPath,
+      [&](const std::string& text) {
+        std::string kept;
+        kept.reserve(text.size());
+        RecordReader reader(text);
+        RecordLines r;
+        for (bool more = true; more;) {
+          more = reader.Next(r);
+          // Blank lines are not records: kept as the empty lines they are.
+          for (int i = 0; i < reader.BlankLinesBefore(); ++i) kept += "\r\n";
+          if (!more) break;
+          if (Trim(r.name) == name) {
+            ++removed;
+            continue;
+          }
+          // A short last record keeps only the lines it has.
+          const std::string_view lines[] = {r.name, r.weight, r.formula, r.key};
+          for (int i = 0; i < r.count; ++i) {
+            kept += Trim(lines[i]);
+            kept += "\r\n";
+          }
+        }
+        return kept;
+      },
+      fault);
+  return removed;
 }
 
 }  // namespace vuduzez

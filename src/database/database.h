@@ -4,6 +4,7 @@
 // passed over by every reader (the writers never write one).
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,9 +14,6 @@
 #include "platform/text.h"
 
 namespace vuduzez {
-
-inline constexpr const char* kDeleteScratchName = "aaa.txt";
-inline constexpr const char* kRewriteScratchName = "bbb.txt";
 
 // One record as stored (texts exactly as held, CP932).
 struct CompoundRecord {
@@ -56,6 +54,9 @@ class RecordReader {
   int blanks_ = 0;
 };
 
+// Every function below that opens the database holds its shared lock while it
+// reads, every writer its exclusive lock (platform/file_lock.h).
+
 // The trimmed name line of each record, in file order (the name list of the
 // registration window). Throws RuntimeError when the file cannot be read.
 std::vector<std::string> LoadNameList(const std::string& dbPath);
@@ -64,9 +65,10 @@ std::vector<std::string> LoadNameList(const std::string& dbPath);
 // callers that look many names up at once.
 std::vector<std::string> LoadNameLinesAsRead(const std::string& dbPath);
 
-// Appends one record (four lines, each followed by CR LF) to an existing file;
-// the file is never created. Throws RuntimeError on failure; a failed append
-// leaves the file as it was.
+// Appends one record (four lines, each followed by CR LF) to an existing file
+// and flushes it to disk; the file is never created. A file that does not end
+// with a whole record is refused (DamageMessage). Throws RuntimeError on
+// failure; a failed append leaves the file as it was.
 void AppendRecord(const std::string& dbPath, const CompoundRecord& record);
 void AppendRecord(const std::string& dbPath, const std::string& name, const std::string& weight,
                   const std::string& formula, const std::string& key);
@@ -76,15 +78,16 @@ void AppendRecord(const std::string& dbPath, const std::string& name, const std:
 std::optional<std::string> FindRegisteredLine(const std::string& dbPath, const std::string& text);
 
 // Removes every record whose trimmed name line equals name. The kept lines are
-// written back trimmed, through the scratch file "aaa.txt" in scratchFolder and
-// ReplaceDatabaseFile. Returns the number of records removed. On failure the
-// database file is unchanged.
+// written back trimmed, through ReplaceFileAtomically. Returns the number of
+// records removed. On failure the database file is unchanged.
 int DeleteRecords(const std::string& dbPath, const std::string& name,
-                  const std::string& scratchFolder, const ReplaceFault& fault = {});
+                  const ReplaceFault& fault = {});
 
-// Replaces the database file by the bytes of the scratch file, atomically (the
-// old database stays whole if any step fails), then deletes the scratch file.
-void ReplaceDatabaseFile(const std::string& dbPath, const std::string& scratchPath,
+// Replaces the database file by bytes under its exclusive lock: the
+// replacements a killed process left are removed first, then
+// ReplaceFileAtomically. transform makes the new bytes from the current ones.
+void RewriteDatabaseFile(const std::string& dbPath,
+                         const std::function<std::string(const std::string&)>& transform,
                          const ReplaceFault& fault = {});
 
 // The records of a database text, for tools and tests (a short last record

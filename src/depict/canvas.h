@@ -8,7 +8,11 @@
 
 namespace vuduzez {
 
-enum class CanvasColor { Black, White };
+// Highlight marks the atoms and bonds of a search match.
+enum class CanvasColor { Black, White, Highlight };
+
+// The highlight colour as RGB.
+inline constexpr uint32_t kHighlightRgb = 0xD32F2F;
 
 struct CanvasPoint {
   int32_t x = 0;
@@ -37,6 +41,8 @@ class Canvas {
   // Cell height in pixels (ascent plus descent), not the em size.
   virtual void SetFontHeight(int32_t height) = 0;
   virtual void SetFontBold(bool bold) = 0;
+  // Colour of the text itself (black until set).
+  virtual void SetTextColor(CanvasColor color) = 0;
 
   virtual void MoveTo(int32_t x, int32_t y) = 0;
   // A line from the current point; the end becomes the current point.

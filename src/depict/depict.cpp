@@ -75,7 +75,31 @@ class Drawing {
   Drawing(Molecule& mol, Canvas& canvas, DepictState& st, int32_t penWidth)
       : mol_(mol), canvas_(canvas), st_(st), penWidth_(penWidth) {}
 
+  // Which atoms and bonds are drawn in the highlight colour.
+  void SetHighlight(const Highlight& h) {
+    atomLit_.assign(static_cast<size_t>(mol_.atmcount) + 1, false);
+    bondLit_.assign(static_cast<size_t>(mol_.bndcount) + 1, false);
+    shownByBond_.assign(static_cast<size_t>(mol_.atmcount) + 1, false);
+    for (int32_t a : h.atoms) {
+      if (a >= 1 && a <= mol_.atmcount) atomLit_[static_cast<size_t>(a)] = true;
+    }
+    for (int32_t j : h.bonds) {
+      if (j < 1 || j > mol_.bndcount) continue;
+      bondLit_[static_cast<size_t>(j)] = true;
+      shownByBond_[static_cast<size_t>(mol_.bnddata[j].atom1)] = true;
+      shownByBond_[static_cast<size_t>(mol_.bnddata[j].atom2)] = true;
+    }
+  }
+
   void Bond(int32_t j) {
+    const bool lit = !bondLit_.empty() && bondLit_[static_cast<size_t>(j)];
+    if (lit) canvas_.SetPenColor(CanvasColor::Highlight);
+    fill_ = lit ? CanvasColor::Highlight : CanvasColor::Black;
+    BondFigure(j);
+    if (lit) canvas_.SetPenColor(CanvasColor::Black);
+  }
+
+  void BondFigure(int32_t j) {
     const BondRow& b = mol_.bnddata[j];
     switch (b.order) {
       case 1:
@@ -99,8 +123,17 @@ class Drawing {
   }
 
   void Label(int32_t i, int32_t labelHeight, int32_t u, int32_t subHeight) {
+    const bool lit = !atomLit_.empty() && atomLit_[static_cast<size_t>(i)];
+    const bool showCarbon = lit && !shownByBond_[static_cast<size_t>(i)];
+    if (!showCarbon && Trim(mol_.posdata[i].rawsym) == "C") return;
+    if (lit) canvas_.SetTextColor(CanvasColor::Highlight);
+    LabelText(i, labelHeight, u, subHeight, showCarbon);
+    if (lit) canvas_.SetTextColor(CanvasColor::Black);
+  }
+
+  void LabelText(int32_t i, int32_t labelHeight, int32_t u, int32_t subHeight, bool showCarbon) {
     std::string label = Trim(mol_.posdata[i].rawsym);
-    if (label == "C") return;
+    if (label == "C" && !showCarbon) return;
     const int32_t h = mol_.posdata[i].hcount;
     if (label == "N") {
       if (h == 2) {
@@ -165,7 +198,7 @@ class Drawing {
     WedgeBase(st_, x1, y1, x2, y2);
     const PictureLine base = st_.sideline;
     if (filled) {
-      canvas_.SetBrushColor(CanvasColor::Black);
+      canvas_.SetBrushColor(fill_);
       canvas_.Polygon(
           {CanvasPoint{x1, y1}, CanvasPoint{base.x1, base.y1}, CanvasPoint{base.x2, base.y2}});
       canvas_.SetBrushColor(CanvasColor::White);
@@ -269,6 +302,10 @@ class Drawing {
   int32_t penWidth_;
   std::vector<int32_t> neighboursA_;
   std::vector<int32_t> neighboursB_;
+  std::vector<bool> atomLit_;
+  std::vector<bool> bondLit_;
+  std::vector<bool> shownByBond_;
+  CanvasColor fill_ = CanvasColor::Black;  // of a filled wedge
 };
 
 }  // namespace
@@ -348,7 +385,13 @@ void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::str
 }
 
 void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::string& aspectText,
-                  Canvas& canvas, DepictState& st, DepictSizes* sizes) {
+                  Canvas& canvas, const Highlight& highlight) {
+  DepictState st;
+  DrawMolecule(mol, width, penWidth, aspectText, canvas, st, nullptr, &highlight);
+}
+
+void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::string& aspectText,
+                  Canvas& canvas, DepictState& st, DepictSizes* sizes, const Highlight* highlight) {
   // Everything that can fail comes first, so that a refused drawing leaves
   // the canvas, the molecule and the state untouched.
   const Real ratio = StrToFloat(aspectText);
@@ -425,6 +468,7 @@ void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::str
   Drawing drawing(mol, canvas, st, penWidth);
   drawing.gapUnit = z.gapUnit;
   drawing.hashCount = z.hashCount;
+  if (highlight != nullptr) drawing.SetHighlight(*highlight);
   for (int32_t j = 1; j <= mol.bndcount; ++j) drawing.Bond(j);
 
   const int32_t u = DepictRound(static_cast<Real>(z.labelHeight) / 3);

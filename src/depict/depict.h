@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "depict/canvas.h"
 #include "model/molecule.h"
@@ -56,6 +57,12 @@ struct DepictSizes {
   int32_t hashCount = 0;  // n
 };
 
+// Atoms and bonds (numbers as in the tables) drawn in the highlight colour.
+struct Highlight {
+  std::vector<int32_t> atoms;
+  std::vector<int32_t> bonds;
+};
+
 // Draws the molecule: bonds in table order, then atom labels. Writes px/py of
 // every atom. aspectText and molweight are converted with StrToFloat, so a
 // text that is not a number raises RuntimeError; that happens before anything
@@ -64,7 +71,13 @@ struct DepictSizes {
 void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::string& aspectText,
                   Canvas& canvas);
 void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::string& aspectText,
-                  Canvas& canvas, DepictState& st, DepictSizes* sizes = nullptr);
+                  Canvas& canvas, DepictState& st, DepictSizes* sizes = nullptr,
+                  const Highlight* highlight = nullptr);
+// The same with the highlighted atoms and bonds in the highlight colour: their
+// lines, wedges and labels; a highlighted carbon that no highlighted bond
+// shows gets its "C" written.
+void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::string& aspectText,
+                  Canvas& canvas, const Highlight& highlight);
 
 // Picture size and aspect the search window uses.
 inline constexpr int32_t kPictureWidth = 350;

@@ -23,8 +23,42 @@ void RecordingCanvas::SetPenWidth(int32_t width) {
   Op("pen", {width});
 }
 
+namespace {
+
+const char* ColorName(CanvasColor c) {
+  switch (c) {
+    case CanvasColor::Black:
+      return "black";
+    case CanvasColor::White:
+      return "white";
+    case CanvasColor::Highlight:
+      return "highlight";
+  }
+  return "";
+}
+
+}  // namespace
+
 void RecordingCanvas::SetBrushColor(CanvasColor color) {
-  text_ += color == CanvasColor::Black ? "brush black\n" : "brush white\n";
+  text_ += "brush ";
+  text_ += ColorName(color);
+  text_ += '\n';
+}
+
+void RecordingCanvas::SetPenColor(CanvasColor color) {
+  if (color == penColor_) return;
+  penColor_ = color;
+  text_ += "pencolor ";
+  text_ += ColorName(color);
+  text_ += '\n';
+}
+
+void RecordingCanvas::SetTextColor(CanvasColor color) {
+  if (color == textColor_) return;
+  textColor_ = color;
+  text_ += "textcolor ";
+  text_ += ColorName(color);
+  text_ += '\n';
 }
 
 void RecordingCanvas::SetFontHeight(int32_t height) { Op("font", {height}); }
@@ -60,6 +94,7 @@ void RecordingCanvas::Clear() {
   text_.clear();
   havePen_ = false;
   penWidth_ = 0;
+  penColor_ = textColor_ = CanvasColor::Black;
 }
 
 }  // namespace vuduzez

@@ -1,10 +1,12 @@
 // A canvas that writes one text line per operation, for tests and for
 // `vuduzez-cli draw --ops`:
 //   size W H | pen WIDTH | font HEIGHT | brush black|white | moveto X Y |
-//   lineto X Y | polygon X1 Y1 X2 Y2 X3 Y3 | text X Y TEXT
+//   lineto X Y | polygon X1 Y1 X2 Y2 X3 Y3 | text X Y TEXT |
+//   pencolor C | textcolor C   (C: black, white, highlight)
 // Every font height and brush colour set is written; the pen width only when
-// it changes (the drawing resets it after every plain line). Face, style and
-// pen colour never change and are not written.
+// it changes (the drawing resets it after every plain line), pen and text
+// colours only when they change from black (only highlights do). Face and
+// style never change and are not written.
 #pragma once
 
 #include <string>
@@ -21,11 +23,12 @@ class RecordingCanvas : public Canvas {
   void End() override {}
   void SetPenWidth(int32_t width) override;
   void SetPenSolid() override {}
-  void SetPenColor(CanvasColor) override {}
+  void SetPenColor(CanvasColor color) override;
   void SetBrushColor(CanvasColor color) override;
   void SetFontFace(const std::string&) override {}
   void SetFontHeight(int32_t height) override;
   void SetFontBold(bool) override {}
+  void SetTextColor(CanvasColor color) override;
   void MoveTo(int32_t x, int32_t y) override;
   void LineTo(int32_t x, int32_t y) override;
   void Polygon(const std::array<CanvasPoint, 3>& points) override;
@@ -42,6 +45,8 @@ class RecordingCanvas : public Canvas {
   std::string text_;
   bool havePen_ = false;
   int32_t penWidth_ = 0;
+  CanvasColor penColor_ = CanvasColor::Black;
+  CanvasColor textColor_ = CanvasColor::Black;
 };
 
 }  // namespace vuduzez

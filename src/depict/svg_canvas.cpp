@@ -6,7 +6,17 @@ namespace vuduzez {
 
 namespace {
 
-const char* Colour(CanvasColor c) { return c == CanvasColor::Black ? "#000" : "#fff"; }
+const char* Colour(CanvasColor c) {
+  switch (c) {
+    case CanvasColor::Black:
+      return "#000";
+    case CanvasColor::White:
+      return "#fff";
+    case CanvasColor::Highlight:
+      return "#d32f2f";  // kHighlightRgb
+  }
+  return "#000";
+}
 
 // Lines and polygons go through pixel centres, so that a one-pixel pen covers
 // whole pixels as on the raster picture; text cells start at pixel corners.
@@ -88,8 +98,8 @@ void SvgCanvas::TextOut(int32_t x, int32_t y, const std::string& text) {
           "\" fill=\"" + Colour(brush_) + "\" stroke=\"none\"/>\n";
   svg_ += "<text x=\"" + std::to_string(x) + "\" y=\"" + Num(y + font.ascent) +
           "\" font-family=\"" + XmlEscape(face_) + ", 'Liberation Sans', sans-serif\"" +
-          (bold_ ? " font-weight=\"bold\"" : "") + " font-size=\"" + Num(font.em) +
-          "\" fill=\"#000\" xml:space=\"preserve\">" + XmlEscape(text) + "</text>\n";
+          (bold_ ? " font-weight=\"bold\"" : "") + " font-size=\"" + Num(font.em) + "\" fill=\"" +
+          Colour(text_) + "\" xml:space=\"preserve\">" + XmlEscape(text) + "</text>\n";
 }
 
 }  // namespace vuduzez

@@ -20,6 +20,7 @@ class SvgCanvas : public Canvas {
   void SetFontFace(const std::string& face) override { face_ = face; }
   void SetFontHeight(int32_t height) override { fontHeight_ = height; }
   void SetFontBold(bool bold) override { bold_ = bold; }
+  void SetTextColor(CanvasColor color) override { text_ = color; }
   void MoveTo(int32_t x, int32_t y) override;
   void LineTo(int32_t x, int32_t y) override;
   void Polygon(const std::array<CanvasPoint, 3>& points) override;
@@ -35,6 +36,7 @@ class SvgCanvas : public Canvas {
   int32_t penWidth_ = 1;
   CanvasColor pen_ = CanvasColor::Black;
   CanvasColor brush_ = CanvasColor::White;
+  CanvasColor text_ = CanvasColor::Black;
   std::string face_ = "Arial";
   int32_t fontHeight_ = 20;
   bool bold_ = false;

@@ -1,11 +1,13 @@
 #include "gui/TfrmMain.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QShowEvent>
 
@@ -30,6 +32,28 @@
 namespace vuduzez {
 
 namespace {
+
+// Reading MOL files for the connection tables: a progress dialog once it
+// takes a moment.
+class TablesProgress : public MessageSink {
+ public:
+  explicit TablesProgress(QWidget* parent) : parent_(parent) {}
+  void ShowMessage(const std::string& text) override { WindowUi().ShowMessage(text); }
+  void Progress(int done, int total) override {
+    if (!dialog_) {
+      dialog_ = std::make_unique<QProgressDialog>(
+          QString::fromUtf8(kReadingTables), QString::fromUtf8(kStopReading), 0, total, parent_);
+      dialog_->setWindowModality(Qt::WindowModal);
+      dialog_->setMinimumDuration(500);
+    }
+    dialog_->setValue(done);
+  }
+  bool StopRequested() const override { return dialog_ && dialog_->wasCanceled(); }
+
+ private:
+  QWidget* parent_;
+  std::unique_ptr<QProgressDialog> dialog_;
+};
 
 QString Path(const std::string& path) { return QFile::decodeName(path.c_str()); }
 std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -124,6 +148,16 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   SaveHitsButton->setToolTip(QStringLiteral("該当した化合物をSDファイルかCSVファイルに保存"));
   Button2 = MakeButton(this, "Button2", "終了", 573, 406, 100);
 
+  // Atom-by-atom confirmation: off unless asked for.
+  CheckBox1 = new QCheckBox(QStringLiteral("原子単位で照合"), this);
+  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+  CheckBox1->setGeometry(8, 408, 240, 24);
+  CheckBox1->setToolTip(
+      QStringLiteral("部分構造検索の該当レコードを原子ごとに照合し、一致した原子を色で示す"));
+  ExactLabel = MakeLabel(this, "ExactLabel", "", 475, 304);
+  ExactLabel->resize(198, 18);
+  ExactLabel->hide();
+
   connect(Button1, &QPushButton::clicked, this, &TfrmMain::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TfrmMain::Button2Click);
   connect(Button3, &QPushButton::clicked, this, &TfrmMain::Button3Click);
@@ -137,10 +171,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   FormCreate();
 }
 
-void TfrmMain::FormCreate() {
-  scratch_ = ScratchFolder();
-  firstActivation_ = true;
-}
+void TfrmMain::FormCreate() { firstActivation_ = true; }
 
 template <typename F>
 void TfrmMain::Guarded(F&& f) {
@@ -172,7 +203,7 @@ void TfrmMain::FormActivate() {
     return;
   }
   Guarded([&] {
-    LoadSearchData(state_, settings.mdatafilename);
+    LoadSearchDataStamped(state_, exact_, settings.mdatafilename);
     firstActivation_ = false;
   });
 }
@@ -191,8 +222,7 @@ void TfrmMain::Button4Click() {
       SearchSmiles(*smiles);
       return;
     }
-    if (!CaptureStructureFromClipboard(scratch_, false, WindowUi())) return;
-    SearchScratchFile();
+    if (const auto text = CaptureStructureFromClipboard(false, WindowUi())) SearchMolText(*text);
   });
 }
 
@@ -205,14 +235,12 @@ void TfrmMain::MolFileDropped(const QString& path) { SearchFromFile(PathBytes(pa
 
 void TfrmMain::SearchFromFile(const std::string& path) {
   Guarded([&] {
-    if (!CaptureStructureFromFile(path, scratch_, false, WindowUi())) return;
-    SearchScratchFile();
+    if (const auto text = CaptureStructureFromFile(path, false, WindowUi())) SearchMolText(*text);
   });
 }
 
-void TfrmMain::SearchScratchFile() {
-  const PreparedStructure query =
-      PrepareMolFile(com_data().molecule, ScratchPath(scratch_, kScratchMolName), WindowUi());
+void TfrmMain::SearchMolText(const std::string& text) {
+  const PreparedStructure query = PrepareMolText(com_data().molecule, text, WindowUi());
   if (query.status != PrepareStatus::kRefused) OleContainer1->showNote({});
   SearchPrepared(query);
 }
@@ -235,6 +263,14 @@ void TfrmMain::SearchPrepared(const PreparedStructure& query) {
 
   Edit5->clear();
   SearchStructure(state_, mol);
+  exactQuery_.reset();
+  ExactLabel->hide();
+  if (CheckBox1->isChecked()) {
+    exactQuery_.emplace(MakeSubstructureQuery(mol));
+    TablesProgress progress(this);
+    exactResult_ = ConfirmHits(state_, exact_, *exactQuery_, molFolder_, progress);
+    ShowExactCounts();
+  }
   Edit5->setText(QString::number(state_.hitcount));
   if (state_.hitcount >= 1) {
     ShowHit(1);
@@ -259,8 +295,14 @@ void TfrmMain::ShowMolFile(const std::string& path) {
   Molecule& mol = com_data().molecule;
   if (!ReadMolFile(mol, path, WindowUi())) return;
   CalcFormulaWeight(mol);
+  std::optional<Highlight> highlight;
+  SubstructureMapping mapping;
+  if (exactQuery_ && FindMapping(mol, *exactQuery_, mapping)) {
+    highlight = Highlight{mapping.atoms, mapping.bonds};
+  }
   // Drawn into a fresh picture: a failed drawing keeps the one shown.
-  picture_ = DrawMoleculePicture(mol, kPictureWidth, 1, kPictureAspect);
+  picture_ =
+      DrawMoleculePicture(mol, kPictureWidth, 1, kPictureAspect, highlight ? &*highlight : nullptr);
   Image1->setPicture(picture_);
   Edit1->setText(QString::fromStdString(AnsiToUtf8(mol.molformula)));
   Edit2->setText(QString::fromStdString(mol.molweight));
@@ -294,7 +336,7 @@ void TfrmMain::Button1Click() {
   }
   Edit6->setText(Path(*path));
   // Only this window's records change; the setting stays.
-  Guarded([&] { LoadSearchData(state_, *path); });
+  Guarded([&] { LoadSearchDataStamped(state_, exact_, *path); });
 }
 
 void TfrmMain::SaveHitsClick() {
@@ -333,6 +375,20 @@ void TfrmMain::Button3Click() {
   if (!folder) return;
   Edit7->setText(Path(*folder));
   molFolder_ = *folder;
+}
+
+void TfrmMain::ShowExactCounts() {
+  const ExactResult& r = exactResult_;
+  ExactLabel->setText(
+      QString::fromStdString(ExactCountsText(r.screened, static_cast<int>(r.unconfirmed.size()))));
+  // The unconfirmed records by name, and why.
+  QStringList lines;
+  for (const auto& u : r.unconfirmed) {
+    lines << QString::fromStdString(AnsiToUtf8(state_.records[static_cast<size_t>(u.row)].name) +
+                                    ": " + u.reason);
+  }
+  ExactLabel->setToolTip(lines.join(QLatin1Char('\n')));
+  ExactLabel->show();
 }
 
 }  // namespace vuduzez

@@ -4,11 +4,14 @@
 
 #include <QPicture>
 #include <QWidget>
+#include <optional>
 #include <string>
 
 #include "register/prepare.h"
+#include "search/exact_search.h"
 #include "search/screening.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -41,10 +44,10 @@ class TfrmMain : public QWidget {
   void ShowMolFile(const std::string& path);
 
   const SearchState& searchState() const { return state_; }
+  const ExactResult& exactResult() const { return exactResult_; }
   const QPicture& picture() const { return picture_; }
   // The folder in which hit MOL files are looked up.
   const std::string& molFolder() const { return molFolder_; }
-  const std::string& scratchFolder() const { return scratch_; }
   bool FirstActivation() const { return firstActivation_; }
 
  signals:
@@ -56,14 +59,16 @@ class TfrmMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Prepare the query in the scratch MOL file and search with it.
-  void SearchScratchFile();
+  // Read, complete, key and screen the query's MOL text.
+  void SearchMolText(const std::string& text);
   // The search with a SMILES from the clipboard (not drawn: the panel says so).
   void SearchSmiles(const std::string& smiles);
-  // Screening with the prepared query and the first hit.
+  // Screening with the prepared query (and its atom-by-atom confirmation) and the first hit.
   void SearchPrepared(const PreparedStructure& query);
   // The search with a MOL file as the query.
   void SearchFromFile(const std::string& path);
+  // Screened and unconfirmed counts of an atom-by-atom search beside the hit count.
+  void ShowExactCounts();
   // Runs a handler, showing a run-time error in the error box.
   template <typename F>
   void Guarded(F&& f);
@@ -87,13 +92,17 @@ class TfrmMain : public QWidget {
   QLineEdit* Edit5;
   QLineEdit* Edit6;
   QLineEdit* Edit7;
+  QCheckBox* CheckBox1;  // confirm the screened hits atom by atom
+  QLabel* ExactLabel;    // screened and unconfirmed counts of an atom-by-atom search
 
-  std::string scratch_;
   bool firstActivation_ = true;
   std::string openDialog1Folder_;  // start folder of the MOL file chooser
   std::string openDialog2Folder_;  // start folder of the database file chooser
   std::string molFolder_;
   SearchState state_;
+  ExactState exact_;
+  ExactResult exactResult_;
+  std::optional<SubstructureQuery> exactQuery_;  // the last search's, when it was atom by atom
   QPicture picture_;
 };
 

@@ -14,7 +14,6 @@
 #include "model/com_data.h"
 #include "platform/errors.h"
 #include "platform/message_sink.h"
-#include "platform/scratch.h"
 
 namespace vuduzez {
 
@@ -101,7 +100,7 @@ void TfrmMenu::Button4Click() {
   Label1->show();
   Label1->repaint();
   try {
-    RewriteChains(com_data().settings.mdatafilename, ScratchFolder(), ui);
+    RewriteChains(com_data().settings.mdatafilename, ui);
   } catch (const std::exception& e) {
     ui.ShowError(e.what());
   }

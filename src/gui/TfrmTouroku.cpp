@@ -25,7 +25,6 @@
 #include "platform/errors.h"
 #include "platform/message_sink.h"
 #include "platform/messages.h"
-#include "platform/scratch.h"
 #include "platform/text.h"
 #include "register/batch.h"
 #include "register/prepare.h"
@@ -195,7 +194,7 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   FormCreate();
 }
 
-void TfrmTouroku::FormCreate() { scratch_ = ScratchFolder(); }
+void TfrmTouroku::FormCreate() {}
 
 void TfrmTouroku::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
@@ -264,8 +263,9 @@ void TfrmTouroku::Button1Click() {
       ShowPrepared(std::move(next));
       return;
     }
-    if (!CaptureStructureFromClipboard(scratch_, /*keepNameLine=*/true, WindowUi())) return;
-    PrepareFromScratch();
+    if (const auto text = CaptureStructureFromClipboard(/*keepNameLine=*/true, WindowUi())) {
+      PrepareFromText(*text);
+    }
   });
 }
 
@@ -275,8 +275,9 @@ void TfrmTouroku::OpenMolClick() {
   Guarded([this] {
     const auto path = ChooseMolFile(com_data().settings.basedir1, WindowUi());
     if (!path || path->empty()) return;
-    if (!CaptureStructureFromFile(*path, scratch_, /*keepNameLine=*/true, WindowUi())) return;
-    PrepareFromScratch();
+    if (const auto text = CaptureStructureFromFile(*path, /*keepNameLine=*/true, WindowUi())) {
+      PrepareFromText(*text);
+    }
   });
 }
 
@@ -284,9 +285,9 @@ void TfrmTouroku::MolFileDropped(const QString& path) {
   if (busy_) return;
   BusyScope busy(busy_);
   Guarded([this, &path] {
-    if (!CaptureStructureFromFile(path.toStdString(), scratch_, /*keepNameLine=*/true, WindowUi()))
-      return;
-    PrepareFromScratch();
+    if (const auto text = CaptureStructureFromFile(path.toStdString(), true, WindowUi())) {
+      PrepareFromText(*text);
+    }
   });
 }
 
@@ -301,9 +302,9 @@ CompletedHook TfrmTouroku::CompletedShower() {
   };
 }
 
-void TfrmTouroku::PrepareFromScratch() {
-  PreparedStructure next = PrepareMolFile(
-      com_data().molecule, ScratchPath(scratch_, kScratchMolName), WindowUi(), CompletedShower());
+void TfrmTouroku::PrepareFromText(const std::string& text) {
+  PreparedStructure next =
+      PrepareMolText(com_data().molecule, text, WindowUi(), CompletedShower());
   if (next.status != PrepareStatus::kRefused) OleContainer1->showNote({});
   ShowPrepared(std::move(next));
 }
@@ -402,7 +403,7 @@ void TfrmTouroku::Button3Click() {
     };
     // The closing message comes after the busy label has gone.
     relay.beforeText = [&hideBusy](const std::string& text) {
-      if (text == kBatchFinished) hideBusy();
+      if (text.rfind(kBatchFinished, 0) == 0) hideBusy();
     };
     Label8->show();
     LabelProgress->clear();
@@ -443,7 +444,7 @@ void TfrmTouroku::Button6Click() {
     Label9->show();
     RepaintNow(Label9);
     try {
-      DeleteCompound(com_data().settings.mdatafilename, nameLine, scratch_, relay);
+      DeleteCompound(com_data().settings.mdatafilename, nameLine, relay);
     } catch (...) {
       hideBusy();
       throw;

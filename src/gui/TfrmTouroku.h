@@ -52,8 +52,8 @@ class TfrmTouroku : public QWidget {
   void FormCreate();
   void FormActivate();
   void FormClose();
-  // Prepare the scratch MOL file; show the results.
-  void PrepareFromScratch();
+  // Read, complete and key captured MOL text; show the results.
+  void PrepareFromText(const std::string& text);
   // Shows what was prepared and keeps it for the store.
   void ShowPrepared(PreparedStructure next);
   // Shows name, formula and weight once they are known.
@@ -65,7 +65,6 @@ class TfrmTouroku : public QWidget {
   void FillListBox();
   void RepaintNow(QWidget* w);
 
-  std::string scratch_;  // scratch folder, read once when the window is made
   // What the last "構造データの作成" computed. The window keeps its own copy so
   // that a search or batch run in between cannot change what the store writes.
   PreparedStructure prepared_;

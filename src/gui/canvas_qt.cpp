@@ -9,7 +9,17 @@ namespace vuduzez {
 
 namespace {
 
-QColor ToQColor(CanvasColor c) { return c == CanvasColor::Black ? Qt::black : Qt::white; }
+QColor ToQColor(CanvasColor c) {
+  switch (c) {
+    case CanvasColor::Black:
+      return Qt::black;
+    case CanvasColor::White:
+      return Qt::white;
+    case CanvasColor::Highlight:
+      return QColor::fromRgb(kHighlightRgb);
+  }
+  return Qt::black;
+}
 
 }  // namespace
 
@@ -73,6 +83,8 @@ void QtCanvas::SetFontHeight(int32_t height) {
   ApplyFont();
 }
 
+void QtCanvas::SetTextColor(CanvasColor color) { text_ = ToQColor(color); }
+
 void QtCanvas::SetFontBold(bool bold) {
   font_.setBold(bold);
   ApplyFont();
@@ -103,16 +115,17 @@ void QtCanvas::TextOut(int32_t x, int32_t y, const std::string& text) {
   const QFontMetricsF metrics(font_);
   painter_.fillRect(QRectF(x, y, metrics.horizontalAdvance(s), fontHeight_), brush_);
   const QPen pen = painter_.pen();
-  painter_.setPen(Qt::black);  // text colour stays the default whatever the pen
+  painter_.setPen(text_);  // the text colour, whatever the pen
   painter_.drawText(QPointF(x, y + DepictRound(LabelFontFor(fontHeight_).ascent)), s);
   painter_.setPen(pen);
 }
 
 QPicture DrawMoleculePicture(Molecule& mol, int32_t width, int32_t penWidth,
-                             const std::string& aspectText) {
+                             const std::string& aspectText, const Highlight* highlight) {
   UseLabelFontSubstitutes();
   QtCanvas canvas;
-  DrawMolecule(mol, width, penWidth, aspectText, canvas);
+  DepictState st;
+  DrawMolecule(mol, width, penWidth, aspectText, canvas, st, nullptr, highlight);
   return canvas.Picture();
 }
 

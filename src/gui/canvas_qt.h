@@ -33,6 +33,7 @@ class QtCanvas : public Canvas {
   void SetFontFace(const std::string& face) override;
   void SetFontHeight(int32_t height) override;
   void SetFontBold(bool bold) override;
+  void SetTextColor(CanvasColor color) override;
   void MoveTo(int32_t x, int32_t y) override;
   void LineTo(int32_t x, int32_t y) override;
   void Polygon(const std::array<CanvasPoint, 3>& points) override;
@@ -49,6 +50,7 @@ class QtCanvas : public Canvas {
   QPainter painter_;
   QPen pen_;
   QColor brush_ = Qt::white;
+  QColor text_ = Qt::black;
   QFont font_;
   int32_t fontHeight_ = 20;
   QPoint current_;
@@ -62,7 +64,8 @@ void UseLabelFontSubstitutes();
 // Draws the molecule into a new picture. On RuntimeError nothing is returned,
 // so the caller keeps the picture it showed before.
 QPicture DrawMoleculePicture(Molecule& mol, int32_t width = kPictureWidth, int32_t penWidth = 1,
-                             const std::string& aspectText = kPictureAspect);
+                             const std::string& aspectText = kPictureAspect,
+                             const Highlight* highlight = nullptr);
 
 // The picture on a white ground at its own size.
 QImage PictureToImage(const QPicture& picture);

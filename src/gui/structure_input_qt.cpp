@@ -29,33 +29,30 @@ NameLine NameLineFor(bool keepNameLine) {
 
 }  // namespace
 
-bool CaptureStructureFromClipboard(const std::string& scratchFolder, bool keepNameLine,
-                                   MessageSink& sink) {
+std::optional<std::string> CaptureStructureFromClipboard(bool keepNameLine, MessageSink& sink) {
   const ClipboardStructure s = ReadClipboardStructure();
   switch (s.kind) {
     case ClipboardStructure::Kind::kMdlctBlock:
-      return CaptureStructure(s.bytes, scratchFolder, NameLineFor(keepNameLine), sink);
+      return CaptureStructure(s.bytes, NameLineFor(keepNameLine), sink);
     case ClipboardStructure::Kind::kMolText:
-      CaptureMolText(s.bytes, scratchFolder, NameLineFor(keepNameLine));
-      return true;
+      return CaptureMolText(s.bytes, NameLineFor(keepNameLine));
     case ClipboardStructure::Kind::kNone:
       break;
   }
   sink.ShowMessage(kClipboardEmpty);
-  return false;
+  return std::nullopt;
 }
 
-bool CaptureStructureFromFile(const std::string& molPath, const std::string& scratchFolder,
-                              bool keepNameLine, MessageSink& sink) {
+std::optional<std::string> CaptureStructureFromFile(const std::string& molPath, bool keepNameLine,
+                                                    MessageSink& sink) {
   std::string bytes;
   try {
     bytes = ReadFileBytes(molPath);
   } catch (const RuntimeError& e) {
     sink.ShowError(e.what());
-    return false;
+    return std::nullopt;
   }
-  CaptureMolText(bytes, scratchFolder, NameLineFor(keepNameLine));
-  return true;
+  return CaptureMolText(bytes, NameLineFor(keepNameLine));
 }
 
 std::optional<std::string> ChooseMolFile(const std::string& startFolder, Ui& ui) {

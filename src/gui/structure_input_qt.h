@@ -1,7 +1,8 @@
 // Ways a structure reaches the search and registration windows: the clipboard
 // (an "MDLCT" block from a structure editor, or MOL text), a MOL file chosen or
 // dropped by the user, and the editor panel that stands where the embedded
-// editor object was. Every way ends in the same scratch MOL file "aaa.mol".
+// editor object was. Every way ends in MOL text held in memory, which the
+// windows read with ReadMolText.
 #pragma once
 
 #include <QFrame>
@@ -17,22 +18,18 @@ class QMimeData;
 
 namespace vuduzez {
 
-// Name of the scratch MOL file every capture writes.
-inline constexpr const char* kScratchMolName = "aaa.mol";
+// The MOL text of the structure on the clipboard: the "MDLCT" block if there
+// is one, else MOL text (chemical/x-mdl-molfile, else plain text that is a
+// V2000 MOL file). keepNameLine: registration keeps line 1 (the molecule
+// name), search makes it empty. Shows "クリップボードにデータがありません" and
+// gives nullopt when the clipboard holds no structure.
+std::optional<std::string> CaptureStructureFromClipboard(bool keepNameLine, MessageSink& sink);
 
-// Writes the structure on the clipboard to scratchFolder/aaa.mol: the "MDLCT"
-// block if there is one, else MOL text (chemical/x-mdl-molfile, else plain text
-// that is a V2000 MOL file). keepNameLine: registration keeps line 1 (the
-// molecule name), search writes it empty. Shows "クリップボードにデータがありません"
-// and returns false, writing nothing, when the clipboard holds no structure.
-bool CaptureStructureFromClipboard(const std::string& scratchFolder, bool keepNameLine,
-                                   MessageSink& sink);
-
-// Copies a MOL file (dropped or chosen, UTF-8 path) to scratchFolder/aaa.mol,
-// line 1 blanked unless keepNameLine. Shows a message and returns false when
-// the file cannot be read.
-bool CaptureStructureFromFile(const std::string& molPath, const std::string& scratchFolder,
-                              bool keepNameLine, MessageSink& sink);
+// The MOL text of a MOL file (dropped or chosen, UTF-8 path), line 1 blanked
+// unless keepNameLine. Shows the error and gives nullopt when the file cannot
+// be read (a FIFO or device is refused at once).
+std::optional<std::string> CaptureStructureFromFile(const std::string& molPath, bool keepNameLine,
+                                                    MessageSink& sink);
 
 // Asks for a MOL file with the file-open dialog ("MOLファイルを開く"); nullopt
 // when cancelled.

@@ -1,10 +1,7 @@
 #include "model/mfconv.h"
 
 #include <algorithm>
-#include <cstdio>
 
-#include "platform/files.h"
-#include "platform/scratch.h"
 #include "platform/text.h"
 
 namespace vuduzez {
@@ -39,15 +36,6 @@ bool IsEndLine(std::string_view line) {
   return line == kEndLine;
 }
 
-// Writes the scratch MOL file, removing any earlier one first so that a
-// failed write never leaves a stale structure behind.
-std::string WriteScratchMol(const std::string& folder, std::string_view bytes) {
-  const std::string path = ScratchPath(folder, "aaa.mol");
-  std::remove(path.c_str());
-  WriteFileBytes(path, bytes);
-  return path;
-}
-
 }  // namespace
 
 std::string ConvertMdlctBlock(std::string_view block, NameLine nameLine) {
@@ -74,7 +62,7 @@ std::string ConvertMdlctBlock(std::string_view block, NameLine nameLine) {
   return out;
 }
 
-std::string MolTextForScratch(std::string_view text, NameLine nameLine) {
+std::string CaptureMolText(std::string_view text, NameLine nameLine) {
   if (nameLine == NameLine::kKeep) return std::string(text);
   const size_t end = text.find_first_of("\r\n");
   if (end == std::string_view::npos) return std::string();
@@ -91,20 +79,13 @@ bool LooksLikeMolV2000(std::string_view text) {
   return Columns(lines.Next(), 35, 39) == "V2000";
 }
 
-bool CaptureStructure(std::string_view block, const std::string& scratchFolder, NameLine nameLine,
-                      MessageSink& sink, std::string* molPath) {
+std::optional<std::string> CaptureStructure(std::string_view block, NameLine nameLine,
+                                            MessageSink& sink) {
   if (block.empty()) {
     sink.ShowMessage(kClipboardEmpty);
-    return false;
+    return std::nullopt;
   }
-  std::string path = WriteScratchMol(scratchFolder, ConvertMdlctBlock(block, nameLine));
-  if (molPath != nullptr) *molPath = std::move(path);
-  return true;
-}
-
-std::string CaptureMolText(std::string_view text, const std::string& scratchFolder,
-                           NameLine nameLine) {
-  return WriteScratchMol(scratchFolder, MolTextForScratch(text, nameLine));
+  return ConvertMdlctBlock(block, nameLine);
 }
 
 }  // namespace vuduzez

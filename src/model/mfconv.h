@@ -1,8 +1,10 @@
-// Turning a structure handed over by another program into the scratch MOL file
-// "aaa.mol" that the MOL reader reads: the "MDLCT" clipboard block of a
-// structure editor, or plain MOL text.
+// Turning a structure handed over by another program into the MOL text that
+// the MOL reader reads (ReadMolText): the "MDLCT" clipboard block of a
+// structure editor, or plain MOL text. The text stays in memory: no file with
+// a fixed name is written where other users could meddle with it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,7 +13,7 @@
 
 namespace vuduzez {
 
-// Which first header line the scratch file gets: registration keeps the
+// Which first header line the captured text gets: registration keeps the
 // molecule name, search writes it empty.
 enum class NameLine { kBlank, kKeep };
 
@@ -24,21 +26,15 @@ std::string ConvertMdlctBlock(std::string_view block, NameLine nameLine);
 
 // MOL text as given (file or clipboard) with its first line blanked for
 // NameLine::kBlank; every other byte stays as it was.
-std::string MolTextForScratch(std::string_view text, NameLine nameLine);
+std::string CaptureMolText(std::string_view text, NameLine nameLine);
 
 // Whether a text is a MOL V2000 file: its fourth line is a counts line marked
 // "V2000", as the reader demands.
 bool LooksLikeMolV2000(std::string_view text);
 
-// Writes folder/aaa.mol from an "MDLCT" block (an earlier file of that name is
-// removed first). An empty block shows "クリップボードにデータがありません",
-// writes nothing and returns false. Returns the path written through molPath.
-bool CaptureStructure(std::string_view block, const std::string& scratchFolder, NameLine nameLine,
-                      MessageSink& sink, std::string* molPath = nullptr);
-
-// Writes folder/aaa.mol from MOL text (clipboard text or a MOL file's bytes)
-// and returns its path. A file that cannot be written raises RuntimeError.
-std::string CaptureMolText(std::string_view text, const std::string& scratchFolder,
-                           NameLine nameLine);
+// The MOL text of an "MDLCT" block. An empty block shows
+// "クリップボードにデータがありません" and gives nullopt.
+std::optional<std::string> CaptureStructure(std::string_view block, NameLine nameLine,
+                                            MessageSink& sink);
 
 }  // namespace vuduzez

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 
 namespace vuduzez {
@@ -54,14 +55,9 @@ const std::string* SdRecord::Find(std::string_view name) const {
 }
 
 SdReader::SdReader(const std::string& path) : name_(path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) ThrowFileError(path);
+  fd_ = OpenRegularFileForReading(path);  // a FIFO or device is refused, never waited on
   struct stat st;
-  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd_);
-    fd_ = -1;
-    ThrowFileError(path);
-  }
+  ::fstat(fd_, &st);
   ownFd_ = true;
   size_ = static_cast<uint64_t>(st.st_size);
   buffer_.resize(kBufferBytes);

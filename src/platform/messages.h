@@ -17,6 +17,10 @@ inline constexpr const char* kCannotWriteFile = "ファイルに書き込めま�
 inline constexpr const char* kCannotReadFile = "ファイルを読み込めません";
 inline constexpr const char* kCannotReplaceFile = "ファイルを置き換えられません";
 inline constexpr const char* kCannotSyncFolder = "フォルダを同期できません";
+inline constexpr const char* kCannotOpenFile = "ファイルを開けません";
+inline constexpr const char* kCannotLockFile = "ファイルをロックできません";
+// A FIFO, device or folder where a file is to be read: refused, never waited on.
+inline constexpr const char* kNotRegularFile = "通常のファイルではありません";
 
 // "'<text>' は整数ではありません"; text in UTF-8.
 inline std::string NotAnIntegerMessage(const std::string& text) {
@@ -59,6 +63,24 @@ inline constexpr const char* kKeyFailedFallback = "構造キーを作成でき�
 // --- the database ---------------------------------------------------------------
 
 inline constexpr const char* kRewriteFinished = "変換をを終了しました";
+// Another process holds the database's lock longer than we wait.
+inline constexpr const char* kDatabaseBusy =
+    "他のプログラムがこのデータベースを変更中です。しばらくしてからもう一度試してください。"
+    "何も変更しませんでした";
+inline constexpr const char* kDatabaseReadOnly =
+    "データベースファイルは読み取り専用です。何も変更しませんでした";
+// The database does not end with a whole record: where, so that it can be
+// mended by hand. record counts from 1, offset in bytes from 0.
+inline std::string ShortRecordMessage(size_t record, size_t offset, const std::string& path) {
+  return "データベースファイルの" + std::to_string(record) + "番目のレコード（バイト位置" +
+         std::to_string(offset) +
+         "から）が4行に足りません。壊れたファイルには追加しません。何も変更しませんでした: " + path;
+}
+inline std::string MissingLineEndMessage(size_t record, size_t offset, const std::string& path) {
+  return "データベースファイルの最後の行に改行がありません（" + std::to_string(record) +
+         "番目のレコードの終わり、バイト位置" + std::to_string(offset) +
+         "）。壊れたファイルには追加しません。何も変更しませんでした: " + path;
+}
 
 // --- registration -------------------------------------------------------------
 
@@ -73,17 +95,42 @@ inline constexpr const char* kEnterNewNamePrompt = "新しい化合物名を入�
 inline std::string NameNotShiftJisMessage(const std::string& name) {
   return "化合物名「" + name + "」にはShift-JISで書けない文字があります。登録しませんでした";
 }
+// Names refused before they become name lines (UTF-8, control characters
+// spelled out).
+inline std::string NameBlankMessage(const std::string& name) {
+  return "化合物名「" + name + "」は空です。登録しませんでした";
+}
+inline std::string NameControlCharacterMessage(const std::string& name) {
+  return "化合物名「" + name + "」に制御文字（改行・タブなど）が含まれています。登録しませんでした";
+}
+inline std::string NameChangedByShiftJisMessage(const std::string& name, const std::string& back) {
+  return "化合物名「" + name + "」はShift-JISでは別の名前「" + back +
+         "」になってしまいます。登録しませんでした";
+}
 
 // After the name line as read: that name is in the database already.
 inline constexpr const char* kAlreadyRegistered = "は登録済みです";
 inline constexpr const char* kBatchFinished = "変換終了";
 inline constexpr const char* kNoMolFolder = "Molファイルの在り場所が指定されていません";
-inline constexpr const char* kFileNameNotCp932 = "ファイル名をCP932に変換できません";
 // Why batch registration passed an entry over quietly (listed by the CLI).
 inline constexpr const char* kSkippedShortName = "name of 4 bytes or fewer";
 inline constexpr const char* kSkippedNotRegularFile = "not a regular file";
 // After the name line: its records were removed.
 inline constexpr const char* kDeleted = "を削除しました";
+inline std::string NotInDatabaseMessage(const std::string& name) {
+  return name + "はデータベースにありません。何も削除しませんでした";
+}
+// The end of a batch run with files not registered: counts, then lists.
+inline std::string BatchCountsMessage(int registered, int alreadyRegistered, int refused) {
+  return "登録 " + std::to_string(registered) + " 件、登録済み " +
+         std::to_string(alreadyRegistered) + " 件、登録できなかったもの " +
+         std::to_string(refused) + " 件";
+}
+inline constexpr const char* kRefusedFilesHeading = "登録できなかったファイル:";
+inline constexpr const char* kRegisteredFilesHeading = "登録済みのファイル:";
+inline std::string MoreEntriesMessage(size_t more) {
+  return "ほか " + std::to_string(more) + " 件";
+}
 inline constexpr const char* kNoSelection = "削除する化合物がリストで選ばれていません";
 
 // --- search ----------------------------------------------------------------------
@@ -106,6 +153,19 @@ inline std::string HitsSavedMessage(int hits, const std::string& path) {
 inline std::string HitsNotWholeMessage(int count) {
   return "次の " + std::to_string(count) +
          " 件は MOL ファイルを読めなかったため、構造なしで保存したか省きました:";
+}
+
+// --- the atom-by-atom confirmation of search hits -------------------------------
+
+inline constexpr const char* kNoAtomMatch = "no atom-by-atom match";
+inline constexpr const char* kKeyGenerationFailed = "key generation failed";
+// Progress dialog while MOL files are read for the connection tables.
+inline constexpr const char* kReadingTables = "構造データを読み込んでいます";
+inline constexpr const char* kStopReading = "中止";
+// Beside the hit count of an atom-by-atom search: screened and unconfirmed records.
+inline std::string ExactCountsText(int screened, int unconfirmed) {
+  return "候補 " + std::to_string(screened) + " 件中（未確認 " + std::to_string(unconfirmed) +
+         " 件）";
 }
 
 // --- SMILES -------------------------------------------------------------------
@@ -224,6 +284,17 @@ inline constexpr const char* kNoEditor =
     "「MOLファイルを開く」で読み込むか、MOL形式でクリップボードにコピーしてください。";
 inline std::string EditorNotStartedMessage(const std::string& editor) {
   return editor + " を起動できませんでした";
+}
+
+// --- the sketcher ------------------------------------------------------------------
+
+// A drawing step that would go beyond the molecule tables.
+inline constexpr const char* kSketchTooLarge = "原子は200個、結合は300本まで描けます";
+// The input box of the "…" element button.
+inline constexpr const char* kElementInputCaption = "元素記号";
+inline constexpr const char* kElementInputPrompt = "元素記号を入力して下さい";
+inline std::string NotAnElementMessage(const std::string& symbol) {
+  return "「" + symbol + "」は元素記号ではありません";
 }
 
 }  // namespace vuduzez

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
-#include <unordered_map>
 
-#include "database/database.h"
+#include "database/connection_cache.h"
+#include "database/record_store.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -14,6 +14,20 @@
 #include "register/store.h"
 
 namespace vuduzez {
+
+namespace {
+
+// Keeps the reader's and key generation's messages for the summary instead
+// of showing each of them.
+class EntrySink : public MessageSink {
+ public:
+  void ShowMessage(const std::string&) override {}
+};
+
+// Lines of the closing message listed per kind before the rest is counted.
+constexpr size_t kListedEntries = 20;
+
+}  // namespace
 
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
                            MessageSink& sink) {
@@ -25,7 +39,17 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     return summary;
   }
 
+  // The connection tables of the records appended, for the exact search's
+  // cache; it is brought up to date however the run ends.
+  const FileStamp before = StampOf(dbPath);
+  std::vector<CtEntry> added;
+  bool cacheUpdated = false;
+  auto updateCache = [&] {
+    if (!cacheUpdated) AppendToConnectionCache(dbPath, before, std::move(added));
+    cacheUpdated = true;
+  };
   auto stop = [&](const std::string& error) {
+    updateCache();
     summary.error = error;
     sink.ShowError(error);
     return summary;
@@ -43,23 +67,33 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   }
   std::sort(names.begin(), names.end());
 
-  // The registered name lines, read once; entries appended in this run join
-  // them, so a second file of the same name in one run is a duplicate too.
-  std::unordered_map<std::string, std::string> registered;  // trimmed -> as read
+  // The registered names, read once and kept in step with the file; entries
+  // appended in this run join them, so a second file of the same name in one
+  // run is a duplicate too.
+  RecordStore store(dbPath, kBatchSyncEvery);
   try {
-    for (std::string& line : LoadNameLinesAsRead(dbPath)) {
-      std::string listed = ListedName(line);
-      registered.emplace(std::move(listed), std::move(line));
-    }
+    store.Load();
   } catch (const RuntimeError& e) {
     return stop(e.what());
   }
+  // What was appended reaches the disk however the run ends.
+  auto flushed = [&]() -> bool {
+    try {
+      store.Flush();
+      return true;
+    } catch (const RuntimeError& e) {
+      if (summary.error.empty()) stop(e.what());
+      return false;
+    }
+  };
 
   const int total = static_cast<int>(names.size());
   int done = 0;
   for (const std::string& name : names) {
     if (sink.StopRequested()) {
       summary.stopped = true;
+      flushed();
+      updateCache();
       return summary;
     }
     BatchEntry entry;
@@ -67,42 +101,54 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     const std::string path = folder + "/" + name;
     const EntryNameLine entryName = EntryNameLineFor(name);
     const std::string& nameLine = entryName.nameLine;
+    const std::string* registered =
+        entryName.verdict == EntryName::kOk ? store.Registered(ListedName(nameLine)) : nullptr;
     if (entryName.verdict == EntryName::kTooShort) {
       entry.outcome = EntryOutcome::kSkipped;
       entry.reason = kSkippedShortName;
     } else if (!IsRegularFile(path)) {
       entry.outcome = EntryOutcome::kSkipped;
       entry.reason = kSkippedNotRegularFile;
-    } else if (entryName.verdict == EntryName::kNotCp932) {
+    } else if (entryName.verdict == EntryName::kRefused) {
       entry.outcome = EntryOutcome::kRefused;
-      entry.reason = kFileNameNotCp932;
-      sink.ShowMessage(name + ": " + entry.reason);
-    } else if (auto found = registered.find(ListedName(nameLine)); found != registered.end()) {
+      entry.reason = entryName.refusal;
+    } else if (registered != nullptr) {
       entry.outcome = EntryOutcome::kAlreadyRegistered;
-      entry.reason = AnsiToUtf8(found->second) + kAlreadyRegistered;
-      sink.ShowMessage(entry.reason);
+      entry.reason = AnsiToUtf8(*registered) + kAlreadyRegistered;
     } else {
-      // The reader's and key generation's messages, with the file name in front.
-      ForwardingSink entrySink(sink, name + ": ");
+      EntrySink entrySink;
       PreparedStructure prepared;
+      const FileStamp molStamp = StampOf(path);  // before the read: a later edit is seen
       try {
         prepared = PrepareMolFile(mol, path, entrySink);
       } catch (const RuntimeError& e) {
-        entrySink.ShowMessage(e.what());
         prepared.reason = e.what();
       }
       if (prepared) {
+        std::optional<std::string> already;
         try {
-          AppendRecord(dbPath, nameLine, prepared.weight, prepared.formula, prepared.key);
+          already = store.AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key});
         } catch (const RuntimeError& e) {
           entry.outcome = EntryOutcome::kRefused;
           entry.reason = e.what();
           ++summary.refused;
           summary.entries.push_back(std::move(entry));
-          return stop(e.what());
+          stop(e.what());
+          flushed();
+          return summary;
         }
-        registered.emplace(ListedName(nameLine), nameLine);
-        entry.outcome = EntryOutcome::kRegistered;
+        if (already) {
+          // Another program registered it while this entry was being prepared.
+          entry.outcome = EntryOutcome::kAlreadyRegistered;
+          entry.reason = AnsiToUtf8(*already) + kAlreadyRegistered;
+        } else {
+          added.push_back({std::string(BeforeFirst(nameLine, '.')),
+                           molStamp,
+                           CtStatus::kOk,
+                           {},
+                           BuildConnectionTable(mol)});
+          entry.outcome = EntryOutcome::kRegistered;
+        }
       } else {
         entry.outcome = EntryOutcome::kRefused;
         entry.reason = prepared.reason;
@@ -125,9 +171,34 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     summary.entries.push_back(std::move(entry));
     sink.Progress(++done, total);
   }
+  if (!flushed()) return summary;
+  updateCache();
   summary.finished = true;
-  sink.ShowMessage(kBatchFinished);
+  sink.ShowMessage(BatchFinishedMessage(summary));
   return summary;
+}
+
+std::string BatchFinishedMessage(const BatchSummary& summary) {
+  std::string text = kBatchFinished;
+  if (summary.refused == 0 && summary.alreadyRegistered == 0) return text;
+  text +=
+      "\n\n" + BatchCountsMessage(summary.registered, summary.alreadyRegistered, summary.refused);
+  auto list = [&](EntryOutcome outcome, const char* heading, bool withName) {
+    size_t listed = 0, more = 0;
+    for (const BatchEntry& e : summary.entries) {
+      if (e.outcome != outcome) continue;
+      if (listed == kListedEntries) {
+        ++more;
+        continue;
+      }
+      if (listed++ == 0) text += std::string("\n\n") + heading;
+      text += "\n" + (withName ? e.fileName + ": " : std::string()) + e.reason;
+    }
+    if (more > 0) text += "\n" + MoreEntriesMessage(more);
+  };
+  list(EntryOutcome::kRefused, kRefusedFilesHeading, true);
+  list(EntryOutcome::kAlreadyRegistered, kRegisteredFilesHeading, false);
+  return text;
 }
 
 }  // namespace vuduzez

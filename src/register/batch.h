@@ -13,17 +13,21 @@
 
 namespace vuduzez {
 
+// A batch run flushes its appended records to disk after this many (and at
+// its end), so that a power loss costs at most these last few.
+inline constexpr int kBatchSyncEvery = 100;
+
 enum class EntryOutcome {
   kRegistered,
   kAlreadyRegistered,
-  kRefused,  // the reader or key generation refused it, or it could not be read
+  kRefused,  // its name, the reader or key generation refused it, or it could not be read
   kSkipped,  // a name of 4 CP932 bytes or fewer, or not a regular file (quietly)
 };
 
 struct BatchEntry {
   std::string fileName;  // UTF-8, as listed
   EntryOutcome outcome = EntryOutcome::kSkipped;
-  std::string reason;  // UTF-8: the message shown, or why it was skipped
+  std::string reason;  // UTF-8: why it was refused, already registered or skipped
 };
 
 struct BatchSummary {
@@ -38,16 +42,26 @@ struct BatchSummary {
 };
 
 // Registers every entry of folder (names in byte order) that is not yet in the
-// database file: prepared as PrepareMolFile does (mol is used as the current
-// molecule), then appended under the file name as listed, converted to CP932.
-// Shows "<line>は登録済みです" for a registered name, the reader's and key
-// generation's messages prefixed with the file name, and "変換終了" at the end;
-// MessageSink::Progress(done, total) after each entry. Before each entry it asks
-// MessageSink::StopRequested and ends early (stopped, no closing message) when
-// asked to. An empty folder path shows "Molファイルの在り場所が指定されていません".
-// A database file error ends the run (records appended before it stay) and is
-// shown with MessageSink::ShowError.
+// database file: the name is checked (EntryNameLineFor), the file prepared as
+// PrepareMolFile does (mol is used as the current molecule), then the record
+// is appended under the file name as listed, converted to CP932; the duplicate
+// test and the append happen under the database's exclusive lock, which is
+// released between entries. Per-entry outcomes and reasons go to the summary,
+// not to the sink (one message box per file would need a click per file): the
+// run ends with one message, BatchFinishedMessage.
+// MessageSink::Progress(done, total) after each entry. Before each entry it
+// asks MessageSink::StopRequested and ends early (stopped, no closing
+// message) when asked to. An empty folder path shows
+// "Molファイルの在り場所が指定されていません". A database file error (missing,
+// read-only, damaged, busy, full) ends the run and is shown with
+// MessageSink::ShowError. Records appended before a stop or an error stay,
+// flushed to disk.
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
                            MessageSink& sink);
+
+// "変換終了", followed, when some files were not registered, by how many
+// were registered and a list of the others with their reasons (long lists
+// are cut, saying how many more there were).
+std::string BatchFinishedMessage(const BatchSummary& summary);
 
 }  // namespace vuduzez

@@ -1,15 +1,20 @@
 #include "register/delete.h"
 
+#include "database/connection_cache.h"
 #include "database/database.h"
 #include "platform/encoding.h"
 #include "platform/messages.h"
 
 namespace vuduzez {
 
-int DeleteCompound(const std::string& dbPath, const std::string& nameLine,
-                   const std::string& scratchFolder, MessageSink& sink) {
-  int removed = DeleteRecords(dbPath, nameLine, scratchFolder);
-  sink.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
+int DeleteCompound(const std::string& dbPath, const std::string& nameLine, MessageSink& sink) {
+  const int removed = DeleteRecords(dbPath, nameLine);
+  RealignConnectionCache(dbPath);  // the exact search's tables follow the records
+  if (removed == 0) {
+    sink.ShowError(NotInDatabaseMessage(AnsiToUtf8(nameLine)));
+  } else {
+    sink.ShowMessage(AnsiToUtf8(nameLine) + kDeleted);
+  }
   return removed;
 }
 

@@ -1,13 +1,53 @@
 #include "register/store.h"
 
 #include <algorithm>
+#include <cstdio>
 
-#include "database/database.h"
+#include "database/connection_cache.h"
+#include "database/record_store.h"
 #include "platform/encoding.h"
 #include "platform/messages.h"
 #include "platform/text.h"
 
 namespace vuduzez {
+
+std::string ShownName(const std::string& name) {
+  std::string out;
+  for (unsigned char c : name) {
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 32) {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02X", c);
+      out += code;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+namespace {
+
+CheckedName Refused(std::string text) { return CheckedName{false, "", std::move(text)}; }
+
+}  // namespace
+
+CheckedName CheckRecordName(const std::string& utf8) {
+  if (Trim(utf8).empty()) return Refused(NameBlankMessage(ShownName(utf8)));
+  for (unsigned char c : utf8) {
+    if (c < 32) return Refused(NameControlCharacterMessage(ShownName(utf8)));
+  }
+  std::optional<std::string> ansi = Utf8ToAnsi(utf8);
+  if (!ansi) return Refused(NameNotShiftJisMessage(utf8));
+  const std::string back = AnsiToUtf8(*ansi);
+  if (back != utf8) return Refused(NameChangedByShiftJisMessage(utf8, back));
+  return CheckedName{true, std::move(*ansi), ""};
+}
 
 std::optional<std::string> NameFromAnswer(const std::string& answer, const std::string& offered) {
   if (answer == AnsiToUtf8(offered)) return offered;
@@ -22,10 +62,12 @@ std::string NameLineFor(const std::string& name) {
 std::string ListedName(const std::string& nameLine) { return Trim(nameLine); }
 
 EntryNameLine EntryNameLineFor(const std::string& fileName) {
-  std::optional<std::string> nameLine = Utf8ToAnsi(fileName);
-  if (!nameLine) return {EntryName::kNotCp932, {}};
-  if (nameLine->size() <= 4) return {EntryName::kTooShort, {}};
-  return {EntryName::kOk, std::move(*nameLine)};
+  if (std::optional<std::string> ansi = Utf8ToAnsi(fileName); ansi && ansi->size() <= 4) {
+    return {EntryName::kTooShort, {}, {}};
+  }
+  CheckedName checked = CheckRecordName(fileName);
+  if (!checked.ok) return {EntryName::kRefused, {}, std::move(checked.refusal)};
+  return {EntryName::kOk, std::move(checked.line), {}};
 }
 
 bool CheckStorable(const PreparedStructure& prepared, MessageSink& sink) {
@@ -48,27 +90,34 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
                            MessageSink& sink) {
   StoreResult result;
   if (!CheckStorable(prepared, sink)) return result;
-  std::string name = prepared.name;
-  if (answer) {
-    std::optional<std::string> typed = NameFromAnswer(*answer, prepared.name);
-    if (!typed) {
-      sink.ShowMessage(NameNotShiftJisMessage(*answer));
-      result.status = StoreStatus::kNameNotCp932;
-      return result;
-    }
-    name = std::move(*typed);
+  // The rule is checked on the name as the user sees it, cut at its first ".".
+  const std::string shown = answer ? *answer : AnsiToUtf8(prepared.name);
+  const CheckedName checked = CheckRecordName(std::string(BeforeFirst(shown, '.')));
+  if (!checked.ok) {
+    sink.ShowMessage(checked.refusal);
+    result.status = StoreStatus::kNameRefused;
+    return result;
   }
+  // A name confirmed or typed as offered keeps its original bytes.
+  const std::string name =
+      answer ? NameFromAnswer(*answer, prepared.name).value_or(checked.line) : prepared.name;
   const std::string nameLine = NameLineFor(name);
   prepared.name = nameLine.substr(0, nameLine.size() - 4);  // the cut name, without ".mol"
 
   // The list holds name lines as read back (trimmed); compare like with like.
   result.listed = ListedName(nameLine);
-  if (std::find(namelist.begin(), namelist.end(), result.listed) != namelist.end()) {
+  // The exact search's cache follows when nobody else changed the database.
+  const FileStamp before = StampOf(dbPath);
+  if (std::find(namelist.begin(), namelist.end(), result.listed) != namelist.end() ||
+      RecordStore(dbPath).AppendIfNew(
+          {nameLine, prepared.weight, prepared.formula, prepared.key})) {
     sink.ShowMessage(kDuplicate);
     result.status = StoreStatus::kDuplicate;
     return result;
   }
-  AppendRecord(dbPath, nameLine, prepared.weight, prepared.formula, prepared.key);
+  // The structure need not be the record's MOL file: the exact search reads
+  // that file when it first needs it.
+  AppendToConnectionCache(dbPath, before, {UnreadEntry(std::string(BeforeFirst(nameLine, '.')))});
   namelist.push_back(result.listed);
   result.status = StoreStatus::kStored;
   return result;

@@ -3,11 +3,13 @@
 // registration window's store ("構造データの収納") and batch registration
 // ("構造データの一括作成", register/batch.h) follow them.
 //
-// Name lines are CP932 bytes: a name typed in a window (UTF-8) that CP932
-// cannot hold is refused. A single structure is stored as "<name>.mol" with the
-// name cut at its first "."; a batch entry under its file name as listed. Two
-// name lines are the same name when they are equal after trimming (letter
-// case counts). A name already in the database is not stored again.
+// Name lines are CP932 bytes. Every name passes CheckRecordName before it
+// becomes one. A single structure is stored as "<name>.mol" with the name cut
+// at its first "."; a batch entry under its file name as listed. Two name
+// lines are the same name when they are equal after trimming (letter case
+// counts). A name already in the database is not stored again: the test and
+// the append happen under the database's exclusive lock, so a name another
+// program stored meanwhile counts too.
 #pragma once
 
 #include <optional>
@@ -20,6 +22,24 @@
 namespace vuduzez {
 
 // --- the rules ---------------------------------------------------------------
+
+struct CheckedName {
+  bool ok = false;
+  std::string line;     // the name as CP932 bytes, when ok
+  std::string refusal;  // why not (UTF-8, naming the name), when not ok
+};
+
+// The one rule for every name (UTF-8) that is to become a name line: refused
+// when it is empty or blank after trimming, when it holds a control character
+// (codes below 32: CR and LF would split the record, TAB and the rest cannot
+// be seen), when a character has no CP932 form, or when its CP932 bytes read
+// back as another name (two names would become one, and the MOL file would
+// not be found again under it).
+CheckedName CheckRecordName(const std::string& utf8);
+
+// A name as it can be shown on one line: control characters spelled out
+// ("\n", "\t", "\x1B").
+std::string ShownName(const std::string& name);
 
 // The name (CP932) for an answer typed over the prepared name (UTF-8): an
 // answer equal to the name as offered keeps its original bytes; otherwise the
@@ -34,13 +54,14 @@ std::string NameLineFor(const std::string& name);
 std::string ListedName(const std::string& nameLine);
 
 // The name line of a batch entry: its file name (UTF-8, as listed) in CP932.
-enum class EntryName { kOk, kTooShort, kNotCp932 };
+enum class EntryName { kOk, kTooShort, kRefused };
 struct EntryNameLine {
   EntryName verdict = EntryName::kOk;
   std::string nameLine;  // CP932; set for kOk
+  std::string refusal;   // CheckRecordName's reason; set for kRefused
 };
-// Names of 4 CP932 bytes or fewer are passed over (kTooShort); a name CP932
-// cannot hold is refused (kNotCp932).
+// Names of 4 CP932 bytes or fewer are passed over (kTooShort); a name
+// CheckRecordName refuses is refused (kRefused).
 EntryNameLine EntryNameLineFor(const std::string& fileName);
 
 // --- storing one prepared structure --------------------------------------------
@@ -50,7 +71,7 @@ EntryNameLine EntryNameLineFor(const std::string& fileName);
 // no key could be made.
 bool CheckStorable(const PreparedStructure& prepared, MessageSink& sink);
 
-enum class StoreStatus { kStored, kNotStorable, kNameNotCp932, kDuplicate };
+enum class StoreStatus { kStored, kNotStorable, kNameRefused, kDuplicate };
 struct StoreResult {
   StoreStatus status = StoreStatus::kNotStorable;
   std::string listed;  // the stored name line as the name list holds it (CP932)
@@ -61,10 +82,11 @@ struct StoreResult {
 // what the user typed over the prepared name (UTF-8), nullopt when the name
 // was confirmed as it is. The settled name becomes the prepared name (so the
 // next question offers it). Refuses, with the message shown through sink, a
-// structure that is not storable, a name CP932 cannot hold and a name already
-// in namelist (the trimmed name lines of the database); otherwise appends the
-// record and the name to namelist. The caller shows "データを格納しました".
-// A database file error raises RuntimeError.
+// structure that is not storable, a name CheckRecordName refuses, and a name
+// already in namelist (the trimmed name lines of the database) or, under the
+// database's lock, in the database file; otherwise appends the record, flushed
+// to disk, and the name to namelist. The caller shows "データを格納しました".
+// A database file error (busy, read-only, damaged ...) raises RuntimeError.
 StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std::string>& answer,
                            const std::string& dbPath, std::vector<std::string>& namelist,
                            MessageSink& sink);

@@ -11,6 +11,7 @@
 #include "database/database.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -125,9 +126,10 @@ bool ContainsTail(const char* s, size_t i, size_t last, const PreparedCode& p) {
 template <typename Loads>
 bool ContainsWide(const char* s, size_t last, const PreparedCode& p) {
   const char* c = p.text.data();
+  const Loads loads(c[p.a], c[p.b]);
   size_t i = 0;
   for (; i + Loads::kWidth <= last + 1; i += Loads::kWidth) {
-    uint32_t mask = Loads::Match(s + i + p.a, s + i + p.b, c[p.a], c[p.b]);
+    uint32_t mask = loads.Match(s + i + p.a, s + i + p.b);
     while (mask != 0) {
       const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
       if (std::memcmp(s + i + bit, c, p.text.size()) == 0) return true;
@@ -140,26 +142,38 @@ bool ContainsWide(const char* s, size_t last, const PreparedCode& p) {
 using ContainsKernel = bool (*)(const char* s, size_t last, const PreparedCode& p);
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// The wide loads: two runs of key bytes compared with one code byte each.
-struct Sse2Loads {
+// The wide loads: two runs of key bytes, each compared with one code byte.
+class Sse2Loads {
+ public:
   static constexpr size_t kWidth = 16;
-  static uint32_t Match(const char* x, const char* y, char cx, char cy) {
+  Sse2Loads(char cx, char cy) : cx_(_mm_set1_epi8(cx)), cy_(_mm_set1_epi8(cy)) {}
+  uint32_t Match(const char* x, const char* y) const {
     const __m128i vx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
     const __m128i vy = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
-    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_and_si128(
-        _mm_cmpeq_epi8(vx, _mm_set1_epi8(cx)), _mm_cmpeq_epi8(vy, _mm_set1_epi8(cy)))));
+    return static_cast<uint32_t>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(vx, cx_), _mm_cmpeq_epi8(vy, cy_))));
   }
+
+ private:
+  __m128i cx_;
+  __m128i cy_;
 };
 
-struct Avx2Loads {
+#define VUDUZEZ_AVX2 __attribute__((target("avx2")))
+class Avx2Loads {
+ public:
   static constexpr size_t kWidth = 32;
-  __attribute__((target("avx2"))) static uint32_t Match(const char* x, const char* y, char cx,
-                                                        char cy) {
+  VUDUZEZ_AVX2 Avx2Loads(char cx, char cy) : cx_(_mm256_set1_epi8(cx)), cy_(_mm256_set1_epi8(cy)) {}
+  VUDUZEZ_AVX2 uint32_t Match(const char* x, const char* y) const {
     const __m256i vx = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x));
     const __m256i vy = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y));
-    return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_and_si256(
-        _mm256_cmpeq_epi8(vx, _mm256_set1_epi8(cx)), _mm256_cmpeq_epi8(vy, _mm256_set1_epi8(cy)))));
+    return static_cast<uint32_t>(_mm256_movemask_epi8(
+        _mm256_and_si256(_mm256_cmpeq_epi8(vx, cx_), _mm256_cmpeq_epi8(vy, cy_))));
   }
+
+ private:
+  __m256i cx_;
+  __m256i cy_;
 };
 
 // flatten: the kernel and its loads are compiled into these, each for its
@@ -167,8 +181,8 @@ struct Avx2Loads {
 __attribute__((flatten)) bool ContainsSse2(const char* s, size_t last, const PreparedCode& p) {
   return ContainsWide<Sse2Loads>(s, last, p);
 }
-__attribute__((target("avx2"), flatten)) bool ContainsAvx2(const char* s, size_t last,
-                                                           const PreparedCode& p) {
+VUDUZEZ_AVX2 __attribute__((flatten)) bool ContainsAvx2(const char* s, size_t last,
+                                                        const PreparedCode& p) {
   return ContainsWide<Avx2Loads>(s, last, p);
 }
 #else
@@ -254,7 +268,9 @@ void LoadSearchText(SearchState& state, std::string_view text) {
 }
 
 void LoadSearchData(SearchState& state, const std::string& path) {
-  LoadSearchText(state, ReadFileBytes(path));
+  // The shared lock: a record being appended by another program is never
+  // read half-written.
+  LoadSearchText(state, DatabaseLock(path, LockMode::kShared).ReadAll());
 }
 
 std::vector<std::string> SplitPathCodes(std::string_view keydata) {

@@ -2,6 +2,7 @@
 // sample MOL files into a fresh copy of the sample workspace, search it, list,
 // delete and rewrite, run in that folder as a user would.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -28,7 +29,8 @@ std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 // Runs vuduzez-cli in folder with the arguments; both streams kept apart.
 Result Cli(const std::string& folder, const std::vector<std::string>& args) {
-  std::string command = "cd " + Quote(folder) + " && " + Quote(VUDUZEZ_CLI);
+  // A command that waits for ever (on a FIFO, say) fails instead of hanging the suite.
+  std::string command = "cd " + Quote(folder) + " && timeout 60 " + Quote(VUDUZEZ_CLI);
   for (const std::string& a : args) command += " " + Quote(a);
   command += " >" + Quote(folder + "/.out") + " 2>" + Quote(folder + "/.err") + " </dev/null";
   Result r;
@@ -152,13 +154,57 @@ TEST_F(Workspace, QueryWithoutBondsHitsEveryScreenedRecord) {
   EXPECT_TRUE(Has(Lines(water.out), "benzene\tO 0 < 1"));
 }
 
+TEST_F(Workspace, ExactSearchConfirmsScreenedHitsAndDrawsTheMatch) {
+  ASSERT_EQ(Cli(ws.path(), {"register"}).status, 0);
+  // C-C(=O)-C: esters, acids and amides pass the screen, not the confirmation.
+  WriteFile(ws / "ketone.mol",
+            "ketone.mol\r\n  x\r\n\r\n  4  3  0  0  0  0  0  0  0  0999 V2000\r\n"
+            "    0.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0\r\n"
+            "    1.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0\r\n"
+            "    1.0000    1.0000    0.0000 O   0  0  0  0  0  0  0  0  0  0  0  0\r\n"
+            "    2.0000    0.0000    0.0000 C   0  0  0  0  0  0  0  0  0  0  0  0\r\n"
+            "  1  2  1  0\r\n  2  3  2  0\r\n  2  4  1  0\r\nM  END\r\n");
+  fs::remove(ws / "mol/camphor.mol");
+  Result exact = Cli(ws.path(), {"search", "--exact", "ketone.mol"});
+  ASSERT_EQ(exact.status, 0) << exact.err;
+  EXPECT_EQ(Lines(exact.out), (std::vector<std::string>{"acetone", "acetophenone", "erythromycin",
+                                                        "testosterone", "warfarin"}));
+  EXPECT_NE(exact.err.find("unconfirmed: camphor: "), std::string::npos);
+  EXPECT_NE(exact.err.find("5 hits of " + std::to_string(molCount) +
+                           " records (21 screened, 1 unconfirmed)"),
+            std::string::npos);
+  Result why = Cli(ws.path(), {"search", "--exact", "--explain", "ketone.mol"});
+  const auto verdicts = Lines(why.out);
+  EXPECT_TRUE(Has(verdicts, "acetone\thit"));
+  EXPECT_TRUE(Has(verdicts, "cocaine\tno atom-by-atom match"));
+  EXPECT_TRUE(Has(verdicts, "methanol\tweight 32 < 58"));
+  EXPECT_EQ(
+      std::count_if(verdicts.begin(), verdicts.end(),
+                    [](const std::string& l) { return l.starts_with("camphor\tunconfirmed: "); }),
+      1);
+  // Without --exact: the screen alone, as before.
+  EXPECT_EQ(Lines(Cli(ws.path(), {"search", "ketone.mol"}).out).size(), 21u);
+
+  // The drawing marks the matched atoms and bonds; a non-match says so.
+  Result lit = Cli(ws.path(), {"draw", "--highlight", "ketone.mol", "--ops", "mol/acetone.mol"});
+  ASSERT_EQ(lit.status, 0) << lit.err;
+  EXPECT_NE(lit.out.find("pencolor highlight"), std::string::npos);
+  EXPECT_NE(lit.out.find("textcolor highlight"), std::string::npos);
+  Result plain = Cli(ws.path(), {"draw", "--ops", "mol/acetone.mol"});
+  EXPECT_EQ(plain.out.find("color"), std::string::npos);
+  Result none = Cli(ws.path(), {"draw", "--highlight", "ketone.mol", "--ops", "mol/cocaine.mol"});
+  EXPECT_EQ(none.status, 0);
+  EXPECT_NE(none.err.find("no atom-by-atom match"), std::string::npos);
+}
+
 TEST_F(Workspace, JapaneseNamesOverridesAndErrors) {
   fs::create_directory(ws / "其の他");
   fs::copy_file(ws / "mol/phenol.mol", ws / "其の他/フェノール.mol");
   WriteFile(ws / "其の他/readme.txt", "not a molecule\n");
   WriteFile(ws / "other.txt", "");
   Result reg = Cli(ws.path(), {"register", "--db", "other.txt", "其の他"});
-  EXPECT_EQ(reg.status, 0) << reg.err;
+  EXPECT_EQ(reg.status, 1) << reg.err;  // a file was refused
+  EXPECT_EQ(Lines(reg.out).back(), "1 registered, 0 already registered, 1 refused, 0 skipped");
   EXPECT_TRUE(Has(Lines(reg.out), "registered\tフェノール.mol"));
   EXPECT_TRUE(Has(Lines(reg.out), "refused\treadme.txt\tChemDrawのファイルではありません"));
   EXPECT_EQ(Lines(Cli(ws.path(), {"list", "--db=other.txt"}).out),
@@ -176,6 +222,59 @@ TEST_F(Workspace, JapaneseNamesOverridesAndErrors) {
   EXPECT_EQ(Cli(ws.path(), {"search", "--db", "other.txt", "--bogus", "q.mol"}).status, 2);
   EXPECT_EQ(Cli(ws.path(), {"search", "--db", "other.txt", "queries/benzene_ring.mol"}).status, 0);
   EXPECT_EQ(Cli(ws.path(), {"search", "--db", "other.txt", "queries/none.mol"}).status, 1);
+}
+
+TEST_F(Workspace, AbsentNamesReadOnlyDatabasesAndSpecialFilesFailAtOnce) {
+  ASSERT_EQ(Cli(ws.path(), {"register"}).status, 0);
+  const std::string before = ReadFile(ws / "compounds.txt");
+  Result absent = Cli(ws.path(), {"delete", "nothing.mol"});
+  EXPECT_EQ(absent.status, 1);
+  EXPECT_NE(absent.err.find("nothing.molはデータベースにありません"), std::string::npos);
+  EXPECT_EQ(absent.out, "");
+
+  // Names with line breaks are refused, and printed on one line.
+  fs::create_directory(ws / "bad");
+  fs::copy_file(ws / "mol/phenol.mol", ws / "bad/new\nline.mol");
+  Result bad = Cli(ws.path(), {"register", "bad"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(Lines(bad.out), (std::vector<std::string>{
+                                "refused\tnew\\nline.mol\t化合物名「new\\nline.mol」に制御文字"
+                                "（改行・タブなど）が含まれています。登録しませんでした",
+                                "0 registered, 0 already registered, 1 refused, 0 skipped"}));
+  EXPECT_EQ(ReadFile(ws / "compounds.txt"), before);
+
+  ASSERT_EQ(::chmod((ws / "compounds.txt").c_str(), 0444), 0);
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"delete", "benzene.mol"}, {"rewrite"}, {"register", "queries"}}) {
+    Result r = Cli(ws.path(), args);
+    EXPECT_EQ(r.status, 1) << args[0];
+    EXPECT_NE(r.err.find("読み取り専用"), std::string::npos) << args[0] << ": " << r.err;
+  }
+  EXPECT_EQ(ReadFile(ws / "compounds.txt"), before);
+  EXPECT_EQ(Cli(ws.path(), {"list"}).status, 0);
+
+  // FIFOs as database, settings file, query and MOL file: refused, never waited on.
+  ASSERT_EQ(::mkfifo((ws / "fifo").c_str(), 0600), 0);
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{"list", "--db", "fifo"},
+                                             {"search", "--db", "fifo", "queries/benzene_ring.mol"},
+                                             {"register", "--db", "fifo", "mol"},
+                                             {"delete", "--db", "fifo", "benzene.mol"},
+                                             {"rewrite", "--db", "fifo"},
+                                             {"key", "fifo"}}) {
+    Result r = Cli(ws.path(), args);
+    EXPECT_EQ(r.status, 1) << args[0] << ": " << r.err;
+    EXPECT_NE(r.err.find("通常のファイルではありません"), std::string::npos) << r.err;
+  }
+  fs::rename(ws / "fifo", ws / "queries/fifo");
+  Result query = Cli(ws.path(), {"search", "queries/fifo"});
+  EXPECT_EQ(query.status, 1);
+  EXPECT_NE(query.err.find("通常のファイルではありません"), std::string::npos) << query.err;
+  fs::remove(ws / "vuduzez.ini");
+  ASSERT_EQ(::mkfifo((ws / "vuduzez.ini").c_str(), 0600), 0);
+  Result ini = Cli(ws.path(), {"list"});
+  EXPECT_EQ(ini.status, 1);
+  EXPECT_NE(ini.err.find("通常のファイルではありません"), std::string::npos) << ini.err;
 }
 
 }  // namespace

@@ -6,10 +6,15 @@
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
 
+#include "database/chains.h"
 #include "database/database.h"
+#include "database/record_store.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/file_lock.h"
+#include "support/recording_sink.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -35,14 +40,9 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
 
 class Database : public ::testing::Test {
  protected:
-  void SetUp() override {
-    db = dir / "compounds.txt";
-    scratch = dir / "scratch";
-    std::filesystem::create_directory(scratch);
-  }
+  void SetUp() override { db = dir / "compounds.txt"; }
   TempFolder dir;
   std::string db;
-  std::string scratch;
 };
 
 TEST_F(Database, EmptyFileHasNoNamesAndTakesAFirstRecord) {
@@ -83,12 +83,6 @@ TEST_F(Database, AppendNeverCreatesTheFile) {
   EXPECT_FALSE(std::filesystem::exists(db));
 }
 
-TEST_F(Database, AppendAfterALastLineWithoutLineEndKeepsBothRecords) {
-  WriteFile(db, kBenzene.substr(0, kBenzene.size() - 2));
-  AppendRecord(db, "ethanol.mol", "46.07", "C2H6O", "C-C-O");
-  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol);
-}
-
 TEST_F(Database, FailedAppendLeavesNoPartialRecord) {
   WriteFile(db, kBenzene);
   // A file size limit just past the current file makes the write stop part-way.
@@ -119,24 +113,21 @@ TEST_F(Database, FindComparesTrimmedNameLinesOnly) {
 TEST_F(Database, DeleteRemovesEveryRecordOfTheNameAndOnlyOnNameLines) {
   // The key line of the last record equals the name: it must not start a drop.
   WriteFile(db, kPhenol + kBenzene + kPhenol + "ethanol.mol\r\n46.07\r\nC2H6O\r\nphenol.mol\r\n");
-  EXPECT_EQ(DeleteRecords(db, "phenol.mol", scratch), 2);
+  EXPECT_EQ(DeleteRecords(db, "phenol.mol"), 2);
   EXPECT_EQ(ReadFile(db), kBenzene + "ethanol.mol\r\n46.07\r\nC2H6O\r\nphenol.mol\r\n");
-  EXPECT_TRUE(FolderEntries(scratch).empty());  // aaa.txt written and removed
-  EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"compounds.txt", "scratch"}));
+  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"compounds.txt"});
 }
 
 TEST_F(Database, DeleteOfAnAbsentNameOnlyTrimsLines) {
   WriteFile(db, "  benzene.mol \n78.11\t\nC6H6\nC@C@C@C@C@C@6   \n");
-  WriteFile(scratch + "/aaa.txt", "stale scratch file");
-  EXPECT_EQ(DeleteRecords(db, "toluene.mol", scratch), 0);
+  EXPECT_EQ(DeleteRecords(db, "toluene.mol"), 0);
   EXPECT_EQ(ReadFile(db), kBenzene);
-  EXPECT_FALSE(std::filesystem::exists(scratch + "/aaa.txt"));
 }
 
 TEST_F(Database, DeleteJapaneseNameAndKeepAShortLastRecord) {
   const std::string name = *Utf8ToAnsi("ベンゼン.mol");
   WriteFile(db, name + "\r\n78.11\r\nC6H6\r\nC@C@C@C@C@C@6\r\n" + kEthanol + "cut.mol\r\n12.01");
-  EXPECT_EQ(DeleteRecords(db, name, scratch), 1);
+  EXPECT_EQ(DeleteRecords(db, name), 1);
   EXPECT_EQ(ReadFile(db), kEthanol + "cut.mol\r\n12.01\r\n");
 }
 
@@ -145,7 +136,7 @@ TEST_F(Database, ReplacementKeepsPermissionsAndFollowsALink) {
   ASSERT_EQ(::chmod(db.c_str(), 0640), 0);
   const std::string link = dir / "link.txt";
   std::filesystem::create_symlink(db, link);
-  DeleteRecords(link, "benzene.mol", scratch);
+  DeleteRecords(link, "benzene.mol");
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(ReadFile(db), kPhenol);
   EXPECT_EQ(ModeOf(db), 0640u);
@@ -158,23 +149,18 @@ TEST_F(Database, FailureAtAnyStepOfTheReplacementLeavesTheOldDatabaseWhole) {
     SCOPED_TRACE(static_cast<int>(failing));
     WriteFile(db, before);
     ASSERT_EQ(::chmod(db.c_str(), 0644), 0);
-    EXPECT_THROW(
-        DeleteRecords(db, "phenol.mol", scratch, [&](ReplaceStep step) { return step == failing; }),
-        RuntimeError);
+    EXPECT_THROW(DeleteRecords(db, "phenol.mol", [&](ReplaceStep step) { return step == failing; }),
+                 RuntimeError);
     EXPECT_EQ(ReadFile(db), before);
     EXPECT_EQ(ModeOf(db), 0644u);
     // Nothing half-written is left beside the database.
-    EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"compounds.txt", "scratch"}));
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"compounds.txt"});
   }
 }
 
 TEST_F(Database, RealWriteErrorsLeaveTheOldDatabaseWhole) {
   const std::string before = kBenzene + kPhenol + kEthanol;
   WriteFile(db, before);
-  // No scratch folder: the scratch file cannot be made.
-  EXPECT_THROW(DeleteRecords(db, "phenol.mol", dir / "no-such-folder"), RuntimeError);
-  EXPECT_EQ(ReadFile(db), before);
-
   // A file size limit below the new content: writing beside the database fails.
   struct rlimit old;
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -186,14 +172,81 @@ TEST_F(Database, RealWriteErrorsLeaveTheOldDatabaseWhole) {
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, previous);
   EXPECT_EQ(ReadFile(db), before);
-  EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"compounds.txt", "scratch"}));
+  EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"compounds.txt"});
 }
 
 TEST_F(Database, MissingDatabaseIsAFileErrorForEveryReader) {
   EXPECT_THROW(LoadNameList(db), RuntimeError);
   EXPECT_THROW(FindRegisteredLine(db, "a.mol"), RuntimeError);
-  EXPECT_THROW(DeleteRecords(db, "a.mol", scratch), RuntimeError);
+  EXPECT_THROW(DeleteRecords(db, "a.mol"), RuntimeError);
   EXPECT_FALSE(std::filesystem::exists(db));
+}
+
+TEST_F(Database, ADamagedEndRefusesAppendsSayingWhereAndOtherCommandsStillWork) {
+  const std::string cut = "cut.mol\r\n12.01\r\n";  // two lines of four
+  const std::string noEnd = kBenzene.substr(0, kBenzene.size() - 2);
+  struct Case {
+    std::string text;
+    std::string where;
+  } cases[] = {
+      {kEthanol + cut, "2番目のレコード（バイト位置" + std::to_string(kEthanol.size()) + "から）"},
+      {kEthanol + "name.mol", "2番目のレコード（バイト位置" + std::to_string(kEthanol.size())},
+      {kEthanol + noEnd,
+       "2番目のレコードの終わり、バイト位置" + std::to_string(kEthanol.size() + noEnd.size())},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    WriteFile(db, c.text);
+    try {
+      AppendRecord(db, "phenol.mol", "94.11", "C6H6O", "O-C");
+      ADD_FAILURE() << "appended";
+    } catch (const RuntimeError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.where), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadFile(db), c.text);
+    EXPECT_EQ(LoadNameList(db).size(), 2u);
+    EXPECT_EQ(DeleteRecords(db, "ethanol.mol"), 1);
+  }
+}
+
+TEST_F(Database, AReadOnlyFileIsRefusedByEveryChange) {
+  WriteFile(db, kBenzene + kEthanol);
+  ASSERT_EQ(::chmod(db.c_str(), 0444), 0);
+  RecordingSink ui;
+  for (const auto& change : std::vector<std::function<void()>>{
+           [&] { AppendRecord(db, "phenol.mol", "94.11", "C6H6O", "O-C"); },
+           [&] { DeleteRecords(db, "benzene.mol"); },
+           [&] { RewriteChains(db, ui); },
+       }) {
+    try {
+      change();
+      ADD_FAILURE() << "changed";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(kDatabaseReadOnly, 0), 0u) << e.what();
+    }
+  }
+  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol);
+  EXPECT_EQ(ModeOf(db), 0444u);
+  EXPECT_EQ(LoadNameList(db).size(), 2u);
+}
+
+TEST_F(Database, TheStoresDuplicateTestSeesWhatOtherWritersDid) {
+  WriteFile(db, kBenzene);
+  RecordStore store(db);
+  store.Load();
+  EXPECT_NE(store.Registered("benzene.mol"), nullptr);
+  const CompoundRecord ethanol{"ethanol.mol", "46.07", "C2H6O", "C-C-O"};
+
+  // Another program appends the name, then deletes it again.
+  AppendRecord(db, ethanol);
+  EXPECT_EQ(store.AppendIfNew(ethanol), std::optional<std::string>("ethanol.mol"));
+  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol);
+  DeleteRecords(db, "ethanol.mol");
+  EXPECT_EQ(store.AppendIfNew(ethanol), std::nullopt);
+  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol);
+  EXPECT_EQ(store.AppendIfNew({"ethanol.mol ", "", "", ""}),
+            std::optional<std::string>("ethanol.mol"));
+  store.Flush();
 }
 
 }  // namespace

@@ -3,11 +3,14 @@
 // subscript height Round(12.5) = 12.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "depict_fixture.h"
 
 namespace vuduzez {
 namespace {
 
+using testing::BondOps;
 using testing::Build;
 using testing::Draw;
 using testing::LabelOps;
@@ -99,6 +102,32 @@ TEST(DepictLabels, SymbolBytesAreShownAsUtf8) {
   Molecule mol = Build({{130, 150, "X"}, {163, 150}}, {{1, 2}});
   mol.posdata[1].rawsym = "\x82\xa0";  // CP932 for "あ"
   EXPECT_EQ(LabelOps(Draw(mol)), (Ops{"text 125 145 \xe3\x81\x82", "font 14"}));
+}
+
+TEST(DepictLabels, HighlightColoursTheMatchOnly) {
+  // C1-O2 and O2-C3: atoms 1 and 2 and bond 1 lit.
+  Molecule mol = Build({{100, 150}, {133, 150, "O"}, {166, 150}}, {{1, 2}, {2, 3}});
+  RecordingCanvas canvas;
+  DepictState st;
+  const Highlight lit{{1, 2}, {1}};
+  DrawMolecule(mol, kPictureWidth, 1, kPictureAspect, canvas, st, nullptr, &lit);
+  const Ops bonds = BondOps(canvas.Lines());
+  ASSERT_GE(bonds.size(), 6u);
+  EXPECT_EQ(bonds[0], "pencolor highlight");  // bond 1 in colour, bond 2 black
+  EXPECT_EQ(bonds[3], "pencolor black");
+  const Ops labels = LabelOps(canvas.Lines());
+  ASSERT_EQ(labels.size(), 3u);  // the O in colour; the carbons unlabelled
+  EXPECT_EQ(labels[0].substr(labels[0].size() - 2), " O");
+  EXPECT_EQ(labels[2], "textcolor black");
+  const Ops all = canvas.Lines();
+  EXPECT_EQ(std::count(all.begin(), all.end(), "textcolor highlight"), 1);
+  // A lit carbon that no lit bond shows gets its "C" written.
+  canvas.Clear();
+  const Highlight lone{{3}, {}};
+  DrawMolecule(mol, kPictureWidth, 1, kPictureAspect, canvas, st, nullptr, &lone);
+  const Ops loneLabels = LabelOps(canvas.Lines());
+  ASSERT_EQ(loneLabels.size(), 6u);  // O, then the coloured C
+  EXPECT_EQ(loneLabels[3].substr(loneLabels[3].size() - 2), " C");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The search window driven as a user would: structure on the clipboard, a
 // dropped or chosen MOL file, paging through the hits, another database file
 // or MOL folder. Messages are recorded, never shown.
+#include <QCheckBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QLabel>
@@ -16,6 +17,7 @@
 
 #include "gui/TfrmMain.h"
 #include "gui/TfrmMenu.h"
+#include "gui/canvas_qt.h"
 #include "gui/forms_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
@@ -180,7 +182,6 @@ class SearchWindowTest : public QObject {
     }
     QCOMPARE(Child<QFrame>("Panel1")->size(), QSize(353, 249));
     QCOMPARE(Child<QLabel>("Image1")->size(), QSize(350, 245));
-    QCOMPARE(w_->scratchFolder(), dir_ + "/scratch");
   }
 
   void activationLoadsTheDatabaseOnce() {
@@ -252,6 +253,41 @@ class SearchWindowTest : public QObject {
     QCOMPARE(w_->searchState().hitnames, hits);
     QCOMPARE(Text("Edit4"), QStringLiteral("1"));
     ExpectShown("benzene.mol", "C6H6", "78.11");
+  }
+
+  void atomByAtomSearch() {
+    Show();
+    auto* box = Child<QCheckBox>("CheckBox1");
+    QCOMPARE(box->text(), QStringLiteral("原子単位で照合"));
+    QVERIFY(!box->isChecked());
+    box->setChecked(true);
+    SearchClipboardBlock("benzene");
+    // Screened: benzene, ghost, toluene, phenol; ghost has no MOL file.
+    QCOMPARE(Text("Edit5"), QStringLiteral("3"));
+    QCOMPARE(w_->searchState().hitnames,
+             (std::vector<std::string>{"benzene", "toluene", "phenol"}));
+    auto* counts = Child<QLabel>("ExactLabel");
+    QVERIFY(counts->isVisible());
+    QCOMPARE(counts->text(), QStringLiteral("候補 4 件中（未確認 1 件）"));
+    QVERIFY(counts->toolTip().startsWith(QStringLiteral("ghost: ")));
+    QVERIFY(ui_.messages.empty());
+    // The matched ring is drawn in the highlight colour.
+    const auto lit = [&] {
+      const QImage image = PictureToImage(w_->picture());
+      for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+          if ((image.pixel(x, y) & 0xffffff) == kHighlightRgb) return true;
+        }
+      }
+      return false;
+    };
+    QVERIFY(lit());
+    // Off again: the screened hits, no counts, no highlight.
+    box->setChecked(false);
+    Click("Button4");
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+    QVERIFY(!counts->isVisible());
+    QVERIFY(!lit());
   }
 
   void searchFromMolText() {
@@ -385,8 +421,8 @@ class SearchWindowTest : public QObject {
     QApplication::sendEvent(panel, &drop);
     QCOMPARE(Text("Edit5"), QStringLiteral("1"));
     ExpectShown("toluene.mol", "C7H8", "92.14");
-    // The query's name line is not kept for a search.
-    QVERIFY(ReadFileBytes(w_->scratchFolder() + "/aaa.mol").rfind("\r\n", 0) == 0);
+    // The query stays in memory: nothing is written to the scratch folder.
+    QVERIFY(fs::is_empty(dir_ + "/scratch"));
 
     ui_.fileAnswers.push_back(SamplePath("benzene"));
     ui_.fileAnswers.push_back(std::nullopt);

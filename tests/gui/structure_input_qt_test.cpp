@@ -29,8 +29,6 @@ class StructureInputTest : public QObject {
 
  private:
   QTemporaryDir dir_;
-  std::string scratch() const { return dir_.path().toStdString(); }
-  std::string scratchMol() const { return scratch() + "/aaa.mol"; }
 
  private slots:
   void fileFilters() {
@@ -92,37 +90,30 @@ class StructureInputTest : public QObject {
   void captureFromClipboard() {
     RecordingUi ui;
     SetClipboardBlock(MdlctBlock(SampleMol("ethanol")));
-    QVERIFY(CaptureStructureFromClipboard(scratch(), true, ui));
-    std::string written = ReadFileBytes(scratchMol());
-    QVERIFY(written.rfind("ethanol.mol\r\n\r\n\r\n  3  2", 0) == 0);
-    QVERIFY(CaptureStructureFromClipboard(scratch(), false, ui));
-    written = ReadFileBytes(scratchMol());
-    QVERIFY(written.rfind("\r\n\r\n\r\n  3  2", 0) == 0);
+    QVERIFY(CaptureStructureFromClipboard(true, ui)->rfind("ethanol.mol\r\n\r\n\r\n  3  2", 0) ==
+            0);
+    QVERIFY(CaptureStructureFromClipboard(false, ui)->rfind("\r\n\r\n\r\n  3  2", 0) == 0);
 
     SetClipboardText(SampleMol("phenol"));
-    QVERIFY(CaptureStructureFromClipboard(scratch(), true, ui));
-    QCOMPARE(ReadFileBytes(scratchMol()), SampleMol("phenol"));
+    QCOMPARE(*CaptureStructureFromClipboard(true, ui), SampleMol("phenol"));
     QVERIFY(ui.messages.empty());
 
     ClearClipboard();
-    QVERIFY(!CaptureStructureFromClipboard(scratch(), false, ui));
+    QVERIFY(!CaptureStructureFromClipboard(false, ui));
     QCOMPARE(ui.messages, std::vector<std::string>{"クリップボードにデータがありません"});
-    // The last capture stays where it was.
-    QCOMPARE(ReadFileBytes(scratchMol()), SampleMol("phenol"));
   }
 
   void captureFromFile() {
     RecordingUi ui;
-    QVERIFY(CaptureStructureFromFile(SamplePath("toluene"), scratch(), false, ui));
     const std::string mol = SampleMol("toluene");
-    QCOMPARE(ReadFileBytes(scratchMol()), mol.substr(mol.find('\r')));
-    QVERIFY(CaptureStructureFromFile(SamplePath("toluene"), scratch(), true, ui));
-    QCOMPARE(ReadFileBytes(scratchMol()), mol);
+    QCOMPARE(*CaptureStructureFromFile(SamplePath("toluene"), false, ui),
+             mol.substr(mol.find('\r')));
+    QCOMPARE(*CaptureStructureFromFile(SamplePath("toluene"), true, ui), mol);
 
-    QVERIFY(!CaptureStructureFromFile(scratch() + "/missing.mol", scratch(), true, ui));
+    const std::string missing = dir_.path().toStdString() + "/missing.mol";
+    QVERIFY(!CaptureStructureFromFile(missing, true, ui));
     QCOMPARE(ui.errors.size(), size_t(1));
     QVERIFY(ui.errors[0].find("ファイルが見つかりません") != std::string::npos);
-    QCOMPARE(ReadFileBytes(scratchMol()), mol);
 
     // The file chooser asks for MOL files in the given folder.
     ui.fileAnswers.push_back(std::string("/x/y.mol"));

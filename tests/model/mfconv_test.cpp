@@ -9,12 +9,14 @@
 #include "model/molreader.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "support/mdlct_byte_scan.h"
 #include "support/recording_sink.h"
 
 namespace vuduzez {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ByteScan;
 
 // Ethanol as a structure editor writes it: header line 2 ends in the dimension
 // code "2D", line 3 is empty, atom lines are 69 characters.
@@ -44,49 +46,6 @@ std::string CrLfText(const std::vector<std::string>& lines) {
   std::string t;
   for (const auto& l : lines) t += l + "\r\n";
   return t;
-}
-
-// The byte scan the files were made with before: length bytes below 32 and the
-// byte 69 become line breaks, the header ends at "D" followed by a zero byte,
-// the body ends at the byte 6. Bounded here so it can run on any input.
-std::string ByteScan(std::string_view b, NameLine nameLine) {
-  size_t p = 0;
-  unsigned char last = 0;
-  auto get = [&]() {
-    if (p >= b.size()) return false;
-    last = static_cast<unsigned char>(b[p++]);
-    return true;
-  };
-  std::string out;
-  bool ok = get();
-  if (ok && nameLine == NameLine::kKeep) {
-    const int n = last;
-    for (int i = 0; i < n && ok; ++i) {
-      ok = get();
-      if (ok) out += static_cast<char>(last);
-    }
-    out += "\r\n";
-  }
-  while (ok) {
-    if (last == 'D') {
-      ok = get();
-      if (!ok || last == 0) break;
-    }
-    ok = get();
-  }
-  get();  // length byte of the counts line
-  out += nameLine == NameLine::kKeep ? "\r\n\r\n" : "\r\n\r\n\r\n";
-  ok = get();
-  while (ok && last != 6) {
-    if (last < 32 || last == 69) {
-      out += "\r\n";
-    } else {
-      out += static_cast<char>(last);
-    }
-    ok = get();
-  }
-  out += "\r\nM  END\r\n";
-  return out;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -214,12 +173,12 @@ TEST(ConvertMdlctBlock, BlockWithoutEndLineOrCutShort) {
 }
 
 TEST(MolText, FirstLineBlankedForSearchOnly) {
-  EXPECT_EQ(MolTextForScratch("name\r\nx\r\n", NameLine::kBlank), "\r\nx\r\n");
-  EXPECT_EQ(MolTextForScratch("name\nx\n", NameLine::kBlank), "\nx\n");
-  EXPECT_EQ(MolTextForScratch("name\rx\r", NameLine::kBlank), "\rx\r");
-  EXPECT_EQ(MolTextForScratch("\r\nx", NameLine::kBlank), "\r\nx");
-  EXPECT_EQ(MolTextForScratch("name", NameLine::kBlank), "");
-  EXPECT_EQ(MolTextForScratch("name\nx", NameLine::kKeep), "name\nx");
+  EXPECT_EQ(CaptureMolText("name\r\nx\r\n", NameLine::kBlank), "\r\nx\r\n");
+  EXPECT_EQ(CaptureMolText("name\nx\n", NameLine::kBlank), "\nx\n");
+  EXPECT_EQ(CaptureMolText("name\rx\r", NameLine::kBlank), "\rx\r");
+  EXPECT_EQ(CaptureMolText("\r\nx", NameLine::kBlank), "\r\nx");
+  EXPECT_EQ(CaptureMolText("name", NameLine::kBlank), "");
+  EXPECT_EQ(CaptureMolText("name\nx", NameLine::kKeep), "name\nx");
 }
 
 TEST(MolText, RecognisesV2000Text) {
@@ -233,55 +192,27 @@ TEST(MolText, RecognisesV2000Text) {
   EXPECT_FALSE(LooksLikeMolV2000("a\nb\nc\n"));
 }
 
-class CaptureTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ =
-        fs::temp_directory_path() /
-        ("vuduzez_mfconv_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  fs::path folder_;
-};
-
-TEST_F(CaptureTest, BlockBecomesAReadableScratchFile) {
+TEST(Capture, BlockBecomesReadableMolTextAndAnEmptyBlockNothing) {
   RecordingSink ui;
-  std::string path;
-  ASSERT_TRUE(CaptureStructure(Block(kEthanol), folder_.string(), NameLine::kKeep, ui, &path));
-  EXPECT_EQ(path, (folder_ / "aaa.mol").string());
+  std::optional<std::string> text = CaptureStructure(Block(kEthanol), NameLine::kKeep, ui);
+  ASSERT_TRUE(text.has_value());
   EXPECT_TRUE(ui.messages.empty());
 
   Molecule mol;
-  ASSERT_TRUE(ReadMolFile(mol, path, ui));
+  ASSERT_TRUE(ReadMolText(mol, *text, ui));
   CalcFormulaWeight(mol);
   EXPECT_EQ(mol.molname, "ethanol");
   EXPECT_EQ(mol.molformula, "C2H6O");
   EXPECT_EQ(mol.atmcount, 3);
   EXPECT_EQ(mol.bndcount, 2);
 
-  // The search variant overwrites it, with an empty name.
-  ASSERT_TRUE(CaptureStructure(Block(kEthanol), folder_.string(), NameLine::kBlank, ui, &path));
-  ASSERT_TRUE(ReadMolFile(mol, path, ui));
+  // The search variant, with an empty name.
+  text = CaptureStructure(Block(kEthanol), NameLine::kBlank, ui);
+  ASSERT_TRUE(ReadMolText(mol, *text, ui));
   EXPECT_EQ(mol.molname, "");
-}
 
-TEST_F(CaptureTest, EmptyBlockShowsTheMessageAndWritesNothing) {
-  RecordingSink ui;
-  EXPECT_FALSE(CaptureStructure("", folder_.string(), NameLine::kBlank, ui));
+  EXPECT_FALSE(CaptureStructure("", NameLine::kBlank, ui).has_value());
   EXPECT_EQ(ui.messages, std::vector<std::string>{"クリップボードにデータがありません"});
-  EXPECT_FALSE(fs::exists(folder_ / "aaa.mol"));
-}
-
-TEST_F(CaptureTest, MolTextIsWrittenAsGiven) {
-  const std::string text = CrLfText(kEthanol);
-  const std::string path = CaptureMolText(text, folder_.string() + "/", NameLine::kKeep);
-  EXPECT_EQ(path, (folder_ / "aaa.mol").string());
-  EXPECT_EQ(ReadFileBytes(path), text);
-  CaptureMolText(text, folder_.string(), NameLine::kBlank);
-  EXPECT_EQ(ReadFileBytes(path), text.substr(text.find('\r')));
 }
 
 }  // namespace

@@ -30,7 +30,29 @@ TEST(RegistrationRules, NamesAndNameLines) {
   EXPECT_EQ(ListedName(" a.mol  "), "a.mol");
   EXPECT_EQ(EntryNameLineFor("二つ").verdict, EntryName::kTooShort);
   EXPECT_EQ(EntryNameLineFor("x.mol").nameLine, "x.mol");
-  EXPECT_EQ(EntryNameLineFor("\xF0\x9F\x98\x80.mol").verdict, EntryName::kNotCp932);
+  EXPECT_EQ(EntryNameLineFor("\xF0\x9F\x98\x80.mol").verdict, EntryName::kRefused);
+}
+
+TEST(RecordName, RefusesBlankControlAndLossyNamesAndNamesThem) {
+  for (const char* bad : {"", "   ", "new\nline.mol", "cr\r.mol", "tab\t.mol", "bell\x07.mol",
+                          "a\u301Cb.mol", "c\u2212d.mol", "ring\U0001F600.mol", "bad\xFF.mol"}) {
+    SCOPED_TRACE(bad);
+    const CheckedName c = CheckRecordName(bad);
+    EXPECT_FALSE(c.ok);
+    EXPECT_NE(c.refusal.find("登録しませんでした"), std::string::npos);
+  }
+  EXPECT_EQ(
+      CheckRecordName("new\nline.mol").refusal,
+      "化合物名「new\\nline.mol」に制御文字（改行・タブなど）が含まれています。登録しませんでした");
+  EXPECT_EQ(CheckRecordName("a\u301Cb").refusal,
+            "化合物名「a\u301Cb」はShift-"
+            "JISでは別の名前「a\uFF5Eb」になってしまいます。登録しませんでした");
+  // What CP932 gives back unchanged passes, blanks inside a name too.
+  for (const char* good : {"a\uFF5Eb.mol", "c\uFF0Dd.mol", "ベンゼン 環.mol", " x.mol "}) {
+    const CheckedName c = CheckRecordName(good);
+    EXPECT_TRUE(c.ok) << good;
+    EXPECT_EQ(AnsiToUtf8(c.line), good);
+  }
 }
 
 class Store : public ::testing::Test {
@@ -68,7 +90,7 @@ TEST_F(Store, StoresUnderTheConfirmedOrTypedNameOnce) {
 
 TEST_F(Store, RefusalsWriteNothing) {
   const StoreResult emoji = StoreAs(std::string("ring\xF0\x9F\x98\x80"));
-  EXPECT_EQ(emoji.status, StoreStatus::kNameNotCp932);
+  EXPECT_EQ(emoji.status, StoreStatus::kNameRefused);
   EXPECT_EQ(ui.messages, std::vector<std::string>{NameNotShiftJisMessage("ring\xF0\x9F\x98\x80")});
   EXPECT_EQ(prepared.name, "ethanol");
 

@@ -1,6 +1,7 @@
 // Pictures of the desktop program for the README, made without a display:
-// the menu, and the search window showing a hit of a sample query. Run in the
-// sample workspace (where vuduzez.ini is):
+// the menu, the search window showing a hit of a sample query, and the
+// sketcher panel with a drawn structure. Run in the sample workspace (where
+// vuduzez.ini is):
 //   vuduzez_screenshots OUTDIR [QUERY.mol [HIT_NAME]]
 #include <QApplication>
 #include <QClipboard>
@@ -16,6 +17,7 @@
 #include "gui/TfrmMenu.h"
 #include "gui/TfrmTouroku.h"
 #include "gui/forms_qt.h"
+#include "gui/sketch_widget.h"
 #include "gui/ui_qt.h"
 #include "gui/window_ui.h"
 #include "platform/files.h"
@@ -99,6 +101,28 @@ int main(int argc, char** argv) {
   }
   app.processEvents();
   ok = Save(search, out + "/search.png") && ok;
+
+  // Paracetamol drawn as a user would: the benzene template, then bonds
+  // grown from its atoms.
+  SketchWidget sketch;
+  sketch.setGeometry(200, 200, 350, 245);  // away from the pointer
+  sketch.show();
+  SketchCanvas* canvas = sketch.canvas();
+  auto grow = [&](int atom, int order, const char* symbol) {
+    canvas->edit([&](Sketch& s) {
+      return s.AddBondAt(s.doc().atoms[atom].pos, s.FreeBondEnd(atom), order, kStereoNone,
+                         symbol) >= 0;
+    });
+  };
+  canvas->edit([](Sketch& s) { return s.AddRing({0, 0}, 6, true); });
+  grow(0, 1, "N");
+  grow(6, 1, "C");
+  grow(7, 2, "O");
+  grow(7, 1, "C");
+  grow(3, 1, "O");
+  canvas->fitToView();
+  app.processEvents();
+  ok = Save(sketch, out + "/sketch.png") && ok;
 
   SetWindowUi(nullptr);
   forms() = Forms{};

@@ -1,0 +1,220 @@
+#include "database/cache_stamp.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+#include "platform/errors.h"
+#include "platform/files.h"
+
+namespace vuduzez {
+
+namespace {
+
+constexpr char kMagic[8] = {'V', 'U', 'D', 'Z', 'C', 'A', 'C', 'H'};
+constexpr uint32_t kByteOrder = 0x01020304;  // a file of another byte order is foreign
+
+FileStamp FromStat(const struct stat& st) {
+  FileStamp s;
+  s.size = static_cast<int64_t>(st.st_size);
+  s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.device = static_cast<uint64_t>(st.st_dev);
+  s.inode = static_cast<uint64_t>(st.st_ino);
+  return s;
+}
+
+uint32_t Crc(uint32_t crc, std::string_view bytes) {
+  // zlib takes at most 4 GiB per call.
+  while (!bytes.empty()) {
+    const size_t n = std::min<size_t>(bytes.size(), 1u << 30);
+    crc = static_cast<uint32_t>(
+        crc32(crc, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(n)));
+    bytes.remove_prefix(n);
+  }
+  return crc;
+}
+
+template <typename T>
+void Put(std::string& out, T v) {
+  out.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+template <typename T>
+bool Get(std::string_view& in, T& v) {
+  if (in.size() < sizeof v) return false;
+  std::memcpy(&v, in.data(), sizeof v);
+  in.remove_prefix(sizeof v);
+  return true;
+}
+
+std::string KindField(std::string_view kind) {
+  std::string k(kind.substr(0, 8));
+  k.resize(8, '\0');
+  return k;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+// Creates each missing folder of path with mode 0700.
+bool MakeFolders(const std::string& path) {
+  for (size_t i = 1; i <= path.size(); ++i) {
+    if (i < path.size() && path[i] != '/') continue;
+    const std::string part = path.substr(0, i);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+FileStamp StampOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return FromStat(st);
+}
+
+FileStamp StampAt(int folderFd, const std::string& name) {
+  struct stat st;
+  if (::fstatat(folderFd, name.c_str(), &st, 0) != 0) return {};
+  return FromStat(st);
+}
+
+StampedBytes ReadStamped(const std::string& path) {
+  // The same state before and after, and as many bytes as it had: the bytes
+  // are that state's.
+  StampedBytes out;
+  out.stamp = StampOf(path);
+  out.bytes = ReadFileBytes(path);
+  out.stable =
+      out.stamp.size == static_cast<int64_t>(out.bytes.size()) && StampOf(path) == out.stamp;
+  return out;
+}
+
+std::optional<std::string> CacheFolder() {
+  std::string base;
+  if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && xdg[0] == '/') {
+    base = xdg;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+    base = std::string(home) + "/.cache";
+  } else {
+    return std::nullopt;
+  }
+  const std::string folder = base + "/vuduzez";
+  if (!MakeFolders(folder)) return std::nullopt;
+  return folder;
+}
+
+std::string CanonicalDatabasePath(const std::string& dbPath) {
+  char* resolved = ::realpath(dbPath.c_str(), nullptr);
+  if (resolved == nullptr) return dbPath;
+  std::string out = resolved;
+  std::free(resolved);
+  return out;
+}
+
+std::optional<std::string> CachePathFor(std::string_view kind, const std::string& dbPath) {
+  const std::optional<std::string> folder = CacheFolder();
+  if (!folder) return std::nullopt;
+  // FNV-1a: a stable name; the path itself is checked inside the file.
+  uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : CanonicalDatabasePath(dbPath)) h = (h ^ c) * 1099511628211ull;
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+  return *folder + "/" + std::string(kind) + "-" + hex + ".bin";
+}
+
+std::optional<CacheContent> ReadCacheFile(const std::string& cachePath, std::string_view kind,
+                                          uint32_t version, const std::string& dbPath) {
+  std::string bytes;
+  try {
+    bytes = ReadStamped(cachePath).bytes;
+  } catch (const RuntimeError&) {
+    return std::nullopt;
+  }
+  std::string_view in = bytes;
+  if (in.size() < sizeof kMagic + 4 || std::memcmp(in.data(), kMagic, sizeof kMagic) != 0) {
+    return std::nullopt;
+  }
+  // The trailer is the checksum of everything before it.
+  uint32_t stored = 0;
+  std::memcpy(&stored, in.data() + in.size() - 4, 4);
+  std::string_view body = in.substr(0, in.size() - 4);
+  if (Crc(0, body) != stored) return std::nullopt;
+  body.remove_prefix(sizeof kMagic);
+  if (body.size() < 8 || body.substr(0, 8) != KindField(kind)) return std::nullopt;
+  body.remove_prefix(8);
+  uint32_t order = 0, ver = 0, pathLength = 0;
+  uint64_t payloadLength = 0;
+  CacheContent content;
+  if (!Get(body, order) || order != kByteOrder || !Get(body, ver) || ver != version) {
+    return std::nullopt;
+  }
+  if (!Get(body, content.stamp.size) || !Get(body, content.stamp.mtimeNs) ||
+      !Get(body, content.stamp.device) || !Get(body, content.stamp.inode) ||
+      !Get(body, pathLength) || body.size() < pathLength) {
+    return std::nullopt;
+  }
+  if (body.substr(0, pathLength) != CanonicalDatabasePath(dbPath)) return std::nullopt;
+  body.remove_prefix(pathLength);
+  if (!Get(body, payloadLength) || body.size() != payloadLength) return std::nullopt;
+  content.payload.assign(body);
+  return content;
+}
+
+bool WriteCacheFile(const std::string& cachePath, std::string_view kind, uint32_t version,
+                    const std::string& dbPath, const FileStamp& stamp, std::string_view payload) {
+  std::string head(kMagic, sizeof kMagic);
+  head += KindField(kind);
+  Put(head, kByteOrder);
+  Put(head, version);
+  Put(head, stamp.size);
+  Put(head, stamp.mtimeNs);
+  Put(head, stamp.device);
+  Put(head, stamp.inode);
+  const std::string canonical = CanonicalDatabasePath(dbPath);
+  Put(head, static_cast<uint32_t>(canonical.size()));
+  head += canonical;
+  Put(head, static_cast<uint64_t>(payload.size()));
+  const uint32_t crc = Crc(Crc(0, head), payload);
+  std::string tail;
+  Put(tail, crc);
+
+  // A unique name in the cache folder, created exclusively.
+  std::random_device rd;
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, ".%d.%08x.tmp", static_cast<int>(::getpid()), rd());
+    temp = cachePath + suffix;
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  const bool ok = WriteAll(fd, head) && WriteAll(fd, payload) && WriteAll(fd, tail);
+  if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), cachePath.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace vuduzez

@@ -1,0 +1,79 @@
+// Caches derived from a compound database file (connection tables, screen
+// indexes): where they live, when they are valid, and how they are written.
+//
+// The database file is the only thing a user keeps. A cache file may be
+// deleted at any time; it is valid only while the database's size,
+// modification time and identity (device, inode) are those it was made from,
+// and its own framing (magic, version, length, checksum, database path) is
+// checked before any of its bytes are used. Cache files live in the user's
+// cache folder ($XDG_CACHE_HOME/vuduzez, else ~/.cache/vuduzez), named from a
+// hash of the database's canonical path, so that a database in a shared or
+// read-only folder gets a private cache and nothing is written beside it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vuduzez {
+
+// What identifies one state of a file.
+struct FileStamp {
+  int64_t size = -1;  // -1: no such file
+  int64_t mtimeNs = 0;
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file at path now (size -1 when it cannot be examined).
+FileStamp StampOf(const std::string& path);
+// The same for a name inside an open folder (fstatat: no walk of the folder's path).
+FileStamp StampAt(int folderFd, const std::string& name);
+
+// A whole file read together with the stamp of exactly those bytes: stable is
+// false when the file changed while it was read (the stamp then describes no
+// one state of it and must not validate a cache).
+struct StampedBytes {
+  std::string bytes;
+  FileStamp stamp;
+  bool stable = false;
+};
+// Throws the run-time file error as ReadWholeFile does.
+StampedBytes ReadStamped(const std::string& path);
+
+// The user's cache folder for vuduzez, created (mode 0700) when missing;
+// nullopt when there is none to be had (no HOME, not writable).
+std::optional<std::string> CacheFolder();
+
+// The cache file of one kind ("ct" connection tables, ...) for a database:
+// <cache folder>/<kind>-<16 hex digits of the hash of the canonical path>.bin.
+// nullopt without a cache folder.
+std::optional<std::string> CachePathFor(std::string_view kind, const std::string& dbPath);
+
+// The database's canonical path (symbolic links resolved; the path as given
+// when it cannot be resolved).
+std::string CanonicalDatabasePath(const std::string& dbPath);
+
+// A cache file's content once its framing checked out.
+struct CacheContent {
+  FileStamp stamp;      // the database state the payload was made from
+  std::string payload;  // the kind's own bytes
+};
+
+// Reads a cache file of the given kind and format version for dbPath. nullopt
+// when it is missing, truncated, foreign (other magic, version or database
+// path) or damaged (checksum). The stamp is returned, not compared: the
+// caller decides what a stale payload may still be used for.
+std::optional<CacheContent> ReadCacheFile(const std::string& cachePath, std::string_view kind,
+                                          uint32_t version, const std::string& dbPath);
+
+// Writes a cache file atomically: a unique temporary file created exclusively
+// beside it, then renamed over it, so that a reader sees the old or the new
+// file whole and concurrent writers never mix. Returns false on any failure
+// (a cache that cannot be written is only a lost speed-up).
+bool WriteCacheFile(const std::string& cachePath, std::string_view kind, uint32_t version,
+                    const std::string& dbPath, const FileStamp& stamp, std::string_view payload);
+
+}  // namespace vuduzez
