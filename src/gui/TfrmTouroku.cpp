@@ -303,8 +303,7 @@ CompletedHook TfrmTouroku::CompletedShower() {
 }
 
 void TfrmTouroku::PrepareFromText(const std::string& text) {
-  PreparedStructure next =
-      PrepareMolText(com_data().molecule, text, WindowUi(), CompletedShower());
+  PreparedStructure next = PrepareMolText(com_data().molecule, text, WindowUi(), CompletedShower());
   if (next.status != PrepareStatus::kRefused) OleContainer1->showNote({});
   ShowPrepared(std::move(next));
 }

@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -264,6 +266,143 @@ bool FileExists(const std::string& path) {
 bool IsRegularFile(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+namespace {
+
+// Whether the file at path (never followed) is a regular file holding exactly bytes.
+bool HoldsExactly(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+              static_cast<uint64_t>(st.st_size) == bytes.size();
+  if (same) {
+    std::string have(bytes.size(), '\0');
+    size_t got = 0;
+    while (got < have.size()) {
+      const ssize_t n = ::read(fd, have.data() + got, have.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    char extra;
+    same = got == have.size() && have == bytes && ::read(fd, &extra, 1) == 0;
+  }
+  ::close(fd);
+  return same;
+}
+
+bool SyncFolder(const std::string& folder) {
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return false;
+  const bool ok = ::fsync(dir) == 0;
+  ::close(dir);
+  return ok;
+}
+
+// Where the file system has no hard links: the file is created exclusively
+// under its own name (never through a link), written and flushed there.
+NewFile CreateInPlace(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    if (errno == EEXIST) {
+      return HoldsExactly(path, bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
+    }
+    Fail(path, kCannotCreateFile, -1, "");
+  }
+  if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) Fail(path, kCannotWriteFile, fd, path);
+  if (::close(fd) != 0) Fail(path, kCannotWriteFile, -1, path);
+  return NewFile::kCreated;
+}
+
+}  // namespace
+
+NewFileBatch::~NewFileBatch() { Discard(); }
+
+void NewFileBatch::Discard() {
+  for (Staged& f : staged_) {
+    if (f.fd >= 0) ::close(f.fd);
+    ::unlink(f.temp.c_str());
+  }
+  staged_.clear();
+}
+
+NewFile NewFileBatch::Stage(const std::string& path, std::string_view bytes) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0) {
+    return HoldsExactly(path, bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
+  }
+  // A uniquely named file beside it, never through a link, with the mode a
+  // new file gets.
+  std::string temp;
+  errno = 0;
+  const int fd = CreateReplacement(path, temp);
+  if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) ThrowFileError(FolderOf(path));
+  if (fd < 0) Fail(path, kCannotCreateFile, -1, "");
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  if (::fchmod(fd, 0666 & ~mask) != 0 || !WriteAll(fd, bytes)) {
+    Fail(path, kCannotWriteFile, fd, temp);
+  }
+  staged_.push_back({path, std::move(temp), std::string(bytes), fd});
+  return NewFile::kCreated;
+}
+
+std::vector<NewFile> NewFileBatch::Commit() {
+  std::vector<NewFile> made(staged_.size(), NewFile::kCreated);
+  std::vector<std::string> linked;  // ours, to be taken back if a later step fails
+  auto failed = [&](const std::string& path, const char* what) {
+    const int saved = errno;
+    for (const std::string& p : linked) ::unlink(p.c_str());
+    Discard();
+    errno = saved;
+    Fail(path, what, -1, "");
+  };
+  // Every file's bytes on disk before any name points at it: one flush of the
+  // file system for the whole batch, where the system has one; a flush per
+  // file costs a disk round trip each.
+  bool synced = false;
+#ifdef __linux__
+  synced = !staged_.empty() && ::syncfs(staged_.front().fd) == 0;
+#endif
+  for (Staged& f : staged_) {
+    if (!synced && ::fsync(f.fd) != 0) failed(f.path, kCannotWriteFile);
+    const int fd = f.fd;
+    f.fd = -1;
+    if (::close(fd) != 0) failed(f.path, kCannotWriteFile);
+  }
+  std::vector<std::string> folders;
+  for (size_t i = 0; i < staged_.size(); ++i) {
+    const Staged& f = staged_[i];
+    // link() never replaces what is at path and never follows a link there.
+    if (::link(f.temp.c_str(), f.path.c_str()) == 0) {
+      linked.push_back(f.path);
+    } else if (errno == EEXIST) {
+      made[i] = HoldsExactly(f.path, f.bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
+    } else if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS || errno == EMLINK) {
+      made[i] = CreateInPlace(f.path, f.bytes);
+      if (made[i] == NewFile::kCreated) linked.push_back(f.path);
+    } else {
+      failed(f.path, kCannotCreateFile);
+    }
+    const std::string folder = FolderOf(f.path);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(folder);
+    }
+  }
+  Discard();  // the temporary names go; the files stay under their own
+  for (const std::string& folder : folders) {
+    errno = 0;
+    if (!SyncFolder(folder)) failed(folder, kCannotSyncFolder);
+  }
+  return made;
+}
+
+bool RemoveCreatedFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) return false;
+  SyncFolder(FolderOf(path));
+  return true;
 }
 
 }  // namespace vuduzez

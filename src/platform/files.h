@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/messages.h"
 
@@ -31,6 +32,52 @@ void WriteFileBytes(const std::string& path, std::string_view bytes);
 
 bool FileExists(const std::string& path);
 bool IsRegularFile(const std::string& path);
+
+// What a NewFileBatch found or made at a path.
+enum class NewFile { kCreated, kSameContent, kOtherContent };
+
+// New files made together, never changing a file that is there: Stage writes
+// each one's bytes to a uniquely named file beside its path (a replacement
+// name, IsReplacementName); Commit flushes them all to disk at once, links each
+// to its path and flushes the folders, so a path never names a half-written
+// file and a symbolic link there is never followed. Until Commit nothing is
+// at the paths; what is staged and not committed is removed by Discard or
+// when the batch ends. Where something is at a path already, it is compared:
+// a regular file with exactly these bytes is kSameContent; any other file, a
+// symbolic link or a folder is kOtherContent.
+class NewFileBatch {
+ public:
+  NewFileBatch() = default;
+  ~NewFileBatch();
+  NewFileBatch(const NewFileBatch&) = delete;
+  NewFileBatch& operator=(const NewFileBatch&) = delete;
+
+  // kSameContent or kOtherContent at once when something is at path (nothing
+  // is staged); otherwise the bytes are staged and kCreated is given. Throws
+  // RuntimeError when the folder is missing or the bytes cannot be written.
+  NewFile Stage(const std::string& path, std::string_view bytes);
+
+  // Makes every staged file, in Stage order: kCreated, or what was found at
+  // its path meanwhile. Throws RuntimeError when the files cannot be flushed
+  // or linked; none of them is then left.
+  std::vector<NewFile> Commit();
+
+  void Discard();
+  size_t size() const { return staged_.size(); }
+
+ private:
+  struct Staged {
+    std::string path;
+    std::string temp;
+    std::string bytes;
+    int fd;
+  };
+  std::vector<Staged> staged_;
+};
+
+// Removes a file that a NewFileBatch made, for an action that failed after
+// it. Returns false when it could not be removed.
+bool RemoveCreatedFile(const std::string& path);
 
 // The steps of a replacement, in order. Tests make one of them fail.
 enum class ReplaceStep { kCreate, kWrite, kSync, kRename, kSyncFolder };

@@ -258,6 +258,38 @@ inline std::string SdTooLargeMessage(long long number) {
   return "レコード " + std::to_string(number) + ": レコードが大きすぎます";
 }
 
+// --- SD file import ----------------------------------------------------------------
+
+inline constexpr const char* kImportFinished = "SDファイルの登録を終了しました";
+inline constexpr const char* kSdFileFilter = "SDファイル|*.sdf;*.sd|すべてのファイル|*";
+// Before what is said about record `number` of an SD file (and the MOL file
+// name it was given, UTF-8).
+inline std::string SdRecordPrefix(long long number) {
+  return "レコード " + std::to_string(number) + ": ";
+}
+inline std::string SdRecordPrefix(long long number, const std::string& fileName) {
+  return "レコード " + std::to_string(number) + "（" + fileName + "）: ";
+}
+// Names (UTF-8) that cannot be MOL file names.
+inline std::string NameSlashMessage(const std::string& name) {
+  return "化合物名「" + name + "」に \"/\" があり、ファイル名になりません。登録しませんでした";
+}
+inline std::string NameTooLongMessage(const std::string& name) {
+  return "化合物名「" + name +
+         "」はファイル名として長すぎます（255 バイトまで）。登録しませんでした";
+}
+// A MOL file of that name is there already with other content.
+inline std::string MolFileClashMessage(const std::string& path) {
+  return path + " には別の内容のファイルがあります。上書きせず、登録しませんでした";
+}
+// The end of an import: counts, then the first records not registered.
+inline std::string ImportCountsMessage(long long registered, long long alreadyRegistered,
+                                       long long refused, long long notV2000) {
+  return "登録 " + std::to_string(registered) + " 件、登録済み " +
+         std::to_string(alreadyRegistered) + " 件、登録できなかったもの " +
+         std::to_string(refused) + " 件、V2000 でないもの " + std::to_string(notV2000) + " 件";
+}
+
 // --- the windows: settings, choosers, the structure editor ----------------------
 
 // Title of every message box the program shows.

@@ -27,7 +27,54 @@ class EntrySink : public MessageSink {
 // Lines of the closing message listed per kind before the rest is counted.
 constexpr size_t kListedEntries = 20;
 
+// The connection tables of a run's records are kept for the cache up to this
+// many; a longer run leaves the cache to the next exact search, so that its
+// memory does not grow with the run.
+constexpr size_t kMaxCachedEntries = 20000;
+
 }  // namespace
+
+BatchRegistrar::BatchRegistrar(const std::string& dbPath)
+    : dbPath_(dbPath), before_(StampOf(dbPath)), store_(dbPath, kBatchSyncEvery) {}
+
+BatchRegistrar::~BatchRegistrar() { Finish(); }
+
+void BatchRegistrar::Load() { store_.Load(); }
+
+const std::string* BatchRegistrar::Registered(const std::string& nameLine) const {
+  return store_.Registered(ListedName(nameLine));
+}
+
+EntryOutcome BatchRegistrar::Append(const std::string& nameLine, const PreparedStructure& prepared,
+                                    std::string table, const FileStamp& molStamp,
+                                    std::string& reason) {
+  if (std::optional<std::string> already =
+          store_.AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key})) {
+    // Another program registered it while this entry was being prepared.
+    reason = AnsiToUtf8(*already) + kAlreadyRegistered;
+    return EntryOutcome::kAlreadyRegistered;
+  }
+  if (!cacheGivenUp_) {
+    if (added_.size() < kMaxCachedEntries) {
+      added_.push_back(
+          {std::string(BeforeFirst(nameLine, '.')), molStamp, CtStatus::kOk, {}, std::move(table)});
+    } else {
+      cacheGivenUp_ = true;
+      added_ = {};
+    }
+  }
+  return EntryOutcome::kRegistered;
+}
+
+void BatchRegistrar::Flush() { store_.Flush(); }
+
+void BatchRegistrar::Finish() {
+  if (finished_) return;
+  finished_ = true;
+  // Left as it is, the cache no longer matches the database: the next exact
+  // search brings it up to date.
+  if (!cacheGivenUp_) AppendToConnectionCache(dbPath_, before_, std::move(added_));
+}
 
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
                            MessageSink& sink) {
@@ -39,17 +86,10 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     return summary;
   }
 
-  // The connection tables of the records appended, for the exact search's
-  // cache; it is brought up to date however the run ends.
-  const FileStamp before = StampOf(dbPath);
-  std::vector<CtEntry> added;
-  bool cacheUpdated = false;
-  auto updateCache = [&] {
-    if (!cacheUpdated) AppendToConnectionCache(dbPath, before, std::move(added));
-    cacheUpdated = true;
-  };
+  // The exact search's cache is brought up to date however the run ends.
+  BatchRegistrar store(dbPath);
   auto stop = [&](const std::string& error) {
-    updateCache();
+    store.Finish();
     summary.error = error;
     sink.ShowError(error);
     return summary;
@@ -70,7 +110,6 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   // The registered names, read once and kept in step with the file; entries
   // appended in this run join them, so a second file of the same name in one
   // run is a duplicate too.
-  RecordStore store(dbPath, kBatchSyncEvery);
   try {
     store.Load();
   } catch (const RuntimeError& e) {
@@ -93,7 +132,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     if (sink.StopRequested()) {
       summary.stopped = true;
       flushed();
-      updateCache();
+      store.Finish();
       return summary;
     }
     BatchEntry entry;
@@ -102,7 +141,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     const EntryNameLine entryName = EntryNameLineFor(name);
     const std::string& nameLine = entryName.nameLine;
     const std::string* registered =
-        entryName.verdict == EntryName::kOk ? store.Registered(ListedName(nameLine)) : nullptr;
+        entryName.verdict == EntryName::kOk ? store.Registered(nameLine) : nullptr;
     if (entryName.verdict == EntryName::kTooShort) {
       entry.outcome = EntryOutcome::kSkipped;
       entry.reason = kSkippedShortName;
@@ -125,9 +164,9 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
         prepared.reason = e.what();
       }
       if (prepared) {
-        std::optional<std::string> already;
         try {
-          already = store.AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key});
+          entry.outcome =
+              store.Append(nameLine, prepared, BuildConnectionTable(mol), molStamp, entry.reason);
         } catch (const RuntimeError& e) {
           entry.outcome = EntryOutcome::kRefused;
           entry.reason = e.what();
@@ -136,18 +175,6 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
           stop(e.what());
           flushed();
           return summary;
-        }
-        if (already) {
-          // Another program registered it while this entry was being prepared.
-          entry.outcome = EntryOutcome::kAlreadyRegistered;
-          entry.reason = AnsiToUtf8(*already) + kAlreadyRegistered;
-        } else {
-          added.push_back({std::string(BeforeFirst(nameLine, '.')),
-                           molStamp,
-                           CtStatus::kOk,
-                           {},
-                           BuildConnectionTable(mol)});
-          entry.outcome = EntryOutcome::kRegistered;
         }
       } else {
         entry.outcome = EntryOutcome::kRefused;
@@ -172,7 +199,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     sink.Progress(++done, total);
   }
   if (!flushed()) return summary;
-  updateCache();
+  store.Finish();
   summary.finished = true;
   sink.ShowMessage(BatchFinishedMessage(summary));
   return summary;
