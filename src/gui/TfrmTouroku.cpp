@@ -1,6 +1,8 @@
 #include "gui/TfrmTouroku.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -8,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -27,6 +30,7 @@
 #include "platform/messages.h"
 #include "platform/text.h"
 #include "register/batch.h"
+#include "register/import.h"
 #include "register/prepare.h"
 #include "register/store.h"
 
@@ -134,6 +138,17 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   Label8 = named(BusyLabel(QStringLiteral("変　換　中"), this), "Label8");
   LabelProgress = named(BusyLabel(QString(), this), "LabelProgress");
   LabelProgress->setMinimumWidth(90);
+  ImportSdButton =
+      named(new QPushButton(QStringLiteral("SDファイルから登録"), this), "ImportSdButton");
+  ImportSdButton->setToolTip(
+      QStringLiteral("SDファイルの各構造をmole file 収納フォルダにMOLファイルとして置き、登録"));
+  ImportProgress = named(new QProgressBar(this), "ImportProgress");
+  ImportProgress->setRange(0, 1000);
+  ImportProgress->setTextVisible(false);
+  ImportProgress->hide();
+  StopImportButton =
+      named(new QPushButton(QString::fromUtf8(kStopReading), this), "StopImportButton");
+  StopImportButton->hide();
   Button6 = named(new QPushButton(QStringLiteral("削　除"), this), "Button6");
   Button6->setToolTip(QStringLiteral("リスト中の不用化合物のデータを削除"));
   Label9 = named(BusyLabel(QStringLiteral("削　除　中"), this), "Label9");
@@ -169,12 +184,18 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   batchRow->addWidget(LabelProgress);
   batchRow->addStretch();
   right->addLayout(batchRow, 5, 0, 1, 2);
+  auto* importRow = new QHBoxLayout;
+  importRow->addWidget(ImportSdButton);
+  importRow->addWidget(ImportProgress, 1);
+  importRow->addWidget(StopImportButton);
+  importRow->addStretch();
+  right->addLayout(importRow, 6, 0, 1, 2);
   auto* deleteRow = new QHBoxLayout;
   deleteRow->addWidget(Button6);
   deleteRow->addWidget(Label9);
   deleteRow->addStretch();
   deleteRow->addWidget(Button4);
-  right->addLayout(deleteRow, 6, 0, 1, 2);
+  right->addLayout(deleteRow, 7, 0, 1, 2);
 
   auto* top = new QHBoxLayout(this);
   top->addLayout(left, 3);
@@ -189,6 +210,8 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   connect(Button6, &QPushButton::clicked, this, &TfrmTouroku::Button6Click);
   connect(Button7, &QPushButton::clicked, this, &TfrmTouroku::Button7Click);
   connect(OpenMolButton, &QPushButton::clicked, this, &TfrmTouroku::OpenMolClick);
+  connect(ImportSdButton, &QPushButton::clicked, this, &TfrmTouroku::ImportSdClick);
+  connect(StopImportButton, &QPushButton::clicked, this, &TfrmTouroku::StopImportClick);
   connect(OleContainer1, &EditorPanel::molFileDropped, this, &TfrmTouroku::MolFileDropped);
 
   FormCreate();
@@ -422,6 +445,66 @@ void TfrmTouroku::Button3Click() {
     if (summary.registered > 0) LoadNames();
   });
 }
+
+// The import runs in the event loop's thread; its progress reports let the
+// window repaint and take the click on "中止" now and then (other commands
+// wait: busy_ is set).
+void TfrmTouroku::ImportSdClick() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  Guarded([this] {
+    Ui& ui = WindowUi();
+    const Settings& s = com_data().settings;
+    if (s.basedir1.empty()) {
+      ui.ShowMessage(kNoMolFolder);
+      return;
+    }
+    const auto sdPath = ui.OpenFile(kSdFileFilter, s.basedir2);
+    if (!sdPath || sdPath->empty()) return;
+
+    class ImportSink : public ForwardingSink {
+     public:
+      using ForwardingSink::ForwardingSink;
+      bool StopRequested() const override {
+        if (clock.hasExpired(50)) {
+          QCoreApplication::processEvents();
+          clock.restart();
+        }
+        return *stop;
+      }
+      bool* stop = nullptr;
+      mutable QElapsedTimer clock;
+    } relay(ui);
+    relay.stop = &stopImport_;
+    relay.clock.start();
+    auto hideBusy = [this] {
+      ImportProgress->hide();
+      StopImportButton->hide();
+      RepaintNow(this);
+    };
+    relay.onProgress = [this](int done, int) { ImportProgress->setValue(done); };
+    // The closing message and errors come after the bar has gone.
+    relay.beforeText = [&hideBusy](const std::string&) { hideBusy(); };
+    stopImport_ = false;
+    ImportProgress->setValue(0);
+    ImportProgress->show();
+    StopImportButton->show();
+    RepaintNow(ImportProgress);
+    ImportSummary summary;
+    try {
+      summary = ImportSdFile(*sdPath, s.mdatafilename, s.basedir1, "", com_data().molecule, relay);
+    } catch (...) {
+      hideBusy();
+      throw;
+    }
+    hideBusy();
+    // A stop shows no closing message of its own: say what was done.
+    if (summary.stopped) ui.ShowMessage(ImportFinishedMessage(summary));
+    if (summary.registered > 0) LoadNames();
+  });
+}
+
+void TfrmTouroku::StopImportClick() { stopImport_ = true; }
 
 void TfrmTouroku::Button6Click() {
   if (busy_) return;

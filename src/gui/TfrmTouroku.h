@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 
 namespace vuduzez {
@@ -39,6 +40,10 @@ class TfrmTouroku : public QWidget {
   void Button7Click();
   void OpenMolClick();
   void MolFileDropped(const QString& path);
+  // "SDファイルから登録": every record of a chosen SD file, with progress and
+  // "中止" in the window while it runs.
+  void ImportSdClick();
+  void StopImportClick();
 
  signals:
   // The window was closed (hidden; the next showing reads the name list again).
@@ -69,7 +74,8 @@ class TfrmTouroku : public QWidget {
   // that a search or batch run in between cannot change what the store writes.
   PreparedStructure prepared_;
   std::vector<std::string> namelist_;
-  bool busy_ = false;  // a command is running: no other one may start
+  bool busy_ = false;        // a command is running: no other one may start
+  bool stopImport_ = false;  // "中止" was pressed during an import
 
   EditorPanel* OleContainer1;
   QLabel* Label10;
@@ -95,6 +101,9 @@ class TfrmTouroku : public QWidget {
   QPushButton* Button3;
   QLabel* Label8;
   QLabel* LabelProgress;
+  QPushButton* ImportSdButton;
+  QProgressBar* ImportProgress;
+  QPushButton* StopImportButton;
   QPushButton* Button6;
   QLabel* Label9;
   QPushButton* Button4;

@@ -261,6 +261,7 @@ inline std::string SdTooLargeMessage(long long number) {
 // --- SD file import ----------------------------------------------------------------
 
 inline constexpr const char* kImportFinished = "SDファイルの登録を終了しました";
+inline constexpr const char* kImportStopped = "SDファイルの登録を中止しました";
 inline constexpr const char* kSdFileFilter = "SDファイル|*.sdf;*.sd|すべてのファイル|*";
 // Before what is said about record `number` of an SD file (and the MOL file
 // name it was given, UTF-8).

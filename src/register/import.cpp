@@ -322,9 +322,9 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
 }
 
 std::string ImportFinishedMessage(const ImportSummary& s) {
-  std::string text = kImportFinished;
+  std::string text = s.stopped ? kImportStopped : kImportFinished;
   const int64_t notRegistered = s.alreadyRegistered + s.refused + s.notV2000;
-  if (notRegistered == 0) return text;
+  if (notRegistered == 0 && !s.stopped) return text;
   text += "\n\n" + ImportCountsMessage(s.registered, s.alreadyRegistered, s.refused, s.notV2000);
   for (size_t i = 0; i < s.listed.size() && i < kImportListed; ++i) text += "\n" + s.listed[i];
   if (notRegistered > static_cast<int64_t>(kImportListed)) {

@@ -91,7 +91,8 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
                            Molecule& mol, MessageSink& sink,
                            const std::function<void(const ImportRecord&)>& onRecord = {});
 
-// The closing message of a run: "SDファイルの登録を終了しました", and when not
+// The closing message of a run: "SDファイルの登録を終了しました" (or, after a
+// stop, "SDファイルの登録を中止しました" and the counts), and when not
 // everything was registered, the counts and the listed records.
 std::string ImportFinishedMessage(const ImportSummary& summary);
 
