@@ -3,7 +3,7 @@
 set -euo pipefail
 need=(build-essential cmake g++ clang libclang-rt-14-dev ccache libgtest-dev libgmock-dev googletest
       libbenchmark-dev zlib1g-dev qt6-base-dev qt6-svg-dev libgl-dev fonts-liberation2
-      fonts-ipafont-gothic
+      fonts-ipafont-gothic qt6-translations-l10n
       xvfb xauth)
 missing=()
 for p in "${need[@]}"; do

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
@@ -119,13 +120,19 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   Image1->setGeometry(1, 2, kPictureWidth, 245);
   Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+  // Both number boxes hold six digits; the record number box takes a number
+  // and Enter to jump to that hit.
   MakeLabel(this, "Label1", "レコードNo", 320, 270);
-  Edit4 = MakeEdit(this, "Edit4", 400, 266, 50);
+  Edit4 = MakeEdit(this, "Edit4", 390, 266, 66);
+  Edit4->setReadOnly(false);
+  Edit4->setMaxLength(6);
+  Edit4->setValidator(new QIntValidator(1, 999999, Edit4));
+  Edit4->setToolTip(QStringLiteral("番号を入力してEnterでその該当レコードを表示"));
   Button5 = MakeButton(this, "Button5", "前のデータ", 463, 264, 100);
   Button6 = MakeButton(this, "Button6", "次のデータ", 573, 264, 100);
   MakeLabel(this, "Label2", "該当レコード", 320, 304);
-  Edit5 = MakeEdit(this, "Edit5", 400, 300, 50);
-  MakeLabel(this, "Label3", "件", 455, 304);
+  Edit5 = MakeEdit(this, "Edit5", 390, 300, 66);
+  MakeLabel(this, "Label3", "件", 461, 304);
   MakeLabel(this, "Label4", "化合物名", 320, 338);
   Edit3 = MakeEdit(this, "Edit3", 400, 334, 273);
   MakeLabel(this, "Label5", "分子式", 320, 372);
@@ -166,6 +173,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   connect(Button6, &QPushButton::clicked, this, &TfrmMain::Button6Click);
   connect(OpenMolButton, &QPushButton::clicked, this, &TfrmMain::OpenMolClick);
   connect(SaveHitsButton, &QPushButton::clicked, this, &TfrmMain::SaveHitsClick);
+  connect(Edit4, &QLineEdit::returnPressed, this, &TfrmMain::Edit4Return);
   connect(OleContainer1, &EditorPanel::molFileDropped, this, &TfrmMain::MolFileDropped);
 
   FormCreate();
@@ -190,22 +198,45 @@ void TfrmMain::showEvent(QShowEvent* event) {
 
 void TfrmMain::FormActivate() {
   const Settings& settings = com_data().settings;
-  Edit6->setText(Path(settings.mdatafilename));
+  // Every opening shows the program settings again, and the window searches
+  // what it shows: a database chosen with Button1 lasts until it is closed.
+  dbPath_ = settings.mdatafilename;
+  Edit6->setText(Path(dbPath_));
   Edit7->setText(Path(settings.basedir1));
   molFolder_ = settings.basedir1;
   openDialog1Folder_ = settings.basedir1;
   openDialog2Folder_ = settings.basedir2;
-  if (!firstActivation_) return;
-  if (settings.mdatafilename.empty()) {
+  if (dbPath_.empty()) {
     // Nothing to load: an empty database until a file is named.
+    if (!state_.path.empty()) ForgetHits();
     state_ = SearchState{};
+    exact_ = ExactState{};
     WindowUi().ShowMessage(kNoDatabaseFileForSearch);
     return;
   }
-  Guarded([&] {
-    LoadSearchDataStamped(state_, exact_, settings.mdatafilename);
-    firstActivation_ = false;
-  });
+  Guarded([&] { RefreshRecords(); });
+}
+
+void TfrmMain::RefreshRecords() {
+  if (dbPath_.empty()) return;
+  // The hits of another file are not paged through beside this one's name,
+  // whether or not this one loads.
+  if (state_.path != dbPath_ && state_.hitcount > 0) ForgetHits();
+  // Other programs append to the file or replace it: a changed file is read again.
+  RefreshSearchDataStamped(state_, exact_, dbPath_);
+  firstActivation_ = false;
+}
+
+void TfrmMain::ForgetHits() {
+  state_.hitnames.clear();
+  state_.hitrows.clear();
+  state_.hitcount = 0;
+  state_.hitpos = 0;
+  exactQuery_.reset();
+  ExactLabel->hide();
+  Edit4->clear();
+  Edit5->clear();
+  ClearHit();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -222,7 +253,9 @@ void TfrmMain::Button4Click() {
       SearchSmiles(*smiles);
       return;
     }
-    if (const auto text = CaptureStructureFromClipboard(false, WindowUi())) SearchMolText(*text);
+    if (const auto text = CaptureStructureFromClipboard(false, WindowUi())) {
+      SearchMolText(*text, kQueryStructure);
+    }
   });
 }
 
@@ -235,21 +268,37 @@ void TfrmMain::MolFileDropped(const QString& path) { SearchFromFile(PathBytes(pa
 
 void TfrmMain::SearchFromFile(const std::string& path) {
   Guarded([&] {
-    if (const auto text = CaptureStructureFromFile(path, false, WindowUi())) SearchMolText(*text);
+    if (const auto text = CaptureStructureFromFile(path, false, WindowUi())) {
+      SearchMolText(*text, QFileInfo(Path(path)).fileName().toStdString());
+    }
   });
 }
 
-void TfrmMain::SearchMolText(const std::string& text) {
-  const PreparedStructure query = PrepareMolText(com_data().molecule, text, WindowUi());
-  if (query.status != PrepareStatus::kRefused) OleContainer1->showNote({});
+void TfrmMain::SearchMolText(const std::string& text, const std::string& subject) {
+  Molecule& mol = com_data().molecule;
+  // The query's name line is blank: messages name it by the subject.
+  const auto nameQuery = [&mol, &subject] {
+    if (!mol.molname.empty()) return;
+    mol.molname = Utf8ToAnsi(subject).value_or(Utf8ToAnsi(kQueryStructure).value_or(""));
+  };
+  const PreparedStructure query = PrepareMolText(mol, text, WindowUi(), nameQuery);
+  // The query stands in the panel, whatever the search makes of it.
+  OleContainer1->showNote({});
+  if (query.status == PrepareStatus::kRefused) {
+    OleContainer1->clearStructure();
+  } else {
+    OleContainer1->showStructure(query.molText);
+  }
   SearchPrepared(query);
 }
 
 void TfrmMain::SearchSmiles(const std::string& smiles) {
   const PreparedStructure query = PrepareSmiles(com_data().molecule, smiles, WindowUi());
-  if (query.status != PrepareStatus::kRefused) {
-    OleContainer1->showNote(QString::fromStdString(SmilesNotDrawnNote(AnsiToUtf8(smiles))));
-  }
+  // It has no coordinates to draw: the panel says so instead.
+  OleContainer1->clearStructure();
+  OleContainer1->showNote(query.status == PrepareStatus::kRefused
+                              ? QString()
+                              : QString::fromStdString(SmilesNotDrawnNote(AnsiToUtf8(smiles))));
   SearchPrepared(query);
 }
 
@@ -261,6 +310,7 @@ void TfrmMain::SearchPrepared(const PreparedStructure& query) {
   // key and counts of an earlier molecule.
   if (!query) return;
 
+  RefreshRecords();
   Edit5->clear();
   SearchStructure(state_, mol);
   exactQuery_.reset();
@@ -272,23 +322,52 @@ void TfrmMain::SearchPrepared(const PreparedStructure& query) {
     ShowExactCounts();
   }
   Edit5->setText(QString::number(state_.hitcount));
+  Edit4->setText(QStringLiteral("1"));
   if (state_.hitcount >= 1) {
     ShowHit(1);
   } else {
+    ClearHit();
     ui.ShowMessage(kNoMatch);
   }
-  Edit4->setText(QStringLiteral("1"));
+}
+
+void TfrmMain::ClearHit() {
+  Edit3->clear();
+  Edit1->clear();
+  Edit2->clear();
+  picture_ = QPicture();
+  Image1->clear();
 }
 
 void TfrmMain::ShowHit(int n) {
   if (n < 1 || n > state_.hitcount) return;
   const std::string path = HitMolPath(molFolder_, state_.hitnames[n - 1]);
   if (!FileExists(path)) {
-    WindowUi().ShowMessage(kNoFile);
+    // No picture of another compound beside this record number.
+    ClearHit();
+    WindowUi().ShowMessage(NoFileMessage(Path(path).toStdString()));
     return;
   }
   Edit3->setText(QFileInfo(Path(path)).fileName());
   ShowMolFile(path);
+}
+
+void TfrmMain::Edit4Return() {
+  bool ok = false;
+  const int n = Edit4->text().toInt(&ok);
+  if (state_.hitcount < 1) {
+    WindowUi().ShowMessage(kNoMoreData);
+  } else if (!ok || n < 1 || n > state_.hitcount) {
+    WindowUi().ShowMessage(HitNumberMessage(state_.hitcount));
+  } else {
+    state_.hitpos = n;
+    Edit4->setText(QString::number(n));
+    Guarded([&] { ShowHit(n); });
+    return;
+  }
+  // The box shows the hit on display again.
+  Edit4->setText(state_.hitcount < 1 && state_.hitpos < 1 ? QString()
+                                                          : QString::number(state_.hitpos));
 }
 
 void TfrmMain::ShowMolFile(const std::string& path) {
@@ -334,9 +413,12 @@ void TfrmMain::Button1Click() {
     WindowUi().ShowMessage(kNoFileName);
     return;
   }
-  Edit6->setText(Path(*path));
-  // Only this window's records change; the setting stays.
-  Guarded([&] { LoadSearchDataStamped(state_, exact_, *path); });
+  // Only this window's database changes; the setting stays. The box shows
+  // the chosen file from now on, and every search loads it (again) until it
+  // loads.
+  dbPath_ = *path;
+  Edit6->setText(Path(dbPath_));
+  Guarded([&] { RefreshRecords(); });
 }
 
 void TfrmMain::SaveHitsClick() {

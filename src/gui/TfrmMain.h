@@ -36,6 +36,7 @@ class TfrmMain : public QWidget {
   void Button4Click();   // search with the structure on the clipboard
   void Button5Click();   // previous hit
   void Button6Click();   // next hit
+  void Edit4Return();    // the hit whose number was typed into the record number box
   void OpenMolClick();   // search with a MOL file chosen in the file dialog
   void SaveHitsClick();  // save the hits as an SD or CSV file
   void MolFileDropped(const QString& path);
@@ -48,6 +49,9 @@ class TfrmMain : public QWidget {
   const QPicture& picture() const { return picture_; }
   // The folder in which hit MOL files are looked up.
   const std::string& molFolder() const { return molFolder_; }
+  // The database file shown in the database box: the one every search
+  // searches (loaded again first when it changed).
+  const std::string& databaseFile() const { return dbPath_; }
   bool FirstActivation() const { return firstActivation_; }
 
  signals:
@@ -59,14 +63,21 @@ class TfrmMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Read, complete, key and screen the query's MOL text.
-  void SearchMolText(const std::string& text);
+  // Read, complete and key the query's MOL text, show it and search; subject
+  // names the query in messages.
+  void SearchMolText(const std::string& text, const std::string& subject);
   // The search with a SMILES from the clipboard (not drawn: the panel says so).
   void SearchSmiles(const std::string& smiles);
   // Screening with the prepared query (and its atom-by-atom confirmation) and the first hit.
   void SearchPrepared(const PreparedStructure& query);
   // The search with a MOL file as the query.
   void SearchFromFile(const std::string& path);
+  // Loads the database file shown when the records are not its current ones.
+  void RefreshRecords();
+  // Empties the hit boxes and the picture: no hit is on display.
+  void ClearHit();
+  // Drops the hit list and its boxes: the records are another file's now.
+  void ForgetHits();
   // Screened and unconfirmed counts of an atom-by-atom search beside the hit count.
   void ShowExactCounts();
   // Runs a handler, showing a run-time error in the error box.
@@ -99,6 +110,7 @@ class TfrmMain : public QWidget {
   std::string openDialog1Folder_;  // start folder of the MOL file chooser
   std::string openDialog2Folder_;  // start folder of the database file chooser
   std::string molFolder_;
+  std::string dbPath_;  // the database file shown in Edit6 and searched
   SearchState state_;
   ExactState exact_;
   ExactResult exactResult_;

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -10,7 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -98,7 +97,6 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   };
 
   OleContainer1 = named(new EditorPanel(this), "OleContainer1");
-  OleContainer1->setToolTip(QStringLiteral("ダブルクリックでISIS Drawを起動"));
   OleContainer1->setMinimumSize(353, 249);
   // The panel carries its own caption; it is this window's Label10.
   Label10 = OleContainer1->findChild<QLabel*>();
@@ -142,13 +140,6 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
       named(new QPushButton(QStringLiteral("SDファイルから登録"), this), "ImportSdButton");
   ImportSdButton->setToolTip(
       QStringLiteral("SDファイルの各構造をmole file 収納フォルダにMOLファイルとして置き、登録"));
-  ImportProgress = named(new QProgressBar(this), "ImportProgress");
-  ImportProgress->setRange(0, 1000);
-  ImportProgress->setTextVisible(false);
-  ImportProgress->hide();
-  StopImportButton =
-      named(new QPushButton(QString::fromUtf8(kStopReading), this), "StopImportButton");
-  StopImportButton->hide();
   Button6 = named(new QPushButton(QStringLiteral("削　除"), this), "Button6");
   Button6->setToolTip(QStringLiteral("リスト中の不用化合物のデータを削除"));
   Label9 = named(BusyLabel(QStringLiteral("削　除　中"), this), "Label9");
@@ -186,8 +177,6 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   right->addLayout(batchRow, 5, 0, 1, 2);
   auto* importRow = new QHBoxLayout;
   importRow->addWidget(ImportSdButton);
-  importRow->addWidget(ImportProgress, 1);
-  importRow->addWidget(StopImportButton);
   importRow->addStretch();
   right->addLayout(importRow, 6, 0, 1, 2);
   auto* deleteRow = new QHBoxLayout;
@@ -211,7 +200,6 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   connect(Button7, &QPushButton::clicked, this, &TfrmTouroku::Button7Click);
   connect(OpenMolButton, &QPushButton::clicked, this, &TfrmTouroku::OpenMolClick);
   connect(ImportSdButton, &QPushButton::clicked, this, &TfrmTouroku::ImportSdClick);
-  connect(StopImportButton, &QPushButton::clicked, this, &TfrmTouroku::StopImportClick);
   connect(OleContainer1, &EditorPanel::molFileDropped, this, &TfrmTouroku::MolFileDropped);
 
   FormCreate();
@@ -335,6 +323,7 @@ void TfrmTouroku::ShowPrepared(PreparedStructure next) {
   // A refused file leaves the prepared structure and the displays as they were.
   if (next.status == PrepareStatus::kRefused) return;
   com_data().keyfail = next.keyfail();
+  OleContainer1->showStructure(next.molText);
   if (next.ready()) {
     Memo1->setPlainText(next.key.size() >= kMemoLimit ? QString(kTooManyBytes)
                                                       : QString::fromLatin1(next.key));
@@ -355,20 +344,27 @@ void TfrmTouroku::Button2Click() {
 
 void TfrmTouroku::StoreInner() {
   Ui& ui = WindowUi();
-  if (!CheckStorable(prepared_, ui)) return;
+  const Settings& settings = com_data().settings;
+  if (!CheckStorable(prepared_, settings.basedir1, ui)) return;
   // The name questions: an unnamed structure is asked for a name, a named one
-  // confirmed or renamed. The rules for the answer are the store's.
+  // confirmed or renamed. Cancelling an input box stores nothing. The rules
+  // for the answer are the store's.
   std::optional<std::string> answer;
   const std::string offered = AnsiToUtf8(prepared_.name);
   if (prepared_.name.empty()) {
     answer = ui.InputBox(kCodeInputCaption, kEnterNamePrompt, "");
+    if (!answer) return;
   } else if (ui.ConfirmName(offered) != 1) {
     answer = ui.InputBox(kCodeInputCaption, kEnterNewNamePrompt, offered);
+    if (!answer) return;
   }
   const StoreResult stored =
-      StoreStructure(prepared_, answer, com_data().settings.mdatafilename, namelist_, ui);
+      StoreStructure(prepared_, answer, settings.mdatafilename, settings.basedir1, namelist_, ui);
   if (!stored.stored()) return;
   ListBox1->addItem(FromAnsi(stored.listed));
+  // The new name in view and selected.
+  ListBox1->setCurrentRow(ListBox1->count() - 1);
+  ListBox1->scrollToItem(ListBox1->item(ListBox1->count() - 1));
   ui.ShowMessage(kStored);
 }
 
@@ -413,16 +409,33 @@ void TfrmTouroku::Button3Click() {
       ui.ShowMessage(kNoMolFolder);
       return;
     }
-    auto hideBusy = [this] {
+    // A window-modal progress dialog: its cancel button stops the run
+    // between files (what was stored stays), and every step lets the event
+    // loop run, so that the windows keep painting. Nothing else can start
+    // meanwhile: the dialog takes this window's input, busy_ refuses its
+    // handlers and closing it is refused.
+    QProgressDialog progress(QString::fromUtf8(kBatchProgressText),
+                             QString::fromUtf8(kBatchStopButton), 0, 0, this);
+    progress.setObjectName("BatchProgress");
+    progress.setWindowTitle(windowTitle());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    auto hideBusy = [this, &progress] {
+      progress.hide();
       Label8->hide();
       LabelProgress->hide();
       RepaintNow(this);
     };
     ForwardingSink relay(ui);
-    relay.onProgress = [this](int done, int total) {
+    relay.onProgress = [this, &progress](int done, int total) {
       LabelProgress->setText(QStringLiteral("%1 / %2").arg(done).arg(total));
       RepaintNow(LabelProgress);
+      progress.setMaximum(total);
+      progress.setValue(done);
     };
+    relay.stopRequested = [&progress] { return progress.wasCanceled(); };
     // The closing message comes after the busy label has gone.
     relay.beforeText = [&hideBusy](const std::string& text) {
       if (text.rfind(kBatchFinished, 0) == 0) hideBusy();
@@ -431,6 +444,10 @@ void TfrmTouroku::Button3Click() {
     LabelProgress->clear();
     LabelProgress->show();
     RepaintNow(Label8);
+    // Up and painted at once, before the first file.
+    progress.setValue(0);
+    progress.show();
+    QCoreApplication::processEvents();
     BatchSummary summary;
     try {
       summary =
@@ -440,15 +457,15 @@ void TfrmTouroku::Button3Click() {
       throw;
     }
     hideBusy();
+    if (summary.stopped) ui.ShowMessage(BatchStoppedMessage(summary.registered));
     // The store's duplicate test looks at namelist: it must see what the run
     // added, so the list is read again now rather than at the next showing.
     if (summary.registered > 0) LoadNames();
   });
 }
 
-// The import runs in the event loop's thread; its progress reports let the
-// window repaint and take the click on "中止" now and then (other commands
-// wait: busy_ is set).
+// As for batch registration: a window-modal progress dialog whose cancel
+// button stops the run between records (what was registered stays).
 void TfrmTouroku::ImportSdClick() {
   if (busy_) return;
   BusyScope busy(busy_);
@@ -462,49 +479,30 @@ void TfrmTouroku::ImportSdClick() {
     const auto sdPath = ui.OpenFile(kSdFileFilter, s.basedir2);
     if (!sdPath || sdPath->empty()) return;
 
-    class ImportSink : public ForwardingSink {
-     public:
-      using ForwardingSink::ForwardingSink;
-      bool StopRequested() const override {
-        if (clock.hasExpired(50)) {
-          QCoreApplication::processEvents();
-          clock.restart();
-        }
-        return *stop;
-      }
-      bool* stop = nullptr;
-      mutable QElapsedTimer clock;
-    } relay(ui);
-    relay.stop = &stopImport_;
-    relay.clock.start();
-    auto hideBusy = [this] {
-      ImportProgress->hide();
-      StopImportButton->hide();
-      RepaintNow(this);
-    };
-    relay.onProgress = [this](int done, int) { ImportProgress->setValue(done); };
-    // The closing message and errors come after the bar has gone.
-    relay.beforeText = [&hideBusy](const std::string&) { hideBusy(); };
-    stopImport_ = false;
-    ImportProgress->setValue(0);
-    ImportProgress->show();
-    StopImportButton->show();
-    RepaintNow(ImportProgress);
-    ImportSummary summary;
-    try {
-      summary = ImportSdFile(*sdPath, s.mdatafilename, s.basedir1, "", com_data().molecule, relay);
-    } catch (...) {
-      hideBusy();
-      throw;
-    }
-    hideBusy();
+    QProgressDialog progress(QString::fromUtf8(kImportProgressText),
+                             QString::fromUtf8(kBatchStopButton), 0, 1000, this);
+    progress.setObjectName("ImportProgress");
+    progress.setWindowTitle(windowTitle());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    ForwardingSink relay(ui);
+    relay.onProgress = [&progress](int done, int) { progress.setValue(done); };
+    relay.stopRequested = [&progress] { return progress.wasCanceled(); };
+    // The closing message and errors come after the dialog has gone.
+    relay.beforeText = [&progress](const std::string&) { progress.hide(); };
+    progress.setValue(0);
+    progress.show();
+    QCoreApplication::processEvents();
+    const ImportSummary summary =
+        ImportSdFile(*sdPath, s.mdatafilename, s.basedir1, "", com_data().molecule, relay);
+    progress.hide();
     // A stop shows no closing message of its own: say what was done.
     if (summary.stopped) ui.ShowMessage(ImportFinishedMessage(summary));
     if (summary.registered > 0) LoadNames();
   });
 }
-
-void TfrmTouroku::StopImportClick() { stopImport_ = true; }
 
 void TfrmTouroku::Button6Click() {
   if (busy_) return;
@@ -517,6 +515,10 @@ void TfrmTouroku::Button6Click() {
       return;
     }
     const std::string nameLine = namelist_[static_cast<size_t>(row)];
+    // Asked with the number of records that go, as the file holds them now.
+    const std::vector<std::string> names = LoadNameList(com_data().settings.mdatafilename);
+    const int records = static_cast<int>(std::count(names.begin(), names.end(), nameLine));
+    if (!WindowUi().Confirm(DeleteQuestion(AnsiToUtf8(nameLine), records))) return;
     auto hideBusy = [this] {
       Label9->hide();
       RepaintNow(this);

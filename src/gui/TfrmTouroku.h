@@ -13,7 +13,6 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 
 namespace vuduzez {
@@ -40,10 +39,8 @@ class TfrmTouroku : public QWidget {
   void Button7Click();
   void OpenMolClick();
   void MolFileDropped(const QString& path);
-  // "SDファイルから登録": every record of a chosen SD file, with progress and
-  // "中止" in the window while it runs.
+  // "SDファイルから登録": every record of a chosen SD file registered.
   void ImportSdClick();
-  void StopImportClick();
 
  signals:
   // The window was closed (hidden; the next showing reads the name list again).
@@ -74,8 +71,7 @@ class TfrmTouroku : public QWidget {
   // that a search or batch run in between cannot change what the store writes.
   PreparedStructure prepared_;
   std::vector<std::string> namelist_;
-  bool busy_ = false;        // a command is running: no other one may start
-  bool stopImport_ = false;  // "中止" was pressed during an import
+  bool busy_ = false;  // a command is running: no other one may start
 
   EditorPanel* OleContainer1;
   QLabel* Label10;
@@ -102,8 +98,6 @@ class TfrmTouroku : public QWidget {
   QLabel* Label8;
   QLabel* LabelProgress;
   QPushButton* ImportSdButton;
-  QProgressBar* ImportProgress;
-  QPushButton* StopImportButton;
   QPushButton* Button6;
   QLabel* Label9;
   QPushButton* Button4;

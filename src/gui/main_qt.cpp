@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
   // The menu ends the program, even while a working window is open.
   QApplication::setQuitOnLastWindowClosed(false);
   SetupFonts();
+  SetupJapaneseDialogs();
 
   QtUi ui;
   SetWindowUi(&ui);

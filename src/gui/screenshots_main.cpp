@@ -1,15 +1,27 @@
-// Pictures of the desktop program for the README, made without a display:
-// the menu, the search window showing a hit of a sample query, and the
-// sketcher panel with a drawn structure. Run in the sample workspace (where
-// vuduzez.ini is):
+// Pictures of the desktop program for the README: the menu, the search window
+// with a sample query in its panel and a hit with the matched atoms
+// highlighted, Qt's Japanese file dialog, the registration window during a
+// batch run with its progress dialog, and the sketcher panel with a drawn
+// structure. Run in the sample workspace (where vuduzez.ini is), under a
+// virtual X server or offscreen:
 //   vuduzez_screenshots OUTDIR [QUERY.mol [HIT_NAME]]
+// The file dialog goes to $VUDUZEZ_EXTRA_SHOTS when that is set (it is a
+// check that Qt speaks Japanese, not a README picture).
+// The batch run registers sample/mol into a scratch database in a private
+// temporary folder; the sample database is never written.
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPainter>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "gui/TfrmInpCode.h"
@@ -20,7 +32,10 @@
 #include "gui/sketch_widget.h"
 #include "gui/ui_qt.h"
 #include "gui/window_ui.h"
+#include "model/com_data.h"
 #include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/scratch.h"
 #include "platform/text.h"
 
 namespace {
@@ -34,6 +49,15 @@ class StderrUi : public vuduzez::Ui {
   void ShowError(const std::string& text) override {
     std::fprintf(stderr, "error: %s\n", text.c_str());
   }
+  std::optional<std::string> BrowseFolder(const std::string&) override { return folder; }
+  void Progress(int done, int total) override {
+    if (onProgress) onProgress(done, total);
+  }
+  bool StopRequested() const override { return stop; }
+
+  std::string folder;  // what the folder browser answers
+  std::function<void(int, int)> onProgress;
+  bool stop = false;
 };
 
 // The structure as the editor puts it on the clipboard.
@@ -48,13 +72,27 @@ std::string EditorBlock(const std::string& molText) {
   return block;
 }
 
-bool Save(QWidget& w, const QString& path) {
-  if (!w.grab().save(path)) {
+bool Save(const QImage& image, const QString& path) {
+  if (!image.save(path)) {
     std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
     return false;
   }
   std::printf("%s\n", qPrintable(path));
   return true;
+}
+
+bool Save(QWidget& w, const QString& path) { return Save(w.grab().toImage(), path); }
+
+// A window with a dialog over it, as the screen shows them.
+QImage WithDialog(QWidget& window, QWidget& dialog) {
+  QImage image = window.grab().toImage();
+  QPainter painter(&image);
+  const QPixmap over = dialog.grab();
+  const QPoint at((image.width() - over.width()) / 2, (image.height() - over.height()) / 3);
+  painter.setPen(Qt::darkGray);
+  painter.drawRect(QRect(at, over.size()).adjusted(-1, -1, 0, 0));
+  painter.drawPixmap(at, over);
+  return image;
 }
 
 }  // namespace
@@ -72,6 +110,7 @@ int main(int argc, char** argv) {
   const QString hit = QString::fromLocal8Bit(argc > 3 ? argv[3] : "aspirin") + ".mol";
   QDir().mkpath(out);
   SetupFonts();
+  if (!SetupJapaneseDialogs()) std::fprintf(stderr, "Qt's Japanese translations not found\n");
   StderrUi ui;
   SetWindowUi(&ui);
 
@@ -94,6 +133,8 @@ int main(int argc, char** argv) {
   data->setData(QStringLiteral("MDLCT"),
                 QByteArray::fromStdString(EditorBlock(ReadFileBytes(query))));
   QGuiApplication::clipboard()->setMimeData(data);
+  // Atom by atom, so that the hit shows the matched atoms.
+  search.findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setChecked(true);
   search.Button4Click();
   auto* name = search.findChild<QLineEdit*>(QStringLiteral("Edit3"));
   for (int i = 1; i < search.searchState().hitcount && name->text() != hit; ++i) {
@@ -101,6 +142,47 @@ int main(int argc, char** argv) {
   }
   app.processEvents();
   ok = Save(search, out + "/search.png") && ok;
+
+  // The database file chooser: Qt's own dialog, in Japanese.
+  {
+    QFileDialog chooser(&search, QString(), QDir::currentPath(), QtFileFilter(kDatabaseFileFilter));
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    chooser.resize(760, 420);
+    chooser.show();
+    app.processEvents();
+    const QString extra = qEnvironmentVariable("VUDUZEZ_EXTRA_SHOTS", out);
+    QDir().mkpath(extra);
+    ok = Save(chooser, extra + "/file_dialog.png") && ok;
+  }
+  search.close();
+
+  // A batch run over the sample MOL files into a scratch database, pictured
+  // half-way with its progress dialog, then stopped.
+  // A private folder: nothing with a fixed name in a shared one.
+  QTemporaryDir scratch;
+  const std::string scratchDb = ScratchPath(scratch.path().toStdString(), "screenshot_db.txt");
+  WriteFileBytes(scratchDb, "");
+  com_data().settings.mdatafilename = scratchDb;
+  ui.folder = QDir::current().absoluteFilePath(QStringLiteral("mol")).toStdString();
+  menu.findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+  touroku.resize(900, 560);
+  auto* prepared = new QMimeData;
+  prepared->setData(
+      QStringLiteral("MDLCT"),
+      QByteArray::fromStdString(EditorBlock(ReadFileBytes("mol/" + hit.toStdString()))));
+  QGuiApplication::clipboard()->setMimeData(prepared);
+  touroku.Button1Click();
+  bool pictured = false;
+  ui.onProgress = [&](int done, int total) {
+    if (pictured || done < total / 2) return;
+    auto* progress = touroku.findChild<QProgressDialog*>(QStringLiteral("BatchProgress"));
+    if (progress == nullptr) return;
+    app.processEvents();
+    pictured = Save(WithDialog(touroku, *progress), out + "/batch.png");
+    ui.stop = true;
+  };
+  touroku.Button3Click();
+  ok = pictured && ok;
 
   // Paracetamol drawn as a user would: the benzene template, then bonds
   // grown from its atoms.

@@ -1080,8 +1080,10 @@ void SketchWidget::syncButtons() {
 }
 
 void SketchWidget::chooseOtherElement() {
-  std::string text =
-      Trim(WindowUi().InputBox(kElementInputCaption, kElementInputPrompt, canvas_->element()));
+  const std::optional<std::string> answer =
+      WindowUi().InputBox(kElementInputCaption, kElementInputPrompt, canvas_->element());
+  if (!answer) return;  // cancelled
+  std::string text = Trim(*answer);
   if (text.empty()) return;
   for (size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);

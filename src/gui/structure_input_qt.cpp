@@ -6,14 +6,18 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "gui/canvas_qt.h"
 #include "gui/clipboard_qt.h"
 #include "gui/window_ui.h"
 #include "model/mfconv.h"
+#include "model/molreader.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -74,6 +78,12 @@ std::string FindStructureEditor() {
   return std::string();
 }
 
+std::string StructureEditorHint() {
+  const std::string editor = FindStructureEditor();
+  if (editor.empty()) return kNoEditorHint;
+  return EditorHint(QFileInfo(QString::fromStdString(editor)).fileName().toStdString());
+}
+
 bool StartStructureEditor(MessageSink& sink) {
   const std::string editor = FindStructureEditor();
   if (editor.empty()) {
@@ -106,7 +116,7 @@ EditorPanel::EditorPanel(QWidget* parent) : QFrame(parent) {
   QPalette pal = palette();
   pal.setColor(QPalette::Window, Qt::white);
   setPalette(pal);
-  setToolTip(QStringLiteral("ダブルクリックでISIS Drawを起動"));
+  setToolTip(QString::fromStdString(StructureEditorHint()));
   setAcceptDrops(true);
 
   label_ = new QLabel(QStringLiteral("ISIS Draw Window"), this);
@@ -119,6 +129,45 @@ EditorPanel::EditorPanel(QWidget* parent) : QFrame(parent) {
 void EditorPanel::showNote(const QString& text) {
   label_->setText(text.isEmpty() ? QStringLiteral("ISIS Draw Window") : text);
   label_->setWordWrap(!text.isEmpty());
+}
+
+void EditorPanel::showStructure(const std::string& molText) {
+  Molecule mol;
+  SilentSink quiet;  // the window has shown the reader's messages already
+  picture_ = QPicture();
+  try {
+    if (ReadMolText(mol, molText, quiet)) {
+      CalcFormulaWeight(mol);
+      picture_ = DrawMoleculePicture(mol, kPictureWidth, 1, kPictureAspect);
+    }
+  } catch (const RuntimeError&) {
+    // Nothing drawable: the panel stays empty.
+  }
+  // The caption moves out of the drawing's way.
+  label_->setAlignment(hasStructure() ? Qt::AlignTop | Qt::AlignHCenter : Qt::AlignCenter);
+  update();
+}
+
+void EditorPanel::clearStructure() {
+  picture_ = QPicture();
+  label_->setAlignment(Qt::AlignCenter);
+  update();
+}
+
+void EditorPanel::paintEvent(QPaintEvent* event) {
+  QFrame::paintEvent(event);
+  if (picture_.isNull()) return;
+  const QRect area = contentsRect().adjusted(2, label_->sizeHint().height(), -2, -2);
+  const QRect pic = picture_.boundingRect();
+  if (area.width() <= 0 || area.height() <= 0 || pic.width() <= 0 || pic.height() <= 0) return;
+  const double scale =
+      std::min(double(area.width()) / pic.width(), double(area.height()) / pic.height());
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.translate(area.x() + (area.width() - pic.width() * scale) / 2,
+                    area.y() + (area.height() - pic.height() * scale) / 2);
+  painter.scale(scale, scale);
+  painter.drawPicture(0, 0, picture_);
 }
 
 void EditorPanel::mouseDoubleClickEvent(QMouseEvent* event) {

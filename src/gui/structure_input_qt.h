@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QPicture>
 #include <QString>
 #include <optional>
 #include <string>
@@ -46,7 +47,11 @@ std::string FindStructureEditor();
 // that none is installed and how to install one. Returns whether one started.
 bool StartStructureEditor(MessageSink& sink);
 
+// The panel's hint: which editor a double-click starts here, or how to get one.
+std::string StructureEditorHint();
+
 // The panel that stands for the embedded editor object ("ISIS Draw Window"):
+// it shows the structure the window works with (drawn as the hits are),
 // double-click starts a structure editor, a dropped .mol file is reported
 // through molFileDropped.
 class EditorPanel : public QFrame {
@@ -58,6 +63,11 @@ class EditorPanel : public QFrame {
   // Shows a text in place of the caption (a structure given as a SMILES has no
   // picture: the panel says so); an empty text brings the caption back.
   void showNote(const QString& text);
+  // Shows the structure of MOL text (CP932 bytes), scaled into the panel; a
+  // text the reader refuses clears the panel.
+  void showStructure(const std::string& molText);
+  void clearStructure();
+  bool hasStructure() const { return !picture_.isNull(); }
 
  signals:
   // A .mol file was dropped onto the panel (local path).
@@ -67,9 +77,11 @@ class EditorPanel : public QFrame {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   QLabel* label_;
+  QPicture picture_;
 };
 
 // The first local .mol file among dropped URLs, empty when there is none.

@@ -13,13 +13,20 @@ namespace vuduzez {
 
 class Ui : public MessageSink {
  public:
-  // Input box (caption, prompt, default): the entered text, or the default
-  // when the user cancels.
-  virtual std::string InputBox(const std::string& caption, const std::string& prompt,
-                               const std::string& defaultText) {
+  // Input box (caption, prompt, default): the entered text, nullopt when the
+  // user cancels.
+  virtual std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                              const std::string& defaultText) {
     (void)caption;
     (void)prompt;
-    return defaultText;
+    (void)defaultText;
+    return std::nullopt;
+  }
+
+  // A yes/no question; false when the user says no or closes it.
+  virtual bool Confirm(const std::string& question) {
+    (void)question;
+    return false;
   }
 
   // The name confirmation dialog: 1 "そのまま登録", 2 "名前を変更" (closing it by

@@ -5,8 +5,11 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QInputDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QStringList>
+#include <QTranslator>
 
 #include "gui/TfrmInpCode.h"
 #include "gui/forms_qt.h"
@@ -29,12 +32,19 @@ void QtUi::ShowError(const std::string& text) {
   QMessageBox::critical(Owner(), Q(kMessageTitle), Q(text));
 }
 
-std::string QtUi::InputBox(const std::string& caption, const std::string& prompt,
-                           const std::string& defaultText) {
+std::optional<std::string> QtUi::InputBox(const std::string& caption, const std::string& prompt,
+                                          const std::string& defaultText) {
   bool ok = false;
   const QString text =
       QInputDialog::getText(Owner(), Q(caption), Q(prompt), QLineEdit::Normal, Q(defaultText), &ok);
-  return ok ? text.toStdString() : defaultText;
+  if (!ok) return std::nullopt;
+  return text.toStdString();
+}
+
+bool QtUi::Confirm(const std::string& question) {
+  return QMessageBox::question(Owner(), Q(kMessageTitle), Q(question),
+                               QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
 }
 
 int QtUi::ConfirmName(const std::string& name) {
@@ -82,6 +92,19 @@ QString QtFileFilter(const std::string& filter) {
     filters << description + QStringLiteral(" (") + patterns.join(u' ') + u')';
   }
   return filters.join(QStringLiteral(";;"));
+}
+
+bool SetupJapaneseDialogs() {
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  QCoreApplication::installTranslator(translator);
+  return true;
 }
 
 void SetupFonts() {

@@ -17,8 +17,9 @@ class QtUi : public Ui {
  public:
   void ShowMessage(const std::string& text) override;
   void ShowError(const std::string& text) override;
-  std::string InputBox(const std::string& caption, const std::string& prompt,
-                       const std::string& defaultText) override;
+  std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                      const std::string& defaultText) override;
+  bool Confirm(const std::string& question) override;
   int ConfirmName(const std::string& name) override;
   std::optional<std::string> OpenFile(const std::string& filter,
                                       const std::string& startFolder) override;
@@ -40,6 +41,13 @@ QString QtFileFilter(const std::string& filter);
 // The window fonts: "ＭＳ Ｐゴシック" drawn with IPAPGothic and "Arial" with
 // Liberation Sans, and "ＭＳ Ｐゴシック" 9 pt as the application font.
 void SetupFonts();
+
+// Japanese standard dialogs and buttons: Qt's own translations (qtbase_ja.qm
+// from the Qt translations folder) and Qt's own dialogs rather than the
+// desktop's, which follow the desktop's language. The program's own English
+// texts ("Select Folder", "no file name was found") stay. Returns whether the
+// translations were found.
+bool SetupJapaneseDialogs();
 
 // Name of the window font.
 inline constexpr const char* kWindowFontFace = "ＭＳ Ｐゴシック";

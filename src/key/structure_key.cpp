@@ -409,8 +409,10 @@ KeyResult KeyWorkspace::Run(Molecule& mol, MessageSink& sink) {
   const bool complete = Enumerate(mol, sink);
   last_path_count = pathcount;
   if (!complete) {
-    sink.ShowMessage(kMoleculeTooLarge);
-    return {KeyStatus::kTooLarge, kMoleculeTooLarge};
+    std::string text = MoleculeTooLargeMessage(mol.molname.empty() ? std::string(kUnnamedStructure)
+                                                                   : AnsiToUtf8(mol.molname));
+    sink.ShowMessage(text);
+    return {KeyStatus::kTooLarge, std::move(text)};
   }
   MarkAromatic(mol);
   Render(mol);

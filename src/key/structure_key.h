@@ -152,7 +152,8 @@ class KeyWorkspace {
 };
 
 // Writes mol.keydata and marks aromatic bonds (order 4, bsym "@"). On failure
-// (10000 path texts) shows the reason, leaves keydata unchanged and returns a
+// (10000 path texts) shows the reason, "<molname>は分子が大きすぎます" ("名前のない
+// 構造" for a molecule without a name), leaves keydata unchanged and returns a
 // result that says why; the program's keyfail flag is set from it. Runs on a
 // workspace kept per thread.
 KeyResult MakeStructureKey(Molecule& mol, MessageSink& sink);

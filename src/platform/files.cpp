@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -270,9 +269,14 @@ bool IsRegularFile(const std::string& path) {
 
 namespace {
 
+std::string BaseName(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 // Whether the file at path (never followed) is a regular file holding exactly bytes.
 bool HoldsExactly(const std::string& path, std::string_view bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
   bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
@@ -281,7 +285,7 @@ bool HoldsExactly(const std::string& path, std::string_view bytes) {
     std::string have(bytes.size(), '\0');
     size_t got = 0;
     while (got < have.size()) {
-      const ssize_t n = ::read(fd, have.data() + got, have.size() - got);
+      ssize_t n = ::read(fd, have.data() + got, have.size() - got);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       got += static_cast<size_t>(n);
@@ -294,17 +298,23 @@ bool HoldsExactly(const std::string& path, std::string_view bytes) {
 }
 
 bool SyncFolder(const std::string& folder) {
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) return false;
-  const bool ok = ::fsync(dir) == 0;
+  bool ok = ::fsync(dir) == 0;
   ::close(dir);
   return ok;
 }
 
+mode_t NewFileMode() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
 // Where the file system has no hard links: the file is created exclusively
-// under its own name (never through a link), written and flushed there.
+// under its own name (never through a link) and written there.
 NewFile CreateInPlace(const std::string& path, std::string_view bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     if (errno == EEXIST) {
       return HoldsExactly(path, bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
@@ -313,10 +323,48 @@ NewFile CreateInPlace(const std::string& path, std::string_view bytes) {
   }
   if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) Fail(path, kCannotWriteFile, fd, path);
   if (::close(fd) != 0) Fail(path, kCannotWriteFile, -1, path);
+  if (!SyncFolder(FolderOf(path))) Fail(path, kCannotSyncFolder, -1, path);
   return NewFile::kCreated;
 }
 
 }  // namespace
+
+NewFile CreateNewFile(const std::string& path, std::string_view bytes) {
+  const std::string folder = FolderOf(path);
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) ThrowFileError(folder);
+  if (::lstat(path.c_str(), &st) == 0) {
+    return HoldsExactly(path, bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
+  }
+
+  std::string temp = folder + "/." + BaseName(path) + ".vuduzez-new-XXXXXX";
+  errno = 0;
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) Fail(path, kCannotCreateFile, -1, "");
+  if (::fchmod(fd, NewFileMode()) != 0) Fail(path, kCannotCreateFile, fd, temp);
+  if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) Fail(path, kCannotWriteFile, fd, temp);
+  if (::close(fd) != 0) Fail(path, kCannotWriteFile, -1, temp);
+
+  // link() never replaces what is at path and never follows a link there.
+  if (::link(temp.c_str(), path.c_str()) != 0) {
+    const int saved = errno;
+    ::unlink(temp.c_str());
+    if (saved == EEXIST) {
+      return HoldsExactly(path, bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
+    }
+    if (saved == EPERM || saved == EOPNOTSUPP || saved == ENOSYS || saved == EMLINK) {
+      return CreateInPlace(path, bytes);
+    }
+    errno = saved;
+    Fail(path, kCannotCreateFile, -1, "");
+  }
+  ::unlink(temp.c_str());
+  if (!SyncFolder(folder)) {
+    ::unlink(path.c_str());
+    Fail(path, kCannotSyncFolder, -1, "");
+  }
+  return NewFile::kCreated;
+}
 
 NewFileBatch::~NewFileBatch() { Discard(); }
 
@@ -333,16 +381,14 @@ NewFile NewFileBatch::Stage(const std::string& path, std::string_view bytes) {
   if (::lstat(path.c_str(), &st) == 0) {
     return HoldsExactly(path, bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
   }
-  // A uniquely named file beside it, never through a link, with the mode a
-  // new file gets.
-  std::string temp;
+  // A uniquely named file beside it, as CreateNewFile makes one.
+  const std::string folder = FolderOf(path);
+  std::string temp = folder + "/." + BaseName(path) + ".vuduzez-new-XXXXXX";
   errno = 0;
-  const int fd = CreateReplacement(path, temp);
-  if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) ThrowFileError(FolderOf(path));
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) ThrowFileError(folder);
   if (fd < 0) Fail(path, kCannotCreateFile, -1, "");
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  if (::fchmod(fd, 0666 & ~mask) != 0 || !WriteAll(fd, bytes)) {
+  if (::fchmod(fd, NewFileMode()) != 0 || !WriteAll(fd, bytes)) {
     Fail(path, kCannotWriteFile, fd, temp);
   }
   staged_.push_back({path, std::move(temp), std::string(bytes), fd});

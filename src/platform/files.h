@@ -33,17 +33,24 @@ void WriteFileBytes(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);
 bool IsRegularFile(const std::string& path);
 
-// What a NewFileBatch found or made at a path.
+// What CreateNewFile found or made.
 enum class NewFile { kCreated, kSameContent, kOtherContent };
 
-// New files made together, never changing a file that is there: Stage writes
-// each one's bytes to a uniquely named file beside its path (a replacement
-// name, IsReplacementName); Commit flushes them all to disk at once, links each
-// to its path and flushes the folders, so a path never names a half-written
-// file and a symbolic link there is never followed. Until Commit nothing is
-// at the paths; what is staged and not committed is removed by Discard or
-// when the batch ends. Where something is at a path already, it is compared:
-// a regular file with exactly these bytes is kSameContent; any other file, a
+// Puts bytes at path as a new file and never changes a file that is there.
+// The bytes go to a uniquely named file beside it (created exclusively), are
+// flushed to disk and linked to path, and the folder is flushed, so that path
+// never names a half-written file. Where something is at path already, it is
+// compared: a regular file with exactly these bytes is kSameContent; any other
+// file, a symbolic link (never followed) or a folder is kOtherContent. A
+// missing folder or a failed write throws RuntimeError and leaves nothing.
+NewFile CreateNewFile(const std::string& path, std::string_view bytes);
+
+// New files made as CreateNewFile makes one, together: Stage writes each
+// one's bytes to a uniquely named file beside its path; Commit flushes them all to disk at once,
+// links each to its path and flushes the folders, so a path never names a half-written file and a
+// symbolic link there is never followed. Until Commit nothing is at the paths; what is staged and
+// not committed is removed by Discard or when the batch ends. Where something is at a path already,
+// it is compared: a regular file with exactly these bytes is kSameContent; any other file, a
 // symbolic link or a folder is kOtherContent.
 class NewFileBatch {
  public:
@@ -75,8 +82,8 @@ class NewFileBatch {
   std::vector<Staged> staged_;
 };
 
-// Removes a file that a NewFileBatch made, for an action that failed after
-// it. Returns false when it could not be removed.
+// Removes a file that CreateNewFile or a NewFileBatch made, for an action that failed after
+// it; the folder is flushed. Returns false when it could not be removed.
 bool RemoveCreatedFile(const std::string& path);
 
 // The steps of a replacement, in order. Tests make one of them fail.

@@ -58,7 +58,9 @@ class ForwardingSink : public MessageSink {
     if (onProgress) onProgress(done, total);
     inner_.Progress(done, total);
   }
-  bool StopRequested() const override { return inner_.StopRequested(); }
+  bool StopRequested() const override {
+    return (stopRequested && stopRequested()) || inner_.StopRequested();
+  }
 
   std::string prefix;
   // Called with each message or error text (without the prefix) before it is
@@ -66,6 +68,8 @@ class ForwardingSink : public MessageSink {
   std::function<void(const std::string&)> beforeText;
   // Called with each progress report before it is passed on.
   std::function<void(int, int)> onProgress;
+  // Asked first whether to stop (the inner sink is asked too).
+  std::function<bool()> stopRequested;
 
  protected:
   MessageSink& inner_;

@@ -53,6 +53,13 @@ inline std::string BondAtomOutOfRangeMessage(int bond, int atom, int atoms) {
 // --- structure keys -----------------------------------------------------------
 
 inline constexpr const char* kMoleculeTooLarge = "は分子が大きすぎます";
+// "<structure>は分子が大きすぎます": the structure named by its name, or by what
+// it is where it has none.
+inline std::string MoleculeTooLargeMessage(const std::string& subject) {
+  return subject + kMoleculeTooLarge;
+}
+inline constexpr const char* kUnnamedStructure = "名前のない構造";
+inline constexpr const char* kQueryStructure = "検索構造";
 // After the molecule name: the deferred walks outgrew their stack.
 inline constexpr const char* kStackShortSuffix = "の処理にはスタック不足です";
 inline constexpr const char* kNoDataMessage = "データが未入力です";
@@ -107,6 +114,17 @@ inline std::string NameChangedByShiftJisMessage(const std::string& name, const s
   return "化合物名「" + name + "」はShift-JISでは別の名前「" + back +
          "」になってしまいます。登録しませんでした";
 }
+// The name is also the MOL file's name in the MOL folder.
+inline std::string NameSlashMessage(const std::string& name) {
+  return "化合物名「" + name + "」には「/」が含まれています。登録しませんでした";
+}
+inline constexpr const char* kNoMolFolderForStore =
+    "mole file 収納フォルダが指定されていません。「変更」で選んでください。登録しませんでした";
+// The MOL folder holds a file of the stored name with other content (file: UTF-8).
+inline std::string MolFileClashMessage(const std::string& file) {
+  return "mole file 収納フォルダに同じ名前で内容の違うファイルがあります: " + file +
+         "\nそのファイルはそのままにし、登録しませんでした";
+}
 
 // After the name line as read: that name is in the database already.
 inline constexpr const char* kAlreadyRegistered = "は登録済みです";
@@ -132,12 +150,31 @@ inline std::string MoreEntriesMessage(size_t more) {
   return "ほか " + std::to_string(more) + " 件";
 }
 inline constexpr const char* kNoSelection = "削除する化合物がリストで選ばれていません";
+// The question before a deletion: the name line (UTF-8) and how many records go.
+inline std::string DeleteQuestion(const std::string& nameLine, int records) {
+  return "「" + nameLine + "」を削除します（データベースの " + std::to_string(records) +
+         " 件のレコード）。よろしいですか？";
+}
+// The batch run's progress dialog, and its end when the user stopped it.
+inline constexpr const char* kBatchProgressText = "構造データの一括作成中…";
+inline constexpr const char* kBatchStopButton = "中止";
+inline std::string BatchStoppedMessage(int registered) {
+  return "一括作成を中止しました（登録 " + std::to_string(registered) + " 件）";
+}
 
 // --- search ----------------------------------------------------------------------
 
 inline constexpr const char* kNoMatch = "一致する化合物はありません";
 inline constexpr const char* kNoMoreData = "もうデータがありません";
 inline constexpr const char* kNoFile = "ファイルがありません";
+// A hit's MOL file is missing: which one (path in UTF-8).
+inline std::string NoFileMessage(const std::string& path) {
+  return std::string(kNoFile) + ": " + path;
+}
+// A record number typed into the record number box outside 1..hits.
+inline std::string HitNumberMessage(int hits) {
+  return "レコードNo は 1～" + std::to_string(hits) + " の番号を入力してください";
+}
 
 // Saving the hits ("検索結果を保存").
 inline constexpr const char* kSaveHitsTitle = "検索結果を保存";
@@ -262,6 +299,7 @@ inline std::string SdTooLargeMessage(long long number) {
 
 inline constexpr const char* kImportFinished = "SDファイルの登録を終了しました";
 inline constexpr const char* kImportStopped = "SDファイルの登録を中止しました";
+inline constexpr const char* kImportProgressText = "SDファイルから登録中…";
 inline constexpr const char* kSdFileFilter = "SDファイル|*.sdf;*.sd|すべてのファイル|*";
 // Before what is said about record `number` of an SD file (and the MOL file
 // name it was given, UTF-8).
@@ -271,17 +309,9 @@ inline std::string SdRecordPrefix(long long number) {
 inline std::string SdRecordPrefix(long long number, const std::string& fileName) {
   return "レコード " + std::to_string(number) + "（" + fileName + "）: ";
 }
-// Names (UTF-8) that cannot be MOL file names.
-inline std::string NameSlashMessage(const std::string& name) {
-  return "化合物名「" + name + "」に \"/\" があり、ファイル名になりません。登録しませんでした";
-}
+// A name (UTF-8) too long for a file name.
 inline std::string NameTooLongMessage(const std::string& name) {
-  return "化合物名「" + name +
-         "」はファイル名として長すぎます（255 バイトまで）。登録しませんでした";
-}
-// A MOL file of that name is there already with other content.
-inline std::string MolFileClashMessage(const std::string& path) {
-  return path + " には別の内容のファイルがあります。上書きせず、登録しませんでした";
+  return "化合物名「" + name + "」はファイル名として長すぎます（255 バイトまで）。登録しませんでした";
 }
 // The end of an import: counts, then the first records not registered.
 inline std::string ImportCountsMessage(long long registered, long long alreadyRegistered,
@@ -315,6 +345,13 @@ inline constexpr const char* kNoEditor =
     "  sudo apt-get install gchempaint\n"
     "描いた構造はMOLファイルとして保存してこの枠にドロップするか、"
     "「MOLファイルを開く」で読み込むか、MOL形式でクリップボードにコピーしてください。";
+// The structure panel's hint: the editor a double-click starts on this
+// machine, or how to get one.
+inline std::string EditorHint(const std::string& editor) {
+  return "ダブルクリックで " + editor + " を起動";
+}
+inline constexpr const char* kNoEditorHint =
+    "ダブルクリックで構造エディタを起動（未インストール: sudo apt-get install xdrawchem など）";
 inline std::string EditorNotStartedMessage(const std::string& editor) {
   return editor + " を起動できませんでした";
 }

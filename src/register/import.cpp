@@ -12,7 +12,6 @@
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/messages.h"
-#include "platform/scratch.h"
 #include "platform/text.h"
 #include "register/batch.h"
 #include "register/prepare.h"
@@ -284,7 +283,7 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
           r.message = RefusalMessage(r.number, r.fileName, prepared.reason);
           report(std::move(r));
         } else {
-          const std::string molPath = ScratchPath(molFolder, r.fileName);
+          const std::string molPath = MolFilePathFor(molFolder, entry.nameLine);
           NewFile placed;
           try {
             placed = files.Stage(molPath, record.molblock);

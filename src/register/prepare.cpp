@@ -3,6 +3,7 @@
 #include "key/structure_key.h"
 #include "model/molreader.h"
 #include "model/smiles.h"
+#include "platform/files.h"
 
 namespace vuduzez {
 
@@ -39,14 +40,16 @@ PreparedStructure Complete(Molecule& mol, const MolReadResult& read, MessageSink
 
 PreparedStructure PrepareMolFile(Molecule& mol, const std::string& path, MessageSink& sink,
                                  const CompletedHook& completed) {
-  const MolReadResult read = ReadMolFile(mol, path, sink);
-  return Complete(mol, read, sink, completed);
+  mol.ResetTables();  // as ReadMolFile: a file that cannot be read leaves them reset
+  return PrepareMolText(mol, ReadFileBytes(path), sink, completed);
 }
 
 PreparedStructure PrepareMolText(Molecule& mol, std::string_view text, MessageSink& sink,
                                  const CompletedHook& completed) {
   const MolReadResult read = ReadMolText(mol, text, sink);
-  return Complete(mol, read, sink, completed);
+  PreparedStructure p = Complete(mol, read, sink, completed);
+  p.molText = text;
+  return p;
 }
 
 PreparedStructure PrepareSmiles(Molecule& mol, std::string_view smiles, MessageSink& sink,

@@ -31,6 +31,9 @@ struct PreparedStructure {
   std::string formula;
   std::string weight;
   std::string key;
+  // The MOL text read (as the reader got it: the clipboard's converted block
+  // or the file's bytes); the store writes it as the compound's MOL file.
+  std::string molText;
 
   bool ready() const { return status == PrepareStatus::kReady; }
   explicit operator bool() const { return ready(); }

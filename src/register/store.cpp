@@ -6,7 +6,9 @@
 #include "database/connection_cache.h"
 #include "database/record_store.h"
 #include "platform/encoding.h"
+#include "platform/files.h"
 #include "platform/messages.h"
+#include "platform/scratch.h"
 #include "platform/text.h"
 
 namespace vuduzez {
@@ -70,6 +72,25 @@ EntryNameLine EntryNameLineFor(const std::string& fileName) {
   return {EntryName::kOk, std::move(checked.line), {}};
 }
 
+bool CheckStorable(const PreparedStructure& prepared, const std::string& molFolder,
+                   MessageSink& sink) {
+  if (!CheckStorable(prepared, sink)) return false;
+  if (prepared.molText.empty()) {
+    // Prepared from something else than MOL text (SMILES): no MOL file to keep.
+    sink.ShowMessage(kNoSearchData);
+    return false;
+  }
+  if (molFolder.empty()) {
+    sink.ShowMessage(kNoMolFolderForStore);
+    return false;
+  }
+  return true;
+}
+
+std::string MolFilePathFor(const std::string& molFolder, const std::string& nameLine) {
+  return ScratchPath(molFolder, AnsiToUtf8(nameLine));
+}
+
 bool CheckStorable(const PreparedStructure& prepared, MessageSink& sink) {
   switch (prepared.status) {
     case PrepareStatus::kReady:
@@ -86,15 +107,21 @@ bool CheckStorable(const PreparedStructure& prepared, MessageSink& sink) {
 }
 
 StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std::string>& answer,
-                           const std::string& dbPath, std::vector<std::string>& namelist,
-                           MessageSink& sink) {
+                           const std::string& dbPath, const std::string& molFolder,
+                           std::vector<std::string>& namelist, MessageSink& sink) {
   StoreResult result;
-  if (!CheckStorable(prepared, sink)) return result;
+  if (!CheckStorable(prepared, molFolder, sink)) return result;
   // The rule is checked on the name as the user sees it, cut at its first ".".
   const std::string shown = answer ? *answer : AnsiToUtf8(prepared.name);
   const CheckedName checked = CheckRecordName(std::string(BeforeFirst(shown, '.')));
   if (!checked.ok) {
     sink.ShowMessage(checked.refusal);
+    result.status = StoreStatus::kNameRefused;
+    return result;
+  }
+  // The name line is a file name too: nothing that names another folder.
+  if (checked.line.find('/') != std::string::npos) {
+    sink.ShowMessage(NameSlashMessage(shown));
     result.status = StoreStatus::kNameRefused;
     return result;
   }
@@ -106,17 +133,39 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
 
   // The list holds name lines as read back (trimmed); compare like with like.
   result.listed = ListedName(nameLine);
-  // The exact search's cache follows when nobody else changed the database.
-  const FileStamp before = StampOf(dbPath);
-  if (std::find(namelist.begin(), namelist.end(), result.listed) != namelist.end() ||
-      RecordStore(dbPath).AppendIfNew(
-          {nameLine, prepared.weight, prepared.formula, prepared.key})) {
+  if (std::find(namelist.begin(), namelist.end(), result.listed) != namelist.end()) {
     sink.ShowMessage(kDuplicate);
     result.status = StoreStatus::kDuplicate;
     return result;
   }
-  // The structure need not be the record's MOL file: the exact search reads
-  // that file when it first needs it.
+  // The MOL file first, on disk before the record that names it.
+  const std::string molPath = MolFilePathFor(molFolder, nameLine);
+  const NewFile placed = CreateNewFile(molPath, prepared.molText);
+  if (placed == NewFile::kOtherContent) {
+    sink.ShowMessage(MolFileClashMessage(molPath));
+    result.status = StoreStatus::kMolFileClash;
+    return result;
+  }
+  // The exact search's cache follows when nobody else changed the database.
+  const FileStamp before = StampOf(dbPath);
+  bool duplicate = false;
+  try {
+    duplicate = RecordStore(dbPath)
+                    .AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key})
+                    .has_value();
+  } catch (...) {
+    // No MOL file of ours is left without its record.
+    if (placed == NewFile::kCreated) RemoveCreatedFile(molPath);
+    throw;
+  }
+  if (duplicate) {
+    // Another program stored the name meanwhile; its MOL file is not ours to keep.
+    if (placed == NewFile::kCreated) RemoveCreatedFile(molPath);
+    sink.ShowMessage(kDuplicate);
+    result.status = StoreStatus::kDuplicate;
+    return result;
+  }
+  // The exact search reads the MOL file when it first needs it.
   AppendToConnectionCache(dbPath, before, {UnreadEntry(std::string(BeforeFirst(nameLine, '.')))});
   namelist.push_back(result.listed);
   result.status = StoreStatus::kStored;

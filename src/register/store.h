@@ -10,6 +10,11 @@
 // counts). A name already in the database is not stored again: the test and
 // the append happen under the database's exclusive lock, so a name another
 // program stored meanwhile counts too.
+//
+// A stored structure keeps its MOL file: the store writes the MOL text it was
+// prepared from into the MOL folder under the name line, where the search
+// window looks for it. A file of that name with other content is never
+// touched: the structure is then not stored.
 #pragma once
 
 #include <optional>
@@ -70,8 +75,18 @@ EntryNameLine EntryNameLineFor(const std::string& fileName);
 // "検索用データがありません" when nothing was prepared, the key's reason when
 // no key could be made.
 bool CheckStorable(const PreparedStructure& prepared, MessageSink& sink);
+// The same, and a MOL folder to keep the MOL file in: without one shows
+// "mole file 収納フォルダが指定されていません…".
+bool CheckStorable(const PreparedStructure& prepared, const std::string& molFolder,
+                   MessageSink& sink);
 
-enum class StoreStatus { kStored, kNotStorable, kNameRefused, kDuplicate };
+enum class StoreStatus {
+  kStored,
+  kNotStorable,
+  kNameRefused,  // CheckRecordName's refusal, or a name holding "/" (it is also a file name)
+  kDuplicate,
+  kMolFileClash,  // the MOL folder holds a file of that name with other content
+};
 struct StoreResult {
   StoreStatus status = StoreStatus::kNotStorable;
   std::string listed;  // the stored name line as the name list holds it (CP932)
@@ -82,13 +97,22 @@ struct StoreResult {
 // what the user typed over the prepared name (UTF-8), nullopt when the name
 // was confirmed as it is. The settled name becomes the prepared name (so the
 // next question offers it). Refuses, with the message shown through sink, a
-// structure that is not storable, a name CheckRecordName refuses, and a name
-// already in namelist (the trimmed name lines of the database) or, under the
-// database's lock, in the database file; otherwise appends the record, flushed
-// to disk, and the name to namelist. The caller shows "データを格納しました".
-// A database file error (busy, read-only, damaged ...) raises RuntimeError.
+// structure that is not storable, a missing MOL folder, a name CheckRecordName
+// refuses or one with "/", a name already in namelist (the trimmed name lines
+// of the database) or, under the database's lock, in the database file, and a
+// MOL file of that name with other content. Otherwise it first puts the MOL
+// file in molFolder (CreateNewFile: flushed to disk, so that the record never
+// names a missing file; a file with the same bytes is taken as it is), then
+// appends the record, flushed to disk, and the name to namelist. The caller
+// shows "データを格納しました". A file error (busy, read-only, damaged ...)
+// raises RuntimeError; a MOL file this store made is removed again when the
+// record is not appended.
 StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std::string>& answer,
-                           const std::string& dbPath, std::vector<std::string>& namelist,
-                           MessageSink& sink);
+                           const std::string& dbPath, const std::string& molFolder,
+                           std::vector<std::string>& namelist, MessageSink& sink);
+
+// Where the MOL file of a name line is kept: molFolder + "/" + the name line
+// in UTF-8 (where the search looks a hit up, HitMolPath).
+std::string MolFilePathFor(const std::string& molFolder, const std::string& nameLine);
 
 }  // namespace vuduzez

@@ -10,6 +10,7 @@
 #include "model/molreader.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/file_lock.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
 #include "search/search.h"
@@ -67,12 +68,22 @@ void SaveIfCurrent(ExactState& exact) {
 }  // namespace
 
 void LoadSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath) {
+  // Under the shared lock, as LoadSearchData reads: no half-written record.
+  const DatabaseLock lock(dbPath, LockMode::kShared);
   StampedBytes db = ReadStamped(dbPath);
   LoadSearchText(state, db.bytes);
+  state.path = dbPath;
+  state.stamp = db.stable ? db.stamp : FileStamp{};
   exact = ExactState{};
   exact.dbPath = dbPath;
   exact.stamp = db.stamp;
   exact.stable = db.stable;
+}
+
+bool RefreshSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath) {
+  if (SearchDataIsCurrent(state, dbPath)) return false;
+  LoadSearchDataStamped(state, exact, dbPath);
+  return true;
 }
 
 CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath) {

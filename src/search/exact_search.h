@@ -31,6 +31,10 @@ struct ExactState {
 // state of the file that was; the connection tables are prepared later.
 void LoadSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath);
 
+// The same unless the records are the file's as it is now
+// (SearchDataIsCurrent). Returns whether it loaded.
+bool RefreshSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath);
+
 // One record's entry, read, completed and keyed from its MOL file.
 CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath);
 

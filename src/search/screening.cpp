@@ -265,12 +265,29 @@ void LoadSearchText(SearchState& state, std::string_view text) {
   state.records = std::move(records);
   state.signatures = std::move(signatures);
   state.mlcount = static_cast<int32_t>(state.records.size());
+  state.path.clear();  // a text is no file's state
+  state.stamp = FileStamp{};
 }
 
 void LoadSearchData(SearchState& state, const std::string& path) {
   // The shared lock: a record being appended by another program is never
   // read half-written.
-  LoadSearchText(state, DatabaseLock(path, LockMode::kShared).ReadAll());
+  const DatabaseLock lock(path, LockMode::kShared);
+  StampedBytes db = ReadStamped(path);
+  LoadSearchText(state, db.bytes);
+  state.path = path;
+  // A file that changed while it was read is read again at the next look.
+  state.stamp = db.stable ? db.stamp : FileStamp{};
+}
+
+bool SearchDataIsCurrent(const SearchState& state, const std::string& path) {
+  return state.path == path && state.stamp.size >= 0 && StampOf(path) == state.stamp;
+}
+
+bool RefreshSearchData(SearchState& state, const std::string& path) {
+  if (SearchDataIsCurrent(state, path)) return false;
+  LoadSearchData(state, path);
+  return true;
 }
 
 std::vector<std::string> SplitPathCodes(std::string_view keydata) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "database/cache_stamp.h"
 #include "model/molecule.h"
 #include "platform/messages.h"
 
@@ -43,6 +44,9 @@ struct SearchState {
   int32_t hitcount = 0;
   int32_t hitpos = 0;            // hit now shown, 1-based (set to 1 by a search)
   std::vector<int32_t> hitrows;  // record index of each hit
+  // The database file the records were loaded from, and its state then.
+  std::string path;
+  FileStamp stamp;
 };
 
 // Reads the database file into state.records and sets mlcount. Blank lines
@@ -50,6 +54,15 @@ struct SearchState {
 // 見つかりません", "'%s' は整数ではありません") and then leaves the state exactly
 // as it was.
 void LoadSearchData(SearchState& state, const std::string& path);
+
+// Whether the records are those of the file at path as it is now: loaded from
+// that path, and its size, modification time and identity unchanged since
+// (other programs append to it or replace it).
+bool SearchDataIsCurrent(const SearchState& state, const std::string& path);
+
+// Loads the database file again unless SearchDataIsCurrent. Returns whether
+// it loaded; throws as LoadSearchData does.
+bool RefreshSearchData(SearchState& state, const std::string& path);
 
 // The same on the bytes of a database file already in memory.
 void LoadSearchText(SearchState& state, std::string_view text);

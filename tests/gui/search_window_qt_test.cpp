@@ -1,6 +1,9 @@
 // The search window driven as a user would: structure on the clipboard, a
 // dropped or chosen MOL file, paging through the hits, another database file
 // or MOL folder. Messages are recorded, never shown.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <QDir>
 #include <QDropEvent>
@@ -11,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -171,8 +175,7 @@ class SearchWindowTest : public QObject {
              QStringLiteral("現在使用しているデータベースの名前"));
     QCOMPARE(Child<QLineEdit>("Edit7")->toolTip(),
              QStringLiteral("表示する化合物のmole fileの入ったフォルダ"));
-    QCOMPARE(Child<EditorPanel>("OleContainer1")->toolTip(),
-             QStringLiteral("ダブルクリックでISIS Drawを起動"));
+    QCOMPARE(Child<EditorPanel>("OleContainer1")->toolTip().toStdString(), StructureEditorHint());
     QStringList labels;
     for (QLabel* l : w_->findChildren<QLabel*>()) labels << l->text();
     for (const char* text :
@@ -219,11 +222,14 @@ class SearchWindowTest : public QObject {
     // The hit is the current molecule now; the query's key stays.
     QCOMPARE(com_data().molecule.molformula, std::string("C6H6"));
 
-    // Hit 2 has no MOL file: the message, and the previous hit stays shown.
+    // Hit 2 has no MOL file: the message names it, and no other compound's
+    // picture or values stand beside its number.
     Click("Button6");
-    QCOMPARE(ui_.messages, Messages{"ファイルがありません"});
+    QCOMPARE(ui_.messages, Messages{"ファイルがありません: " + molDir_ + "/ghost.mol"});
     QCOMPARE(Text("Edit4"), QStringLiteral("2"));
-    ExpectShown("benzene.mol", "C6H6", "78.11");
+    ExpectShown("", "", "");
+    QVERIFY(w_->picture().isNull());
+    QVERIFY(Child<QLabel>("Image1")->picture().isNull());
     Click("Button6");
     ExpectShown("toluene.mol", "C7H8", "92.14");
     Click("Button6");
@@ -320,7 +326,8 @@ class SearchWindowTest : public QObject {
     QCOMPARE(ui_.messages.size(), size_t(3));
     QCOMPARE(ui_.messages[1], std::string("もうデータがありません"));
     QCOMPARE(ui_.messages[2], std::string("もうデータがありません"));
-    ExpectShown("ethanol.mol", "C2H6O", "46.07");  // the last hit shown stays
+    ExpectShown("", "", "");  // no earlier hit beside "0 件"
+    QVERIFY(w_->picture().isNull());
   }
 
   void searchFromSmiles() {
@@ -397,7 +404,7 @@ class SearchWindowTest : public QObject {
     SetClipboardText(GridMol(4));
     Click("Button4");
     QCOMPARE(ui_.messages.size(), size_t(1));
-    QVERIFY(ui_.messages[0].find("は分子が大きすぎます") != std::string::npos);
+    QCOMPARE(ui_.messages[0], std::string("検索構造は分子が大きすぎます"));
     QCOMPARE(Text("Edit5"), QStringLiteral("4"));
     QCOMPARE(w_->searchState().hitcount, 4);
     // A file the reader refuses.
@@ -455,11 +462,92 @@ class SearchWindowTest : public QObject {
     QCOMPARE(ui_.errors.size(), size_t(1));
     QCOMPARE(Text("Edit6"), QString::fromStdString(dir_ + "/missing.txt"));
     QCOMPARE(w_->searchState().mlcount, 3);
+    QCOMPARE(Text("Edit5"), QString());  // no hits of the other file beside this name
 
-    // The next activation shows the setting again but keeps the records.
+    // A search goes to the file shown: the missing one, so it stops there.
+    SearchClipboardBlock("benzene");
+    QCOMPARE(ui_.errors.size(), size_t(2));
+    QCOMPARE(Text("Edit5"), QString());
+
+    // The next activation shows the setting again and searches it; the hits
+    // of the other file are gone with it.
     ReShow();
     QCOMPARE(Text("Edit6"), QString::fromStdString(db1_));
-    QCOMPARE(w_->searchState().mlcount, 3);
+    QCOMPARE(w_->databaseFile(), db1_);
+    QCOMPARE(w_->searchState().mlcount, 5);
+    QCOMPARE(w_->searchState().hitcount, 0);
+    QCOMPARE(Text("Edit5"), QString());
+    ExpectShown("", "", "");
+    Click("Button6");
+    QCOMPARE(ui_.messages.back(), std::string("もうデータがありません"));
+  }
+
+  void searchesTheDatabaseAsItIsNow() {
+    // A database of this test's own that other programs change meanwhile.
+    const std::string db = dir_ + "/live.txt";
+    fs::copy_file(db1_, db, fs::copy_options::overwrite_existing);
+    com_data().settings.mdatafilename = db;
+    Show();
+    SearchClipboardBlock("benzene");
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+    QVERIFY(Child<EditorPanel>("OleContainer1")->hasStructure());  // the query in view
+
+    // Appended by another program: found by the next search.
+    AppendRecord(db, RecordFor(SamplePath("phenol"), "phenol2.mol"));
+    Click("Button4");
+    QCOMPARE(Text("Edit5"), QStringLiteral("5"));
+
+    // Replaced by a file of the same size and modification time: a new file
+    // all the same, read again.
+    std::string text = ReadFileBytes(db);
+    text.replace(text.find("ghost.mol"), 9, "GHOST.mol");
+    const std::string replacement = dir_ + "/live.new";
+    WriteFileBytes(replacement, text);
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {0, 0}};
+    struct stat st;
+    QCOMPARE(::stat(db.c_str(), &st), 0);
+    const struct timespec same[2] = {times[0], st.st_mtim};
+    QCOMPARE(::utimensat(AT_FDCWD, replacement.c_str(), same, 0), 0);
+    QCOMPARE(::rename(replacement.c_str(), db.c_str()), 0);
+    Click("Button4");
+    QVERIFY(w_->searchState().hitnames[1] == "GHOST");
+    QCOMPARE(w_->searchState().mlcount, 6);
+    QVERIFY(ui_.errors.empty());
+  }
+
+  void recordNumberBoxJumpsToAHit() {
+    Show();
+    auto* box = Child<QLineEdit>("Edit4");
+    Click("Button6");  // before any search
+    QTest::keyClicks(box, "2");
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(ui_.messages.back(), std::string("もうデータがありません"));
+    QCOMPARE(box->text(), QString());
+
+    SearchClipboardBlock("benzene");
+    box->clear();
+    QTest::keyClicks(box, "3");
+    QTest::keyClick(box, Qt::Key_Return);
+    ExpectShown("toluene.mol", "C7H8", "92.14");
+    QCOMPARE(w_->searchState().hitpos, 3);
+    Click("Button6");  // paging goes on from there
+    ExpectShown("phenol.mol", "C6H6O", "94.11");
+    box->clear();
+    QTest::keyClicks(box, "12");
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(ui_.messages.back(), std::string("レコードNo は 1～4 の番号を入力してください"));
+    QCOMPARE(box->text(), QStringLiteral("4"));
+    ExpectShown("phenol.mol", "C6H6O", "94.11");
+
+    // Six digits fit in both number boxes.
+    box->setText(QStringLiteral("999999"));
+    QCOMPARE(box->text(), QStringLiteral("999999"));
+    for (const char* name : {"Edit4", "Edit5"}) {
+      auto* e = Child<QLineEdit>(name);
+      const int room = e->contentsRect().width() - e->textMargins().left() -
+                       e->textMargins().right() - 4;  // the frame's own margin
+      QVERIFY2(e->fontMetrics().horizontalAdvance(QStringLiteral("999999")) <= room, name);
+    }
   }
 
   void anotherMolFolder() {
@@ -473,7 +561,8 @@ class SearchWindowTest : public QObject {
     ExpectShown("benzene.mol", "C6H6", "78.11");
     Click("Button6");
     Click("Button6");  // toluene is not in the chosen folder
-    QCOMPARE(ui_.messages, (Messages{"ファイルがありません", "ファイルがありません"}));
+    QCOMPARE(ui_.messages, (Messages{"ファイルがありません: " + otherMolDir_ + "/ghost.mol",
+                                     "ファイルがありません: " + otherMolDir_ + "/toluene.mol"}));
 
     Click("Button3");  // cancelled: box and folder stay
     QCOMPARE(Text("Edit7"), QString::fromStdString(otherMolDir_));

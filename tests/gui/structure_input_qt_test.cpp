@@ -1,11 +1,14 @@
 // The Qt side of the platform layer: file filters, the structure on the
 // clipboard, MOL files given by the user, the editor panel.
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QFontInfo>
 #include <QLabel>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -124,7 +127,7 @@ class StructureInputTest : public QObject {
   void editorPanel() {
     EditorPanel panel;
     panel.show();
-    QCOMPARE(panel.toolTip(), QStringLiteral("ダブルクリックでISIS Drawを起動"));
+    QCOMPARE(panel.toolTip().toStdString(), StructureEditorHint());
     auto* label = panel.findChild<QLabel*>();
     QVERIFY(label != nullptr);
     QCOMPARE(label->text(), QStringLiteral("ISIS Draw Window"));
@@ -154,12 +157,24 @@ class StructureInputTest : public QObject {
     QCOMPARE(spy.count(), 1);
   }
 
+  void japaneseStandardDialogs() {
+    QVERIFY(SetupJapaneseDialogs());  // qtbase_ja.qm found where Qt keeps its translations
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
+    QFileDialog dialog;  // Qt's own, whatever the desktop
+    QVERIFY(QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs));
+    auto* lookIn = dialog.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+    QVERIFY(lookIn != nullptr);
+    QVERIFY2(!lookIn->text().contains(QStringLiteral("Look in")), qPrintable(lookIn->text()));
+  }
+
   void structureEditorLookup() {
     const QByteArray oldPath = qgetenv("PATH");
     QTemporaryDir bin;
     qputenv("PATH", bin.path().toLocal8Bit());
     RecordingUi ui;
     QCOMPARE(FindStructureEditor(), std::string());
+    QCOMPARE(StructureEditorHint(), std::string(kNoEditorHint));  // how to get one
     QVERIFY(!StartStructureEditor(ui));
     QCOMPARE(ui.messages.size(), size_t(1));
     QVERIFY(ui.messages[0].find("apt-get install") != std::string::npos);
@@ -173,6 +188,7 @@ class StructureInputTest : public QObject {
     f.close();
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(FindStructureEditor(), script.toStdString());
+    QCOMPARE(StructureEditorHint(), EditorHint("bkchem"));  // the one that starts
     QVERIFY(StartStructureEditor(ui));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 10000);
     QCOMPARE(ui.messages.size(), size_t(1));

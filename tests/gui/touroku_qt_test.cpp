@@ -7,7 +7,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -154,6 +154,9 @@ class TourokuTest : public QObject {
     WriteFileBytes(db, "");
     com_data() = ComData{};
     com_data().settings.mdatafilename = db;
+    // Stored structures keep their MOL files here.
+    com_data().settings.basedir1 = Path("mol");
+    std::filesystem::create_directory(com_data().settings.basedir1);
     ui = std::make_unique<WatchingUi>();
     SetWindowUi(ui.get());
     w = std::make_unique<TfrmTouroku>();
@@ -243,15 +246,24 @@ class TourokuTest : public QObject {
     QCOMPARE(ui->messages.back(), std::string("データを格納しました"));
   }
 
-  void unnamedStructureAsksForAName() {
+  void cancellingTheNameStoresNothing() {
     WriteFileBytes(Path("noname.mol"), MolText("", {"C", "O"}, {{1, 2}}));
     PrepareFile(Path("noname.mol"));
-    Click("Button2");  // input box cancelled: the empty default, which is no name
+    Click("Button2");  // input box cancelled: no ".mol" record
     QCOMPARE(ui->inputs.back(), std::string("コード入力|化合物名を入力して下さい|"));
-    QCOMPARE(ui->messages.back(), std::string("化合物名「」は空です。登録しませんでした"));
+    ui->inputAnswers = {std::string(" ")};  // a blank name is none either
+    Click("Button2");
+    QCOMPARE(ui->messages.back(), std::string("化合物名「 」は空です。登録しませんでした"));
+    PrepareFile(kSampleMol + "benzene.mol");
+    ui->confirmAnswers = {2};
+    Click("Button2");  // "名前を変更", then the new name cancelled
+    QCOMPARE(ui->inputs.back(), std::string("コード入力|新しい化合物名を入力して下さい|benzene"));
     QVERIFY(Records().empty());
+    QCOMPARE(List()->count(), 0);
+    QVERIFY(std::filesystem::is_empty(com_data().settings.basedir1));
     // Names the batch would refuse are refused here too: line breaks, tabs,
     // and characters that come back from CP932 as other ones.
+    PrepareFile(Path("noname.mol"));
     for (const char* bad : {"two\nlines", "tab\tbed", "a\u301Cb"}) {
       ui->inputAnswers = {std::string(bad)};
       Click("Button2");
@@ -261,6 +273,35 @@ class TourokuTest : public QObject {
     ui->inputAnswers = {std::string("ok")};
     Click("Button2");
     QCOMPARE(Records().back().name, std::string("ok.mol"));
+  }
+
+  void storeKeepsTheMolFileAndShowsTheNewName() {
+    for (int i = 0; i < 80; ++i) AppendRecord(db, "c" + std::to_string(i) + ".mol", "1", "C", "C");
+    w->hide();
+    w->show();
+    const std::string molDir = com_data().settings.basedir1;
+    PrepareFile(kSampleMol + "aspirin.mol");
+    QVERIFY(w->findChild<EditorPanel*>("OleContainer1")->hasStructure());
+    // What the window captured from the clipboard's block, name line kept.
+    const std::string captured = *CaptureStructureFromClipboard(true, *ui);
+    ui->confirmAnswers = {1};
+    Click("Button2");
+    QCOMPARE(ui->messages.back(), std::string("データを格納しました"));
+    QCOMPARE(ReadFileBytes(molDir + "/aspirin.mol"), captured);
+    // The new name is selected and in view at the end of a long list.
+    QCOMPARE(List()->currentRow(), 80);
+    QVERIFY(List()->currentItem()->isSelected());
+    QVERIFY(List()->viewport()->rect().intersects(List()->visualItemRect(List()->currentItem())));
+
+    // Another structure's file under the same name: kept, nothing stored.
+    WriteFileBytes(molDir + "/phenol.mol", "somebody's phenol\r\n");
+    PrepareFile(kSampleMol + "phenol.mol");
+    ui->confirmAnswers = {1};
+    Click("Button2");
+    QCOMPARE(ui->messages.back(), MolFileClashMessage(molDir + "/phenol.mol"));
+    QCOMPARE(ReadFileBytes(molDir + "/phenol.mol"), std::string("somebody's phenol\r\n"));
+    QCOMPARE(Records().size(), size_t{81});
+    QCOMPARE(List()->count(), 81);
   }
 
   void nameOutsideShiftJisStoresNothing() {
@@ -416,12 +457,12 @@ class TourokuTest : public QObject {
     fs::create_directory(Path("mol"));
     com_data().settings.basedir1 = Path("mol");
 
-    // The bar and "中止" are up while it runs; the closing message comes after.
-    auto* bar = w->findChild<QProgressBar*>("ImportProgress");
+    // The progress dialog is up while it runs; the closing message comes after.
+    auto dialog = [&] { return w->findChild<QProgressDialog*>("ImportProgress"); };
     int shownWhileRunning = 0;
-    ui->onProgress = [&] { shownWhileRunning += bar->isVisible() ? 1 : 0; };
+    ui->onProgress = [&] { shownWhileRunning += dialog() && dialog()->isVisible() ? 1 : 0; };
     bool barAtEnd = true;
-    ui->onMessage = [&](const std::string&) { barAtEnd = bar->isVisible(); };
+    ui->onMessage = [&](const std::string&) { barAtEnd = dialog() && dialog()->isVisible(); };
     ui->fileAnswers = {Path("in.sdf")};
     Click("ImportSdButton");
     QVERIFY(shownWhileRunning > 0);
@@ -438,13 +479,42 @@ class TourokuTest : public QObject {
              "$$$$\r\n";
     }
     WriteFileBytes(Path("in.sdf"), sdf);
-    ui->onProgress = [&] { Click("StopImportButton"); };
+    ui->onProgress = [&] {
+      if (dialog() && dialog()->isVisible()) dialog()->findChild<QPushButton*>()->click();
+    };
     ui->onMessage = nullptr;
     ui->fileAnswers = {Path("in.sdf")};
     Click("ImportSdButton");
     ui->onProgress = nullptr;
     QVERIFY(ui->messages.back().rfind("SDファイルの登録を中止しました", 0) == 0);
     QVERIFY(Records().size() < size_t{8});
+    QVERIFY(dialog() == nullptr);
+  }
+
+  void batchRunCanBeStopped() {
+    namespace fs = std::filesystem;
+    const std::string folder = Path("many");
+    fs::create_directories(folder);
+    for (const char* n : {"aniline", "benzene", "ethanol", "phenol", "toluene"}) {
+      fs::copy_file(kSampleMol + n + ".mol", folder + "/" + n + ".mol");
+    }
+    QProgressDialog* progress = nullptr;
+    ui->onProgress = [&] {  // after the first file: the dialog's cancel button
+      progress = w->findChild<QProgressDialog*>("BatchProgress");
+      if (progress != nullptr && progress->isVisible()) {
+        progress->findChild<QPushButton*>()->click();
+      }
+    };
+    ui->folderAnswers = {folder};
+    Click("Button3");
+    ui->onProgress = nullptr;
+    QVERIFY(progress != nullptr);
+    QCOMPARE(Records().size(), size_t{1});  // what was stored stays
+    QCOMPARE(Records()[0].name, std::string("aniline.mol"));
+    QCOMPARE(ui->messages.back(), BatchStoppedMessage(1));
+    QCOMPARE(List()->count(), 1);
+    QVERIFY(w->findChild<QLabel*>("Label8")->isHidden());
+    QVERIFY(w->findChild<QProgressDialog*>("BatchProgress") == nullptr);
   }
 
   void deletionRemovesEveryRecordOfTheName() {
@@ -467,6 +537,11 @@ class TourokuTest : public QObject {
 
     com_data().settings.mdatafilename = db;
     ui->messages.clear();
+    Click("Button6");  // asked, and the answer is no
+    QCOMPARE(ui->questions.back(), DeleteQuestion("x.mol", 2));
+    QCOMPARE(Records().size(), size_t{3});
+    QCOMPARE(List()->count(), 3);
+    ui->confirmYes = {true};
     Click("Button6");
     QCOMPARE(ui->messages, (std::vector<std::string>{"x.molを削除しました"}));
     QCOMPARE(Records().size(), size_t{1});
@@ -517,7 +592,7 @@ class TourokuTest : public QObject {
   }
 
   void registeredCompoundIsFoundByTheSearchWindow() {
-    com_data().settings.basedir1 = kSampleMol;
+    // The search draws the hit from the MOL file the store put in the folder.
     PrepareFile(kSampleMol + "phenol.mol");
     ui->confirmAnswers = {1};
     Click("Button2");

@@ -219,8 +219,8 @@ TEST(StructureKey, TenThousandthPathTextFails) {
   const KeyResult result = MakeStructureKey(mol, ui);
   EXPECT_FALSE(result);
   EXPECT_EQ(result.status, KeyStatus::kTooLarge);
-  EXPECT_EQ(result.message, kMoleculeTooLarge);
-  EXPECT_EQ(ui.messages, std::vector<std::string>{kMoleculeTooLarge});
+  EXPECT_EQ(result.message, "starは分子が大きすぎます");  // the molecule named
+  EXPECT_EQ(ui.messages, std::vector<std::string>{result.message});
   EXPECT_EQ(std::string(result.keyfail()), "T");
   EXPECT_EQ(mol.keydata, "previous");
   EXPECT_EQ(LastPathCount(), 9999);

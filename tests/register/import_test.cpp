@@ -9,6 +9,7 @@
 
 #include "database/database.h"
 #include "platform/encoding.h"
+#include "platform/messages.h"
 #include "register/batch.h"
 #include "register/import.h"
 #include "search/hit_export.h"
@@ -135,9 +136,7 @@ TEST_F(Import, NamesThatCannotBeFileNamesOrCp932AreRefused) {
   EXPECT_TRUE(fs::exists(fs::u8path(molDir + "/ベンゼン.mol")));
   const std::vector<std::string> m = Messages();
   ASSERT_EQ(m.size(), 7u);
-  EXPECT_EQ(
-      m[0],
-      "レコード 1: 化合物名「a/b」に \"/\" があり、ファイル名になりません。登録しませんでした");
+  EXPECT_EQ(m[0], "レコード 1: " + NameSlashMessage("a/b"));
   EXPECT_NE(m[1].find("は空です"), std::string::npos);
   EXPECT_NE(m[2].find("Shift-JISで書けない"), std::string::npos);
   EXPECT_NE(m[3].find("制御文字"), std::string::npos);
@@ -185,9 +184,7 @@ TEST_F(Import, AMolFileOfOtherContentIsNeverOverwritten) {
   EXPECT_EQ(Names(), std::vector<std::string>{"phenol.mol"});
   EXPECT_EQ(ReadFile(molDir + "/benzene.mol"), "someone else's benzene\r\n");
   EXPECT_FALSE(fs::exists(dir / "elsewhere.mol"));  // the link was not followed
-  EXPECT_EQ(Messages()[0], "レコード 1: " + molDir +
-                               "/benzene.mol には別の内容のファイルがあります。"
-                               "上書きせず、登録しませんでした");
+  EXPECT_EQ(Messages()[0], "レコード 1: " + MolFileClashMessage(molDir + "/benzene.mol"));
 }
 
 TEST_F(Import, AStopKeepsTheRecordsDoneAndAMissingFileEndsTheRun) {

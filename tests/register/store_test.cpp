@@ -3,11 +3,16 @@
 #include "register/store.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "database/database.h"
 #include "platform/encoding.h"
+#include "platform/errors.h"
 #include "platform/messages.h"
 #include "register/prepare.h"
+#include "search/search.h"
 #include "support/mol_text.h"
 #include "support/recording_sink.h"
 #include "support/temp_folder.h"
@@ -59,16 +64,18 @@ class Store : public ::testing::Test {
  protected:
   void SetUp() override {
     WriteFile(db, "");
+    std::filesystem::create_directory(molDir);
     Molecule mol;
     prepared = PrepareMolText(mol, MolText("ethanol", {"C", "C", "O"}, {{1, 2}, {2, 3}}), ui);
     ASSERT_TRUE(prepared);
   }
   StoreResult StoreAs(const std::optional<std::string>& answer) {
-    return StoreStructure(prepared, answer, db, namelist, ui);
+    return StoreStructure(prepared, answer, db, molDir, namelist, ui);
   }
 
   TempFolder dir;
   std::string db = dir / "db.txt";
+  std::string molDir = dir / "mol";
   RecordingSink ui;
   PreparedStructure prepared;
   std::vector<std::string> namelist;
@@ -98,7 +105,7 @@ TEST_F(Store, RefusalsWriteNothing) {
   EXPECT_EQ(StoreAs(std::nullopt).status, StoreStatus::kDuplicate);
 
   PreparedStructure nothing;
-  EXPECT_EQ(StoreStructure(nothing, std::nullopt, db, namelist, ui).status,
+  EXPECT_EQ(StoreStructure(nothing, std::nullopt, db, molDir, namelist, ui).status,
             StoreStatus::kNotStorable);
   EXPECT_EQ(ui.messages.back(), kNoSearchData);
   PreparedStructure failed = prepared;
@@ -106,6 +113,53 @@ TEST_F(Store, RefusalsWriteNothing) {
   failed.reason = kMoleculeTooLarge;
   EXPECT_FALSE(CheckStorable(failed, ui));
   EXPECT_EQ(ui.messages.back(), kMoleculeTooLarge);
+  EXPECT_EQ(ReadFile(db), "");
+}
+
+// The MOL file a store keeps beside its record: the text it was prepared
+// from, under the name line, where the search looks the hit up.
+TEST_F(Store, KeepsTheMolFileAndNeverOverwritesOne) {
+  ASSERT_TRUE(StoreAs(std::string("ベンゼン")).stored());
+  const std::string japanese = MolFilePathFor(molDir, *Utf8ToAnsi("ベンゼン.mol"));
+  EXPECT_EQ(japanese, molDir + "/ベンゼン.mol");
+  EXPECT_EQ(HitMolPath(molDir, *Utf8ToAnsi("ベンゼン")), japanese);
+  EXPECT_EQ(ReadFile(japanese), prepared.molText);
+
+  // The same bytes there already: taken as they are.
+  WriteFile(molDir + "/same.mol", prepared.molText);
+  EXPECT_TRUE(StoreAs(std::string("same")).stored());
+
+  // Other bytes, or a link (never followed): kept, nothing stored, the file named.
+  WriteFile(molDir + "/other.mol", "someone else's structure\r\n");
+  WriteFile(dir / "target.mol", prepared.molText);
+  ASSERT_EQ(::symlink((dir / "target.mol").c_str(), (molDir + "/link.mol").c_str()), 0);
+  const std::string before = ReadFile(db);
+  for (const char* name : {"other", "link"}) {
+    EXPECT_EQ(StoreAs(std::string(name)).status, StoreStatus::kMolFileClash);
+    EXPECT_EQ(ui.messages.back(), MolFileClashMessage(molDir + "/" + name + ".mol"));
+  }
+  EXPECT_EQ(ReadFile(molDir + "/other.mol"), "someone else's structure\r\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(molDir + "/link.mol"));
+  EXPECT_EQ(ReadFile(db), before);
+  EXPECT_EQ(namelist.size(), 2u);
+
+  // Names that are no file name in the folder.
+  EXPECT_EQ(StoreAs(std::string("../up")).status, StoreStatus::kNameRefused);  // cut at "."
+  EXPECT_EQ(StoreAs(std::string("sub/x")).status, StoreStatus::kNameRefused);
+  EXPECT_EQ(ui.messages.back(), NameSlashMessage("sub/x"));
+  EXPECT_EQ(ReadFile(db), before);
+}
+
+TEST_F(Store, FailedAppendLeavesNoMolFileAndNoFolderStoresNothing) {
+  std::filesystem::remove(db);  // the append cannot create it
+  EXPECT_THROW(StoreAs(std::nullopt), RuntimeError);
+  EXPECT_TRUE(std::filesystem::is_empty(molDir));  // neither the file nor a half-written one
+  EXPECT_TRUE(namelist.empty());
+
+  WriteFile(db, "");
+  EXPECT_EQ(StoreStructure(prepared, std::nullopt, db, "", namelist, ui).status,
+            StoreStatus::kNotStorable);
+  EXPECT_EQ(ui.messages.back(), kNoMolFolderForStore);
   EXPECT_EQ(ReadFile(db), "");
 }
 

@@ -15,10 +15,17 @@ namespace vuduzez {
 
 class RecordingUi : public Recorder<Ui> {
  public:
-  std::string InputBox(const std::string& caption, const std::string& prompt,
-                       const std::string& defaultText) override {
+  std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                      const std::string& defaultText) override {
     inputs.push_back(caption + "|" + prompt + "|" + defaultText);
-    return Pop(inputAnswers).value_or(defaultText);
+    return Pop(inputAnswers);
+  }
+  bool Confirm(const std::string& question) override {
+    questions.push_back(question);
+    if (confirmYes.empty()) return false;
+    const bool yes = confirmYes.front();
+    confirmYes.pop_front();
+    return yes;
   }
   int ConfirmName(const std::string& name) override {
     confirmations.push_back(name);
@@ -44,9 +51,11 @@ class RecordingUi : public Recorder<Ui> {
 
   std::vector<std::string> inputs;         // every question asked, in order
   std::vector<std::string> confirmations;  // names shown in the confirmation dialog
+  std::vector<std::string> questions;      // yes/no questions asked
   // Answers; std::nullopt in a queue means "cancelled".
   std::deque<std::optional<std::string>> inputAnswers;
   std::deque<int> confirmAnswers;
+  std::deque<bool> confirmYes;  // answers to Confirm; empty: "no"
   std::deque<std::optional<std::string>> fileAnswers;
   std::deque<std::optional<std::string>> folderAnswers;
 
