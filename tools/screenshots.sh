@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the README pictures in docs/screenshots/: the menu, the search window
-# with a query and a highlighted hit, and a batch run with its progress dialog;
+# with a query and a highlighted hit, the same with a query drawn in its panel,
+# a batch run with its progress dialog, and the sketcher alone;
 # and Qt's Japanese file dialog in $BUILD_DIR/screenshots/ (a check, not a
 # README picture). Under a virtual X server when xvfb-run is there (the real
 # window system), offscreen otherwise.

@@ -40,7 +40,7 @@ struct StampedBytes {
   FileStamp stamp;
   bool stable = false;
 };
-// Throws the run-time file error as ReadWholeFile does.
+// Throws the run-time file error as ReadFileBytes does.
 StampedBytes ReadStamped(const std::string& path);
 
 // The user's cache folder for vuduzez, created (mode 0700) when missing;

@@ -248,12 +248,14 @@ void TfrmMain::Button2Click() { close(); }
 
 void TfrmMain::Button4Click() {
   Guarded([&] {
-    // An "MDLCT" block or MOL text comes first; a SMILES only when neither is there.
-    if (const auto smiles = ReadClipboardSmiles()) {
+    // The user's drawing in the panel is the query; otherwise the clipboard's
+    // structure, as a structure editor put it there: an "MDLCT" block or MOL
+    // text first, a SMILES only when neither is there.
+    if (OleContainer1->holdsUserDrawing()) {
+      SearchMolText(OleContainer1->structureText(false), kQueryStructure, /*fromPanel=*/true);
+    } else if (const auto smiles = ReadClipboardSmiles()) {
       SearchSmiles(*smiles);
-      return;
-    }
-    if (const auto text = CaptureStructureFromClipboard(false, WindowUi())) {
+    } else if (const auto text = CaptureStructureFromClipboard(false, WindowUi())) {
       SearchMolText(*text, kQueryStructure);
     }
   });
@@ -274,7 +276,7 @@ void TfrmMain::SearchFromFile(const std::string& path) {
   });
 }
 
-void TfrmMain::SearchMolText(const std::string& text, const std::string& subject) {
+void TfrmMain::SearchMolText(const std::string& text, const std::string& subject, bool fromPanel) {
   Molecule& mol = com_data().molecule;
   // The query's name line is blank: messages name it by the subject.
   const auto nameQuery = [&mol, &subject] {
@@ -282,11 +284,12 @@ void TfrmMain::SearchMolText(const std::string& text, const std::string& subject
     mol.molname = Utf8ToAnsi(subject).value_or(Utf8ToAnsi(kQueryStructure).value_or(""));
   };
   const PreparedStructure query = PrepareMolText(mol, text, WindowUi(), nameQuery);
-  // The query stands in the panel, whatever the search makes of it.
+  // The query stands in the panel, whatever the search makes of it; the
+  // user's own drawing stays as drawn.
   OleContainer1->showNote({});
-  if (query.status == PrepareStatus::kRefused) {
+  if (!fromPanel && query.status == PrepareStatus::kRefused) {
     OleContainer1->clearStructure();
-  } else {
+  } else if (!fromPanel) {
     OleContainer1->showStructure(query.molText);
   }
   SearchPrepared(query);

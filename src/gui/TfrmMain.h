@@ -33,7 +33,7 @@ class TfrmMain : public QWidget {
   void Button1Click();   // another database file
   void Button2Click();   // close
   void Button3Click();   // another MOL folder
-  void Button4Click();   // search with the structure on the clipboard
+  void Button4Click();   // search with the panel's drawing, else the clipboard's structure
   void Button5Click();   // previous hit
   void Button6Click();   // next hit
   void Edit4Return();    // the hit whose number was typed into the record number box
@@ -64,8 +64,9 @@ class TfrmMain : public QWidget {
 
  private:
   // Read, complete and key the query's MOL text, show it and search; subject
-  // names the query in messages.
-  void SearchMolText(const std::string& text, const std::string& subject);
+  // names the query in messages. A query taken from the panel's drawing
+  // stays there as drawn; any other is shown in the panel.
+  void SearchMolText(const std::string& text, const std::string& subject, bool fromPanel = false);
   // The search with a SMILES from the clipboard (not drawn: the panel says so).
   void SearchSmiles(const std::string& smiles);
   // Screening with the prepared query (and its atom-by-atom confirmation) and the first hit.

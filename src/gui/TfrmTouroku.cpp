@@ -99,7 +99,7 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   OleContainer1 = named(new EditorPanel(this), "OleContainer1");
   OleContainer1->setMinimumSize(353, 249);
   // The panel carries its own caption; it is this window's Label10.
-  Label10 = OleContainer1->findChild<QLabel*>();
+  Label10 = OleContainer1->findChild<QLabel*>("EditorLabel");
   if (Label10 == nullptr) Label10 = new QLabel(OleContainer1);
   Label10->setObjectName("Label10");
   Label10->setText(QStringLiteral("ISIS Draw Window"));
@@ -264,17 +264,20 @@ void TfrmTouroku::Button1Click() {
   if (busy_) return;
   BusyScope busy(busy_);
   Guarded([this] {
-    // An "MDLCT" block or MOL text comes first; a SMILES only when neither is there.
-    if (const auto smiles = ReadClipboardSmiles()) {
+    // The user's drawing in the panel; otherwise the clipboard's structure: an
+    // "MDLCT" block or MOL text first, a SMILES only when neither is there.
+    if (OleContainer1->holdsUserDrawing()) {
+      PrepareFromText(OleContainer1->structureText(/*keepNameLine=*/true), /*fromPanel=*/true);
+    } else if (const auto smiles = ReadClipboardSmiles()) {
       PreparedStructure next =
           PrepareSmiles(com_data().molecule, *smiles, WindowUi(), CompletedShower());
       if (next.status != PrepareStatus::kRefused) {
+        // No coordinates to draw: the panel says so instead.
+        OleContainer1->clearStructure();
         OleContainer1->showNote(QString::fromStdString(SmilesNotDrawnNote(AnsiToUtf8(*smiles))));
       }
       ShowPrepared(std::move(next));
-      return;
-    }
-    if (const auto text = CaptureStructureFromClipboard(/*keepNameLine=*/true, WindowUi())) {
+    } else if (const auto text = CaptureStructureFromClipboard(/*keepNameLine=*/true, WindowUi())) {
       PrepareFromText(*text);
     }
   });
@@ -313,9 +316,12 @@ CompletedHook TfrmTouroku::CompletedShower() {
   };
 }
 
-void TfrmTouroku::PrepareFromText(const std::string& text) {
+void TfrmTouroku::PrepareFromText(const std::string& text, bool fromPanel) {
   PreparedStructure next = PrepareMolText(com_data().molecule, text, WindowUi(), CompletedShower());
-  if (next.status != PrepareStatus::kRefused) OleContainer1->showNote({});
+  if (next.status != PrepareStatus::kRefused) {
+    OleContainer1->showNote({});
+    if (!fromPanel) OleContainer1->showStructure(next.molText);
+  }
   ShowPrepared(std::move(next));
 }
 
@@ -323,7 +329,6 @@ void TfrmTouroku::ShowPrepared(PreparedStructure next) {
   // A refused file leaves the prepared structure and the displays as they were.
   if (next.status == PrepareStatus::kRefused) return;
   com_data().keyfail = next.keyfail();
-  OleContainer1->showStructure(next.molText);
   if (next.ready()) {
     Memo1->setPlainText(next.key.size() >= kMemoLimit ? QString(kTooManyBytes)
                                                       : QString::fromLatin1(next.key));

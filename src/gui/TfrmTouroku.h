@@ -54,8 +54,9 @@ class TfrmTouroku : public QWidget {
   void FormCreate();
   void FormActivate();
   void FormClose();
-  // Read, complete and key captured MOL text; show the results.
-  void PrepareFromText(const std::string& text);
+  // Read, complete and key captured MOL text; show the results, and the
+  // structure in the panel unless it is the panel's own drawing.
+  void PrepareFromText(const std::string& text, bool fromPanel = false);
   // Shows what was prepared and keeps it for the store.
   void ShowPrepared(PreparedStructure next);
   // Shows name, formula and weight once they are known.

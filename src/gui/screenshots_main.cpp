@@ -1,9 +1,9 @@
 // Pictures of the desktop program for the README: the menu, the search window
 // with a sample query in its panel and a hit with the matched atoms
-// highlighted, Qt's Japanese file dialog, the registration window during a
-// batch run with its progress dialog, and the sketcher panel with a drawn
-// structure. Run in the sample workspace (where vuduzez.ini is), under a
-// virtual X server or offscreen:
+// highlighted, the same window with a query drawn in its panel and a hit,
+// Qt's Japanese file dialog, the registration window during a batch run with
+// its progress dialog, and the sketcher panel with a drawn structure. Run in the sample workspace
+// (where vuduzez.ini is), under a virtual X server or offscreen:
 //   vuduzez_screenshots OUTDIR [QUERY.mol [HIT_NAME]]
 // The file dialog goes to $VUDUZEZ_EXTRA_SHOTS when that is set (it is a
 // check that Qt speaks Japanese, not a README picture).
@@ -30,6 +30,7 @@
 #include "gui/TfrmTouroku.h"
 #include "gui/forms_qt.h"
 #include "gui/sketch_widget.h"
+#include "gui/structure_input_qt.h"
 #include "gui/ui_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -154,6 +155,30 @@ int main(int argc, char** argv) {
     QDir().mkpath(extra);
     ok = Save(chooser, extra + "/file_dialog.png") && ok;
   }
+
+  // A query drawn in the search window's panel (an aryl acetate: the benzene
+  // template, bonds grown from its atoms) and a hit of it.
+  auto grow = [](SketchCanvas* canvas, int atom, int order, const char* symbol) {
+    canvas->edit([&](Sketch& s) {
+      return s.AddBondAt(s.doc().atoms[atom].pos, s.FreeBondEnd(atom), order, kStereoNone,
+                         symbol) >= 0;
+    });
+  };
+  auto* panel = search.findChild<EditorPanel*>(QStringLiteral("OleContainer1"));
+  panel->clear();
+  SketchCanvas* drawing = panel->canvas();
+  drawing->edit([](Sketch& s) { return s.AddRing({0, 0}, 6, true); });
+  grow(drawing, 0, 1, "O");
+  grow(drawing, 6, 1, "C");
+  grow(drawing, 7, 2, "O");
+  grow(drawing, 7, 1, "C");
+  drawing->fitToView();
+  search.Button4Click();
+  for (int i = 1; i < search.searchState().hitcount && name->text() != hit; ++i) {
+    search.Button6Click();
+  }
+  app.processEvents();
+  ok = Save(search, out + "/drawn_query.png") && ok;
   search.close();
 
   // A batch run over the sample MOL files into a scratch database, pictured
@@ -190,18 +215,12 @@ int main(int argc, char** argv) {
   sketch.setGeometry(200, 200, 350, 245);  // away from the pointer
   sketch.show();
   SketchCanvas* canvas = sketch.canvas();
-  auto grow = [&](int atom, int order, const char* symbol) {
-    canvas->edit([&](Sketch& s) {
-      return s.AddBondAt(s.doc().atoms[atom].pos, s.FreeBondEnd(atom), order, kStereoNone,
-                         symbol) >= 0;
-    });
-  };
   canvas->edit([](Sketch& s) { return s.AddRing({0, 0}, 6, true); });
-  grow(0, 1, "N");
-  grow(6, 1, "C");
-  grow(7, 2, "O");
-  grow(7, 1, "C");
-  grow(3, 1, "O");
+  grow(canvas, 0, 1, "N");
+  grow(canvas, 6, 1, "C");
+  grow(canvas, 7, 2, "O");
+  grow(canvas, 7, 1, "C");
+  grow(canvas, 3, 1, "O");
   canvas->fitToView();
   app.processEvents();
   ok = Save(sketch, out + "/sketch.png") && ok;

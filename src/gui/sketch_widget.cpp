@@ -712,7 +712,7 @@ bool SketchCanvas::pasteFromClipboard(MessageSink& ui) {
       return false;
     }
   }
-  const bool replace = sketch_.empty();
+  const bool replace = sketch_.empty() || (pasteReplaces && pasteReplaces());
   const bool done =
       edit([&](Sketch& sk) { return replace ? sk.Replace(std::move(doc)) : sk.AddFragment(doc); });
   if (done) fitToView();

@@ -8,6 +8,7 @@
 #include <QPointF>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -79,9 +80,10 @@ class SketchCanvas : public QWidget {
 
   void copyToClipboard() const;
   // Pastes an "MDLCT" block, MOL text or a one-line SMILES (laid out):
-  // replaces an empty drawing, else goes beside it. Shows why when the
-  // clipboard holds no structure.
+  // replaces an empty drawing (or any drawing while pasteReplaces says so),
+  // else goes beside it. Shows why when the clipboard holds no structure.
   bool pasteFromClipboard(MessageSink& sink);
+  std::function<bool()> pasteReplaces;
 
  signals:
   void changed();
@@ -159,10 +161,10 @@ class SketchCanvas : public QWidget {
 // The whole panel: element buttons down the left, tools above the drawing,
 // ring templates and charges below it.
 //
-// For the windows: changed() on every change of the drawing; molText(),
-// setMolText(), setMolecule(), isEmpty(), clear(). Like the panel it
-// replaces, it carries the label "ISIS Draw Window" (object name
-// "EditorLabel") while empty, its tooltip, a double-click on the empty panel
+// For the windows (their EditorPanel builds on it): changed() on every change
+// of the drawing; molText(), setMolText(), setMolecule(), isEmpty(), clear().
+// As the structure panel, it carries the label "ISIS Draw Window" (object
+// name "EditorLabel") while empty, its tooltip, a double-click on the empty panel
 // and the context menu entry "外部エディタで編集" start an external structure
 // editor, and a dropped .mol file is reported through molFileDropped.
 class SketchWidget : public QFrame {

@@ -1,19 +1,13 @@
 #include "gui/structure_input_qt.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFileInfo>
 #include <QLabel>
+
+#include <QFileInfo>
 #include <QMimeData>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
-#include <QVBoxLayout>
-#include <algorithm>
 
-#include "gui/canvas_qt.h"
 #include "gui/clipboard_qt.h"
 #include "gui/window_ui.h"
 #include "model/mfconv.h"
@@ -109,81 +103,35 @@ QString DroppedMolFile(const QMimeData* data) {
   return QString();
 }
 
-EditorPanel::EditorPanel(QWidget* parent) : QFrame(parent) {
-  setFrameShape(QFrame::StyledPanel);
-  setFrameShadow(QFrame::Sunken);
-  setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, Qt::white);
-  setPalette(pal);
+EditorPanel::EditorPanel(QWidget* parent) : SketchWidget(parent) {
   setToolTip(QString::fromStdString(StructureEditorHint()));
-  setAcceptDrops(true);
-
-  label_ = new QLabel(QStringLiteral("ISIS Draw Window"), this);
-  label_->setObjectName(QStringLiteral("EditorLabel"));
-  label_->setAlignment(Qt::AlignCenter);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(label_);
+  // What the window showed is replaced by a paste, the user's drawing is not.
+  canvas()->pasteReplaces = [this] { return !holdsUserDrawing(); };
 }
 
 void EditorPanel::showNote(const QString& text) {
-  label_->setText(text.isEmpty() ? QStringLiteral("ISIS Draw Window") : text);
-  label_->setWordWrap(!text.isEmpty());
+  // The sketch's caption, shown while the panel is empty.
+  auto* label = findChild<QLabel*>(QStringLiteral("EditorLabel"));
+  if (label == nullptr) return;
+  label->setText(text.isEmpty() ? QStringLiteral("ISIS Draw Window") : text);
+  label->setWordWrap(!text.isEmpty());
 }
 
 void EditorPanel::showStructure(const std::string& molText) {
-  Molecule mol;
   SilentSink quiet;  // the window has shown the reader's messages already
-  picture_ = QPicture();
-  try {
-    if (ReadMolText(mol, molText, quiet)) {
-      CalcFormulaWeight(mol);
-      picture_ = DrawMoleculePicture(mol, kPictureWidth, 1, kPictureAspect);
-    }
-  } catch (const RuntimeError&) {
-    // Nothing drawable: the panel stays empty.
-  }
-  // The caption moves out of the drawing's way.
-  label_->setAlignment(hasStructure() ? Qt::AlignTop | Qt::AlignHCenter : Qt::AlignCenter);
-  update();
+  if (!setMolText(molText, quiet)) clear();
+  shown_ = sketch().doc();
 }
 
 void EditorPanel::clearStructure() {
-  picture_ = QPicture();
-  label_->setAlignment(Qt::AlignCenter);
-  update();
+  clear();
+  shown_ = sketch().doc();
 }
 
-void EditorPanel::paintEvent(QPaintEvent* event) {
-  QFrame::paintEvent(event);
-  if (picture_.isNull()) return;
-  const QRect area = contentsRect().adjusted(2, label_->sizeHint().height(), -2, -2);
-  const QRect pic = picture_.boundingRect();
-  if (area.width() <= 0 || area.height() <= 0 || pic.width() <= 0 || pic.height() <= 0) return;
-  const double scale =
-      std::min(double(area.width()) / pic.width(), double(area.height()) / pic.height());
-  QPainter painter(this);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.translate(area.x() + (area.width() - pic.width() * scale) / 2,
-                    area.y() + (area.height() - pic.height() * scale) / 2);
-  painter.scale(scale, scale);
-  painter.drawPicture(0, 0, picture_);
-}
+bool EditorPanel::holdsUserDrawing() const { return !isEmpty() && !(sketch().doc() == shown_); }
 
-void EditorPanel::mouseDoubleClickEvent(QMouseEvent* event) {
-  event->accept();
-  StartStructureEditor(WindowUi());
-}
-
-void EditorPanel::dragEnterEvent(QDragEnterEvent* event) {
-  if (!DroppedMolFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
-}
-
-void EditorPanel::dropEvent(QDropEvent* event) {
-  const QString path = DroppedMolFile(event->mimeData());
-  if (path.isEmpty()) return;
-  event->acceptProposedAction();
-  emit molFileDropped(path);
+std::string EditorPanel::structureText(bool keepNameLine) const {
+  return CaptureMolText(molText(), NameLineFor(keepNameLine));
 }
 
 }  // namespace vuduzez

@@ -1,20 +1,18 @@
 // Ways a structure reaches the search and registration windows: the clipboard
 // (an "MDLCT" block from a structure editor, or MOL text), a MOL file chosen or
-// dropped by the user, and the editor panel that stands where the embedded
+// dropped by the user, and the sketcher panel that stands where the embedded
 // editor object was. Every way ends in MOL text held in memory, which the
 // windows read with ReadMolText.
 #pragma once
 
-#include <QFrame>
-#include <QPicture>
 #include <QString>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "gui/sketch_widget.h"
 #include "gui/ui.h"
 
-class QLabel;
 class QMimeData;
 
 namespace vuduzez {
@@ -50,38 +48,44 @@ bool StartStructureEditor(MessageSink& sink);
 // The panel's hint: which editor a double-click starts here, or how to get one.
 std::string StructureEditorHint();
 
-// The panel that stands for the embedded editor object ("ISIS Draw Window"):
-// it shows the structure the window works with (drawn as the hits are),
-// double-click starts a structure editor, a dropped .mol file is reported
-// through molFileDropped.
-class EditorPanel : public QFrame {
+// The structure panel of both windows, where the embedded editor object was
+// ("ISIS Draw Window"): a sketcher that shows every structure the window
+// works with (a clipboard capture, an opened or dropped MOL file) and lets
+// the user draw, paste and edit. A double-click on the empty panel or the
+// context menu entry "外部エディタで編集" starts a structure editor; a dropped
+// .mol file is reported through molFileDropped.
+//
+// Whose structure it holds decides what the windows' buttons take: the
+// user's drawing (anything drawn, edited or pasted in the panel since the
+// window last showed a structure there) is taken as it is; an empty panel,
+// or one that shows untouched what the window put there, lets the button
+// capture the clipboard as before.
+class EditorPanel : public SketchWidget {
   Q_OBJECT
 
  public:
   explicit EditorPanel(QWidget* parent = nullptr);
 
-  // Shows a text in place of the caption (a structure given as a SMILES has no
-  // picture: the panel says so); an empty text brings the caption back.
+  // Shows a text in place of the caption of the empty panel (a structure
+  // given as a SMILES is not drawn: the panel says so); an empty text brings
+  // the caption back.
   void showNote(const QString& text);
-  // Shows the structure of MOL text (CP932 bytes), scaled into the panel; a
-  // text the reader refuses clears the panel.
+  // Shows the structure of MOL text (CP932 bytes) that the window took, fitted
+  // into the panel (one undoable step); a text the reader refuses clears the
+  // panel.
   void showStructure(const std::string& molText);
   void clearStructure();
-  bool hasStructure() const { return !picture_.isNull(); }
+  bool hasStructure() const { return !isEmpty(); }
 
- signals:
-  // A .mol file was dropped onto the panel (local path).
-  void molFileDropped(const QString& path);
-
- protected:
-  void mouseDoubleClickEvent(QMouseEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
-  void paintEvent(QPaintEvent* event) override;
+  // Whether the panel holds the user's own drawing: non-empty and other than
+  // what showStructure last put there.
+  bool holdsUserDrawing() const;
+  // The drawing as MOL text for the windows' buttons, line 1 (the molecule
+  // name) blanked unless keepNameLine.
+  std::string structureText(bool keepNameLine) const;
 
  private:
-  QLabel* label_;
-  QPicture picture_;
+  SketchDoc shown_;  // what the window last showed, as drawn
 };
 
 // The first local .mol file among dropped URLs, empty when there is none.

@@ -12,12 +12,14 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QUrl>
 #include <QtTest>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 #include "gui/TfrmMain.h"
 #include "gui/TfrmMenu.h"
@@ -28,6 +30,7 @@
 #include "model/com_data.h"
 #include "platform/files.h"
 #include "support/gui_test_support.h"
+#include "support/mol_text.h"
 #include "support/recording_ui.h"
 
 using namespace vuduzez;
@@ -102,6 +105,21 @@ class SearchWindowTest : public QObject {
   void SearchClipboardBlock(const char* sample) {
     SetClipboardBlock(MdlctBlock(SampleMol(sample)));
     Click("Button4");
+  }
+  // The structure panel, its drawing area and its tool buttons.
+  EditorPanel* Panel() { return Child<EditorPanel>("OleContainer1"); }
+  SketchCanvas* Canvas() { return Panel()->canvas(); }
+  void Tool(const char* name) {
+    auto* b = Panel()->findChild<QToolButton*>(QString::fromLatin1(name));
+    if (b == nullptr) qFatal("no tool %s", name);
+    b->click();
+  }
+  QPoint AtomOnScreen(int atom) {
+    return Canvas()->toScreen(Panel()->sketch().doc().atoms[atom].pos).toPoint();
+  }
+  // The hits and the query key of the last search.
+  std::pair<std::vector<std::string>, std::string> Result() {
+    return {w_->searchState().hitnames, com_data().molecule.keydata};
   }
 
  private slots:
@@ -395,6 +413,131 @@ class SearchWindowTest : public QObject {
     QCOMPARE(ui_.messages, Messages{"クリップボードにデータがありません"});
     QCOMPARE(w_->searchState().hitcount, 4);
     QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+  }
+
+  // Drawn in the panel with the mouse: the benzene template and an O grown
+  // from one of its atoms is phenol, searched as the clipboard's phenol is;
+  // a chain of three carbons by the sketcher's own calls is propane. The
+  // drawing wins over whatever the clipboard holds and stays as drawn.
+  void drawnQueriesAreSearched() {
+    Show();
+    SearchClipboardBlock("phenol");
+    const auto phenol = Result();
+    const std::string propaneMol = testing::MolText("propane", testing::Atoms(3), {{1, 2}, {2, 3}});
+    SetClipboardText(propaneMol);
+    Click("Button4");
+    const auto propane = Result();
+    QVERIFY(!propane.second.empty());
+    QVERIFY(!Panel()->holdsUserDrawing());  // the panel shows the capture
+
+    Tool("sketchClear");
+    Tool("sketchBenzene");
+    const QPoint centre(Canvas()->width() / 2, Canvas()->height() / 2);
+    QTest::mouseClick(Canvas(), Qt::LeftButton, Qt::NoModifier, centre);
+    Tool("sketchElement_O");
+    const QPoint from = AtomOnScreen(0);
+    QTest::mousePress(Canvas(), Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(Canvas(), from + QPoint(1, -20));
+    QTest::mouseMove(Canvas(), from + QPoint(2, -40));
+    QTest::mouseRelease(Canvas(), Qt::LeftButton, Qt::NoModifier, from + QPoint(2, -40));
+    QCOMPARE(Panel()->sketch().doc().atoms.size(), size_t(7));
+    const SketchDoc drawn = Panel()->sketch().doc();
+    SearchClipboardBlock("benzene");  // not taken: the drawing is the query
+    QCOMPARE(Result(), phenol);
+    QCOMPARE(Panel()->sketch().doc(), drawn);
+    ExpectShown("phenol.mol", "C6H6O", "94.11");
+
+    Panel()->clear();
+    Canvas()->edit([](Sketch& s) { return s.AddChain(ChainPoints({0, 0}, {2.7, 0})); });
+    Click("Button4");
+    QCOMPARE(Result(), propane);  // no hits among the aromatics: the same key, then
+    QCOMPARE(ui_.messages, Messages(2, "一致する化合物はありません"));
+    ui_.messages.clear();
+
+    // A drawing the search refuses stays in the panel.
+    QVERIFY(Panel()->setMolText(GridMol(4), ui_));
+    Click("Button4");
+    QCOMPARE(ui_.messages, Messages{"検索構造は分子が大きすぎます"});
+    QCOMPARE(Panel()->sketch().doc().atoms.size(), size_t(16));
+  }
+
+  // Each clipboard format pasted into the panel shows the structure and
+  // searches as the button's own capture of it does; a SMILES (which only
+  // the panel reads) as its MOL file does.
+  void pastedFormatsSearchLikeTheClipboard() {
+    Show();
+    using Put = std::function<void()>;
+    const std::vector<std::pair<const char*, Put>> formats = {
+        {"MDLCT", [] { SetClipboardBlock(MdlctBlock(SampleMol("toluene"))); }},
+        {"molfile",
+         [] { SetClipboardMime(QStringLiteral("chemical/x-mdl-molfile"), SampleMol("phenol")); }},
+        {"text", [] { SetClipboardText(SampleMol("benzene")); }},
+    };
+    for (const auto& [format, put] : formats) {
+      Tool("sketchClear");
+      put();
+      Click("Button4");
+      const auto captured = Result();
+      QVERIFY2(!captured.first.empty(), format);
+      Tool("sketchClear");
+      QVERIFY(!Panel()->hasStructure());
+      put();
+      QTest::keyClick(Canvas(), Qt::Key_V, Qt::ControlModifier);
+      QVERIFY2(Panel()->holdsUserDrawing(), format);
+      ClearClipboard();
+      Click("Button4");
+      QVERIFY2(Result() == captured, format);
+    }
+    Tool("sketchClear");
+    SearchClipboardBlock("phenol");
+    const auto phenol = Result();
+    Tool("sketchClear");
+    SetClipboardText("c1ccccc1O");
+    QTest::keyClick(Canvas(), Qt::Key_V, Qt::ControlModifier);
+    Click("Button4");
+    QCOMPARE(Result().first, phenol.first);
+    QVERIFY(ui_.messages.empty());
+  }
+
+  // What the button takes: the clipboard over a structure the window showed,
+  // the panel's drawing once the user changed it, the clipboard again once
+  // the change is undone or the panel cleared.
+  void panelOrClipboard() {
+    Show();
+    SearchClipboardBlock("benzene");
+    SearchClipboardBlock("toluene");
+    QCOMPARE(Text("Edit5"), QStringLiteral("1"));
+    QCOMPARE(Panel()->sketch().doc().atoms.size(), size_t(7));
+
+    // A paste replaces what the window showed, and is the user's.
+    SetClipboardBlock(MdlctBlock(SampleMol("ethanol")));
+    QTest::keyClick(Canvas(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(Panel()->sketch().doc().atoms.size(), size_t(3));
+    SearchClipboardBlock("benzene");
+    ExpectShown("ethanol.mol", "C2H6O", "46.07");
+
+    QTest::keyClick(Canvas(), Qt::Key_Z, Qt::ControlModifier);  // the toluene shown again
+    SearchClipboardBlock("benzene");
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+
+    // An edit of the shown structure: an O on the benzene.
+    Canvas()->edit([](Sketch& s) {
+      return s.AddBondAt(s.doc().atoms[0].pos, s.FreeBondEnd(0), 1, kStereoNone, "O") >= 0;
+    });
+    SearchClipboardBlock("benzene");
+    QCOMPARE(Text("Edit5"), QStringLiteral("1"));
+    ExpectShown("phenol.mol", "C6H6O", "94.11");
+
+    // Ctrl+C hands the drawing over as a structure editor would.
+    QTest::keyClick(Canvas(), Qt::Key_C, Qt::ControlModifier);
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(copied->hasFormat(QStringLiteral("MDLCT")));
+    QVERIFY(copied->hasFormat(QStringLiteral("chemical/x-mdl-molfile")));
+    Tool("sketchClear");
+    Click("Button4");
+    QCOMPARE(Text("Edit5"), QStringLiteral("1"));
+    QVERIFY(Panel()->hasStructure() && !Panel()->holdsUserDrawing());
+    QVERIFY(ui_.messages.empty());
   }
 
   void refusedQueryStopsTheSearch() {

@@ -8,9 +8,12 @@ bin=$(realpath "$1")
 cd "$2"
 export QT_QPA_PLATFORM=xcb
 
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   bin=$1
-  "$bin" 2>/tmp/vuduzez_smoke.$$.log &
+  log=$2
+  "$bin" 2>"$log" &
   pid=$!
   for i in $(seq 1 50); do
     if command -v xwininfo >/dev/null && xwininfo -root -tree 2>/dev/null | grep -q "メニュー"; then
@@ -19,7 +22,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     sleep 0.2
   done
   if ! kill -0 "$pid" 2>/dev/null; then
-    cat /tmp/vuduzez_smoke.$$.log
+    cat "$log"
     echo "vuduzez ended by itself"
     exit 1
   fi
@@ -31,8 +34,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   kill -TERM "$pid"
   status=0
   wait "$pid" || status=$?
-  cat /tmp/vuduzez_smoke.$$.log
-  rm -f /tmp/vuduzez_smoke.$$.log
+  cat "$log"
   echo "vuduzez exit status $status"
   exit "$status"
-' smoke "$bin"
+' smoke "$bin" "$log"

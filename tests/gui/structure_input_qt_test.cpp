@@ -7,10 +7,12 @@
 #include <QFileDialog>
 #include <QFontInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <QtTest>
 
@@ -21,6 +23,7 @@
 #include "model/mfconv.h"
 #include "platform/encoding.h"
 #include "platform/files.h"
+#include "platform/messages.h"
 #include "support/gui_test_support.h"
 #include "support/recording_ui.h"
 
@@ -155,6 +158,33 @@ class StructureInputTest : public QObject {
     QDropEvent drop2(QPointF(5, 5), Qt::CopyAction, &noMol, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&panel, &drop2);
     QCOMPARE(spy.count(), 1);
+
+    // What the window shows is not the user's drawing; a refused text empties it.
+    panel.showStructure(SampleMol("benzene"));
+    QVERIFY(panel.hasStructure() && !panel.holdsUserDrawing());
+    // The context menu starts an editor whatever the panel holds (none is
+    // installed here: the user is told how to get one).
+    RecordingUi ui;
+    SetWindowUi(&ui);
+    const QByteArray oldPath = qgetenv("PATH");
+    QTemporaryDir bin;
+    qputenv("PATH", bin.path().toLocal8Bit());
+    QTimer::singleShot(0, [] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (menu == nullptr) return;
+      for (QAction* a : menu->actions()) {
+        if (a->text() == QStringLiteral("外部エディタで編集")) a->trigger();
+      }
+      menu->close();
+    });
+    const QPoint p(20, 20);
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, p, panel.canvas()->mapToGlobal(p));
+    QApplication::sendEvent(panel.canvas(), &menuEvent);
+    qputenv("PATH", oldPath);
+    SetWindowUi(nullptr);
+    QCOMPARE(ui.messages, std::vector<std::string>{kNoEditor});
+    panel.showStructure("not a MOL file");
+    QVERIFY(!panel.hasStructure());
   }
 
   void japaneseStandardDialogs() {

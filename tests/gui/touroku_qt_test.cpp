@@ -578,6 +578,35 @@ class TourokuTest : public QObject {
     QVERIFY(Records().empty());
   }
 
+  // A structure drawn in the panel is what "構造データの作成" prepares, even
+  // with another on the clipboard; unnamed, it is stored under the name
+  // asked for and keeps the drawing's MOL file.
+  void drawnStructureIsPreparedAndStored() {
+    auto* panel = w->findChild<EditorPanel*>("OleContainer1");
+    PutOnClipboard("MDLCT", MdlctBlock(ReadFileBytes(kSampleMol + "aspirin.mol")));
+    panel->canvas()->edit([](Sketch& s) {
+      return s.AddRing({0, 0}, 6, true) &&
+             s.AddBondAt(s.doc().atoms[0].pos, s.FreeBondEnd(0), 1, kStereoNone, "O") >= 0;
+    });
+    const SketchDoc drawn = panel->sketch().doc();
+    Click("Button1");
+    const Computed phenol = Pipeline(kSampleMol + "phenol.mol");
+    QCOMPARE(Text("Edit6"), QStringLiteral(".mol"));
+    QCOMPARE(Text("Edit4"), QString::fromStdString(phenol.formula));
+    QCOMPARE(Text("Edit5"), QString::fromStdString(phenol.weight));
+    QVERIFY(!Text("Memo1").isEmpty());
+    QCOMPARE(panel->sketch().doc(), drawn);
+
+    ui->inputAnswers = {std::string("drawn")};
+    Click("Button2");
+    QCOMPARE(ui->messages.back(), std::string("データを格納しました"));
+    QCOMPARE(Records().back().name, std::string("drawn.mol"));
+    QCOMPARE(Records().back().key, Text("Memo1").toStdString());
+    const std::string molFile = ReadFileBytes(com_data().settings.basedir1 + "/drawn.mol");
+    QCOMPARE(molFile, panel->structureText(true));
+    QCOMPARE(Pipeline(com_data().settings.basedir1 + "/drawn.mol").key, Records().back().key);
+  }
+
   void structureFromAChosenOrDroppedFile() {
     ui->fileAnswers = {kSampleMol + "phenol.mol"};
     Click("OpenMolButton");
