@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (state.records.empty()) return 0;
-  const std::string& key = state.records[size % state.records.size()].key;
+  const std::string_view key = state.records[size % state.records.size()].key;
   Query query;
   query.codes = SplitPathCodes(key.substr(key.size() / 3, 1 + size % 17));
   query.ocount = static_cast<int32_t>(size % 3);
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> expected;
   const auto verdicts = ExplainScreening(state, query);
   for (size_t r = 0; r < verdicts.size(); ++r) {
-    if (verdicts[r].result == ScreenResult::kHit) expected.push_back(state.records[r].name);
+    if (verdicts[r].result == ScreenResult::kHit) expected.emplace_back(state.records[r].name);
   }
   if (expected != state.hitnames) std::abort();
   return 0;

@@ -5,6 +5,7 @@
 #include "cli/workspace.h"
 #include "database/database.h"
 #include "platform/encoding.h"
+#include "platform/text.h"
 
 namespace vuduzez::cli {
 
@@ -13,9 +14,9 @@ namespace {
 int RunList(const std::vector<std::string>& args) {
   auto ws = OpenWorkspace("list", args, {});
   if (!ws || !ws->args.empty()) return Usage("list");
-  for (const std::string& name : LoadNameList(ws->settings.mdatafilename)) {
-    std::cout << AnsiToUtf8(name) << '\n';
-  }
+  // Printed as read, chunk by chunk: memory independent of the database.
+  ForEachNameLine(ws->settings.mdatafilename,
+                  [](std::string_view name) { std::cout << AnsiToUtf8(Trim(name)) << '\n'; });
   return kExitOk;
 }
 

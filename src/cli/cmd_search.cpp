@@ -57,7 +57,7 @@ int RunSearch(const std::vector<std::string>& allArgs) {
 
   SearchState state;
   ExactState tables;
-  LoadSearchDataStamped(state, tables, ws->settings.mdatafilename);
+  LoadSearchDataStamped(state, tables, ws->settings.mdatafilename, /*mapped=*/true);
   std::vector<RecordVerdict> verdicts;
   if (explain) verdicts = ExplainScreening(state, MakeQuery(mol));
   int32_t hits = SearchStructure(state, mol);
@@ -76,7 +76,7 @@ int RunSearch(const std::vector<std::string>& allArgs) {
               << " path codes: " << AnsiToUtf8(mol.keydata) << '\n';
     const std::vector<std::string> why = ExplainConfirmation(confirmed, verdicts.size());
     for (size_t r = 0; r < verdicts.size(); ++r) {
-      std::cout << AnsiToUtf8(state.records[r].name) << '\t'
+      std::cout << AnsiToUtf8(std::string(state.records[r].name)) << '\t'
                 << (why[r].empty() ? ExplainVerdict(state.records[r], query, verdicts[r]) : why[r])
                 << '\n';
     }
@@ -86,8 +86,9 @@ int RunSearch(const std::vector<std::string>& allArgs) {
     unwritten = WriteHits(std::cout, *format, state.hitnames, ws->settings.basedir1,
                           [](const std::string& m) { std::cerr << m << '\n'; });
     for (const auto& u : confirmed.unconfirmed) {
-      std::cerr << "unconfirmed: " << AnsiToUtf8(state.records[static_cast<size_t>(u.row)].name)
-                << ": " << u.reason << '\n';
+      std::cerr << "unconfirmed: "
+                << AnsiToUtf8(std::string(state.records[static_cast<size_t>(u.row)].name)) << ": "
+                << u.reason << '\n';
     }
   }
   std::cout.flush();

@@ -1,6 +1,13 @@
 #include "database/database.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 #include "database/record_store.h"
+#include "platform/errors.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -41,6 +48,94 @@ bool RecordReader::Next(RecordLines& record) {
   return false;
 }
 
+namespace {
+
+constexpr size_t kChunk = size_t{1} << 20;
+constexpr size_t kLastBytes = 64;
+
+}  // namespace
+
+RecordStream::RecordStream(int fd, std::string path, off_t from)
+    : fd_(fd), path_(std::move(path)), base_(from), recordOffset_(from) {}
+
+bool RecordStream::Fill() {
+  if (eof_) return false;
+  // What was read already moves to the front; the buffer grows only for a
+  // record longer than it.
+  if (begin_ > 0) {
+    buf_.erase(0, begin_);
+    base_ += static_cast<off_t>(begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  if (buf_.size() < end_ + kChunk) buf_.resize(end_ + kChunk);
+  for (;;) {
+    const ssize_t n =
+        ::pread(fd_, buf_.data() + end_, buf_.size() - end_, base_ + static_cast<off_t>(end_));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ThrowFileError(path_ + " (" + std::strerror(errno) + ")", kCannotReadFile);
+    if (n == 0) {
+      eof_ = true;
+      const size_t keep = std::min(end_, kLastBytes);
+      lastBytes_.assign(buf_.data() + end_ - keep, keep);
+      return false;
+    }
+    end_ += static_cast<size_t>(n);
+    return true;
+  }
+}
+
+bool RecordStream::HasLines(int lines) const {
+  if (eof_) return true;
+  const std::string_view window(buf_.data(), end_);
+  size_t at = begin_;
+  for (int i = 0; i < lines; ++i) {
+    const size_t e = FindLineEnd(window, at);
+    if (e == std::string_view::npos) return false;
+    // A CR that ends the data read may be the first half of a CR LF.
+    if (window[e] == '\r' && e + 1 == end_) return false;
+    at = e + 1 + (window[e] == '\r' && window[e + 1] == '\n' ? 1 : 0);
+  }
+  return true;
+}
+
+bool RecordStream::Next(RecordLines& record) {
+  blanks_ = 0;
+  for (;;) {
+    while (!HasLines(4) && Fill()) {
+    }
+    if (begin_ >= end_) return false;
+    LineReader lines(std::string_view(buf_.data() + begin_, end_ - begin_));
+    const std::string_view first = lines.Next();
+    if (IsBlank(first)) {
+      ++blanks_;
+      ++line_;
+      begin_ += lines.Position();
+      continue;
+    }
+    recordOffset_ = base_ + static_cast<off_t>(begin_);
+    record.name = first;
+    record.line = ++line_;
+    record.count = 1;
+    auto field = [&] {
+      if (!lines.AtEnd()) ++record.count;
+      return lines.Next();
+    };
+    record.weight = field();
+    record.formula = field();
+    record.key = field();
+    line_ += 3;
+    begin_ += lines.Position();
+    return true;
+  }
+}
+
+void ForEachNameLine(const std::string& dbPath, const std::function<void(std::string_view)>& each) {
+  DatabaseLock lock(dbPath, LockMode::kShared);
+  RecordStream stream(lock.fd(), dbPath);
+  for (RecordLines r; stream.Next(r);) each(r.name);
+}
+
 std::vector<CompoundRecord> ParseRecords(std::string_view text) {
   std::vector<CompoundRecord> records;
   RecordReader reader(text);
@@ -53,22 +148,21 @@ std::vector<CompoundRecord> ParseRecords(std::string_view text) {
 }
 
 std::vector<std::string> LoadNameLinesAsRead(const std::string& dbPath) {
-  const std::string text = DatabaseLock(dbPath, LockMode::kShared).ReadAll();
   std::vector<std::string> names;
-  RecordReader reader(text);
-  RecordLines r;
-  while (reader.Next(r)) names.emplace_back(r.name);
+  ForEachNameLine(dbPath, [&](std::string_view name) { names.emplace_back(name); });
   return names;
 }
 
 std::vector<std::string> LoadNameList(const std::string& dbPath) {
-  std::vector<std::string> names = LoadNameLinesAsRead(dbPath);
-  for (std::string& n : names) n = Trim(n);
+  std::vector<std::string> names;
+  ForEachNameLine(dbPath, [&](std::string_view name) { names.push_back(Trim(name)); });
   return names;
 }
 
 void AppendRecord(const std::string& dbPath, const CompoundRecord& record) {
-  RecordStore(dbPath, 1).Append(record);
+  RecordStore store(dbPath, 1);
+  store.Watch({});  // no duplicate test: no names kept
+  store.Append(record);
 }
 
 void AppendRecord(const std::string& dbPath, const std::string& name, const std::string& weight,
@@ -77,46 +171,47 @@ void AppendRecord(const std::string& dbPath, const std::string& name, const std:
 }
 
 std::optional<std::string> FindRegisteredLine(const std::string& dbPath, const std::string& text) {
-  for (std::string& line : LoadNameLinesAsRead(dbPath)) {
-    if (Trim(line) == text) return std::move(line);
+  DatabaseLock lock(dbPath, LockMode::kShared);
+  RecordStream stream(lock.fd(), dbPath);
+  for (RecordLines r; stream.Next(r);) {
+    if (TrimView(r.name) == text) return std::string(r.name);
   }
   return std::nullopt;
 }
 
 void RewriteDatabaseFile(const std::string& dbPath,
-                         const std::function<std::string(const std::string&)>& transform,
+                         const std::function<void(int fd, ReplacementWriter& out)>& produce,
                          const ReplaceFault& fault) {
   DatabaseLock lock(dbPath, LockMode::kExclusive);
   RemoveStaleReplacements(dbPath);
-  ReplaceFileAtomically(dbPath, transform(lock.ReadAll()), fault);
+  ReplaceFileWith(
+      dbPath, [&](ReplacementWriter& out) { produce(lock.fd(), out); }, fault);
 }
 
 int DeleteRecords(const std::string& dbPath, const std::string& name, const ReplaceFault& fault) {
   int removed = 0;
   RewriteDatabaseFile(
       dbPath,
-      [&](const std::string& text) {
-        std::string kept;
-        kept.reserve(text.size());
-        RecordReader reader(text);
+      [&](int fd, ReplacementWriter& kept) {
+        removed = 0;
+        RecordStream stream(fd, dbPath);
         RecordLines r;
         for (bool more = true; more;) {
-          more = reader.Next(r);
+          more = stream.Next(r);
           // Blank lines are not records: kept as the empty lines they are.
-          for (int i = 0; i < reader.BlankLinesBefore(); ++i) kept += "\r\n";
+          for (int i = 0; i < stream.BlankLinesBefore(); ++i) kept.Write("\r\n");
           if (!more) break;
-          if (Trim(r.name) == name) {
+          if (TrimView(r.name) == name) {
             ++removed;
             continue;
           }
           // A short last record keeps only the lines it has.
           const std::string_view lines[] = {r.name, r.weight, r.formula, r.key};
           for (int i = 0; i < r.count; ++i) {
-            kept += Trim(lines[i]);
-            kept += "\r\n";
+            kept.Write(TrimView(lines[i]));
+            kept.Write("\r\n");
           }
         }
-        return kept;
       },
       fault);
   return removed;

@@ -4,6 +4,8 @@
 // passed over by every reader (the writers never write one).
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -55,6 +57,40 @@ class RecordReader {
   int blanks_ = 0;
 };
 
+// The records of an open file read in chunks, for readers whose memory must
+// not grow with the database: the views of a record stay valid until the
+// next call. Reads the same records, blank lines and line numbers as
+// RecordReader on the whole text. Throws RuntimeError naming path when the
+// file cannot be read.
+class RecordStream {
+ public:
+  RecordStream(int fd, std::string path, off_t from = 0);
+  bool Next(RecordLines& record);
+  int BlankLinesBefore() const { return blanks_; }
+  // File offset of the name line of the record Next gave last.
+  off_t RecordOffset() const { return recordOffset_; }
+  // Bytes read so far; after Next returned false, the file's size.
+  off_t Offset() const { return base_ + static_cast<off_t>(end_); }
+  // After Next returned false: the last bytes of the file read (up to 64).
+  const std::string& LastBytes() const { return lastBytes_; }
+
+ private:
+  bool Fill();  // reads more; false at the end of the file
+  bool HasLines(int lines) const;
+
+  int fd_;
+  std::string path_;
+  std::string buf_;
+  size_t begin_ = 0;  // first unread byte of buf_
+  size_t end_ = 0;    // bytes of buf_ that hold file data
+  off_t base_ = 0;    // file offset of buf_[0]
+  off_t recordOffset_ = 0;
+  bool eof_ = false;
+  int blanks_ = 0;
+  int line_ = 0;
+  std::string lastBytes_;
+};
+
 // Every function below that opens the database holds its shared lock while it
 // reads, every writer its exclusive lock (platform/file_lock.h).
 
@@ -65,6 +101,10 @@ std::vector<std::string> LoadNameList(const std::string& dbPath);
 // The name lines as read (not trimmed), in file order; for FindRegisteredLine
 // callers that look many names up at once.
 std::vector<std::string> LoadNameLinesAsRead(const std::string& dbPath);
+
+// Calls each with every name line as read, in file order, reading the file in
+// chunks (memory independent of its size).
+void ForEachNameLine(const std::string& dbPath, const std::function<void(std::string_view)>& each);
 
 // Appends one record (four lines, each followed by CR LF) to an existing file
 // and flushes it to disk; the file is never created. A file that does not end
@@ -84,11 +124,12 @@ std::optional<std::string> FindRegisteredLine(const std::string& dbPath, const s
 int DeleteRecords(const std::string& dbPath, const std::string& name,
                   const ReplaceFault& fault = {});
 
-// Replaces the database file by bytes under its exclusive lock: the
-// replacements a killed process left are removed first, then
-// ReplaceFileAtomically. transform makes the new bytes from the current ones.
+// Replaces the database file under its exclusive lock: the replacements a
+// killed process left are removed first, then ReplaceFileWith. produce reads
+// the current file (open at fd, positioned nowhere in particular: use pread or
+// RecordStream) and writes the new bytes to out as it goes.
 void RewriteDatabaseFile(const std::string& dbPath,
-                         const std::function<std::string(const std::string&)>& transform,
+                         const std::function<void(int fd, ReplacementWriter& out)>& produce,
                          const ReplaceFault& fault = {});
 
 // The records of a database text, for tools and tests (a short last record

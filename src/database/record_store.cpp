@@ -92,6 +92,22 @@ RecordStore::~RecordStore() {
   }
 }
 
+void RecordStore::Watch(const std::vector<std::string>& trimmedNames) {
+  watching_ = true;
+  watched_.clear();
+  watched_.insert(trimmedNames.begin(), trimmedNames.end());
+  Forget();
+}
+
+void RecordStore::AddName(std::string_view line) {
+  const std::string_view trimmed = TrimView(line);
+  if (watching_) {
+    // Short names stay in the string's own bytes: no allocation per line.
+    if (watched_.empty() || watched_.find(std::string(trimmed)) == watched_.end()) return;
+  }
+  names_.emplace(trimmed, line);
+}
+
 void RecordStore::Load() {
   DatabaseLock lock(path_, LockMode::kShared);
   CatchUp(lock.fd(), lock.status());
@@ -108,7 +124,7 @@ void RecordStore::Forget() {
 }
 
 void RecordStore::CatchUp(int fd, const struct ::stat& st) {
-  auto addName = [this](std::string_view line) { names_.emplace(Trim(line), std::string(line)); };
+  auto addName = [this](std::string_view line) { AddName(line); };
   // Unchanged, or grown at its end; anything else is read again whole.
   const bool sameFile =
       known_ && st.st_dev == dev_ && st.st_ino == ino_ && !damage_ &&
@@ -116,25 +132,39 @@ void RecordStore::CatchUp(int fd, const struct ::stat& st) {
            ? SameTime(st.st_ctim, ctime_)
            : st.st_size > size_ && ReadRange(fd, size_ - static_cast<off_t>(lastBytes_.size()),
                                              size_, path_) == lastBytes_);
-  std::string text;
-  off_t base = 0;
   if (sameFile) {
     if (st.st_size == size_) return;
-    text = ReadRange(fd, size_, st.st_size, path_);  // records another program appended
-    base = size_;
+    // Records another program appended.
+    const std::string text = ReadRange(fd, size_, st.st_size, path_);
+    const RecordScan scan = ScanRecords(text, static_cast<size_t>(size_), records_ + 1, addName);
+    records_ += scan.records;
+    damage_ = scan.damage;
+    lastBytes_ = LastBytes(lastBytes_ + text);
+    size_ += static_cast<off_t>(text.size());
   } else {
+    // The whole file, in chunks: memory independent of its size.
     Forget();
     records_ = 0;
-    text = ReadAllFrom(fd, path_);
+    damage_.reset();
+    RecordStream stream(fd, path_);
+    for (RecordLines r; stream.Next(r);) {
+      ++records_;
+      addName(r.name);
+      // Only the last record can be short.
+      if (r.count < 4) {
+        damage_ = RecordDamage{records_, static_cast<size_t>(stream.RecordOffset()), false};
+      }
+    }
+    lastBytes_ = stream.LastBytes();
+    size_ = stream.Offset();
+    if (!damage_ && !lastBytes_.empty() && lastBytes_.back() != '\n' && lastBytes_.back() != '\r') {
+      // A last line without its line end: the next record would continue it.
+      damage_ = RecordDamage{records_ > 0 ? records_ : 1, static_cast<size_t>(size_), true};
+    }
   }
-  const RecordScan scan = ScanRecords(text, static_cast<size_t>(base), records_ + 1, addName);
-  records_ += scan.records;
-  damage_ = scan.damage;
-  lastBytes_ = LastBytes(sameFile ? lastBytes_ + text : text);
   dev_ = st.st_dev;
   ino_ = st.st_ino;
   ctime_ = st.st_ctim;
-  size_ = base + static_cast<off_t>(text.size());
   known_ = true;
 }
 
@@ -146,27 +176,54 @@ void RecordStore::Append(const CompoundRecord& record) { AppendLocked(record, fa
 
 std::optional<std::string> RecordStore::AppendLocked(const CompoundRecord& record,
                                                      bool checkDuplicate) {
+  return AppendManyLocked({&record, 1}, checkDuplicate).front();
+}
+
+std::vector<std::optional<std::string>> RecordStore::AppendNew(
+    std::span<const CompoundRecord> records) {
+  if (records.empty()) return {};
+  return AppendManyLocked(records, true);
+}
+
+std::vector<std::optional<std::string>> RecordStore::AppendManyLocked(
+    std::span<const CompoundRecord> records, bool checkDuplicate) {
   DatabaseLock lock(path_, LockMode::kExclusive);
   if (!cleaned_) {
     RemoveStaleReplacements(path_);
     cleaned_ = true;
   }
   CatchUp(lock.fd(), lock.status());
-  if (checkDuplicate) {
-    if (const std::string* line = Registered(Trim(record.name))) return *line;
+  std::vector<std::optional<std::string>> already(records.size());
+  std::string bytes;
+  std::unordered_map<std::string, std::string> added;  // this call's names
+  size_t appended = 0;
+  for (size_t i = 0; i < records.size(); ++i) {
+    const CompoundRecord& record = records[i];
+    if (checkDuplicate) {
+      const std::string trimmed = Trim(record.name);
+      if (const std::string* line = Registered(trimmed)) {
+        already[i] = *line;
+        continue;
+      }
+      if (auto found = added.find(trimmed); found != added.end()) {
+        already[i] = found->second;
+        continue;
+      }
+      added.emplace(trimmed, record.name);
+    }
+    if (damage_) throw RuntimeError(DamageMessage(*damage_, path_));
+    bytes += RecordBytes(record);
+    ++appended;
   }
-  if (damage_) throw RuntimeError(DamageMessage(*damage_, path_));
-
-  const std::string bytes = RecordBytes(record);
+  if (appended == 0) return already;
   try {
     AppendAll(lock.fd(), path_, size_, bytes);
   } catch (...) {
     Forget();
     throw;
   }
-  const RecordScan scan =
-      ScanRecords(bytes, static_cast<size_t>(size_), records_ + 1,
-                  [this](std::string_view line) { names_.emplace(Trim(line), std::string(line)); });
+  const RecordScan scan = ScanRecords(bytes, static_cast<size_t>(size_), records_ + 1,
+                                      [this](std::string_view line) { AddName(line); });
   records_ += scan.records;
   damage_ = scan.damage;
   size_ += static_cast<off_t>(bytes.size());
@@ -174,12 +231,13 @@ std::optional<std::string> RecordStore::AppendLocked(const CompoundRecord& recor
   struct ::stat now;
   if (::fstat(lock.fd(), &now) == 0) ctime_ = now.st_ctim;
 
-  if (++unsynced_ >= syncEvery_) {
+  unsynced_ += static_cast<int>(appended);
+  if (unsynced_ >= syncEvery_) {
     SyncData(lock.fd(), path_);
     if (unsyncedFd_ >= 0) ::close(unsyncedFd_);
     unsyncedFd_ = -1;
     unsynced_ = 0;
-    return std::nullopt;
+    return already;
   }
   // Keep a descriptor of this file for the flush to come. Not a duplicate of
   // the lock's descriptor: that would keep the lock held. While the lock is
@@ -197,7 +255,7 @@ std::optional<std::string> RecordStore::AppendLocked(const CompoundRecord& recor
     SyncData(lock.fd(), path_);
     unsynced_ = 0;
   }
-  return std::nullopt;
+  return already;
 }
 
 void RecordStore::Flush() {

@@ -9,9 +9,12 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "database/database.h"
 
@@ -52,6 +55,11 @@ class RecordStore {
   RecordStore(const RecordStore&) = delete;
   RecordStore& operator=(const RecordStore&) = delete;
 
+  // Keeps only these registered names (trimmed) from now on, instead of every
+  // name of the database: for a run that asks about a few names of a large
+  // database. Call before Load or the first append.
+  void Watch(const std::vector<std::string>& trimmedNames);
+
   // Reads the registered names under the shared lock. Throws RuntimeError.
   void Load();
 
@@ -68,17 +76,27 @@ class RecordStore {
   // The same without the duplicate test.
   void Append(const CompoundRecord& record);
 
+  // AppendIfNew for many records under one lock, in order, with one write:
+  // for each, the registered name line when it was a duplicate (of the file
+  // or of a record before it). Nothing is written when it throws.
+  std::vector<std::optional<std::string>> AppendNew(std::span<const CompoundRecord> records);
+
   // Flushes every record appended so far to disk. Throws RuntimeError.
   void Flush();
 
  private:
   void CatchUp(int fd, const struct ::stat& st);
   void Forget();
+  void AddName(std::string_view line);
   std::optional<std::string> AppendLocked(const CompoundRecord& record, bool checkDuplicate);
+  std::vector<std::optional<std::string>> AppendManyLocked(std::span<const CompoundRecord> records,
+                                                           bool checkDuplicate);
 
   std::string path_;
   int syncEvery_;
   std::unordered_map<std::string, std::string> names_;  // trimmed -> as read
+  bool watching_ = false;
+  std::unordered_set<std::string> watched_;
   // What the names were read from: the file's identity, size, change time,
   // number of records, the damage at its end, and its last bytes (to tell a
   // grown file from a new one that happens to reuse the identity).

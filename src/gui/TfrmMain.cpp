@@ -469,8 +469,8 @@ void TfrmMain::ShowExactCounts() {
   // The unconfirmed records by name, and why.
   QStringList lines;
   for (const auto& u : r.unconfirmed) {
-    lines << QString::fromStdString(AnsiToUtf8(state_.records[static_cast<size_t>(u.row)].name) +
-                                    ": " + u.reason);
+    lines << QString::fromStdString(
+        AnsiToUtf8(std::string(state_.records[static_cast<size_t>(u.row)].name)) + ": " + u.reason);
   }
   ExactLabel->setToolTip(lines.join(QLatin1Char('\n')));
   ExactLabel->show();

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +26,7 @@ constexpr std::string_view kReplacementMark = ".vuduzez-new-";
 constexpr std::string_view kNameLetters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr size_t kUniqueLength = 6;
+constexpr size_t kWriteBlock = size_t{1} << 20;
 
 // Writes all bytes, retrying after interrupted and short writes.
 bool WriteAll(int fd, std::string_view bytes) {
@@ -154,8 +156,35 @@ std::string ReadFileBytes(const std::string& path) {
   }
 }
 
+ReplacementWriter::ReplacementWriter(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
+  buf_.reserve(kWriteBlock);
+}
+
+void ReplacementWriter::Write(std::string_view bytes) {
+  if (buf_.size() + bytes.size() > kWriteBlock) {
+    Finish();
+    if (bytes.size() >= kWriteBlock) {
+      if (!WriteAll(fd_, bytes)) ThrowFileError(WithReason(path_, errno), kCannotWriteFile);
+      return;
+    }
+  }
+  buf_.append(bytes);
+}
+
+void ReplacementWriter::Finish() {
+  if (!WriteAll(fd_, buf_)) ThrowFileError(WithReason(path_, errno), kCannotWriteFile);
+  buf_.clear();
+}
+
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                            const ReplaceFault& fault) {
+  ReplaceFileWith(
+      path, [&](ReplacementWriter& out) { out.Write(bytes); }, fault);
+}
+
+void ReplaceFileWith(const std::string& path,
+                     const std::function<void(ReplacementWriter&)>& produce,
+                     const ReplaceFault& fault) {
   auto injected = [&](ReplaceStep step) {
     if (fault && fault(step)) {
       errno = EIO;
@@ -189,8 +218,15 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
   }
   if (::fchmod(fd, mode) != 0) Fail(path, kCannotCreateFile, fd, temp);
 
-  if (injected(ReplaceStep::kWrite) || !WriteAll(fd, bytes)) {
-    Fail(path, kCannotWriteFile, fd, temp);
+  if (injected(ReplaceStep::kWrite)) Fail(path, kCannotWriteFile, fd, temp);
+  try {
+    ReplacementWriter out(fd, path);
+    produce(out);
+    out.Finish();
+  } catch (...) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    throw;
   }
   if (injected(ReplaceStep::kSync) || ::fsync(fd) != 0) {
     Fail(path, kCannotWriteFile, fd, temp);
@@ -247,6 +283,24 @@ void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_vi
 
 void SyncData(int fd, const std::string& path) {
   if (::fdatasync(fd) != 0) ThrowFileError(WithReason(path, errno), kCannotWriteFile);
+}
+
+MappedFile::MappedFile(int fd, const std::string& path) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) ThrowFileError(WithReason(path, errno), kCannotReadFile);
+  size_ = static_cast<size_t>(st.st_size);
+  if (size_ == 0) return;
+  data_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  if (data_ == MAP_FAILED) {
+    data_ = nullptr;
+    size_ = 0;
+    ThrowFileError(WithReason(path, errno), kCannotReadFile);
+  }
+  ::madvise(data_, size_, MADV_SEQUENTIAL);
+}
+
+MappedFile::~MappedFile() {
+  if (data_ != nullptr) ::munmap(data_, size_);
 }
 
 void WriteFileBytes(const std::string& path, std::string_view bytes) {

@@ -27,6 +27,26 @@ std::string ReadAllFrom(int fd, const std::string& path);
 // throws "ファイルを読み込めません".
 std::string ReadFileBytes(const std::string& path);
 
+// A read-only private mapping of a whole open file, for readers that run a
+// short while (a CLI command): no copy, no memory beyond the file's pages.
+// A file cut short by another program while mapped would fault; files of the
+// system are only ever replaced by rename or grown, never cut in place below
+// what a reader under the shared lock saw.
+class MappedFile {
+ public:
+  // Maps the open file; an empty file gives an empty view. Throws
+  // RuntimeError naming path when it cannot be mapped.
+  MappedFile(int fd, const std::string& path);
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
+
+ private:
+  void* data_ = nullptr;
+  size_t size_ = 0;
+};
+
 // Creates or truncates the file and writes the bytes; throws on failure.
 void WriteFileBytes(const std::string& path, std::string_view bytes);
 
@@ -101,6 +121,26 @@ using ReplaceFault = std::function<bool(ReplaceStep)>;
 // untouched and removes the half-written one; it then throws RuntimeError.
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                            const ReplaceFault& fault = {});
+
+// Where the new content of a replacement goes: written in large blocks.
+class ReplacementWriter {
+ public:
+  ReplacementWriter(int fd, std::string path);
+  void Write(std::string_view bytes);  // throws RuntimeError on a write error
+  void Finish();                       // writes what is buffered
+
+ private:
+  int fd_;
+  std::string path_;
+  std::string buf_;
+};
+
+// The same, the new content written by produce as it is made (memory
+// independent of the file's size). What produce throws ends the replacement
+// as a failure would: the old file stays, the new one is removed.
+void ReplaceFileWith(const std::string& path,
+                     const std::function<void(ReplacementWriter&)>& produce,
+                     const ReplaceFault& fault = {});
 
 // Whether name (a bare file name) is one of ours for a replacement of the file
 // whose bare name is base: base + ".vuduzez-new-" + six letters or digits.

@@ -10,6 +10,8 @@ namespace vuduzez {
 
 // Removes every leading and trailing character with a code from 0 to 32.
 std::string Trim(std::string_view s);
+// The same as a view into s.
+std::string_view TrimView(std::string_view s);
 
 // Columns first..last (1-based, inclusive) of a line; shorter when the line ends
 // earlier, empty when it ends before the first column.
@@ -28,11 +30,16 @@ class LineReader {
   // Number of the line Next returned last (1-based; lines past the end count
   // on), 0 before the first.
   int LineNumber() const { return line_; }
+  // Bytes of the text read so far.
+  size_t Position() const { return pos_; }
 
  private:
   std::string_view data_;
   size_t pos_ = 0;
   int line_ = 0;
 };
+
+// The first CR or LF of data at or after from; npos when there is none.
+size_t FindLineEnd(std::string_view data, size_t from);
 
 }  // namespace vuduzez

@@ -1,8 +1,12 @@
 #include "register/batch.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <system_error>
+#include <thread>
 
 #include "database/connection_cache.h"
 #include "database/record_store.h"
@@ -27,10 +31,39 @@ class EntrySink : public MessageSink {
 // Lines of the closing message listed per kind before the rest is counted.
 constexpr size_t kListedEntries = 20;
 
-// The connection tables of a run's records are kept for the cache up to this
-// many; a longer run leaves the cache to the next exact search, so that its
-// memory does not grow with the run.
-constexpr size_t kMaxCachedEntries = 20000;
+// The counts of one more entry, or of every entry.
+void Recount(BatchSummary& summary, const BatchEntry& entry) {
+  switch (entry.outcome) {
+    case EntryOutcome::kRegistered:
+      ++summary.registered;
+      break;
+    case EntryOutcome::kAlreadyRegistered:
+      ++summary.alreadyRegistered;
+      break;
+    case EntryOutcome::kRefused:
+      ++summary.refused;
+      break;
+    case EntryOutcome::kSkipped:
+      ++summary.skipped;
+      break;
+  }
+}
+
+void Recount(BatchSummary& summary) {
+  summary.registered = summary.alreadyRegistered = summary.refused = summary.skipped = 0;
+  for (const BatchEntry& e : summary.entries) Recount(summary, e);
+}
+
+// The entries are prepared on other threads: the current molecule is left
+// as a run on one thread leaves it, prepared from the last file prepared.
+void SetCurrentMolecule(Molecule& mol, const std::string& path) {
+  if (path.empty()) return;
+  EntrySink quiet;
+  try {
+    PrepareMolFile(mol, path, quiet);
+  } catch (const RuntimeError&) {
+  }
+}
 
 }  // namespace
 
@@ -54,6 +87,9 @@ EntryOutcome BatchRegistrar::Append(const std::string& nameLine, const PreparedS
     reason = AnsiToUtf8(*already) + kAlreadyRegistered;
     return EntryOutcome::kAlreadyRegistered;
   }
+  // The connection tables are kept for the cache up to kMaxCachedEntries; a
+  // longer run leaves the cache to the next exact search, so that its memory
+  // does not grow with the run.
   if (!cacheGivenUp_) {
     if (added_.size() < kMaxCachedEntries) {
       added_.push_back(
@@ -76,6 +112,15 @@ void BatchRegistrar::Finish() {
   if (!cacheGivenUp_) AppendToConnectionCache(dbPath_, before_, std::move(added_));
 }
 
+size_t BatchThreads() {
+  if (const char* env = std::getenv("VUDUZEZ_THREADS"); env != nullptr && *env != '\0') {
+    char* end = nullptr;
+    const long n = std::strtol(env, &end, 10);
+    if (end != nullptr && *end == '\0' && n >= 1 && n <= 256) return static_cast<size_t>(n);
+  }
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
                            MessageSink& sink) {
   namespace fs = std::filesystem;
@@ -86,10 +131,17 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     return summary;
   }
 
-  // The exact search's cache is brought up to date however the run ends.
-  BatchRegistrar store(dbPath);
+  // The connection tables of the records appended, for the exact search's
+  // cache; it is brought up to date however the run ends.
+  const FileStamp before = StampOf(dbPath);
+  std::vector<CtEntry> added;
+  bool cacheUpdated = false;
+  auto updateCache = [&] {
+    if (!cacheUpdated) AppendToConnectionCache(dbPath, before, std::move(added));
+    cacheUpdated = true;
+  };
   auto stop = [&](const std::string& error) {
-    store.Finish();
+    updateCache();
     summary.error = error;
     sink.ShowError(error);
     return summary;
@@ -107,9 +159,23 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   }
   std::sort(names.begin(), names.end());
 
-  // The registered names, read once and kept in step with the file; entries
-  // appended in this run join them, so a second file of the same name in one
-  // run is a duplicate too.
+  // What each entry is, from its name and the file system; the names that
+  // can be registered are the ones the store watches for.
+  std::vector<EntryNameLine> entryNames;
+  std::vector<std::string> watched;
+  entryNames.reserve(names.size());
+  for (const std::string& name : names) {
+    entryNames.push_back(EntryNameLineFor(name));
+    if (entryNames.back().verdict == EntryName::kOk) {
+      watched.push_back(ListedName(entryNames.back().nameLine));
+    }
+  }
+
+  // The registered names among those, read once and kept in step with the
+  // file; entries appended in this run join them, so a second file of the
+  // same name in one run is a duplicate too.
+  RecordStore store(dbPath, kBatchSyncEvery);
+  store.Watch(watched);
   try {
     store.Load();
   } catch (const RuntimeError& e) {
@@ -126,80 +192,163 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     }
   };
 
+  // Entries are prepared (read, formula, key, connection table) a block at a
+  // time on every core, then taken in order on this thread: the records are
+  // appended in listing order, so the database is the same whatever the
+  // number of threads.
+  struct Work {
+    bool regular = false;  // a regular file (looked at when its name is not too short)
+    bool prepare = false;
+    FileStamp molStamp;
+    PreparedStructure prepared;
+    std::string table;
+  };
+  const size_t threads = BatchThreads();
+  std::vector<Work> work;
+  std::string lastPrepared;  // the file the current molecule was last prepared from
   const int total = static_cast<int>(names.size());
   int done = 0;
-  for (const std::string& name : names) {
-    if (sink.StopRequested()) {
-      summary.stopped = true;
-      flushed();
-      store.Finish();
-      return summary;
-    }
-    BatchEntry entry;
-    entry.fileName = name;
-    const std::string path = folder + "/" + name;
-    const EntryNameLine entryName = EntryNameLineFor(name);
-    const std::string& nameLine = entryName.nameLine;
-    const std::string* registered =
-        entryName.verdict == EntryName::kOk ? store.Registered(nameLine) : nullptr;
-    if (entryName.verdict == EntryName::kTooShort) {
-      entry.outcome = EntryOutcome::kSkipped;
-      entry.reason = kSkippedShortName;
-    } else if (!IsRegularFile(path)) {
-      entry.outcome = EntryOutcome::kSkipped;
-      entry.reason = kSkippedNotRegularFile;
-    } else if (entryName.verdict == EntryName::kRefused) {
-      entry.outcome = EntryOutcome::kRefused;
-      entry.reason = entryName.refusal;
-    } else if (registered != nullptr) {
-      entry.outcome = EntryOutcome::kAlreadyRegistered;
-      entry.reason = AnsiToUtf8(*registered) + kAlreadyRegistered;
-    } else {
-      EntrySink entrySink;
-      PreparedStructure prepared;
-      const FileStamp molStamp = StampOf(path);  // before the read: a later edit is seen
-      try {
-        prepared = PrepareMolFile(mol, path, entrySink);
-      } catch (const RuntimeError& e) {
-        prepared.reason = e.what();
-      }
-      if (prepared) {
+  auto stopped = [&] {
+    summary.stopped = true;
+    flushed();
+    updateCache();
+    SetCurrentMolecule(mol, lastPrepared);
+    return summary;
+  };
+  // A block is one append and one flush to disk.
+  for (size_t from = 0; from < names.size(); from += kBatchSyncEvery) {
+    if (sink.StopRequested()) return stopped();
+    const size_t to = std::min(names.size(), from + kBatchSyncEvery);
+    work.assign(to - from, Work{});
+    std::atomic<size_t> next{0};
+    auto prepareSome = [&] {
+      std::unique_ptr<Molecule> own;
+      for (size_t k = next++; k < work.size(); k = next++) {
+        Work& w = work[k];
+        const EntryNameLine& entryName = entryNames[from + k];
+        if (entryName.verdict == EntryName::kTooShort) continue;
+        const std::string path = folder + "/" + names[from + k];
+        w.regular = IsRegularFile(path);
+        w.prepare = w.regular && entryName.verdict == EntryName::kOk &&
+                    store.Registered(ListedName(entryName.nameLine)) == nullptr;
+        if (!w.prepare) continue;
+        if (!own) own = std::make_unique<Molecule>();
+        EntrySink entrySink;
+        w.molStamp = StampOf(path);  // before the read: a later edit is seen
         try {
-          entry.outcome =
-              store.Append(nameLine, prepared, BuildConnectionTable(mol), molStamp, entry.reason);
+          w.prepared = PrepareMolFile(*own, path, entrySink);
         } catch (const RuntimeError& e) {
-          entry.outcome = EntryOutcome::kRefused;
-          entry.reason = e.what();
-          ++summary.refused;
-          summary.entries.push_back(std::move(entry));
-          stop(e.what());
-          flushed();
-          return summary;
+          w.prepared.reason = e.what();
         }
+        if (w.prepared) w.table = BuildConnectionTable(*own);
+      }
+    };
+    std::vector<std::thread> workers;
+    for (size_t t = 1; t < threads; ++t) workers.emplace_back(prepareSome);
+    prepareSome();
+    for (std::thread& t : workers) t.join();
+
+    // Entries in order. The records of the block are appended together when
+    // it ends (or a stop request comes first): they count as registered until
+    // the append says otherwise.
+    std::vector<CompoundRecord> records;
+    std::vector<size_t> recordEntry;  // index in summary.entries
+    std::vector<size_t> recordWork;
+    // Appends what is pending; false when the database refused (the run ends).
+    auto appendPending = [&]() -> bool {
+      if (records.empty()) return true;
+      std::vector<std::optional<std::string>> already;
+      size_t written = records.size();
+      std::string error;
+      try {
+        already = store.AppendNew(records);
+      } catch (const RuntimeError&) {
+        // Nothing of the block was written: one at a time, up to the record
+        // the database refuses.
+        already.clear();
+        for (written = 0; written < records.size(); ++written) {
+          try {
+            already.push_back(store.AppendNew({&records[written], 1}).front());
+          } catch (const RuntimeError& e) {
+            error = e.what();
+            break;
+          }
+        }
+      }
+      for (size_t k = 0; k < written; ++k) {
+        BatchEntry& entry = summary.entries[recordEntry[k]];
+        if (already[k]) {
+          // Another program registered it while this entry was being prepared.
+          entry.outcome = EntryOutcome::kAlreadyRegistered;
+          entry.reason = AnsiToUtf8(*already[k]) + kAlreadyRegistered;
+        } else {
+          Work& w = work[recordWork[k]];
+          added.push_back({std::string(BeforeFirst(records[k].name, '.')),
+                           w.molStamp,
+                           CtStatus::kOk,
+                           {},
+                           std::move(w.table)});
+        }
+      }
+      if (!error.empty()) {
+        // The run ends at the refused record.
+        summary.entries.resize(recordEntry[written] + 1);
+        summary.entries.back().outcome = EntryOutcome::kRefused;
+        summary.entries.back().reason = error;
+      }
+      records.clear();
+      recordEntry.clear();
+      recordWork.clear();
+      Recount(summary);
+      if (error.empty()) return true;
+      stop(error);
+      flushed();
+      SetCurrentMolecule(mol, lastPrepared);
+      return false;
+    };
+    for (size_t i = from; i < to; ++i) {
+      if (sink.StopRequested()) {
+        if (!appendPending()) return summary;
+        return stopped();
+      }
+      Work& w = work[i - from];
+      BatchEntry entry;
+      entry.fileName = names[i];
+      const EntryNameLine& entryName = entryNames[i];
+      const std::string& nameLine = entryName.nameLine;
+      const std::string* registered =
+          entryName.verdict == EntryName::kOk ? store.Registered(ListedName(nameLine)) : nullptr;
+      if (entryName.verdict == EntryName::kTooShort) {
+        entry.outcome = EntryOutcome::kSkipped;
+        entry.reason = kSkippedShortName;
+      } else if (!w.regular) {
+        entry.outcome = EntryOutcome::kSkipped;
+        entry.reason = kSkippedNotRegularFile;
+      } else if (entryName.verdict == EntryName::kRefused) {
+        entry.outcome = EntryOutcome::kRefused;
+        entry.reason = entryName.refusal;
+      } else if (registered != nullptr) {
+        entry.outcome = EntryOutcome::kAlreadyRegistered;
+        entry.reason = AnsiToUtf8(*registered) + kAlreadyRegistered;
+      } else if (w.prepared) {
+        entry.outcome = EntryOutcome::kRegistered;
+        records.push_back({nameLine, w.prepared.weight, w.prepared.formula, w.prepared.key});
+        recordEntry.push_back(summary.entries.size());
+        recordWork.push_back(i - from);
       } else {
         entry.outcome = EntryOutcome::kRefused;
-        entry.reason = prepared.reason;
+        entry.reason = w.prepared.reason;
       }
+      if (w.prepare) lastPrepared = folder + "/" + names[i];
+      summary.entries.push_back(std::move(entry));
+      Recount(summary, summary.entries.back());
+      sink.Progress(++done, total);
     }
-    switch (entry.outcome) {
-      case EntryOutcome::kRegistered:
-        ++summary.registered;
-        break;
-      case EntryOutcome::kAlreadyRegistered:
-        ++summary.alreadyRegistered;
-        break;
-      case EntryOutcome::kRefused:
-        ++summary.refused;
-        break;
-      case EntryOutcome::kSkipped:
-        ++summary.skipped;
-        break;
-    }
-    summary.entries.push_back(std::move(entry));
-    sink.Progress(++done, total);
+    if (!appendPending()) return summary;
   }
+  SetCurrentMolecule(mol, lastPrepared);
   if (!flushed()) return summary;
-  store.Finish();
+  updateCache();
   summary.finished = true;
   sink.ShowMessage(BatchFinishedMessage(summary));
   return summary;

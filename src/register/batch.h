@@ -45,6 +45,9 @@ struct BatchSummary {
   std::string error;      // the database error (UTF-8), already shown with ShowError
 };
 
+// Threads that prepare entries: the number of cores, or VUDUZEZ_THREADS.
+size_t BatchThreads();
+
 // Registers every entry of folder (names in byte order) that is not yet in the
 // database file: the name is checked (EntryNameLineFor), the file prepared as
 // PrepareMolFile does (mol is used as the current molecule), then the record
@@ -53,6 +56,8 @@ struct BatchSummary {
 // released between entries. Per-entry outcomes and reasons go to the summary,
 // not to the sink (one message box per file would need a click per file): the
 // run ends with one message, BatchFinishedMessage.
+// Entries are prepared on BatchThreads() threads a block at a time and
+// appended in listing order, so the database is the same with any number.
 // MessageSink::Progress(done, total) after each entry. Before each entry it
 // asks MessageSink::StopRequested and ends early (stopped, no closing
 // message) when asked to. An empty folder path shows
@@ -63,11 +68,12 @@ struct BatchSummary {
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
                            MessageSink& sink);
 
-// The registering half of a batch run, shared by batch registration and the
+// Batch registration's rules for appending entries one at a time, for the
 // import of an SD file: the registered names kept in step with the database,
 // the duplicate rule, the append under the database's lock, the flush every
 // kBatchSyncEvery records, and the exact search's cache, brought up to date
-// once at the end.
+// once at the end (BatchRegister itself appends its blocks with
+// RecordStore::AppendNew).
 class BatchRegistrar {
  public:
   explicit BatchRegistrar(const std::string& dbPath);
@@ -96,6 +102,7 @@ class BatchRegistrar {
   FileStamp before_;
   RecordStore store_;
   std::vector<CtEntry> added_;
+  static constexpr size_t kMaxCachedEntries = 20000;
   bool cacheGivenUp_ = false;  // too many records to keep their tables
   bool finished_ = false;
 };

@@ -150,9 +150,11 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
   const FileStamp before = StampOf(dbPath);
   bool duplicate = false;
   try {
-    duplicate = RecordStore(dbPath)
-                    .AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key})
-                    .has_value();
+    // The duplicate test reads the name lines and keeps only this name.
+    RecordStore store(dbPath);
+    store.Watch({result.listed});
+    duplicate =
+        store.AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key}).has_value();
   } catch (...) {
     // No MOL file of ours is left without its record.
     if (placed == NewFile::kCreated) RemoveCreatedFile(molPath);

@@ -11,8 +11,10 @@
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/file_lock.h"
+#include "platform/files.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
+#include "search/screen_index.h"
 #include "search/search.h"
 
 namespace vuduzez {
@@ -67,17 +69,42 @@ void SaveIfCurrent(ExactState& exact) {
 
 }  // namespace
 
-void LoadSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath) {
-  // Under the shared lock, as LoadSearchData reads: no half-written record.
-  const DatabaseLock lock(dbPath, LockMode::kShared);
-  StampedBytes db = ReadStamped(dbPath);
-  LoadSearchText(state, db.bytes);
+void LoadSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath,
+                           bool mapped) {
+  // Under the shared lock, as every load: a record being appended by another
+  // program is never read half-written.
+  FileStamp stamp;
+  std::string_view text;
+  std::shared_ptr<const void> holder;
+  bool stable = false;
+  {
+    DatabaseLock lock(dbPath, LockMode::kShared);
+    stamp = StampOf(dbPath);
+    if (mapped) {
+      auto map = std::make_shared<const MappedFile>(lock.fd(), dbPath);
+      text = map->bytes();
+      holder = std::move(map);
+    } else {
+      auto bytes = std::make_shared<const std::string>(lock.ReadAll());
+      text = *bytes;
+      holder = std::move(bytes);
+    }
+    stable = stamp.size == static_cast<int64_t>(text.size()) && StampOf(dbPath) == stamp;
+  }
+  SearchState loaded;
+  ParseSearchRecords(loaded, text, std::move(holder));
+  loaded.signatures = ScreenIndexFor(dbPath, stamp, stable, loaded.records);
+  state.text = std::move(loaded.text);
+  state.records = std::move(loaded.records);
+  state.signatures = std::move(loaded.signatures);
+  state.mlcount = loaded.mlcount;
   state.path = dbPath;
-  state.stamp = db.stable ? db.stamp : FileStamp{};
+  // A file that changed while it was read is read again at the next look.
+  state.stamp = stable ? stamp : FileStamp{};
   exact = ExactState{};
   exact.dbPath = dbPath;
-  exact.stamp = db.stamp;
-  exact.stable = db.stable;
+  exact.stamp = stamp;
+  exact.stable = stable;
 }
 
 bool RefreshSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath) {
@@ -125,7 +152,7 @@ void PrepareConnectionTables(const SearchState& state, ExactState& exact,
   const size_t n = std::min(state.records.size(), static_cast<size_t>(state.mlcount));
   std::vector<std::string> names;
   names.reserve(n);
-  for (size_t r = 0; r < n; ++r) names.push_back(state.records[r].name);
+  for (size_t r = 0; r < n; ++r) names.emplace_back(state.records[r].name);
 
   std::optional<ConnectionCacheFile> cache;
   if (!exact.dbPath.empty()) cache = ReadConnectionCache(exact.dbPath);
@@ -182,7 +209,7 @@ ExactResult ConfirmHits(SearchState& state, ExactState& exact, const Substructur
       continue;
     }
     result.rows.push_back(row);
-    hitnames.push_back(state.records[r].name);
+    hitnames.emplace_back(state.records[r].name);
   }
   state.hitrows = result.rows;
   state.hitnames = std::move(hitnames);

@@ -28,8 +28,11 @@ struct ExactState {
 };
 
 // Reads the database file into state (as LoadSearchData) and remembers which
-// state of the file that was; the connection tables are prepared later.
-void LoadSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath);
+// state of the file that was; the connection tables are prepared later. The
+// signatures come from the screen index (search/screen_index.h). mapped: the
+// file is mapped rather than copied (for a command that ends soon after).
+void LoadSearchDataStamped(SearchState& state, ExactState& exact, const std::string& dbPath,
+                           bool mapped = false);
 
 // The same unless the records are the file's as it is now
 // (SearchDataIsCurrent). Returns whether it loaded.

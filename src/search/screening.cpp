@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 #include "database/database.h"
@@ -14,6 +15,7 @@
 #include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "search/screen_index.h"
 
 namespace vuduzez {
 
@@ -47,12 +49,6 @@ void AddGrams(KeySignature& s, std::string_view text) {
     if (++run >= kGram)
       SetBit(s, static_cast<uint32_t>((window * 0x9E3779B97F4A7C15ull) >> kShift));
   }
-}
-
-KeySignature SignatureOf(std::string_view key) {
-  KeySignature s;
-  AddGrams(s, key);
-  return s;
 }
 
 inline bool Covers(const KeySignature& record, const KeySignature& query) {
@@ -219,7 +215,26 @@ inline bool PassesScreens(const mldata& r, const Query& q) {
          r.ocount >= q.ocount;
 }
 
-int32_t IntegerPart(std::string_view text) { return StrToInt(std::string(BeforeFirst(text, '.'))); }
+// The digits of a text as a number; the usual short run of digits is read in
+// place, anything else (blanks, a sign, too many digits, not a number) by
+// StrToInt with its message.
+int32_t ToInt(std::string_view text) {
+  if (!text.empty() && text.size() <= 9) {
+    int32_t v = 0;
+    bool digits = true;
+    for (char c : text) {
+      if (c < '0' || c > '9') {
+        digits = false;
+        break;
+      }
+      v = v * 10 + (c - '0');
+    }
+    if (digits) return v;
+  }
+  return StrToInt(std::string(text));
+}
+
+int32_t IntegerPart(std::string_view text) { return ToInt(BeforeFirst(text, '.')); }
 
 }  // namespace
 
@@ -236,16 +251,16 @@ int32_t CountElement(std::string_view formula, std::string_view symbol) {
   size_t end = digits;
   while (end < formula.size() && formula[end] >= '0' && formula[end] <= '9') ++end;
   if (end == digits) return 1;
-  return StrToInt(std::string(formula.substr(digits, end - digits)));
+  return ToInt(formula.substr(digits, end - digits));
 }
 
-void LoadSearchText(SearchState& state, std::string_view text) {
+void ParseSearchRecords(SearchState& state, std::string_view text,
+                        std::shared_ptr<const void> holder) {
   std::vector<mldata> records;
-  std::vector<KeySignature> signatures;
   RecordReader reader(text);
   RecordLines lines;
   while (reader.Next(lines)) {
-    mldata r;
+    mldata& r = records.emplace_back();
     r.name = BeforeFirst(lines.name, '.');
     int at = lines.line + 1;  // the line a conversion error names
     try {
@@ -258,15 +273,57 @@ void LoadSearchText(SearchState& state, std::string_view text) {
       throw RuntimeError(e.what(), at);
     }
     r.key = lines.key;
-    signatures.push_back(SignatureOf(r.key));
-    records.push_back(std::move(r));
   }
   // Only a load that read the whole file replaces what was loaded before.
+  state.text = std::move(holder);
   state.records = std::move(records);
-  state.signatures = std::move(signatures);
+  state.signatures.clear();
   state.mlcount = static_cast<int32_t>(state.records.size());
   state.path.clear();  // a text is no file's state
   state.stamp = FileStamp{};
+}
+
+namespace {
+
+// What a load read replaces what the state held.
+void Adopt(SearchState& state, SearchState& loaded) {
+  state.text = std::move(loaded.text);
+  state.records = std::move(loaded.records);
+  state.signatures = std::move(loaded.signatures);
+  state.mlcount = loaded.mlcount;
+  state.path.clear();
+  state.stamp = FileStamp{};
+}
+
+}  // namespace
+
+std::vector<KeySignature> ComputeSignatures(const std::vector<mldata>& records) {
+  std::vector<KeySignature> signatures(records.size());
+  auto range = [&](size_t from, size_t to) {
+    for (size_t r = from; r < to; ++r) AddGrams(signatures[r], records[r].key);
+  };
+  // Threads pay for themselves only on a large database.
+  constexpr size_t kPerThread = 20000;
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t threads = std::min(cores, records.size() / kPerThread + 1);
+  if (threads <= 1) {
+    range(0, records.size());
+    return signatures;
+  }
+  std::vector<std::thread> workers;
+  const size_t step = (records.size() + threads - 1) / threads;
+  for (size_t t = 1; t < threads; ++t) {
+    workers.emplace_back(range, std::min(records.size(), t * step),
+                         std::min(records.size(), (t + 1) * step));
+  }
+  range(0, std::min(records.size(), step));
+  for (std::thread& w : workers) w.join();
+  return signatures;
+}
+
+void LoadSearchText(SearchState& state, std::string_view text) {
+  auto copy = std::make_shared<const std::string>(text);
+  LoadSearchBytes(state, *copy, copy);
 }
 
 void LoadSearchData(SearchState& state, const std::string& path) {
@@ -274,10 +331,22 @@ void LoadSearchData(SearchState& state, const std::string& path) {
   // read half-written.
   const DatabaseLock lock(path, LockMode::kShared);
   StampedBytes db = ReadStamped(path);
-  LoadSearchText(state, db.bytes);
+  auto bytes = std::make_shared<const std::string>(std::move(db.bytes));
+  SearchState loaded;
+  ParseSearchRecords(loaded, *bytes, bytes);
+  loaded.signatures = ScreenIndexFor(path, db.stamp, db.stable, loaded.records);
+  Adopt(state, loaded);
   state.path = path;
   // A file that changed while it was read is read again at the next look.
   state.stamp = db.stable ? db.stamp : FileStamp{};
+}
+
+void LoadSearchBytes(SearchState& state, std::string_view text,
+                     std::shared_ptr<const void> holder) {
+  SearchState loaded;
+  ParseSearchRecords(loaded, text, std::move(holder));
+  loaded.signatures = ComputeSignatures(loaded.records);
+  Adopt(state, loaded);
 }
 
 bool SearchDataIsCurrent(const SearchState& state, const std::string& path) {
@@ -390,7 +459,7 @@ int32_t RunScreening(SearchState& state, const Query& query, ScreeningStats* sta
         }
       }
       if (!all) continue;
-      hitnames.push_back(rec.name);
+      hitnames.emplace_back(rec.name);
       hitrows.push_back(static_cast<int32_t>(r));
     }
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,14 +14,15 @@
 
 namespace vuduzez {
 
-// One loaded database record.
+// One loaded database record. The texts are views into the database text the
+// SearchState holds (SearchState::text), valid while any copy of it lives.
 struct mldata {
-  std::string name;    // name line before its first "." (CP932)
-  int32_t weight = 0;  // integer part of the weight line
+  std::string_view name;  // name line before its first "." (CP932)
+  int32_t weight = 0;     // integer part of the weight line
   int32_t ccount = 0;
   int32_t ncount = 0;
   int32_t ocount = 0;
-  std::string key;  // key line, whole
+  std::string_view key;  // key line, whole
 };
 
 // Number of atoms of the element symbol ("C", "N" or "O") in a formula text:
@@ -37,7 +39,8 @@ struct KeySignature {
 
 // What the search window owns: the loaded records and the hit list.
 struct SearchState {
-  std::vector<mldata> records;  // rows 0..mlcount-1
+  std::shared_ptr<const void> text;  // holds the database bytes the records view
+  std::vector<mldata> records;       // rows 0..mlcount-1
   int32_t mlcount = 0;
   std::vector<KeySignature> signatures;  // one per record, kept in step
   std::vector<std::string> hitnames;     // hit names, database order
@@ -64,8 +67,21 @@ bool SearchDataIsCurrent(const SearchState& state, const std::string& path);
 // it loaded; throws as LoadSearchData does.
 bool RefreshSearchData(SearchState& state, const std::string& path);
 
-// The same on the bytes of a database file already in memory.
+// The same on the bytes of a database file already in memory (copied).
 void LoadSearchText(SearchState& state, std::string_view text);
+
+// The same on bytes read already (text views what holder holds); the state
+// keeps holder.
+void LoadSearchBytes(SearchState& state, std::string_view text, std::shared_ptr<const void> holder);
+
+// The records of a database text, without their signatures: the state is
+// replaced only when the whole text was read (see LoadSearchData).
+void ParseSearchRecords(SearchState& state, std::string_view text,
+                        std::shared_ptr<const void> holder);
+
+// The prefilter signature of every loaded record (spread over the processor's
+// cores for a large database).
+std::vector<KeySignature> ComputeSignatures(const std::vector<mldata>& records);
 
 // The query values taken from the current molecule.
 struct Query {

@@ -214,3 +214,39 @@ TEST_F(Batch, HostileFolderEntriesAreRefusedByNameAndTheRestStoredOnce) {
 
 }  // namespace
 }  // namespace vuduzez
+
+namespace vuduzez {
+namespace {
+
+TEST_F(Batch, AnyNumberOfThreadsGivesTheSameDatabase) {
+  // More than two blocks of entries, with refused, skipped and duplicate ones
+  // among them.
+  const std::vector<std::string> kinds = {"benzene.mol", "phenol.mol", "aspirin.mol",
+                                          "caffeine.mol", "cholesterol.mol"};
+  for (int i = 0; i < 230; ++i) {
+    WriteFile(folder + "/e" + std::to_string(1000 + i) + ".mol", SampleMol(kinds[i % 5]));
+  }
+  WriteFile(folder + "/e1100.mol", "not a MOL file\r\n");
+  WriteFile(folder + "/x.m", SampleMol("benzene.mol"));  // a name too short
+  std::vector<std::string> databases;
+  std::vector<BatchSummary> summaries;
+  for (const char* threads : {"1", "3"}) {
+    WriteFile(db, "e1005.mol\r\n1\r\nC\r\nC\r\n");
+    setenv("VUDUZEZ_THREADS", threads, 1);
+    summaries.push_back(Run());
+    unsetenv("VUDUZEZ_THREADS");
+    databases.push_back(ReadFile(db));
+  }
+  EXPECT_EQ(databases[0], databases[1]);
+  EXPECT_EQ(summaries[0].registered, 228);
+  EXPECT_EQ(summaries[1].registered, 228);
+  ASSERT_EQ(summaries[0].entries.size(), summaries[1].entries.size());
+  for (size_t i = 0; i < summaries[0].entries.size(); ++i) {
+    EXPECT_EQ(summaries[0].entries[i].fileName, summaries[1].entries[i].fileName);
+    EXPECT_EQ(summaries[0].entries[i].outcome, summaries[1].entries[i].outcome);
+    EXPECT_EQ(summaries[0].entries[i].reason, summaries[1].entries[i].reason);
+  }
+}
+
+}  // namespace
+}  // namespace vuduzez

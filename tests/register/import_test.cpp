@@ -226,7 +226,7 @@ TEST(ImportRoundTrip, AnExportedSdFileImportsToTheSameRecords) {
   SearchState state;
   LoadSearchData(state, kSample + "/compounds.txt");
   std::vector<std::string> all;
-  for (const auto& r : state.records) all.push_back(r.name);
+  for (const auto& r : state.records) all.emplace_back(r.name);
   std::ostringstream sdf;
   ASSERT_EQ(WriteHits(sdf, HitFormat::kSdf, all, kSample + "/mol", {}), 0);
 

@@ -85,7 +85,7 @@ class ExactSearch : public ::testing::Test {
     Outcome o;
     o.hits = state.hitnames;
     o.screened = r.screened;
-    for (const auto& u : r.unconfirmed) o.unconfirmed.push_back(state.records[u.row].name);
+    for (const auto& u : r.unconfirmed) o.unconfirmed.emplace_back(state.records[u.row].name);
     o.built = ui.progress.size();
     return o;
   }
@@ -118,9 +118,10 @@ TEST_F(ExactSearch, RegistrationKeepsTheCacheCurrent) {
   ASSERT_TRUE(cache);
   EXPECT_EQ(cache->stamp, StampOf(db_));
   EXPECT_EQ(cache->entries.size(), 5u);
-  // A private folder, and nothing left of the writes but the cache itself.
+  // A private folder, and nothing left of the writes but the caches
+  // themselves (connection tables, screen index).
   EXPECT_EQ(testing::ModeOf(dir_ / "cache/vuduzez"), 0700u);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_ / "cache/vuduzez"), {}), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_ / "cache/vuduzez"), {}), 2);
   // A second batch adds its records; deletion removes one.
   Put("pentanone",
       MolText("p", {"C", "C", "C", "O", "C", "C"}, {{1, 2}, {2, 3}, {3, 4, 2}, {3, 5}, {5, 6}}));

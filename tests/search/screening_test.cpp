@@ -256,7 +256,7 @@ TEST(Screening, IndexGivesTheSameHitsAsThePlainTest) {
     std::vector<std::string> expected;
     const auto verdicts = ExplainScreening(s, q);
     for (size_t r = 0; r < verdicts.size(); ++r) {
-      if (verdicts[r].result == ScreenResult::kHit) expected.push_back(s.records[r].name);
+      if (verdicts[r].result == ScreenResult::kHit) expected.emplace_back(s.records[r].name);
     }
     ASSERT_EQ(s.hitnames, expected) << "query " << key;
     total += s.hitcount;

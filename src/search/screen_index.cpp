@@ -1,0 +1,76 @@
+#include "search/screen_index.h"
+
+#include <cstring>
+
+namespace vuduzez {
+
+namespace {
+
+// Payload: record count (8 bytes), each record's key length (4 bytes each),
+// then the signatures, one after the other.
+std::string Serialize(const std::vector<mldata>& records,
+                      const std::vector<KeySignature>& signatures) {
+  std::string out;
+  const uint64_t n = records.size();
+  out.reserve(8 + n * (4 + sizeof(KeySignature)));
+  out.append(reinterpret_cast<const char*>(&n), sizeof n);
+  for (const mldata& r : records) {
+    const auto length = static_cast<uint32_t>(r.key.size());
+    out.append(reinterpret_cast<const char*>(&length), sizeof length);
+  }
+  out.append(reinterpret_cast<const char*>(signatures.data()),
+             signatures.size() * sizeof(KeySignature));
+  return out;
+}
+
+}  // namespace
+
+std::optional<std::vector<KeySignature>> ReadScreenIndex(const std::string& dbPath,
+                                                         const FileStamp& stamp,
+                                                         const std::vector<mldata>& records) {
+  if (stamp.size < 0) return std::nullopt;
+  const std::optional<std::string> path = CachePathFor(kScreenIndexKind, dbPath);
+  if (!path) return std::nullopt;
+  std::optional<CacheContent> content =
+      ReadCacheFile(*path, kScreenIndexKind, kScreenIndexVersion, dbPath);
+  if (!content || content->stamp != stamp) return std::nullopt;
+  const std::string& p = content->payload;
+  const uint64_t n = records.size();
+  if (p.size() != 8 + n * (4 + sizeof(KeySignature))) return std::nullopt;
+  uint64_t count = 0;
+  std::memcpy(&count, p.data(), sizeof count);
+  if (count != n) return std::nullopt;
+  const char* lengths = p.data() + 8;
+  for (uint64_t r = 0; r < n; ++r) {
+    uint32_t length = 0;
+    std::memcpy(&length, lengths + 4 * r, sizeof length);
+    if (length != records[r].key.size()) return std::nullopt;
+  }
+  std::vector<KeySignature> signatures(n);
+  std::memcpy(static_cast<void*>(signatures.data()), lengths + 4 * n, n * sizeof(KeySignature));
+  return signatures;
+}
+
+bool WriteScreenIndex(const std::string& dbPath, const FileStamp& stamp,
+                      const std::vector<mldata>& records,
+                      const std::vector<KeySignature>& signatures) {
+  if (stamp.size < 0 || signatures.size() != records.size()) return false;
+  const std::optional<std::string> path = CachePathFor(kScreenIndexKind, dbPath);
+  if (!path) return false;
+  return WriteCacheFile(*path, kScreenIndexKind, kScreenIndexVersion, dbPath, stamp,
+                        Serialize(records, signatures));
+}
+
+std::vector<KeySignature> ScreenIndexFor(const std::string& dbPath, const FileStamp& stamp,
+                                         bool stable, const std::vector<mldata>& records) {
+  if (stable) {
+    if (auto cached = ReadScreenIndex(dbPath, stamp, records)) return std::move(*cached);
+  }
+  std::vector<KeySignature> signatures = ComputeSignatures(records);
+  // Only for the state the records came from: a file that changed since gets
+  // its index from the next load.
+  if (stable && StampOf(dbPath) == stamp) WriteScreenIndex(dbPath, stamp, records, signatures);
+  return signatures;
+}
+
+}  // namespace vuduzez

@@ -1,0 +1,125 @@
+// The screen index in the cache folder: used only for the database state it
+// was made from, rebuilt otherwise, never trusted when damaged or foreign.
+#include "search/screen_index.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "search/exact_search.h"
+#include "support/temp_folder.h"
+
+namespace vuduzez {
+namespace {
+
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+
+const std::string kRecords =
+    "benzene.mol\r\n78.11\r\nC6H6\r\nC@C@C@C@C@C@6\r\n"
+    "ethanol.mol\r\n46.07\r\nC2H6O\r\nC-C-O\r\n";
+
+class ScreenIndex : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const char* old = std::getenv("XDG_CACHE_HOME")) saved_ = old;
+    setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
+    WriteFile(db_, kRecords);
+  }
+  void TearDown() override {
+    if (saved_) {
+      setenv("XDG_CACHE_HOME", saved_->c_str(), 1);
+    } else {
+      unsetenv("XDG_CACHE_HOME");
+    }
+  }
+  std::optional<std::vector<KeySignature>> Cached() {
+    SearchState state;
+    LoadSearchText(state, ReadFile(db_));
+    return ReadScreenIndex(db_, StampOf(db_), state.records);
+  }
+  std::string CacheFile() { return *CachePathFor(kScreenIndexKind, db_); }
+
+  TempFolder dir_;
+  std::string db_ = dir_ / "db.txt";
+  std::optional<std::string> saved_;
+};
+
+TEST_F(ScreenIndex, ValidOnlyForTheStateItWasMadeFrom) {
+  EXPECT_FALSE(Cached());
+  SearchState state;
+  ExactState exact;
+  LoadSearchDataStamped(state, exact, db_);  // builds it
+  ASSERT_TRUE(Cached());
+
+  // Another modification time, same bytes: stale.
+  const FileStamp before = StampOf(db_);
+  struct timespec times[2] = {{0, UTIME_OMIT}, {before.mtimeNs / 1000000000 + 5, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, db_.c_str(), times, 0), 0);
+  EXPECT_FALSE(Cached());
+  LoadSearchDataStamped(state, exact, db_);  // rebuilt for the new state
+  EXPECT_TRUE(Cached());
+
+  // Another file under the same name (another identity), same size and time.
+  const FileStamp now = StampOf(db_);
+  const std::string other = dir_ / "other.txt";
+  WriteFile(other, kRecords);
+  struct timespec same[2] = {{0, UTIME_OMIT}, {now.mtimeNs / 1000000000, now.mtimeNs % 1000000000}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, other.c_str(), same, 0), 0);
+  std::filesystem::rename(other, db_);
+  EXPECT_FALSE(Cached());
+  LoadSearchDataStamped(state, exact, db_);
+
+  // Another size: an appended record is searched, never screened out by
+  // the old signatures.
+  WriteFile(db_, kRecords + "phenol.mol\r\n94.11\r\nC6H6O\r\nO-C@C@C@C@C@C@6\r\n");
+  EXPECT_FALSE(Cached());
+  LoadSearchDataStamped(state, exact, db_);
+  Query q;
+  q.codes = {"O-C@"};
+  EXPECT_EQ(RunScreening(state, q), 1);
+  EXPECT_TRUE(Cached());
+}
+
+TEST_F(ScreenIndex, TruncatedOrForeignCacheFilesAreRebuilt) {
+  SearchState state;
+  ExactState exact;
+  LoadSearchDataStamped(state, exact, db_);
+  const std::string good = ReadFile(CacheFile());
+  ASSERT_FALSE(good.empty());
+
+  for (const std::string& bad : {good.substr(0, good.size() / 2), good.substr(0, 3),
+                                 std::string("not a cache file"), std::string()}) {
+    WriteFile(CacheFile(), bad);
+    EXPECT_FALSE(Cached());
+    LoadSearchDataStamped(state, exact, db_);
+    EXPECT_EQ(ReadFile(CacheFile()), good);
+  }
+  // A flipped bit in the signatures: the checksum refuses it.
+  std::string flipped = good;
+  flipped[flipped.size() - 40] ^= 1;
+  WriteFile(CacheFile(), flipped);
+  EXPECT_FALSE(Cached());
+
+  // The index of another database, copied over this one's: refused.
+  const std::string otherDb = dir_ / "other.txt";
+  WriteFile(otherDb, kRecords);
+  LoadSearchDataStamped(state, exact, otherDb);
+  std::filesystem::copy_file(*CachePathFor(kScreenIndexKind, otherDb), CacheFile(),
+                             std::filesystem::copy_options::overwrite_existing);
+  EXPECT_FALSE(Cached());
+
+  // A cache folder that cannot be had: the search works all the same.
+  setenv("XDG_CACHE_HOME", "relative/not/allowed", 1);
+  unsetenv("HOME");
+  LoadSearchDataStamped(state, exact, db_);
+  EXPECT_EQ(state.signatures.size(), 2u);
+}
+
+}  // namespace
+}  // namespace vuduzez
