@@ -75,6 +75,10 @@ int main(int argc, char** argv) {
     Usage();
     return kExitOk;
   }
+  if (name == "--version") {
+    std::cout << "vuduzez-cli " << VUDUZEZ_VERSION << '\n';
+    return kExitOk;
+  }
   auto it = Registry().find(name);
   if (it == Registry().end()) {
     std::cerr << "vuduzez-cli: unknown command '" << name << "'\n";

@@ -24,6 +24,7 @@ struct CompoundRecord {
   std::string weight;   // molweight, e.g. "78.11"
   std::string formula;  // molformula
   std::string key;      // keydata, whole
+  bool operator==(const CompoundRecord&) const = default;
 };
 
 // One record as it stands in a database text: views into the text, valid

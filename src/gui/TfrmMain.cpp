@@ -14,6 +14,7 @@
 
 #include "depict/depict.h"
 #include "gui/canvas_qt.h"
+#include "gui/clipboard_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -26,6 +27,7 @@
 #include "platform/scratch.h"
 #include "platform/text.h"
 #include "register/prepare.h"
+#include "search/hit_export.h"
 #include "search/search.h"
 
 namespace vuduzez {
@@ -149,6 +151,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   Edit7->setToolTip(QStringLiteral("表示する化合物のmole fileの入ったフォルダ"));
   Button3 = MakeButton(this, "Button3", "変更", 255, 372, 53);
 
+  SaveHitsButton = MakeButton(this, "SaveHitsButton", "検索結果を保存", 320, 406, 145);
+  SaveHitsButton->setToolTip(QStringLiteral("該当した化合物をSDファイルかCSVファイルに保存"));
   Button2 = MakeButton(this, "Button2", "終了", 573, 406, 100);
 
   // Atom-by-atom confirmation: off unless asked for.
@@ -168,6 +172,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   connect(Button5, &QPushButton::clicked, this, &TfrmMain::Button5Click);
   connect(Button6, &QPushButton::clicked, this, &TfrmMain::Button6Click);
   connect(OpenMolButton, &QPushButton::clicked, this, &TfrmMain::OpenMolClick);
+  connect(SaveHitsButton, &QPushButton::clicked, this, &TfrmMain::SaveHitsClick);
   connect(Edit4, &QLineEdit::returnPressed, this, &TfrmMain::Edit4Return);
   connect(OleContainer1, &EditorPanel::molFileDropped, this, &TfrmMain::MolFileDropped);
 
@@ -244,9 +249,12 @@ void TfrmMain::Button2Click() { close(); }
 void TfrmMain::Button4Click() {
   Guarded([&] {
     // The user's drawing in the panel is the query; otherwise the clipboard's
-    // structure, as a structure editor put it there.
+    // structure, as a structure editor put it there: an "MDLCT" block or MOL
+    // text first, a SMILES only when neither is there.
     if (OleContainer1->holdsUserDrawing()) {
       SearchMolText(OleContainer1->structureText(false), kQueryStructure, /*fromPanel=*/true);
+    } else if (const auto smiles = ReadClipboardSmiles()) {
+      SearchSmiles(*smiles);
     } else if (const auto text = CaptureStructureFromClipboard(false, WindowUi())) {
       SearchMolText(*text, kQueryStructure);
     }
@@ -270,21 +278,37 @@ void TfrmMain::SearchFromFile(const std::string& path) {
 
 void TfrmMain::SearchMolText(const std::string& text, const std::string& subject, bool fromPanel) {
   Molecule& mol = com_data().molecule;
-  Ui& ui = WindowUi();
   // The query's name line is blank: messages name it by the subject.
   const auto nameQuery = [&mol, &subject] {
     if (!mol.molname.empty()) return;
     mol.molname = Utf8ToAnsi(subject).value_or(Utf8ToAnsi(kQueryStructure).value_or(""));
   };
-  const PreparedStructure query = PrepareMolText(mol, text, ui, nameQuery);
-  if (query.status != PrepareStatus::kRefused) com_data().keyfail = query.keyfail();
+  const PreparedStructure query = PrepareMolText(mol, text, WindowUi(), nameQuery);
   // The query stands in the panel, whatever the search makes of it; the
   // user's own drawing stays as drawn.
+  OleContainer1->showNote({});
   if (!fromPanel && query.status == PrepareStatus::kRefused) {
     OleContainer1->clearStructure();
   } else if (!fromPanel) {
     OleContainer1->showStructure(query.molText);
   }
+  SearchPrepared(query);
+}
+
+void TfrmMain::SearchSmiles(const std::string& smiles) {
+  const PreparedStructure query = PrepareSmiles(com_data().molecule, smiles, WindowUi());
+  // It has no coordinates to draw: the panel says so instead.
+  OleContainer1->clearStructure();
+  OleContainer1->showNote(query.status == PrepareStatus::kRefused
+                              ? QString()
+                              : QString::fromStdString(SmilesNotDrawnNote(AnsiToUtf8(smiles))));
+  SearchPrepared(query);
+}
+
+void TfrmMain::SearchPrepared(const PreparedStructure& query) {
+  Molecule& mol = com_data().molecule;
+  Ui& ui = WindowUi();
+  if (query.status != PrepareStatus::kRefused) com_data().keyfail = query.keyfail();
   // A refused file or a failed key stops the search: screening would use the
   // key and counts of an earlier molecule.
   if (!query) return;
@@ -398,6 +422,36 @@ void TfrmMain::Button1Click() {
   dbPath_ = *path;
   Edit6->setText(Path(dbPath_));
   Guarded([&] { RefreshRecords(); });
+}
+
+void TfrmMain::SaveHitsClick() {
+  Ui& ui = WindowUi();
+  if (state_.hitcount < 1) {
+    ui.ShowMessage(kNoHitsToSave);
+    return;
+  }
+  const auto path = ui.SaveFile(kSaveHitsTitle, kHitFileFilter, openDialog2Folder_);
+  if (!path) return;
+  const std::optional<HitFormat> format = HitFormatForFile(*path);
+  if (format != HitFormat::kSdf && format != HitFormat::kCsv) {
+    ui.ShowMessage(HitFileExtensionMessage(Path(*path).toStdString()));
+    return;
+  }
+  Guarded([&] {
+    // The hits of the last search, read from the folder they are shown from.
+    const std::vector<std::string> hits(state_.hitnames.begin(),
+                                        state_.hitnames.begin() + state_.hitcount);
+    std::vector<std::string> problems;
+    const int failed = SaveHits(*path, *format, hits, molFolder_,
+                                [&](const std::string& p) { problems.push_back(p); });
+    std::string text = HitsSavedMessage(state_.hitcount, Path(*path).toStdString());
+    if (failed > 0) {
+      text += "\n\n" + HitsNotWholeMessage(failed);
+      for (size_t i = 0; i < problems.size() && i < 20; ++i) text += "\n" + problems[i];
+      if (problems.size() > 20) text += "\n…";
+    }
+    ui.ShowMessage(text);
+  });
 }
 
 void TfrmMain::Button3Click() {

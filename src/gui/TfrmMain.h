@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "register/prepare.h"
 #include "search/exact_search.h"
 #include "search/screening.h"
 
@@ -29,14 +30,15 @@ class TfrmMain : public QWidget {
   // Handlers, by the names of the controls and events they serve.
   void FormCreate();
   void FormActivate();
-  void Button1Click();  // another database file
-  void Button2Click();  // close
-  void Button3Click();  // another MOL folder
-  void Button4Click();  // search with the panel's drawing, else the clipboard's structure
-  void Button5Click();  // previous hit
-  void Button6Click();  // next hit
-  void Edit4Return();   // the hit whose number was typed into the record number box
-  void OpenMolClick();  // search with a MOL file chosen in the file dialog
+  void Button1Click();   // another database file
+  void Button2Click();   // close
+  void Button3Click();   // another MOL folder
+  void Button4Click();   // search with the panel's drawing, else the clipboard's structure
+  void Button5Click();   // previous hit
+  void Button6Click();   // next hit
+  void Edit4Return();    // the hit whose number was typed into the record number box
+  void OpenMolClick();   // search with a MOL file chosen in the file dialog
+  void SaveHitsClick();  // save the hits as an SD or CSV file
   void MolFileDropped(const QString& path);
 
   void ShowHit(int n);
@@ -61,10 +63,14 @@ class TfrmMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Read, complete, key and screen the query's MOL text; subject names the
-  // query in messages. A query taken from the panel's drawing stays there as
-  // drawn; any other is shown in the panel.
+  // Read, complete and key the query's MOL text, show it and search; subject
+  // names the query in messages. A query taken from the panel's drawing
+  // stays there as drawn; any other is shown in the panel.
   void SearchMolText(const std::string& text, const std::string& subject, bool fromPanel = false);
+  // The search with a SMILES from the clipboard (not drawn: the panel says so).
+  void SearchSmiles(const std::string& smiles);
+  // Screening with the prepared query (and its atom-by-atom confirmation) and the first hit.
+  void SearchPrepared(const PreparedStructure& query);
   // The search with a MOL file as the query.
   void SearchFromFile(const std::string& path);
   // Loads the database file shown when the records are not its current ones.
@@ -90,6 +96,7 @@ class TfrmMain : public QWidget {
   QPushButton* Button5;
   QPushButton* Button6;
   QPushButton* OpenMolButton;
+  QPushButton* SaveHitsButton;
   QLineEdit* Edit1;
   QLineEdit* Edit2;
   QLineEdit* Edit3;

@@ -18,6 +18,7 @@
 #include <functional>
 
 #include "database/database.h"
+#include "gui/clipboard_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -28,6 +29,7 @@
 #include "platform/messages.h"
 #include "platform/text.h"
 #include "register/batch.h"
+#include "register/import.h"
 #include "register/prepare.h"
 #include "register/store.h"
 
@@ -134,6 +136,10 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   Label8 = named(BusyLabel(QStringLiteral("変　換　中"), this), "Label8");
   LabelProgress = named(BusyLabel(QString(), this), "LabelProgress");
   LabelProgress->setMinimumWidth(90);
+  ImportSdButton =
+      named(new QPushButton(QStringLiteral("SDファイルから登録"), this), "ImportSdButton");
+  ImportSdButton->setToolTip(
+      QStringLiteral("SDファイルの各構造をmole file 収納フォルダにMOLファイルとして置き、登録"));
   Button6 = named(new QPushButton(QStringLiteral("削　除"), this), "Button6");
   Button6->setToolTip(QStringLiteral("リスト中の不用化合物のデータを削除"));
   Label9 = named(BusyLabel(QStringLiteral("削　除　中"), this), "Label9");
@@ -169,12 +175,16 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   batchRow->addWidget(LabelProgress);
   batchRow->addStretch();
   right->addLayout(batchRow, 5, 0, 1, 2);
+  auto* importRow = new QHBoxLayout;
+  importRow->addWidget(ImportSdButton);
+  importRow->addStretch();
+  right->addLayout(importRow, 6, 0, 1, 2);
   auto* deleteRow = new QHBoxLayout;
   deleteRow->addWidget(Button6);
   deleteRow->addWidget(Label9);
   deleteRow->addStretch();
   deleteRow->addWidget(Button4);
-  right->addLayout(deleteRow, 6, 0, 1, 2);
+  right->addLayout(deleteRow, 7, 0, 1, 2);
 
   auto* top = new QHBoxLayout(this);
   top->addLayout(left, 3);
@@ -189,6 +199,7 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   connect(Button6, &QPushButton::clicked, this, &TfrmTouroku::Button6Click);
   connect(Button7, &QPushButton::clicked, this, &TfrmTouroku::Button7Click);
   connect(OpenMolButton, &QPushButton::clicked, this, &TfrmTouroku::OpenMolClick);
+  connect(ImportSdButton, &QPushButton::clicked, this, &TfrmTouroku::ImportSdClick);
   connect(OleContainer1, &EditorPanel::molFileDropped, this, &TfrmTouroku::MolFileDropped);
 
   FormCreate();
@@ -253,9 +264,19 @@ void TfrmTouroku::Button1Click() {
   if (busy_) return;
   BusyScope busy(busy_);
   Guarded([this] {
-    // The user's drawing in the panel; otherwise the clipboard's structure.
+    // The user's drawing in the panel; otherwise the clipboard's structure: an
+    // "MDLCT" block or MOL text first, a SMILES only when neither is there.
     if (OleContainer1->holdsUserDrawing()) {
       PrepareFromText(OleContainer1->structureText(/*keepNameLine=*/true), /*fromPanel=*/true);
+    } else if (const auto smiles = ReadClipboardSmiles()) {
+      PreparedStructure next =
+          PrepareSmiles(com_data().molecule, *smiles, WindowUi(), CompletedShower());
+      if (next.status != PrepareStatus::kRefused) {
+        // No coordinates to draw: the panel says so instead.
+        OleContainer1->clearStructure();
+        OleContainer1->showNote(QString::fromStdString(SmilesNotDrawnNote(AnsiToUtf8(*smiles))));
+      }
+      ShowPrepared(std::move(next));
     } else if (const auto text = CaptureStructureFromClipboard(/*keepNameLine=*/true, WindowUi())) {
       PrepareFromText(*text);
     }
@@ -284,20 +305,30 @@ void TfrmTouroku::MolFileDropped(const QString& path) {
   });
 }
 
-void TfrmTouroku::PrepareFromText(const std::string& text, bool fromPanel) {
-  Molecule& mol = com_data().molecule;
+CompletedHook TfrmTouroku::CompletedShower() {
   // Name, formula and weight are shown before the key is made, so that they
   // stand while a key message is up.
-  auto showCompleted = [this, &mol] {
+  return [this] {
+    const Molecule& mol = com_data().molecule;
     Edit6->setText(FromAnsi(mol.molname + ".mol"));
     Edit4->setText(FromAnsi(mol.molformula));
     Edit5->setText(FromAnsi(mol.molweight));
   };
-  PreparedStructure next = PrepareMolText(mol, text, WindowUi(), showCompleted);
+}
+
+void TfrmTouroku::PrepareFromText(const std::string& text, bool fromPanel) {
+  PreparedStructure next = PrepareMolText(com_data().molecule, text, WindowUi(), CompletedShower());
+  if (next.status != PrepareStatus::kRefused) {
+    OleContainer1->showNote({});
+    if (!fromPanel) OleContainer1->showStructure(next.molText);
+  }
+  ShowPrepared(std::move(next));
+}
+
+void TfrmTouroku::ShowPrepared(PreparedStructure next) {
   // A refused file leaves the prepared structure and the displays as they were.
   if (next.status == PrepareStatus::kRefused) return;
   com_data().keyfail = next.keyfail();
-  if (!fromPanel) OleContainer1->showStructure(next.molText);
   if (next.ready()) {
     Memo1->setPlainText(next.key.size() >= kMemoLimit ? QString(kTooManyBytes)
                                                       : QString::fromLatin1(next.key));
@@ -434,6 +465,46 @@ void TfrmTouroku::Button3Click() {
     if (summary.stopped) ui.ShowMessage(BatchStoppedMessage(summary.registered));
     // The store's duplicate test looks at namelist: it must see what the run
     // added, so the list is read again now rather than at the next showing.
+    if (summary.registered > 0) LoadNames();
+  });
+}
+
+// As for batch registration: a window-modal progress dialog whose cancel
+// button stops the run between records (what was registered stays).
+void TfrmTouroku::ImportSdClick() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  Guarded([this] {
+    Ui& ui = WindowUi();
+    const Settings& s = com_data().settings;
+    if (s.basedir1.empty()) {
+      ui.ShowMessage(kNoMolFolder);
+      return;
+    }
+    const auto sdPath = ui.OpenFile(kSdFileFilter, s.basedir2);
+    if (!sdPath || sdPath->empty()) return;
+
+    QProgressDialog progress(QString::fromUtf8(kImportProgressText),
+                             QString::fromUtf8(kBatchStopButton), 0, 1000, this);
+    progress.setObjectName("ImportProgress");
+    progress.setWindowTitle(windowTitle());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    ForwardingSink relay(ui);
+    relay.onProgress = [&progress](int done, int) { progress.setValue(done); };
+    relay.stopRequested = [&progress] { return progress.wasCanceled(); };
+    // The closing message and errors come after the dialog has gone.
+    relay.beforeText = [&progress](const std::string&) { progress.hide(); };
+    progress.setValue(0);
+    progress.show();
+    QCoreApplication::processEvents();
+    const ImportSummary summary =
+        ImportSdFile(*sdPath, s.mdatafilename, s.basedir1, "", com_data().molecule, relay);
+    progress.hide();
+    // A stop shows no closing message of its own: say what was done.
+    if (summary.stopped) ui.ShowMessage(ImportFinishedMessage(summary));
     if (summary.registered > 0) LoadNames();
   });
 }

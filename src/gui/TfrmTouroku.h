@@ -39,6 +39,8 @@ class TfrmTouroku : public QWidget {
   void Button7Click();
   void OpenMolClick();
   void MolFileDropped(const QString& path);
+  // "SDファイルから登録": every record of a chosen SD file registered.
+  void ImportSdClick();
 
  signals:
   // The window was closed (hidden; the next showing reads the name list again).
@@ -55,6 +57,10 @@ class TfrmTouroku : public QWidget {
   // Read, complete and key captured MOL text; show the results, and the
   // structure in the panel unless it is the panel's own drawing.
   void PrepareFromText(const std::string& text, bool fromPanel = false);
+  // Shows what was prepared and keeps it for the store.
+  void ShowPrepared(PreparedStructure next);
+  // Shows name, formula and weight once they are known.
+  CompletedHook CompletedShower();
   void StoreInner();
   // Reads the name list of the current database file into namelist and
   // ListBox1; on failure both stay as they were.
@@ -92,6 +98,7 @@ class TfrmTouroku : public QWidget {
   QPushButton* Button3;
   QLabel* Label8;
   QLabel* LabelProgress;
+  QPushButton* ImportSdButton;
   QPushButton* Button6;
   QLabel* Label9;
   QPushButton* Button4;

@@ -3,9 +3,11 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <string_view>
 
 #include "model/mfconv.h"
 #include "platform/encoding.h"
+#include "platform/text.h"
 
 namespace vuduzez {
 
@@ -34,6 +36,21 @@ ClipboardStructure StructureFromMimeData(const QMimeData* data) {
     }
   }
   return s;
+}
+
+std::optional<std::string> SmilesFromMimeData(const QMimeData* data) {
+  if (data == nullptr || !data->hasText()) return std::nullopt;
+  if (StructureFromMimeData(data).kind != ClipboardStructure::Kind::kNone) return std::nullopt;
+  const std::string text = Trim(data->text().toStdString());
+  if (text.empty() || text.find_first_of("\r\n") != std::string::npos) return std::nullopt;
+  if (std::string_view("BCNOPSFIbcnosp[*").find(text.front()) == std::string_view::npos) {
+    return std::nullopt;
+  }
+  return Utf8ToAnsi(text).value_or(text);
+}
+
+std::optional<std::string> ReadClipboardSmiles() {
+  return SmilesFromMimeData(QGuiApplication::clipboard()->mimeData());
 }
 
 ClipboardStructure ReadClipboardStructure() {

@@ -1,6 +1,7 @@
 // The structure on the clipboard, as the windows take it.
 #pragma once
 
+#include <optional>
 #include <string>
 
 class QMimeData;
@@ -24,5 +25,12 @@ ClipboardStructure StructureFromMimeData(const QMimeData* data);
 
 // The same for the system clipboard.
 ClipboardStructure ReadClipboardStructure();
+
+// A SMILES on the clipboard: one line of plain text, starting as a SMILES does
+// (an organic-subset atom or "["), when the data holds no "MDLCT" block and no
+// MOL text, which come first. The text (CP932 where it could be converted) may
+// carry a name after a blank; whether it reads is the SMILES reader's to say.
+std::optional<std::string> SmilesFromMimeData(const QMimeData* data);
+std::optional<std::string> ReadClipboardSmiles();
 
 }  // namespace vuduzez

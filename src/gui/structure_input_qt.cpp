@@ -1,5 +1,7 @@
 #include "gui/structure_input_qt.h"
 
+#include <QLabel>
+
 #include <QFileInfo>
 #include <QMimeData>
 #include <QProcess>
@@ -105,6 +107,14 @@ EditorPanel::EditorPanel(QWidget* parent) : SketchWidget(parent) {
   setToolTip(QString::fromStdString(StructureEditorHint()));
   // What the window showed is replaced by a paste, the user's drawing is not.
   canvas()->pasteReplaces = [this] { return !holdsUserDrawing(); };
+}
+
+void EditorPanel::showNote(const QString& text) {
+  // The sketch's caption, shown while the panel is empty.
+  auto* label = findChild<QLabel*>(QStringLiteral("EditorLabel"));
+  if (label == nullptr) return;
+  label->setText(text.isEmpty() ? QStringLiteral("ISIS Draw Window") : text);
+  label->setWordWrap(!text.isEmpty());
 }
 
 void EditorPanel::showStructure(const std::string& molText) {

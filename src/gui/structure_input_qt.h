@@ -66,6 +66,10 @@ class EditorPanel : public SketchWidget {
  public:
   explicit EditorPanel(QWidget* parent = nullptr);
 
+  // Shows a text in place of the caption of the empty panel (a structure
+  // given as a SMILES is not drawn: the panel says so); an empty text brings
+  // the caption back.
+  void showNote(const QString& text);
   // Shows the structure of MOL text (CP932 bytes) that the window took, fitted
   // into the panel (one undoable step); a text the reader refuses clears the
   // panel.

@@ -45,6 +45,16 @@ class Ui : public MessageSink {
     return std::nullopt;
   }
 
+  // File-save dialog with a title, a filter as OpenFile takes it and a start
+  // folder; nullopt when cancelled. Overwriting a file is confirmed there.
+  virtual std::optional<std::string> SaveFile(const std::string& title, const std::string& filter,
+                                              const std::string& startFolder) {
+    (void)title;
+    (void)filter;
+    (void)startFolder;
+    return std::nullopt;
+  }
+
   // Folder browser with a title ("Select Folder"); nullopt when cancelled.
   virtual std::optional<std::string> BrowseFolder(const std::string& title) {
     (void)title;

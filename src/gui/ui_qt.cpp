@@ -61,6 +61,14 @@ std::optional<std::string> QtUi::OpenFile(const std::string& filter,
   return QFile::encodeName(path).toStdString();
 }
 
+std::optional<std::string> QtUi::SaveFile(const std::string& title, const std::string& filter,
+                                          const std::string& startFolder) {
+  const QString path = QFileDialog::getSaveFileName(
+      Owner(), Q(title), QFile::decodeName(startFolder.c_str()), QtFileFilter(filter));
+  if (path.isEmpty()) return std::nullopt;
+  return QFile::encodeName(path).toStdString();
+}
+
 std::optional<std::string> QtUi::BrowseFolder(const std::string& title) {
   // The browser of the original listed files beside the folders.
   const QString path =

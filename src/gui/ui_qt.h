@@ -23,6 +23,8 @@ class QtUi : public Ui {
   int ConfirmName(const std::string& name) override;
   std::optional<std::string> OpenFile(const std::string& filter,
                                       const std::string& startFolder) override;
+  std::optional<std::string> SaveFile(const std::string& title, const std::string& filter,
+                                      const std::string& startFolder) override;
   std::optional<std::string> BrowseFolder(const std::string& title) override;
   // The windows repaint their own progress labels.
   void Progress(int, int) override {}

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -433,6 +434,85 @@ NewFile CreateNewFile(const std::string& path, std::string_view bytes) {
     Fail(path, kCannotSyncFolder, -1, "");
   }
   return NewFile::kCreated;
+}
+
+NewFileBatch::~NewFileBatch() { Discard(); }
+
+void NewFileBatch::Discard() {
+  for (Staged& f : staged_) {
+    if (f.fd >= 0) ::close(f.fd);
+    ::unlink(f.temp.c_str());
+  }
+  staged_.clear();
+}
+
+NewFile NewFileBatch::Stage(const std::string& path, std::string_view bytes) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0) {
+    return HoldsExactly(path, bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
+  }
+  // A uniquely named file beside it, as CreateNewFile makes one.
+  const std::string folder = FolderOf(path);
+  std::string temp = folder + "/." + BaseName(path) + ".vuduzez-new-XXXXXX";
+  errno = 0;
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) ThrowFileError(folder);
+  if (fd < 0) Fail(path, kCannotCreateFile, -1, "");
+  if (::fchmod(fd, NewFileMode()) != 0 || !WriteAll(fd, bytes)) {
+    Fail(path, kCannotWriteFile, fd, temp);
+  }
+  staged_.push_back({path, std::move(temp), std::string(bytes), fd});
+  return NewFile::kCreated;
+}
+
+std::vector<NewFile> NewFileBatch::Commit() {
+  std::vector<NewFile> made(staged_.size(), NewFile::kCreated);
+  std::vector<std::string> linked;  // ours, to be taken back if a later step fails
+  auto failed = [&](const std::string& path, const char* what) {
+    const int saved = errno;
+    for (const std::string& p : linked) ::unlink(p.c_str());
+    Discard();
+    errno = saved;
+    Fail(path, what, -1, "");
+  };
+  // Every file's bytes on disk before any name points at it: one flush of the
+  // file system for the whole batch, where the system has one; a flush per
+  // file costs a disk round trip each.
+  bool synced = false;
+#ifdef __linux__
+  synced = !staged_.empty() && ::syncfs(staged_.front().fd) == 0;
+#endif
+  for (Staged& f : staged_) {
+    if (!synced && ::fsync(f.fd) != 0) failed(f.path, kCannotWriteFile);
+    const int fd = f.fd;
+    f.fd = -1;
+    if (::close(fd) != 0) failed(f.path, kCannotWriteFile);
+  }
+  std::vector<std::string> folders;
+  for (size_t i = 0; i < staged_.size(); ++i) {
+    const Staged& f = staged_[i];
+    // link() never replaces what is at path and never follows a link there.
+    if (::link(f.temp.c_str(), f.path.c_str()) == 0) {
+      linked.push_back(f.path);
+    } else if (errno == EEXIST) {
+      made[i] = HoldsExactly(f.path, f.bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
+    } else if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS || errno == EMLINK) {
+      made[i] = CreateInPlace(f.path, f.bytes);
+      if (made[i] == NewFile::kCreated) linked.push_back(f.path);
+    } else {
+      failed(f.path, kCannotCreateFile);
+    }
+    const std::string folder = FolderOf(f.path);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(folder);
+    }
+  }
+  Discard();  // the temporary names go; the files stay under their own
+  for (const std::string& folder : folders) {
+    errno = 0;
+    if (!SyncFolder(folder)) failed(folder, kCannotSyncFolder);
+  }
+  return made;
 }
 
 bool RemoveCreatedFile(const std::string& path) {

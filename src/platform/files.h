@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/messages.h"
 
@@ -64,7 +65,44 @@ enum class NewFile { kCreated, kSameContent, kOtherContent };
 // missing folder or a failed write throws RuntimeError and leaves nothing.
 NewFile CreateNewFile(const std::string& path, std::string_view bytes);
 
-// Removes a file that CreateNewFile made, for an action that failed after
+// New files made as CreateNewFile makes one, together: Stage writes each
+// one's bytes to a uniquely named file beside its path; Commit flushes them all to disk at once,
+// links each to its path and flushes the folders, so a path never names a half-written file and a
+// symbolic link there is never followed. Until Commit nothing is at the paths; what is staged and
+// not committed is removed by Discard or when the batch ends. Where something is at a path already,
+// it is compared: a regular file with exactly these bytes is kSameContent; any other file, a
+// symbolic link or a folder is kOtherContent.
+class NewFileBatch {
+ public:
+  NewFileBatch() = default;
+  ~NewFileBatch();
+  NewFileBatch(const NewFileBatch&) = delete;
+  NewFileBatch& operator=(const NewFileBatch&) = delete;
+
+  // kSameContent or kOtherContent at once when something is at path (nothing
+  // is staged); otherwise the bytes are staged and kCreated is given. Throws
+  // RuntimeError when the folder is missing or the bytes cannot be written.
+  NewFile Stage(const std::string& path, std::string_view bytes);
+
+  // Makes every staged file, in Stage order: kCreated, or what was found at
+  // its path meanwhile. Throws RuntimeError when the files cannot be flushed
+  // or linked; none of them is then left.
+  std::vector<NewFile> Commit();
+
+  void Discard();
+  size_t size() const { return staged_.size(); }
+
+ private:
+  struct Staged {
+    std::string path;
+    std::string temp;
+    std::string bytes;
+    int fd;
+  };
+  std::vector<Staged> staged_;
+};
+
+// Removes a file that CreateNewFile or a NewFileBatch made, for an action that failed after
 // it; the folder is flushed. Returns false when it could not be removed.
 bool RemoveCreatedFile(const std::string& path);
 

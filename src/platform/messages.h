@@ -176,6 +176,22 @@ inline std::string HitNumberMessage(int hits) {
   return "レコードNo は 1～" + std::to_string(hits) + " の番号を入力してください";
 }
 
+// Saving the hits ("検索結果を保存").
+inline constexpr const char* kSaveHitsTitle = "検索結果を保存";
+inline constexpr const char* kHitFileFilter = "SDファイル|*.sdf;*.sd|CSVファイル|*.csv";
+inline constexpr const char* kNoHitsToSave = "保存する検索結果がありません";
+inline std::string HitFileExtensionMessage(const std::string& path) {
+  return path + "\nファイル名の拡張子を .sdf（SDファイル）か .csv（CSVファイル）にしてください";
+}
+inline std::string HitsSavedMessage(int hits, const std::string& path) {
+  return "検索結果 " + std::to_string(hits) + " 件を保存しました\n" + path;
+}
+// After the saved message: hits written without their structure, or left out.
+inline std::string HitsNotWholeMessage(int count) {
+  return "次の " + std::to_string(count) +
+         " 件は MOL ファイルを読めなかったため、構造なしで保存したか省きました:";
+}
+
 // --- the atom-by-atom confirmation of search hits -------------------------------
 
 inline constexpr const char* kNoAtomMatch = "no atom-by-atom match";
@@ -260,6 +276,12 @@ inline std::string SmilesTooManyBondsMessage(int capacity) {
   return "結合数が上限の " + std::to_string(capacity) + " を超えます";
 }
 
+// In the editor panel, in place of a picture: the structure came as a SMILES
+// (UTF-8), which has no coordinates to draw.
+inline std::string SmilesNotDrawnNote(const std::string& smiles) {
+  return "SMILES: " + smiles + "\n（SMILES で与えた構造は描画されません）";
+}
+
 // --- SD files ------------------------------------------------------------------
 
 // Why record `number` of an SD file is passed over.
@@ -271,6 +293,32 @@ inline std::string SdNotMolMessage(long long number) {
 }
 inline std::string SdTooLargeMessage(long long number) {
   return "レコード " + std::to_string(number) + ": レコードが大きすぎます";
+}
+
+// --- SD file import ----------------------------------------------------------------
+
+inline constexpr const char* kImportFinished = "SDファイルの登録を終了しました";
+inline constexpr const char* kImportStopped = "SDファイルの登録を中止しました";
+inline constexpr const char* kImportProgressText = "SDファイルから登録中…";
+inline constexpr const char* kSdFileFilter = "SDファイル|*.sdf;*.sd|すべてのファイル|*";
+// Before what is said about record `number` of an SD file (and the MOL file
+// name it was given, UTF-8).
+inline std::string SdRecordPrefix(long long number) {
+  return "レコード " + std::to_string(number) + ": ";
+}
+inline std::string SdRecordPrefix(long long number, const std::string& fileName) {
+  return "レコード " + std::to_string(number) + "（" + fileName + "）: ";
+}
+// A name (UTF-8) too long for a file name.
+inline std::string NameTooLongMessage(const std::string& name) {
+  return "化合物名「" + name + "」はファイル名として長すぎます（255 バイトまで）。登録しませんでした";
+}
+// The end of an import: counts, then the first records not registered.
+inline std::string ImportCountsMessage(long long registered, long long alreadyRegistered,
+                                       long long refused, long long notV2000) {
+  return "登録 " + std::to_string(registered) + " 件、登録済み " +
+         std::to_string(alreadyRegistered) + " 件、登録できなかったもの " +
+         std::to_string(refused) + " 件、V2000 でないもの " + std::to_string(notV2000) + " 件";
 }
 
 // --- the windows: settings, choosers, the structure editor ----------------------

@@ -68,6 +68,51 @@ void SetCurrentMolecule(Molecule& mol, const std::string& path) {
 
 }  // namespace
 
+BatchRegistrar::BatchRegistrar(const std::string& dbPath)
+    : dbPath_(dbPath), before_(StampOf(dbPath)), store_(dbPath, kBatchSyncEvery) {}
+
+BatchRegistrar::~BatchRegistrar() { Finish(); }
+
+void BatchRegistrar::Load() { store_.Load(); }
+
+const std::string* BatchRegistrar::Registered(const std::string& nameLine) const {
+  return store_.Registered(ListedName(nameLine));
+}
+
+EntryOutcome BatchRegistrar::Append(const std::string& nameLine, const PreparedStructure& prepared,
+                                    std::string table, const FileStamp& molStamp,
+                                    std::string& reason) {
+  if (std::optional<std::string> already =
+          store_.AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key})) {
+    // Another program registered it while this entry was being prepared.
+    reason = AnsiToUtf8(*already) + kAlreadyRegistered;
+    return EntryOutcome::kAlreadyRegistered;
+  }
+  // The connection tables are kept for the cache up to kMaxCachedEntries; a
+  // longer run leaves the cache to the next exact search, so that its memory
+  // does not grow with the run.
+  if (!cacheGivenUp_) {
+    if (added_.size() < kMaxCachedEntries) {
+      added_.push_back(
+          {std::string(BeforeFirst(nameLine, '.')), molStamp, CtStatus::kOk, {}, std::move(table)});
+    } else {
+      cacheGivenUp_ = true;
+      added_ = {};
+    }
+  }
+  return EntryOutcome::kRegistered;
+}
+
+void BatchRegistrar::Flush() { store_.Flush(); }
+
+void BatchRegistrar::Finish() {
+  if (finished_) return;
+  finished_ = true;
+  // Left as it is, the cache no longer matches the database: the next exact
+  // search brings it up to date.
+  if (!cacheGivenUp_) AppendToConnectionCache(dbPath_, before_, std::move(added_));
+}
+
 size_t BatchThreads() {
   if (const char* env = std::getenv("VUDUZEZ_THREADS"); env != nullptr && *env != '\0') {
     char* end = nullptr;

@@ -6,10 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "database/cache_stamp.h"
+#include "database/connection_cache.h"
+#include "database/record_store.h"
 #include "model/molecule.h"
 #include "platform/message_sink.h"
 #include "platform/messages.h"
 #include "register/delete.h"
+#include "register/prepare.h"
 
 namespace vuduzez {
 
@@ -63,6 +67,45 @@ size_t BatchThreads();
 // flushed to disk.
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
                            MessageSink& sink);
+
+// Batch registration's rules for appending entries one at a time, for the
+// import of an SD file: the registered names kept in step with the database,
+// the duplicate rule, the append under the database's lock, the flush every
+// kBatchSyncEvery records, and the exact search's cache, brought up to date
+// once at the end (BatchRegister itself appends its blocks with
+// RecordStore::AppendNew).
+class BatchRegistrar {
+ public:
+  explicit BatchRegistrar(const std::string& dbPath);
+  ~BatchRegistrar();  // Finish, errors lost
+  BatchRegistrar(const BatchRegistrar&) = delete;
+  BatchRegistrar& operator=(const BatchRegistrar&) = delete;
+
+  // Reads the registered names. Throws RuntimeError.
+  void Load();
+  // The registered name line (as read) that nameLine (CP932) duplicates, or nullptr.
+  const std::string* Registered(const std::string& nameLine) const;
+  // Appends the prepared structure under nameLine, unless another program
+  // registered that name meanwhile: kRegistered, or kAlreadyRegistered with
+  // the reason "<name line>は登録済みです". table is its connection table
+  // (BuildConnectionTable), read from the MOL file of stamp molStamp. Throws
+  // RuntimeError; nothing is appended then.
+  EntryOutcome Append(const std::string& nameLine, const PreparedStructure& prepared,
+                      std::string table, const FileStamp& molStamp, std::string& reason);
+  // Flushes what was appended to disk. Throws RuntimeError.
+  void Flush();
+  // Brings the exact search's cache up to date (once; later calls do nothing).
+  void Finish();
+
+ private:
+  std::string dbPath_;
+  FileStamp before_;
+  RecordStore store_;
+  std::vector<CtEntry> added_;
+  static constexpr size_t kMaxCachedEntries = 20000;
+  bool cacheGivenUp_ = false;  // too many records to keep their tables
+  bool finished_ = false;
+};
 
 // "変換終了", followed, when some files were not registered, by how many
 // were registered and a list of the others with their reasons (long lists

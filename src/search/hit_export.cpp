@@ -1,6 +1,7 @@
 #include "search/hit_export.h"
 
 #include <cstdio>
+#include <sstream>
 
 #include "model/molreader.h"
 #include "model/sdfile.h"
@@ -181,6 +182,14 @@ int WriteHits(std::ostream& out, HitFormat format, const std::vector<std::string
       if (report) report(hit.name + ": " + (hit.error.empty() ? kNoFile : hit.error));
     }
   }
+  return failed;
+}
+
+int SaveHits(const std::string& path, HitFormat format, const std::vector<std::string>& hitnames,
+             const std::string& molFolder, const std::function<void(const std::string&)>& report) {
+  std::ostringstream out;
+  const int failed = WriteHits(out, format, hitnames, molFolder, report);
+  ReplaceFileAtomically(path, out.str());
   return failed;
 }
 

@@ -1,6 +1,6 @@
 // Hit lists leaving the system: hit names, SD files (each hit's MOL file with
 // its name, formula and weight as data items), CSV and JSON lines. Used by
-// `vuduzez-cli search --format` and meant for saving hits from the window.
+// `vuduzez-cli search --format` and the search window's "検索結果を保存".
 #pragma once
 
 #include <functional>
@@ -61,6 +61,12 @@ class HitWriter {
 // the number of such hits.
 int WriteHits(std::ostream& out, HitFormat format, const std::vector<std::string>& hitnames,
               const std::string& molFolder, const std::function<void(const std::string&)>& report);
+
+// The same into a file, which is replaced whole (the hits go to a new file
+// beside it that is renamed over it once complete). Throws RuntimeError when
+// the file cannot be written; an old file then stays as it was.
+int SaveHits(const std::string& path, HitFormat format, const std::vector<std::string>& hitnames,
+             const std::string& molFolder, const std::function<void(const std::string&)>& report);
 
 // The parts, for tests and other writers.
 std::string SdHitRecord(const HitExport& hit);  // "" without a MOL file

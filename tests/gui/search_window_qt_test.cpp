@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -345,6 +346,63 @@ class SearchWindowTest : public QObject {
     QCOMPARE(ui_.messages[2], std::string("もうデータがありません"));
     ExpectShown("", "", "");  // no earlier hit beside "0 件"
     QVERIFY(w_->picture().isNull());
+  }
+
+  void searchFromSmiles() {
+    Show();
+    // A SMILES when no block or MOL text is there; the panel says it is not drawn.
+    SetClipboardText("  c1ccccc1O phenol \n");
+    Click("Button4");
+    QVERIFY(ui_.messages.empty());
+    QCOMPARE(w_->searchState().hitnames, (std::vector<std::string>{"phenol"}));
+    ExpectShown("phenol.mol", "C6H6O", "94.11");
+    QVERIFY(Child<QLabel>("EditorLabel")->text().contains(QStringLiteral("c1ccccc1O")));
+    // MOL text comes before a SMILES and brings the caption back.
+    SetClipboardText(SampleMol("benzene"));
+    Click("Button4");
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+    QCOMPARE(Child<QLabel>("EditorLabel")->text(), QStringLiteral("ISIS Draw Window"));
+    // A bad SMILES is refused with its position; the hits stay.
+    SetClipboardText("c1cccc1");
+    Click("Button4");
+    QCOMPARE(ui_.messages.size(), size_t(1));
+    QVERIFY(ui_.messages[0].rfind("SMILES の ", 0) == 0);
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+    // Text that is no SMILES is no structure.
+    SetClipboardText("hello world");
+    Click("Button4");
+    QCOMPARE(ui_.messages.back(), std::string("クリップボードにデータがありません"));
+  }
+
+  void saveHits() {
+    Show();
+    Click("SaveHitsButton");
+    QCOMPARE(ui_.messages, Messages{"保存する検索結果がありません"});
+    SearchClipboardBlock("benzene");
+    ui_.messages.clear();
+    // SD: the hits with their MOL files; the one without is named in the message.
+    ui_.fileAnswers = {dir_ + "/hits.sdf", dir_ + "/hits.CSV", dir_ + "/hits.json", std::nullopt};
+    Click("SaveHitsButton");
+    QCOMPARE(ui_.inputs.back(),
+             "SaveFile|検索結果を保存|SDファイル|*.sdf;*.sd|CSVファイル|*.csv|" + dir_);
+    const std::string sdf = ReadFileBytes(dir_ + "/hits.sdf");
+    QCOMPARE(std::count(sdf.begin(), sdf.end(), '$'), 12);  // three records
+    QVERIFY(sdf.find(">  <name>\r\ntoluene\r\n") != std::string::npos);
+    QCOMPARE(ui_.messages.size(), size_t(1));
+    QVERIFY(ui_.messages[0].find("検索結果 4 件を保存しました") == 0);
+    QVERIFY(ui_.messages[0].find("ghost: ファイルがありません") != std::string::npos);
+    // CSV by its extension, whatever its letter case.
+    Click("SaveHitsButton");
+    QCOMPARE(ReadFileBytes(dir_ + "/hits.CSV"),
+             std::string("name,formula,weight\r\nbenzene,C6H6,78.11\r\nghost,,\r\n"
+                         "toluene,C7H8,92.14\r\nphenol,C6H6O,94.11\r\n"));
+    // Another extension is refused; a cancelled dialog does nothing.
+    Click("SaveHitsButton");
+    QVERIFY(ui_.messages.back().find(".sdf") != std::string::npos);
+    QVERIFY(!FileExists(dir_ + "/hits.json"));
+    const size_t shown = ui_.messages.size();
+    Click("SaveHitsButton");
+    QCOMPARE(ui_.messages.size(), shown);
   }
 
   void nothingOnTheClipboard() {

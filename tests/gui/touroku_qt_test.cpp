@@ -447,6 +447,50 @@ class TourokuTest : public QObject {
     QCOMPARE(ui->messages.back(), std::string("既に登録されています"));
   }
 
+  void sdImportShowsProgressAndStops() {
+    namespace fs = std::filesystem;
+    std::string sdf;
+    for (const char* name : {"benzene.mol", "phenol.mol", "ethanol.mol"}) {
+      sdf += ReadFileBytes(kSampleMol + name) + "$$$$\r\n";
+    }
+    WriteFileBytes(Path("in.sdf"), sdf);
+    fs::create_directory(Path("mol"));
+    com_data().settings.basedir1 = Path("mol");
+
+    // The progress dialog is up while it runs; the closing message comes after.
+    auto dialog = [&] { return w->findChild<QProgressDialog*>("ImportProgress"); };
+    int shownWhileRunning = 0;
+    ui->onProgress = [&] { shownWhileRunning += dialog() && dialog()->isVisible() ? 1 : 0; };
+    bool barAtEnd = true;
+    ui->onMessage = [&](const std::string&) { barAtEnd = dialog() && dialog()->isVisible(); };
+    ui->fileAnswers = {Path("in.sdf")};
+    Click("ImportSdButton");
+    QVERIFY(shownWhileRunning > 0);
+    QVERIFY(!barAtEnd);
+    QCOMPARE(ui->messages.back(), std::string("SDファイルの登録を終了しました"));
+    QCOMPARE(Records().size(), size_t{3});
+    QCOMPARE(List()->count(), 3);
+    QVERIFY(fs::exists(Path("mol/benzene.mol")));
+
+    // "中止" at the first progress report: the run ends and says so.
+    sdf.clear();
+    for (int i = 0; i < 5; ++i) {
+      sdf += "new" + std::to_string(i) + ReadFileBytes(kSampleMol + "benzene.mol").substr(7) +
+             "$$$$\r\n";
+    }
+    WriteFileBytes(Path("in.sdf"), sdf);
+    ui->onProgress = [&] {
+      if (dialog() && dialog()->isVisible()) dialog()->findChild<QPushButton*>()->click();
+    };
+    ui->onMessage = nullptr;
+    ui->fileAnswers = {Path("in.sdf")};
+    Click("ImportSdButton");
+    ui->onProgress = nullptr;
+    QVERIFY(ui->messages.back().rfind("SDファイルの登録を中止しました", 0) == 0);
+    QVERIFY(Records().size() < size_t{8});
+    QVERIFY(dialog() == nullptr);
+  }
+
   void batchRunCanBeStopped() {
     namespace fs = std::filesystem;
     const std::string folder = Path("many");

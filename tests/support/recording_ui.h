@@ -39,6 +39,11 @@ class RecordingUi : public Recorder<Ui> {
     inputs.push_back("OpenFile|" + filter + "|" + startFolder);
     return Pop(fileAnswers);
   }
+  std::optional<std::string> SaveFile(const std::string& title, const std::string& filter,
+                                      const std::string& startFolder) override {
+    inputs.push_back("SaveFile|" + title + "|" + filter + "|" + startFolder);
+    return Pop(fileAnswers);
+  }
   std::optional<std::string> BrowseFolder(const std::string& title) override {
     inputs.push_back("BrowseFolder|" + title);
     return Pop(folderAnswers);

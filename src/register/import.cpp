@@ -1,0 +1,335 @@
+#include "register/import.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <optional>
+#include <unordered_set>
+
+#include "database/cache_stamp.h"
+#include "database/connection_cache.h"
+#include "platform/encoding.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/text.h"
+#include "register/batch.h"
+#include "register/prepare.h"
+#include "register/store.h"
+
+namespace vuduzez {
+
+namespace {
+
+// Longest file name the file systems take, in bytes.
+constexpr size_t kMaxFileNameBytes = 255;
+
+bool IsUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    size_t n;
+    unsigned min;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      n = 1, min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+      n = 2, min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+      n = 3, min = 0x10000;
+    } else {
+      return false;
+    }
+    if (i + n >= s.size()) return false;
+    unsigned code = c & (0x3F >> n);
+    for (size_t k = 1; k <= n; ++k) {
+      const auto d = static_cast<unsigned char>(s[i + k]);
+      if ((d & 0xC0) != 0x80) return false;
+      code = (code << 6) | (d & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += n + 1;
+  }
+  return true;
+}
+
+std::string FileBaseName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Keeps the reader's and key generation's messages out of the user's way:
+// they become the record's message.
+class QuietSink : public MessageSink {
+ public:
+  void ShowMessage(const std::string&) override {}
+};
+
+// A record waiting for its group to be written.
+struct Pending {
+  int64_t number;
+  std::string fileName;  // UTF-8
+  std::string nameLine;  // CP932
+  PreparedStructure prepared;
+  std::string table;  // its connection table
+  std::string molPath;
+  bool staged;  // its MOL file is to be made (not found there with the same bytes)
+};
+
+// What is said of a record the reader or key generation refused. Key
+// generation's texts that follow a name ("は分子が大きすぎます") get the file name.
+std::string RefusalMessage(int64_t number, const std::string& fileName, const std::string& reason) {
+  if (reason == kMoleculeTooLarge) return SdRecordPrefix(number) + fileName + reason;
+  return SdRecordPrefix(number, fileName) + reason;
+}
+
+}  // namespace
+
+std::string RecordName(const SdRecord& record, const std::string& nameField,
+                       const std::string& sdPath) {
+  if (!nameField.empty()) {
+    if (const std::string* value = record.Find(nameField); value && !Trim(*value).empty()) {
+      return *value;
+    }
+  }
+  if (!Trim(record.title).empty()) return record.title;
+  return std::string(BeforeFirst(FileBaseName(sdPath), '.')) + "_" + std::to_string(record.number);
+}
+
+RecordFileName RecordFileNameFor(std::string_view source) {
+  // UTF-8 (ASCII included), or else the system's own CP932.
+  const std::string bytes(source);
+  const std::string utf8 = IsUtf8(bytes) ? bytes : AnsiToUtf8(bytes);
+  const std::string name = Trim(BeforeFirst(utf8, '.'));
+  RecordFileName out;
+  if (const CheckedName checked = CheckRecordName(name); !checked.ok) {
+    out.refusal = checked.refusal;
+  } else if (name.find('/') != std::string::npos) {
+    out.refusal = NameSlashMessage(name);
+  } else if (name.size() + 4 > kMaxFileNameBytes) {
+    out.refusal = NameTooLongMessage(name);
+  } else {
+    out.fileName = name + ".mol";
+  }
+  return out;
+}
+
+ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
+                           const std::string& molFolder, const std::string& nameField,
+                           Molecule& mol, MessageSink& sink,
+                           const std::function<void(const ImportRecord&)>& onRecord) {
+  ImportSummary summary;
+  auto fail = [&](const std::string& error) {
+    summary.error = error;
+    sink.ShowError(error);
+  };
+  if (molFolder.empty()) {
+    fail(kNoMolFolder);
+    return summary;
+  }
+  if (!IsFolder(molFolder)) {
+    fail(std::string(kFileNotFound) + ": " + molFolder);
+    return summary;
+  }
+
+  // The registered names, read once and kept in step with the database.
+  BatchRegistrar store(dbPath);
+  std::optional<SdReader> reader;
+  try {
+    reader.emplace(sdPath);
+    store.Load();
+  } catch (const RuntimeError& e) {
+    fail(e.what());
+    return summary;
+  }
+
+  auto report = [&](ImportRecord&& r) {
+    switch (r.outcome) {
+      case ImportOutcome::kRegistered:
+        ++summary.registered;
+        break;
+      case ImportOutcome::kAlreadyRegistered:
+        ++summary.alreadyRegistered;
+        break;
+      case ImportOutcome::kRefused:
+        ++summary.refused;
+        break;
+      case ImportOutcome::kNotV2000:
+        ++summary.notV2000;
+        break;
+    }
+    if (r.outcome != ImportOutcome::kRegistered && summary.listed.size() <= kImportListed) {
+      summary.listed.push_back(r.message);  // one more than listed: "ほか n 件" follows
+    }
+    if (onRecord) onRecord(r);
+  };
+
+  // The group: MOL files first, flushed to disk together, then the records
+  // that name them. A record not appended takes its MOL file with it.
+  std::vector<Pending> group;
+  std::unordered_set<std::string> groupNames;  // listed names of the group
+  NewFileBatch files;
+  // Returns false when the run must end (its error has been shown).
+  auto writeGroup = [&]() -> bool {
+    std::vector<NewFile> placed;
+    try {
+      placed = files.Commit();
+    } catch (const RuntimeError& e) {
+      fail(e.what());
+      return false;
+    }
+    size_t next = 0;
+    for (size_t i = 0; i < group.size(); ++i) {
+      Pending& p = group[i];
+      const NewFile what = p.staged ? placed[next++] : NewFile::kSameContent;
+      if (what == NewFile::kOtherContent) {
+        // Another program put a file there while the group was made.
+        report({p.number, p.fileName, ImportOutcome::kRefused,
+                SdRecordPrefix(p.number) + MolFileClashMessage(p.molPath)});
+        continue;
+      }
+      ImportRecord r{p.number, p.fileName, ImportOutcome::kRegistered, {}};
+      std::string reason;
+      try {
+        if (store.Append(p.nameLine, p.prepared, std::move(p.table), StampOf(p.molPath), reason) ==
+            EntryOutcome::kAlreadyRegistered) {
+          r.outcome = ImportOutcome::kAlreadyRegistered;
+          r.message = SdRecordPrefix(p.number) + reason;
+        }
+      } catch (const RuntimeError& e) {
+        // This record and the rest of the group are not registered: their new
+        // MOL files go again.
+        for (size_t k = i, n = next - (p.staged ? 1 : 0); k < group.size(); ++k) {
+          if (group[k].staged && placed[n++] == NewFile::kCreated) {
+            RemoveCreatedFile(group[k].molPath);
+          }
+        }
+        fail(e.what());
+        return false;
+      }
+      report(std::move(r));
+    }
+    group.clear();
+    groupNames.clear();
+    return true;
+  };
+  // The group in hand and the appended records on disk, however the run ends.
+  auto finish = [&]() -> bool {
+    if (!writeGroup()) return false;
+    try {
+      store.Flush();
+    } catch (const RuntimeError& e) {
+      fail(e.what());
+      return false;
+    }
+    return true;
+  };
+
+  SdRecord record;
+  int lastShare = -1;
+  QuietSink quiet;
+  for (;;) {
+    if (sink.StopRequested()) {
+      summary.stopped = true;
+      finish();
+      return summary;
+    }
+    try {
+      if (!reader->Next(record)) break;
+    } catch (const RuntimeError& e) {
+      if (finish()) fail(e.what());
+      return summary;
+    }
+    ++summary.records;
+    ImportRecord r;
+    r.number = record.number;
+    if (std::string problem = SdRecordProblem(record); !problem.empty()) {
+      r.outcome = ImportOutcome::kNotV2000;
+      r.message = std::move(problem);
+      report(std::move(r));
+    } else if (RecordFileName name = RecordFileNameFor(RecordName(record, nameField, sdPath));
+               !name.ok()) {
+      r.message = SdRecordPrefix(r.number) + name.refusal;
+      report(std::move(r));
+    } else {
+      // The name rule of batch registration, on the file name as it is written.
+      r.fileName = std::move(name.fileName);
+      const EntryNameLine entry = EntryNameLineFor(r.fileName);
+      const std::string* registered =
+          entry.verdict == EntryName::kOk ? store.Registered(entry.nameLine) : nullptr;
+      if (entry.verdict != EntryName::kOk) {
+        r.message = SdRecordPrefix(r.number) + entry.refusal;
+        report(std::move(r));
+      } else if (registered != nullptr || groupNames.count(ListedName(entry.nameLine)) > 0) {
+        r.outcome = ImportOutcome::kAlreadyRegistered;
+        r.message = SdRecordPrefix(r.number) +
+                    AnsiToUtf8(registered ? *registered : entry.nameLine) + kAlreadyRegistered;
+        report(std::move(r));
+      } else {
+        PreparedStructure prepared;
+        try {
+          prepared = PrepareMolText(mol, record.molblock, quiet);
+        } catch (const RuntimeError& e) {
+          prepared.reason = e.what();
+        }
+        if (!prepared) {
+          r.message = RefusalMessage(r.number, r.fileName, prepared.reason);
+          report(std::move(r));
+        } else {
+          const std::string molPath = MolFilePathFor(molFolder, entry.nameLine);
+          NewFile placed;
+          try {
+            placed = files.Stage(molPath, record.molblock);
+          } catch (const RuntimeError& e) {
+            if (finish()) fail(e.what());
+            return summary;
+          }
+          if (placed == NewFile::kOtherContent) {
+            r.message = SdRecordPrefix(r.number) + MolFileClashMessage(molPath);
+            report(std::move(r));
+          } else {
+            groupNames.insert(ListedName(entry.nameLine));
+            group.push_back({r.number, std::move(r.fileName), entry.nameLine, std::move(prepared),
+                             BuildConnectionTable(mol), molPath, placed == NewFile::kCreated});
+            if (group.size() >= kImportGroup && !writeGroup()) return summary;
+          }
+        }
+      }
+    }
+    const uint64_t size = reader->Size();
+    const int share =
+        size == 0 ? 0
+                  : static_cast<int>(std::min<uint64_t>(1000, reader->BytesRead() * 1000 / size));
+    if (share != lastShare) {
+      lastShare = share;
+      sink.Progress(share, 1000);
+    }
+  }
+  if (!finish()) return summary;
+  store.Finish();
+  if (lastShare != 1000) sink.Progress(1000, 1000);
+  summary.finished = true;
+  sink.ShowMessage(ImportFinishedMessage(summary));
+  return summary;
+}
+
+std::string ImportFinishedMessage(const ImportSummary& s) {
+  std::string text = s.stopped ? kImportStopped : kImportFinished;
+  const int64_t notRegistered = s.alreadyRegistered + s.refused + s.notV2000;
+  if (notRegistered == 0 && !s.stopped) return text;
+  text += "\n\n" + ImportCountsMessage(s.registered, s.alreadyRegistered, s.refused, s.notV2000);
+  for (size_t i = 0; i < s.listed.size() && i < kImportListed; ++i) text += "\n" + s.listed[i];
+  if (notRegistered > static_cast<int64_t>(kImportListed)) {
+    text += "\n" + MoreEntriesMessage(static_cast<size_t>(notRegistered) - kImportListed);
+  }
+  return text;
+}
+
+}  // namespace vuduzez

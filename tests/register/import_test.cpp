@@ -1,0 +1,247 @@
+// SD file import on temporary folders: records become MOL files and records of
+// the database, named by a data item, the title line or the SD file's name;
+// names that cannot be file names, clashing MOL files, V3000 records; the
+// export of a search imports back to the same records.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "database/database.h"
+#include "platform/encoding.h"
+#include "platform/messages.h"
+#include "register/batch.h"
+#include "register/import.h"
+#include "search/hit_export.h"
+#include "search/screening.h"
+#include "support/recording_sink.h"
+#include "support/temp_folder.h"
+
+namespace vuduzez {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+
+const std::string kSample = std::string(VUDUZEZ_SOURCE_DIR) + "/sample";
+
+std::string SampleMol(const std::string& name) { return ReadFile(kSample + "/mol/" + name); }
+
+// A MOL file's text with another title line and LF line ends.
+std::string WithTitle(std::string mol, const std::string& title, bool crlf = true) {
+  mol = title + mol.substr(mol.find("\r\n"));
+  if (!crlf) {
+    std::string lf;
+    for (char c : mol) {
+      if (c != '\r') lf += c;
+    }
+    return lf;
+  }
+  return mol;
+}
+
+std::string Record(const std::string& mol, const std::string& data = "") {
+  const std::string eol = mol.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+  return mol + data + "$$$$" + eol;
+}
+
+const char* kV3000 =
+    "v3\r\n  x\r\n\r\n  0  0  0     0  0            999 V3000\r\nM  V30 BEGIN CTAB\r\n"
+    "M  V30 COUNTS 1 0 0 0 0\r\nM  V30 END CTAB\r\nM  END\r\n";
+
+class Import : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directory(molDir);
+    WriteFile(db, "");
+  }
+  ImportSummary Run(const std::string& sdText, const std::string& field = "") {
+    WriteFile(sd, sdText);
+    records.clear();
+    return ImportSdFile(sd, db, molDir, field, mol, ui,
+                        [this](const ImportRecord& r) { records.push_back(r); });
+  }
+  std::vector<std::string> Names() { return LoadNameList(db); }
+  std::vector<std::string> Messages() {
+    std::vector<std::string> m;
+    for (const ImportRecord& r : records) {
+      if (!r.message.empty()) m.push_back(r.message);
+    }
+    return m;
+  }
+
+  TempFolder dir;
+  std::string molDir = dir / "mol";
+  std::string db = dir / "compounds.txt";
+  std::string sd = dir / "catalogue.v2.sdf";
+  Molecule mol;
+  RecordingSink ui;
+  std::vector<ImportRecord> records;
+};
+
+TEST_F(Import, RecordsBecomeMolFilesAndRecordsAsBatchRegistrationMakesThem) {
+  // Windows line ends, then Unix line ends, in one file.
+  const std::string benzene = WithTitle(SampleMol("benzene.mol"), "benzene");
+  const std::string phenolLf = WithTitle(SampleMol("phenol.mol"), "phenol.mol", false);
+  const ImportSummary s =
+      Run(Record(benzene, ">  <ID>\r\nB-1\r\n\r\n") + Record(phenolLf, "> <ID>\n\n"), "ID");
+  EXPECT_TRUE(s.finished);
+  EXPECT_EQ(s.registered, 2);
+  // The item names the first; the second has a blank item and keeps its title.
+  EXPECT_EQ(Names(), (std::vector<std::string>{"B-1.mol", "phenol.mol"}));
+  EXPECT_EQ(ReadFile(molDir + "/B-1.mol"), benzene);
+  EXPECT_EQ(ReadFile(molDir + "/phenol.mol"),
+            WithTitle(SampleMol("phenol.mol"), "phenol.mol"));  // lines end in CR LF
+
+  // The same records as batch registration of the MOL files writes.
+  TempFolder other;
+  fs::create_directory(other / "mols");
+  WriteFile(other / "mols/B-1.mol", ReadFile(molDir + "/B-1.mol"));
+  WriteFile(other / "mols/phenol.mol", ReadFile(molDir + "/phenol.mol"));
+  WriteFile(other / "db.txt", "");
+  RecordingSink quiet;
+  BatchRegister(other / "mols", other / "db.txt", mol, quiet);
+  EXPECT_EQ(ReadFile(db), ReadFile(other / "db.txt"));
+
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"SDファイルの登録を終了しました"});
+  EXPECT_EQ(ui.progress.back(), std::make_pair(1000, 1000));
+
+  // A second run finds both registered and writes nothing.
+  const std::string before = ReadFile(db);
+  const ImportSummary again =
+      Run(Record(benzene, ">  <ID>\r\nB-1\r\n\r\n") + Record(phenolLf), "ID");
+  EXPECT_EQ(again.alreadyRegistered, 2);
+  EXPECT_EQ(ReadFile(db), before);
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"レコード 1: B-1.molは登録済みです",
+                                                  "レコード 2: phenol.molは登録済みです"}));
+}
+
+TEST_F(Import, NamesThatCannotBeFileNamesOrCp932AreRefused) {
+  const std::string b = SampleMol("benzene.mol");
+  const ImportSummary s = Run(
+      Record(WithTitle(b, "a/b")) + Record(WithTitle(b, "..")) + Record(WithTitle(b, "😀")) +
+      Record(WithTitle(b, std::string("nu\0l", 4))) + Record(WithTitle(b, std::string(300, 'x'))) +
+      Record(WithTitle(b, "aspirin.v2")) +             // cut at its "."
+      Record(WithTitle(b, "  ")) +                     // the SD file's name instead
+      Record(WithTitle(b, *Utf8ToAnsi("ベンゼン"))) +  // CP932 bytes
+      Record(WithTitle(b, "ベンゼン")) +               // the same name in UTF-8
+      Record(WithTitle(b, "aspirin")));                // clashes with record 6
+  EXPECT_EQ(s.refused, 5);
+  EXPECT_EQ(s.registered, 3);
+  EXPECT_EQ(s.alreadyRegistered, 2);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"aspirin.mol", "catalogue_7.mol",
+                                               *Utf8ToAnsi("ベンゼン.mol")}));
+  EXPECT_TRUE(fs::exists(fs::u8path(molDir + "/ベンゼン.mol")));
+  const std::vector<std::string> m = Messages();
+  ASSERT_EQ(m.size(), 7u);
+  EXPECT_EQ(m[0], "レコード 1: " + NameSlashMessage("a/b"));
+  EXPECT_NE(m[1].find("は空です"), std::string::npos);
+  EXPECT_NE(m[2].find("Shift-JISで書けない"), std::string::npos);
+  EXPECT_NE(m[3].find("制御文字"), std::string::npos);
+  EXPECT_NE(m[4].find("長すぎます"), std::string::npos);
+  EXPECT_EQ(m[5], "レコード 9: " + AnsiToUtf8(*Utf8ToAnsi("ベンゼン.mol")) + "は登録済みです");
+  EXPECT_EQ(m[6], "レコード 10: aspirin.molは登録済みです");
+  // Only the MOL files of registered records were written.
+  EXPECT_EQ(std::distance(fs::directory_iterator(molDir), fs::directory_iterator()), 3);
+}
+
+TEST_F(Import, V3000AndRefusedRecordsAreReportedAndPassedOver) {
+  const std::string b = SampleMol("benzene.mol");
+  std::string noAtomsLeft = WithTitle(b, "broken");
+  noAtomsLeft.replace(noAtomsLeft.find("  6  6"), 6, "  6  9");  // bonds beyond the block
+  const ImportSummary s = Run(Record(WithTitle(b, "first")) + Record(kV3000) + Record(noAtomsLeft) +
+                              Record(WithTitle(b, "last")));
+  EXPECT_TRUE(s.finished);
+  EXPECT_EQ(s.registered, 2);
+  EXPECT_EQ(s.notV2000, 1);
+  EXPECT_EQ(s.refused, 1);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"first.mol", "last.mol"}));
+  ASSERT_EQ(Messages().size(), 2u);
+  EXPECT_EQ(Messages()[0], "レコード 2: V3000 形式の MOL ブロックは読めません");
+  EXPECT_EQ(Messages()[1].rfind("レコード 3（broken.mol）: ", 0), 0u) << Messages()[1];
+  EXPECT_FALSE(fs::exists(molDir + "/broken.mol"));
+  // The closing message counts and lists them.
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].rfind("SDファイルの登録を終了しました\n\n登録 2 件、登録済み 0 件、"
+                                 "登録できなかったもの 1 件、V2000 でないもの 1 件\nレコード 2: ",
+                                 0),
+            0u)
+      << ui.messages[0];
+}
+
+TEST_F(Import, AMolFileOfOtherContentIsNeverOverwritten) {
+  const std::string benzene = WithTitle(SampleMol("benzene.mol"), "benzene");
+  const std::string phenol = WithTitle(SampleMol("phenol.mol"), "phenol");
+  WriteFile(molDir + "/benzene.mol", "someone else's benzene\r\n");
+  WriteFile(molDir + "/phenol.mol", phenol);  // the same bytes: taken as it is
+  fs::create_symlink(dir / "elsewhere.mol", molDir + "/toluene.mol");
+  const ImportSummary s = Run(Record(benzene) + Record(phenol) +
+                              Record(WithTitle(SampleMol("toluene.mol"), "toluene")));
+  EXPECT_EQ(s.registered, 1);
+  EXPECT_EQ(s.refused, 2);
+  EXPECT_EQ(Names(), std::vector<std::string>{"phenol.mol"});
+  EXPECT_EQ(ReadFile(molDir + "/benzene.mol"), "someone else's benzene\r\n");
+  EXPECT_FALSE(fs::exists(dir / "elsewhere.mol"));  // the link was not followed
+  EXPECT_EQ(Messages()[0], "レコード 1: " + MolFileClashMessage(molDir + "/benzene.mol"));
+}
+
+TEST_F(Import, AStopKeepsTheRecordsDoneAndAMissingFileEndsTheRun) {
+  std::string text;
+  for (int i = 1; i <= 250; ++i) {
+    text += Record(WithTitle(SampleMol("benzene.mol"), "b" + std::to_string(i)));
+  }
+  struct StopAfter : RecordingSink {
+    bool StopRequested() const override { return ++asked > 120; }
+    mutable int asked = 0;
+  } stopper;
+  WriteFile(sd, text);
+  const ImportSummary s = ImportSdFile(sd, db, molDir, "", mol, stopper);
+  EXPECT_TRUE(s.stopped);
+  EXPECT_FALSE(s.finished);
+  EXPECT_EQ(s.registered, 120);
+  EXPECT_EQ(Names().size(), 120u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(molDir), fs::directory_iterator()), 120);
+  EXPECT_TRUE(stopper.messages.empty());
+
+  const ImportSummary missing = ImportSdFile(dir / "none.sdf", db, molDir, "", mol, ui);
+  EXPECT_FALSE(missing.finished);
+  EXPECT_EQ(ui.errors, std::vector<std::string>{"ファイルが見つかりません: " + (dir / "none.sdf")});
+
+  // A database that refuses the append ends the run and takes back the MOL
+  // files made for records not appended.
+  fs::permissions(db, fs::perms::owner_read | fs::perms::group_read);
+  const ImportSummary readOnly = Run(Record(WithTitle(SampleMol("benzene.mol"), "new1")) +
+                                     Record(WithTitle(SampleMol("phenol.mol"), "new2")));
+  EXPECT_FALSE(readOnly.finished);
+  EXPECT_EQ(readOnly.registered, 0);
+  EXPECT_EQ(ui.errors.size(), 2u);
+  EXPECT_FALSE(fs::exists(molDir + "/new1.mol"));
+  EXPECT_FALSE(fs::exists(molDir + "/new2.mol"));
+}
+
+TEST(ImportRoundTrip, AnExportedSdFileImportsToTheSameRecords) {
+  // Every record of the sample database as hits, exported as an SD file.
+  SearchState state;
+  LoadSearchData(state, kSample + "/compounds.txt");
+  std::vector<std::string> all;
+  for (const auto& r : state.records) all.emplace_back(r.name);
+  std::ostringstream sdf;
+  ASSERT_EQ(WriteHits(sdf, HitFormat::kSdf, all, kSample + "/mol", {}), 0);
+
+  TempFolder dir;
+  fs::create_directory(dir / "mol");
+  WriteFile(dir / "db.txt", "");
+  WriteFile(dir / "hits.sdf", sdf.str());
+  Molecule mol;
+  RecordingSink ui;
+  const ImportSummary s =
+      ImportSdFile(dir / "hits.sdf", dir / "db.txt", dir / "mol", "name", mol, ui);
+  EXPECT_EQ(s.registered, static_cast<int64_t>(all.size()));
+  EXPECT_EQ(ParseRecords(ReadFile(dir / "db.txt")),
+            ParseRecords(ReadFile(kSample + "/compounds.txt")));
+}
+
+}  // namespace
+}  // namespace vuduzez
