@@ -91,6 +91,15 @@ EntryOutcome BatchRegistrar::Append(const std::string& nameLine, const PreparedS
   // The connection tables are kept for the cache up to kMaxCachedEntries; a
   // longer run leaves the cache to the next exact search, so that its memory
   // does not grow with the run.
+  if (!screenGivenUp_) {
+    if (screened_.size() < kMaxScreenEntries) {
+      screened_.push_back(ScreenEntryOf(prepared.key));
+      appendedBytes_ += RecordSize({nameLine, prepared.weight, prepared.formula, prepared.key});
+    } else {
+      screenGivenUp_ = true;
+      screened_ = {};
+    }
+  }
   if (!cacheGivenUp_) {
     if (added_.size() < kMaxCachedEntries) {
       added_.push_back(
@@ -111,6 +120,7 @@ void BatchRegistrar::Finish() {
   // Left as it is, the cache no longer matches the database: the next exact
   // search brings it up to date.
   if (!cacheGivenUp_) AppendToConnectionCache(dbPath_, before_, std::move(added_));
+  if (!screenGivenUp_) AppendToScreenIndex(dbPath_, before_, appendedBytes_, screened_);
 }
 
 size_t BatchThreads() {
@@ -136,13 +146,13 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   // cache; it is brought up to date however the run ends.
   const FileStamp before = StampOf(dbPath);
   std::vector<CtEntry> added;
-  std::vector<std::string> addedKeys;  // and their keys for the screen index
+  std::vector<ScreenEntry> screened;  // and what the screen index keeps of them
   uint64_t addedBytes = 0;
   bool cacheUpdated = false;
   auto updateCache = [&] {
     if (!cacheUpdated) {
       AppendToConnectionCache(dbPath, before, std::move(added));
-      AppendToScreenIndex(dbPath, before, addedBytes, addedKeys);
+      AppendToScreenIndex(dbPath, before, addedBytes, screened);
     }
     cacheUpdated = true;
   };
@@ -323,7 +333,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
           entry.reason = AnsiToUtf8(*already[k]) + kAlreadyRegistered;
         } else {
           addedBytes += RecordSize(records[k]);
-          addedKeys.push_back(records[k].key);
+          screened.push_back(ScreenEntryOf(records[k].key));
           Work& w = work[recordWork[k]];
           added.push_back({std::string(BeforeFirst(records[k].name, '.')),
                            w.molStamp,

@@ -14,6 +14,7 @@
 #include "platform/messages.h"
 #include "register/delete.h"
 #include "register/prepare.h"
+#include "search/screen_index.h"
 
 namespace vuduzez {
 
@@ -71,8 +72,8 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
 // Batch registration's rules for appending entries one at a time, for the
 // import of an SD file: the registered names kept in step with the database,
 // the duplicate rule, the append under the database's lock, the flush every
-// kBatchSyncEvery records, and the exact search's cache, brought up to date
-// once at the end (BatchRegister itself appends its blocks with
+// kBatchSyncEvery records, and the exact search's cache and the screen index,
+// brought up to date once at the end (BatchRegister itself appends its blocks with
 // RecordStore::AppendNew).
 class BatchRegistrar {
  public:
@@ -104,6 +105,11 @@ class BatchRegistrar {
   std::vector<CtEntry> added_;
   static constexpr size_t kMaxCachedEntries = 20000;
   bool cacheGivenUp_ = false;  // too many records to keep their tables
+  // The same for the screen index (132 bytes a record).
+  std::vector<ScreenEntry> screened_;
+  uint64_t appendedBytes_ = 0;
+  static constexpr size_t kMaxScreenEntries = 1000000;
+  bool screenGivenUp_ = false;
   bool finished_ = false;
 };
 

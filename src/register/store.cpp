@@ -172,7 +172,7 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
   AppendToConnectionCache(dbPath, before, {UnreadEntry(std::string(BeforeFirst(nameLine, '.')))});
   AppendToScreenIndex(dbPath, before,
                       RecordSize({nameLine, prepared.weight, prepared.formula, prepared.key}),
-                      {prepared.key});
+                      {ScreenEntryOf(prepared.key)});
   namelist.push_back(result.listed);
   result.status = StoreStatus::kStored;
   return result;

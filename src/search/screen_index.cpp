@@ -62,9 +62,13 @@ bool WriteScreenIndex(const std::string& dbPath, const FileStamp& stamp,
                         Serialize(records, signatures));
 }
 
+ScreenEntry ScreenEntryOf(std::string_view key) {
+  return {static_cast<uint32_t>(key.size()), SignatureOf(key)};
+}
+
 void AppendToScreenIndex(const std::string& dbPath, const FileStamp& before, uint64_t appendedBytes,
-                         const std::vector<std::string>& keys) {
-  if (keys.empty() || before.size < 0) return;
+                         const std::vector<ScreenEntry>& entries) {
+  if (entries.empty() || before.size < 0) return;
   const FileStamp now = StampOf(dbPath);
   if (now.device != before.device || now.inode != before.inode ||
       now.size != before.size + static_cast<int64_t>(appendedBytes)) {
@@ -86,19 +90,17 @@ void AppendToScreenIndex(const std::string& dbPath, const FileStamp& before, uin
   } else if (before.size != 0) {
     return;  // an empty database needs no earlier index
   }
-  const uint64_t total = n + keys.size();
+  const uint64_t total = n + entries.size();
   std::string out;
   out.reserve(8 + total * (4 + sizeof(KeySignature)));
   out.append(reinterpret_cast<const char*>(&total), sizeof total);
   out.append(lengths);
-  for (const std::string& key : keys) {
-    const auto length = static_cast<uint32_t>(key.size());
-    out.append(reinterpret_cast<const char*>(&length), sizeof length);
+  for (const ScreenEntry& e : entries) {
+    out.append(reinterpret_cast<const char*>(&e.keyLength), sizeof e.keyLength);
   }
   out.append(signatures);
-  for (const std::string& key : keys) {
-    const KeySignature s = SignatureOf(key);
-    out.append(reinterpret_cast<const char*>(&s), sizeof s);
+  for (const ScreenEntry& e : entries) {
+    out.append(reinterpret_cast<const char*>(&e.signature), sizeof e.signature);
   }
   WriteCacheFile(*path, kScreenIndexKind, kScreenIndexVersion, dbPath, now, out);
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "database/cache_stamp.h"
@@ -31,13 +32,20 @@ bool WriteScreenIndex(const std::string& dbPath, const FileStamp& stamp,
                       const std::vector<mldata>& records,
                       const std::vector<KeySignature>& signatures);
 
-// After records with these keys were appended to the database whose state
-// was `before` (appendedBytes in all): the index made for `before` extended by
-// their signatures, for the state now. Nothing is written unless the file is
-// the same one grown by exactly those bytes (no other program changed it) and
-// the index was valid for `before`; the next load then rebuilds it.
+// What the screen index holds of one record.
+struct ScreenEntry {
+  uint32_t keyLength = 0;
+  KeySignature signature;
+};
+ScreenEntry ScreenEntryOf(std::string_view key);
+
+// After records were appended to the database whose state was `before`
+// (appendedBytes in all; their entries in order): the index made for
+// `before` extended by them, for the state now. Nothing is written unless the
+// file is the same one grown by exactly those bytes (no other program changed
+// it) and the index was valid for `before`; the next load then rebuilds it.
 void AppendToScreenIndex(const std::string& dbPath, const FileStamp& before, uint64_t appendedBytes,
-                         const std::vector<std::string>& keys);
+                         const std::vector<ScreenEntry>& entries);
 
 // Signatures for the records loaded from dbPath in state `stamp`: from the
 // cache when it is valid, else computed, and then stored when stable (the

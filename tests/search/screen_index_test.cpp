@@ -123,7 +123,7 @@ TEST_F(ScreenIndex, TruncatedOrForeignCacheFilesAreRebuilt) {
 
 TEST_F(ScreenIndex, AnAppendExtendsAnIndexValidBeforeItAndNoOther) {
   const std::string added = "phenol.mol\r\n94.11\r\nC6H6O\r\nC@C@C@C@C@C@6/C-O\r\n";
-  const std::vector<std::string> keys = {"C@C@C@C@C@C@6/C-O"};
+  const std::vector<ScreenEntry> keys = {ScreenEntryOf("C@C@C@C@C@C@6/C-O")};
   auto append = [&] {
     const FileStamp before = StampOf(db_);
     WriteFile(db_, ReadFile(db_) + added);  // in place: the same file grown
