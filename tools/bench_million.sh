@@ -69,7 +69,8 @@ bench_bin=${VUDUZEZ_BENCH_BIN:-$(dirname "$cli")/vuduzez_bench}
 if [ -x "$bench_bin" ]; then
   echo "-- per query once loaded (screening of every record, as the search window runs it)"
   VUDUZEZ_BENCH_DB=$data/million.txt "$bench_bin" --benchmark_filter='BM_Query/' \
-    --benchmark_min_time=0.5 2>/dev/null | awk '/^BM_/ { printf "%-34s %7s %s wall, %s %s on this thread\n", $1, $2, $3, $4, $5 }' || true
+    --benchmark_min_time=0.5 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    2>/dev/null | awk '/^BM_.*_median/ { printf "%-34s %7s %s wall, %s %s on this thread\n", $1, $2, $3, $4, $5 }' || true
 else
   echo "-- per query once loaded: no vuduzez_bench beside $cli (set VUDUZEZ_BENCH_BIN)"
 fi
