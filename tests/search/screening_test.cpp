@@ -262,6 +262,25 @@ TEST(Screening, IndexGivesTheSameHitsAsThePlainTest) {
     total += s.hitcount;
   }
   EXPECT_GT(total, 300);  // the queries did find things
+
+  // A database large enough to be screened on several threads: the same
+  // hits, in database order.
+  std::string large;
+  for (int i = 0; i < 110; ++i) large += db;
+  LoadSearchText(s, large);
+  for (int t = 0; t < 8; ++t) {
+    const std::string& k = keys[rng() % keys.size()];
+    const Query q = MakeQ(0, 0, 0, 0, k.substr(0, k.find('/')));
+    RunScreening(s, q);
+    std::vector<int32_t> expected;
+    const auto verdicts = ExplainScreening(s, q);
+    for (size_t r = 0; r < verdicts.size(); ++r) {
+      if (verdicts[r].result == ScreenResult::kHit) expected.push_back(static_cast<int32_t>(r));
+    }
+    ASSERT_GE(expected.size(), 110u);
+    ASSERT_EQ(s.hitrows, expected);
+    ASSERT_EQ(s.hitnames.size(), expected.size());
+  }
 }
 
 // The substring test against std::string::find, for every piece of keys of
