@@ -254,6 +254,13 @@ bool IsReplacementName(std::string_view name, std::string_view base) {
   return true;
 }
 
+bool IsUnfinishedNewFile(std::string_view name) {
+  // "." + the file's name + the mark + the unique letters (NewFileTemplate).
+  const size_t tail = kReplacementMark.size() + kUniqueLength;
+  if (name.size() <= 1 + tail || name[0] != '.') return false;
+  return IsReplacementName(name.substr(1), name.substr(1, name.size() - 1 - tail));
+}
+
 void RemoveStaleReplacements(const std::string& path) {
   const std::string target = ResolveTarget(path);
   const std::string base = BaseOf(target);
@@ -383,6 +390,15 @@ NewFile CreateInPlace(const std::string& path, std::string_view bytes) {
 
 }  // namespace
 
+namespace {
+
+// The mkstemp template of a new file's first, hidden name beside path.
+std::string NewFileTemplate(const std::string& folder, const std::string& path) {
+  return folder + "/." + BaseName(path) + std::string(kReplacementMark) + "XXXXXX";
+}
+
+}  // namespace
+
 NewFile CreateNewFile(const std::string& path, std::string_view bytes) {
   const std::string folder = FolderOf(path);
   struct stat st;
@@ -391,7 +407,7 @@ NewFile CreateNewFile(const std::string& path, std::string_view bytes) {
     return HoldsExactly(path, bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
   }
 
-  std::string temp = folder + "/." + BaseName(path) + ".vuduzez-new-XXXXXX";
+  std::string temp = NewFileTemplate(folder, path);
   errno = 0;
   int fd = ::mkstemp(temp.data());
   if (fd < 0) Fail(path, kCannotCreateFile, -1, "");
@@ -437,7 +453,7 @@ NewFile NewFileBatch::Stage(const std::string& path, std::string_view bytes) {
   }
   // A uniquely named file beside it, as CreateNewFile makes one.
   const std::string folder = FolderOf(path);
-  std::string temp = folder + "/." + BaseName(path) + ".vuduzez-new-XXXXXX";
+  std::string temp = NewFileTemplate(folder, path);
   errno = 0;
   const int fd = ::mkstemp(temp.data());
   if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) ThrowFileError(folder);
