@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -441,7 +442,7 @@ NewFileBatch::~NewFileBatch() { Discard(); }
 void NewFileBatch::Discard() {
   for (Staged& f : staged_) {
     if (f.fd >= 0) ::close(f.fd);
-    ::unlink(f.temp.c_str());
+    if (!f.temp.empty()) ::unlink(f.temp.c_str());
   }
   staged_.clear();
 }
@@ -490,9 +491,14 @@ std::vector<NewFile> NewFileBatch::Commit() {
   }
   std::vector<std::string> folders;
   for (size_t i = 0; i < staged_.size(); ++i) {
-    const Staged& f = staged_[i];
-    // link() never replaces what is at path and never follows a link there.
-    if (::link(f.temp.c_str(), f.path.c_str()) == 0) {
+    Staged& f = staged_[i];
+    // Neither a rename without replacement nor link() replaces what is at
+    // path or follows a link there; the rename saves the link's unlink.
+    if (::renameat2(AT_FDCWD, f.temp.c_str(), AT_FDCWD, f.path.c_str(), RENAME_NOREPLACE) == 0) {
+      f.temp.clear();  // moved: no temporary name left to remove
+      linked.push_back(f.path);
+    } else if ((errno == EINVAL || errno == ENOSYS) &&
+               ::link(f.temp.c_str(), f.path.c_str()) == 0) {
       linked.push_back(f.path);
     } else if (errno == EEXIST) {
       made[i] = HoldsExactly(f.path, f.bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
