@@ -13,15 +13,8 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 data=$root/bench/data
 
-need=(python3-rdkit rdkit-data libbenchmark-dev zlib1g-dev cmake g++)
-missing=()
-for p in "${need[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-fi
+bash tools/ensure_packages.sh python3-rdkit rdkit-data libbenchmark-dev zlib1g-dev \
+  cmake g++
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVUDUZEZ_GUI=OFF -DVUDUZEZ_BENCH=ON >/dev/null
 cmake --build build-bench -j "$(nproc)" --target vuduzez-cli vuduzez_bench >/dev/null

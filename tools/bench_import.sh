@@ -17,15 +17,7 @@ root=$(pwd)
 data=$root/bench/data
 rounds=${1:-3}
 
-need=(python3-rdkit rdkit-data cmake g++ time)
-missing=()
-for p in "${need[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-fi
+bash tools/ensure_packages.sh python3-rdkit rdkit-data cmake g++ time
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVUDUZEZ_GUI=OFF -DVUDUZEZ_BENCH=ON >/dev/null
 cmake --build build-bench -j "$(nproc)" --target vuduzez-cli >/dev/null

@@ -15,15 +15,8 @@ root=$(pwd)
 out=$root/bench/data/keymol
 core=${BENCH_CORE:-0}
 
-need=(python3-rdkit rdkit-data libbenchmark-dev cmake g++ time util-linux)
-missing=()
-for p in "${need[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-fi
+bash tools/ensure_packages.sh python3-rdkit rdkit-data libbenchmark-dev cmake g++ \
+  time util-linux
 
 echo "== molecules: pubchem.200.sdf and bzr.sdf of rdkit-data, one MOL file each"
 sdfs=$(dpkg -L rdkit-data | grep -E '/(pubchem\.200|bzr)\.sdf$')

@@ -12,15 +12,8 @@ root=$(pwd)
 data=$root/bench/data
 jobs=$(nproc)
 
-need=(openbabel python3-rdkit rdkit-data libbenchmark-dev cmake g++ eatmydata)
-missing=()
-for p in "${need[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-fi
+bash tools/ensure_packages.sh openbabel python3-rdkit rdkit-data libbenchmark-dev \
+  cmake g++ eatmydata
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVUDUZEZ_GUI=OFF -DVUDUZEZ_BENCH=ON >/dev/null
 cmake --build build-bench -j "$jobs" --target vuduzez-cli vuduzez_bench >/dev/null

@@ -12,15 +12,8 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 core=${BENCH_CORE:-0}
 
-need=(python3-rdkit rdkit-data libbenchmark-dev cmake g++ util-linux)
-missing=()
-for p in "${need[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-fi
+bash tools/ensure_packages.sh python3-rdkit rdkit-data libbenchmark-dev cmake g++ \
+  util-linux
 
 mkdir -p bench/data
 /usr/bin/python3 - "$root/bench/data/smiles.smi" <<'EOF'

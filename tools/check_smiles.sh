@@ -17,15 +17,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 examples=${1:-3}
 
-need=(python3-rdkit rdkit-data cmake g++)
-missing=()
-for p in "${need[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-fi
+bash tools/ensure_packages.sh python3-rdkit rdkit-data cmake g++
 
 # BUILD_DIR: an existing build folder to use instead of build-check.
 build=${BUILD_DIR:-build-check}

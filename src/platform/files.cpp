@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -270,6 +271,13 @@ bool IsReplacementName(std::string_view name, std::string_view base) {
   return true;
 }
 
+bool IsUnfinishedNewFile(std::string_view name) {
+  // "." + the file's name + the mark + the unique letters (NewFileTemplate).
+  const size_t tail = kReplacementMark.size() + kUniqueLength;
+  if (name.size() <= 1 + tail || name[0] != '.') return false;
+  return IsReplacementName(name.substr(1), name.substr(1, name.size() - 1 - tail));
+}
+
 void RemoveStaleReplacements(const std::string& path) {
   const std::string target = ResolveTarget(path);
   const std::string base = BaseOf(target);
@@ -399,6 +407,15 @@ NewFile CreateInPlace(const std::string& path, std::string_view bytes) {
 
 }  // namespace
 
+namespace {
+
+// The mkstemp template of a new file's first, hidden name beside path.
+std::string NewFileTemplate(const std::string& folder, const std::string& path) {
+  return folder + "/." + BaseName(path) + std::string(kReplacementMark) + "XXXXXX";
+}
+
+}  // namespace
+
 NewFile CreateNewFile(const std::string& path, std::string_view bytes) {
   const std::string folder = FolderOf(path);
   struct stat st;
@@ -407,7 +424,7 @@ NewFile CreateNewFile(const std::string& path, std::string_view bytes) {
     return HoldsExactly(path, bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
   }
 
-  std::string temp = folder + "/." + BaseName(path) + ".vuduzez-new-XXXXXX";
+  std::string temp = NewFileTemplate(folder, path);
   errno = 0;
   int fd = ::mkstemp(temp.data());
   if (fd < 0) Fail(path, kCannotCreateFile, -1, "");
@@ -441,7 +458,7 @@ NewFileBatch::~NewFileBatch() { Discard(); }
 void NewFileBatch::Discard() {
   for (Staged& f : staged_) {
     if (f.fd >= 0) ::close(f.fd);
-    ::unlink(f.temp.c_str());
+    if (!f.temp.empty()) ::unlink(f.temp.c_str());
   }
   staged_.clear();
 }
@@ -453,7 +470,7 @@ NewFile NewFileBatch::Stage(const std::string& path, std::string_view bytes) {
   }
   // A uniquely named file beside it, as CreateNewFile makes one.
   const std::string folder = FolderOf(path);
-  std::string temp = folder + "/." + BaseName(path) + ".vuduzez-new-XXXXXX";
+  std::string temp = NewFileTemplate(folder, path);
   errno = 0;
   const int fd = ::mkstemp(temp.data());
   if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) ThrowFileError(folder);
@@ -490,9 +507,14 @@ std::vector<NewFile> NewFileBatch::Commit() {
   }
   std::vector<std::string> folders;
   for (size_t i = 0; i < staged_.size(); ++i) {
-    const Staged& f = staged_[i];
-    // link() never replaces what is at path and never follows a link there.
-    if (::link(f.temp.c_str(), f.path.c_str()) == 0) {
+    Staged& f = staged_[i];
+    // Neither a rename without replacement nor link() replaces what is at
+    // path or follows a link there; the rename saves the link's unlink.
+    if (::renameat2(AT_FDCWD, f.temp.c_str(), AT_FDCWD, f.path.c_str(), RENAME_NOREPLACE) == 0) {
+      f.temp.clear();  // moved: no temporary name left to remove
+      linked.push_back(f.path);
+    } else if ((errno == EINVAL || errno == ENOSYS) &&
+               ::link(f.temp.c_str(), f.path.c_str()) == 0) {
       linked.push_back(f.path);
     } else if (errno == EEXIST) {
       made[i] = HoldsExactly(f.path, f.bytes) ? NewFile::kSameContent : NewFile::kOtherContent;

@@ -64,6 +64,9 @@ enum class NewFile { kCreated, kSameContent, kOtherContent };
 // file, a symbolic link (never followed) or a folder is kOtherContent. A
 // missing folder or a failed write throws RuntimeError and leaves nothing.
 NewFile CreateNewFile(const std::string& path, std::string_view bytes);
+// Whether a folder entry is the hidden first name of a new file (CreateNewFile,
+// NewFileBatch) that a killed run left behind: never a compound of the user's.
+bool IsUnfinishedNewFile(std::string_view name);
 
 // New files made as CreateNewFile makes one, together: Stage writes each
 // one's bytes to a uniquely named file beside its path; Commit flushes them all to disk at once,

@@ -169,7 +169,9 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     std::error_code ec;
     fs::directory_iterator it(fs::path(folder), ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-      names.push_back(it->path().filename().string());
+      std::string name = it->path().filename().string();
+      // A MOL file a killed store or import was writing is not an entry.
+      if (!IsUnfinishedNewFile(name)) names.push_back(std::move(name));
     }
     if (ec) return stop(std::string(kFileNotFound) + ": " + folder);
   }

@@ -15,7 +15,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   log=$2
   "$bin" 2>"$log" &
   pid=$!
-  for i in $(seq 1 50); do
+  for i in $(seq 1 150); do  # up to 30 s on a busy machine
     if command -v xwininfo >/dev/null && xwininfo -root -tree 2>/dev/null | grep -q "メニュー"; then
       break
     fi

@@ -212,6 +212,15 @@ TEST_F(Batch, HostileFolderEntriesAreRefusedByNameAndTheRestStoredOnce) {
   EXPECT_EQ(s.refused, 5);
 }
 
+TEST_F(Batch, MolFilesAKilledStoreLeftHalfWrittenAreNoEntries) {
+  WriteFile(folder + "/benzene.mol", SampleMol("benzene.mol"));
+  WriteFile(folder + "/.phenol.mol.vuduzez-new-Ab12Cd", SampleMol("phenol.mol"));
+  WriteFile(folder + "/.phenol.mol.vuduzez-old", SampleMol("phenol.mol"));  // the user's own
+  const BatchSummary s = Run();
+  EXPECT_EQ(s.registered, 2);
+  EXPECT_EQ(Names(), (std::vector<std::string>{".phenol.mol.vuduzez-old", "benzene.mol"}));
+}
+
 }  // namespace
 }  // namespace vuduzez
 
