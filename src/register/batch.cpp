@@ -222,6 +222,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     FileStamp molStamp;
     PreparedStructure prepared;
     std::string table;
+    ScreenEntry screen;  // what the screen index keeps of it
   };
   struct Block {
     size_t from = 0;
@@ -264,7 +265,10 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
       } catch (const RuntimeError& e) {
         w.prepared.reason = e.what();
       }
-      if (w.prepared) w.table = BuildConnectionTable(*own);
+      if (w.prepared) {
+        w.table = BuildConnectionTable(*own);
+        w.screen = ScreenEntryOf(w.prepared.key);
+      }
     }
   };
   // Starts preparing the block at from on that many threads (none: the
@@ -333,10 +337,12 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
           // Another program registered it while this entry was being prepared.
           entry.outcome = EntryOutcome::kAlreadyRegistered;
           entry.reason = AnsiToUtf8(*already[k]) + kAlreadyRegistered;
+          --summary.registered;
+          ++summary.alreadyRegistered;
         } else {
-          addedBytes += RecordSize(records[k]);
-          screened.push_back(ScreenEntryOf(records[k].key));
           Work& w = work[recordWork[k]];
+          addedBytes += RecordSize(records[k]);
+          screened.push_back(w.screen);
           added.push_back({std::string(BeforeFirst(records[k].name, '.')),
                            w.molStamp,
                            CtStatus::kOk,
@@ -349,11 +355,11 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
         summary.entries.resize(recordEntry[written] + 1);
         summary.entries.back().outcome = EntryOutcome::kRefused;
         summary.entries.back().reason = error;
+        Recount(summary);
       }
       records.clear();
       recordEntry.clear();
       recordWork.clear();
-      Recount(summary);
       if (error.empty()) return true;
       stop(error);
       flushed();
