@@ -95,6 +95,8 @@ DatabaseLock::DatabaseLock(const std::string& path, LockMode mode, std::chrono::
     struct stat now;
     if (::stat(path.c_str(), &now) == 0 && now.st_dev == status_.st_dev &&
         now.st_ino == status_.st_ino) {
+      // A change starts from whole records: an append a kill cut short is undone.
+      if (mode == LockMode::kExclusive) UndoKilledAppend(fd_, path);
       ::fstat(fd_, &status_);  // size and times as of the lock
       return;
     }

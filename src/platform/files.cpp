@@ -295,14 +295,77 @@ void RemoveStaleReplacements(const std::string& path) {
   ::closedir(dir);
 }
 
+namespace {
+
+std::string AppendNotePath(const std::string& path) {
+  return ResolveTarget(path) + ".vuduzez-append";
+}
+
+// Whether bytes are whole records as AppendAll's callers write them: four
+// lines, each ended by a line end.
+bool HoldsWholeRecords(std::string_view bytes) {
+  if (bytes.empty() || bytes.back() != '\n') return false;
+  return std::count(bytes.begin(), bytes.end(), '\n') % 4 == 0;
+}
+
+}  // namespace
+
 void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_view bytes) {
+  struct stat st;
+  const std::string note = AppendNotePath(path);
+  bool noted = false;
+  if (::fstat(fd, &st) == 0) {
+    // Without a writable folder there is no note, and the append goes on.
+    const int noteFd =
+        ::open(note.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (noteFd >= 0) {
+      const std::string text = std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) + " " +
+                               std::to_string(sizeBefore) + "\n";
+      noted = WriteAll(noteFd, text);
+      ::close(noteFd);
+    }
+  }
   if (::lseek(fd, 0, SEEK_END) < 0 || !WriteAll(fd, bytes)) {
     int saved = errno;
     // Cut a partial record off again so the file keeps whole records.
     if (::ftruncate(fd, sizeBefore) != 0) {
     }
+    if (noted) ::unlink(note.c_str());
     ThrowFileError(WithReason(path, saved), kCannotWriteFile);
   }
+  if (noted) ::unlink(note.c_str());
+}
+
+void UndoKilledAppend(int fd, const std::string& path) {
+  const std::string note = AppendNotePath(path);
+  const int noteFd = ::open(note.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (noteFd < 0) return;
+  struct stat noteSt;
+  std::string text;
+  // Only our own note: another user's file of that name decides nothing.
+  if (::fstat(noteFd, &noteSt) == 0 && S_ISREG(noteSt.st_mode) && noteSt.st_uid == ::geteuid() &&
+      noteSt.st_size < 100) {
+    text.resize(static_cast<size_t>(noteSt.st_size));
+    if (::pread(noteFd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
+      text.clear();
+    }
+  }
+  ::close(noteFd);
+  if (text.empty()) return;
+  unsigned long long dev = 0, ino = 0;
+  long long before = -1;
+  struct stat st;
+  if (std::sscanf(text.c_str(), "%llu %llu %lld", &dev, &ino, &before) == 3 &&
+      ::fstat(fd, &st) == 0 && st.st_dev == dev && st.st_ino == ino && before >= 0 &&
+      before <= st.st_size) {
+    std::string tail(static_cast<size_t>(st.st_size - before), '\0');
+    const bool read =
+        ::pread(fd, tail.data(), tail.size(), before) == static_cast<ssize_t>(tail.size());
+    if (read && !tail.empty() && !HoldsWholeRecords(tail) && ::ftruncate(fd, before) == 0) {
+      ::fdatasync(fd);
+    }
+  }
+  ::unlink(note.c_str());
 }
 
 void SyncData(int fd, const std::string& path) {

@@ -162,8 +162,17 @@ void RemoveStaleReplacements(const std::string& path);
 // Appends bytes at the end of the open file fd, whose size was sizeBefore. A
 // write that fails part-way is cut off again, so the file ends as it was; the
 // caller holds the file's exclusive lock, so nobody else appended meanwhile.
-// Throws RuntimeError naming path.
+// While it writes, a note beside the file (path + ".vuduzez-append": file
+// identity and sizeBefore) lets the next holder of the lock undo a write a
+// killed process left unfinished (a fatal signal can cut a write of several
+// pages short). Throws RuntimeError naming path.
 void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_view bytes);
+
+// With the exclusive lock on the open file fd at path: when a process killed
+// while appending left its note, and the file is still the one it names and
+// does not end with the whole records the append began to write, the file is
+// cut back to where that append began. Notes of other users are ignored.
+void UndoKilledAppend(int fd, const std::string& path);
 
 // Flushes the data written to fd to disk; throws RuntimeError naming path.
 void SyncData(int fd, const std::string& path);

@@ -115,5 +115,49 @@ TEST(Replacement, OnlyOurOwnLeftoversAreRemoved) {
   EXPECT_EQ(ReadFile(dir / "victim.txt"), "someone else's file");
 }
 
+TEST(Append, AWriteAKillCutShortIsUndoneByTheNextChangeAndAWholeOneKept) {
+  TempFolder dir;
+  const std::string db = dir / "compounds.txt";
+  const std::string note = db + ".vuduzez-append";
+  auto noteFor = [&](off_t size) {
+    struct stat st;
+    ::stat(db.c_str(), &st);
+    WriteFile(note, std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) + " " +
+                        std::to_string(size) + "\n");
+  };
+  const off_t whole = static_cast<off_t>(kBenzene.size());
+
+  // The killed append wrote part of its record: cut back where it began.
+  WriteFile(db, kBenzene + kEthanol.substr(0, 20));
+  noteFor(whole);
+  { DatabaseLock shared(db, LockMode::kShared); }  // a reader changes nothing
+  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol.substr(0, 20));
+  { DatabaseLock lock(db, LockMode::kExclusive); }
+  EXPECT_EQ(ReadFile(db), kBenzene);
+  EXPECT_FALSE(std::filesystem::exists(note));
+
+  // It wrote all of it before the kill: the records stay.
+  WriteFile(db, kBenzene + kEthanol);
+  noteFor(whole);
+  { DatabaseLock lock(db, LockMode::kExclusive); }
+  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol);
+
+  // A note of another file (the database was replaced since) decides nothing.
+  WriteFile(db, kBenzene + kEthanol.substr(0, 20));
+  WriteFile(note, "1 2 0\n");
+  { DatabaseLock lock(db, LockMode::kExclusive); }
+  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol.substr(0, 20));
+  EXPECT_FALSE(std::filesystem::exists(note));
+
+  // An append that finishes leaves no note.
+  WriteFile(db, kBenzene);
+  {
+    DatabaseLock lock(db, LockMode::kExclusive);
+    AppendAll(lock.fd(), db, whole, kEthanol);
+  }
+  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol);
+  EXPECT_FALSE(std::filesystem::exists(note));
+}
+
 }  // namespace
 }  // namespace vuduzez
