@@ -15,6 +15,7 @@ root=$(pwd)
 data=$root/bench/data
 records=${VUDUZEZ_RECORDS:-1000000}
 batch=${VUDUZEZ_BATCH:-100000}
+bash tools/ensure_packages.sh python3-rdkit rdkit-data libbenchmark-dev cmake g++ time
 
 if [ -z "${VUDUZEZ_CLI:-}" ]; then
   cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DVUDUZEZ_GUI=OFF -DVUDUZEZ_BENCH=ON >/dev/null
