@@ -311,7 +311,8 @@ inline std::string SdRecordPrefix(long long number, const std::string& fileName)
 }
 // A name (UTF-8) too long for a file name.
 inline std::string NameTooLongMessage(const std::string& name) {
-  return "化合物名「" + name + "」はファイル名として長すぎます（255 バイトまで）。登録しませんでした";
+  return "化合物名「" + name +
+         "」はファイル名として長すぎます（255 バイトまで）。登録しませんでした";
 }
 // The end of an import: counts, then the first records not registered.
 inline std::string ImportCountsMessage(long long registered, long long alreadyRegistered,
