@@ -57,7 +57,4 @@ inline bool TakeOption(std::vector<std::string>& args, const std::string& name,
   return true;
 }
 
-// A JSON string literal of UTF-8 text.
-std::string JsonString(const std::string& utf8);
-
 }  // namespace vuduzez::cli

@@ -6,6 +6,7 @@
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "register/prepare.h"
+#include "search/hit_export.h"
 
 namespace vuduzez::cli {
 
@@ -51,14 +52,14 @@ int RunKey(const std::vector<std::string>& args) {
     if (!ok) status = kExitFailed;
     const std::string name = AnsiToUtf8(mol.molname);
     if (json) {
-      std::cout << (smiles ? "{\"smiles\":" : "{\"file\":") << JsonString(file)
-                << ",\"molname\":" << JsonString(name) << ",\"atoms\":" << (ok ? mol.atmcount : 0)
+      std::cout << (smiles ? "{\"smiles\":" : "{\"file\":") << JsonText(file)
+                << ",\"molname\":" << JsonText(name) << ",\"atoms\":" << (ok ? mol.atmcount : 0)
                 << ",\"bonds\":" << (ok ? mol.bndcount : 0)
-                << ",\"formula\":" << JsonString(mol.molformula)
-                << ",\"weight\":" << JsonString(mol.molweight)
-                << ",\"key\":" << JsonString(ok ? AnsiToUtf8(mol.keydata) : "") << ",\"keyfail\":"
+                << ",\"formula\":" << JsonText(mol.molformula)
+                << ",\"weight\":" << JsonText(mol.molweight)
+                << ",\"key\":" << JsonText(ok ? AnsiToUtf8(mol.keydata) : "") << ",\"keyfail\":"
                 << (prepared.status == PrepareStatus::kKeyFailed ? "true" : "false");
-      if (!ok) std::cout << ",\"error\":" << JsonString(prepared.reason);
+      if (!ok) std::cout << ",\"error\":" << JsonText(prepared.reason);
       if (prepared.line > 0) std::cout << ",\"line\":" << prepared.line;
       std::cout << "}\n";
     } else if (ok) {

@@ -1,7 +1,6 @@
 // vuduzez-cli: the system's pipeline (read, complete, key, store, search, draw)
 // on the command line.
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 #include <map>
 
@@ -30,38 +29,6 @@ int Usage(const char* command) {
     if (command == nullptr || name == command) std::cerr << "  vuduzez-cli " << c.usage << '\n';
   }
   return kExitUsage;
-}
-
-std::string JsonString(const std::string& utf8) {
-  std::string out = "\"";
-  for (unsigned char c : utf8) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
 }
 
 }  // namespace vuduzez::cli

@@ -41,19 +41,6 @@ uint32_t Crc(uint32_t crc, std::string_view bytes) {
   return crc;
 }
 
-template <typename T>
-void Put(std::string& out, T v) {
-  out.append(reinterpret_cast<const char*>(&v), sizeof v);
-}
-
-template <typename T>
-bool Get(std::string_view& in, T& v) {
-  if (in.size() < sizeof v) return false;
-  std::memcpy(&v, in.data(), sizeof v);
-  in.remove_prefix(sizeof v);
-  return true;
-}
-
 std::string KindField(std::string_view kind) {
   std::string k(kind.substr(0, 8));
   k.resize(8, '\0');
@@ -164,17 +151,17 @@ std::optional<CacheContent> ReadCacheFile(const std::string& cachePath, std::str
   uint32_t order = 0, ver = 0, pathLength = 0;
   uint64_t payloadLength = 0;
   CacheContent content;
-  if (!Get(body, order) || order != kByteOrder || !Get(body, ver) || ver != version) {
+  if (!GetValue(body, order) || order != kByteOrder || !GetValue(body, ver) || ver != version) {
     return std::nullopt;
   }
-  if (!Get(body, content.stamp.size) || !Get(body, content.stamp.mtimeNs) ||
-      !Get(body, content.stamp.device) || !Get(body, content.stamp.inode) ||
-      !Get(body, pathLength) || body.size() < pathLength) {
+  if (!GetValue(body, content.stamp.size) || !GetValue(body, content.stamp.mtimeNs) ||
+      !GetValue(body, content.stamp.device) || !GetValue(body, content.stamp.inode) ||
+      !GetValue(body, pathLength) || body.size() < pathLength) {
     return std::nullopt;
   }
   if (body.substr(0, pathLength) != CanonicalDatabasePath(dbPath)) return std::nullopt;
   body.remove_prefix(pathLength);
-  if (!Get(body, payloadLength) || body.size() != payloadLength) return std::nullopt;
+  if (!GetValue(body, payloadLength) || body.size() != payloadLength) return std::nullopt;
   content.payloadFrom = static_cast<size_t>(body.data() - in.data());
   content.payloadSize = body.size();
   content.bytes = std::move(bytes);  // the heap block moves: body's offset stays right
@@ -185,19 +172,19 @@ bool WriteCacheFile(const std::string& cachePath, std::string_view kind, uint32_
                     const std::string& dbPath, const FileStamp& stamp, std::string_view payload) {
   std::string head(kMagic, sizeof kMagic);
   head += KindField(kind);
-  Put(head, kByteOrder);
-  Put(head, version);
-  Put(head, stamp.size);
-  Put(head, stamp.mtimeNs);
-  Put(head, stamp.device);
-  Put(head, stamp.inode);
+  PutValue(head, kByteOrder);
+  PutValue(head, version);
+  PutValue(head, stamp.size);
+  PutValue(head, stamp.mtimeNs);
+  PutValue(head, stamp.device);
+  PutValue(head, stamp.inode);
   const std::string canonical = CanonicalDatabasePath(dbPath);
-  Put(head, static_cast<uint32_t>(canonical.size()));
+  PutValue(head, static_cast<uint32_t>(canonical.size()));
   head += canonical;
-  Put(head, static_cast<uint64_t>(payload.size()));
+  PutValue(head, static_cast<uint64_t>(payload.size()));
   const uint32_t crc = Crc(Crc(0, head), payload);
   std::string tail;
-  Put(tail, crc);
+  PutValue(tail, crc);
 
   // A unique name in the cache folder, created exclusively.
   std::random_device rd;

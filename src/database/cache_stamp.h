@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -67,6 +68,21 @@ struct CacheContent {
     return std::string_view(bytes).substr(payloadFrom, payloadSize);
   }
 };
+
+// A fixed-size value in a cache file's bytes, in the machine's own byte order
+// (which the framing records): appended to out, or taken from the front of in
+// (false when in is too short).
+template <typename T>
+void PutValue(std::string& out, T v) {
+  out.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+template <typename T>
+bool GetValue(std::string_view& in, T& v) {
+  if (in.size() < sizeof v) return false;
+  std::memcpy(&v, in.data(), sizeof v);
+  in.remove_prefix(sizeof v);
+  return true;
+}
 
 // Reads a cache file of the given kind and format version for dbPath. nullopt
 // when it is missing, truncated, foreign (other magic, version or database

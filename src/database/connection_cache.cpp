@@ -25,28 +25,15 @@ void Put16(std::string& out, int v) {
   out += static_cast<char>((v >> 8) & 0xff);
 }
 
-template <typename T>
-void Put(std::string& out, T v) {
-  out.append(reinterpret_cast<const char*>(&v), sizeof v);
-}
-
-template <typename T>
-bool Get(std::string_view& in, T& v) {
-  if (in.size() < sizeof v) return false;
-  std::memcpy(&v, in.data(), sizeof v);
-  in.remove_prefix(sizeof v);
-  return true;
-}
-
 void PutText(std::string& out, std::string_view text) {
   const size_t n = std::min<size_t>(text.size(), 0xffff);
-  Put(out, static_cast<uint16_t>(n));
+  PutValue(out, static_cast<uint16_t>(n));
   out.append(text.substr(0, n));
 }
 
 bool GetText(std::string_view& in, std::string& text) {
   uint16_t n = 0;
-  if (!Get(in, n) || in.size() < n) return false;
+  if (!GetValue(in, n) || in.size() < n) return false;
   text.assign(in.substr(0, n));
   in.remove_prefix(n);
   return true;
@@ -149,16 +136,16 @@ CtEntry UnreadEntry(std::string name) {
 
 std::string SerializeConnectionEntries(const std::vector<CtEntry>& entries) {
   std::string out;
-  Put(out, static_cast<uint32_t>(entries.size()));
+  PutValue(out, static_cast<uint32_t>(entries.size()));
   for (const CtEntry& e : entries) {
-    Put(out, static_cast<uint8_t>(e.status));
-    Put(out, e.mol.size);
-    Put(out, e.mol.mtimeNs);
-    Put(out, e.mol.device);
-    Put(out, e.mol.inode);
+    PutValue(out, static_cast<uint8_t>(e.status));
+    PutValue(out, e.mol.size);
+    PutValue(out, e.mol.mtimeNs);
+    PutValue(out, e.mol.device);
+    PutValue(out, e.mol.inode);
     PutText(out, e.name);
     PutText(out, e.reason);
-    Put(out, static_cast<uint32_t>(e.table.size()));
+    PutValue(out, static_cast<uint32_t>(e.table.size()));
     out += e.table;
   }
   return out;
@@ -166,17 +153,17 @@ std::string SerializeConnectionEntries(const std::vector<CtEntry>& entries) {
 
 std::optional<std::vector<CtEntry>> ParseConnectionEntries(std::string_view in) {
   uint32_t count = 0;
-  if (!Get(in, count)) return std::nullopt;
+  if (!GetValue(in, count)) return std::nullopt;
   std::vector<CtEntry> entries;
   entries.reserve(std::min<size_t>(count, in.size() / 40 + 1));
   for (uint32_t i = 0; i < count; ++i) {
     CtEntry e;
     uint8_t status = 0;
     uint32_t tableSize = 0;
-    if (!Get(in, status) || status > static_cast<uint8_t>(CtStatus::kKeyFailed) ||
-        !Get(in, e.mol.size) || !Get(in, e.mol.mtimeNs) || !Get(in, e.mol.device) ||
-        !Get(in, e.mol.inode) || !GetText(in, e.name) || !GetText(in, e.reason) ||
-        !Get(in, tableSize) || in.size() < tableSize) {
+    if (!GetValue(in, status) || status > static_cast<uint8_t>(CtStatus::kKeyFailed) ||
+        !GetValue(in, e.mol.size) || !GetValue(in, e.mol.mtimeNs) || !GetValue(in, e.mol.device) ||
+        !GetValue(in, e.mol.inode) || !GetText(in, e.name) || !GetText(in, e.reason) ||
+        !GetValue(in, tableSize) || in.size() < tableSize) {
       return std::nullopt;
     }
     e.status = static_cast<CtStatus>(status);
