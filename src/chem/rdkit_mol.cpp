@@ -36,9 +36,8 @@ ParsedMol Guarded(Parse parse) {
 
 }  // namespace
 
-ParsedMol ParseMolBlock(std::string_view molText, bool sanitize) {
-  return Guarded(
-      [&] { return RDKit::MolBlockToMol(std::string(molText), sanitize, /*removeHs=*/false); });
+ParsedMol ParseMolBlock(std::string_view molText, bool sanitize, bool removeHs) {
+  return Guarded([&] { return RDKit::MolBlockToMol(std::string(molText), sanitize, removeHs); });
 }
 
 ParsedMol ParseSmiles(std::string_view smiles, bool sanitize) {

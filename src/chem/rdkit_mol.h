@@ -3,6 +3,10 @@
 // includes this header (and RDKit's); everything above chem/ sees plain types.
 #pragma once
 
+// RDKit's build options before any of its headers: they change the layout of
+// its classes (RDK_BUILD_THREADSAFE_SSS adds a mutex to recursive queries).
+#include <RDGeneral/RDConfig.h>
+//
 #include <GraphMol/RWMol.h>
 
 #include <memory>
@@ -20,8 +24,10 @@ struct ParsedMol {
 
 // How a MOL block is taken: sanitized (valences checked, aromaticity and ring
 // membership perceived) and with every drawn hydrogen kept as an atom, so
-// that atom indices are the MOL file's atom numbers less one.
-ParsedMol ParseMolBlock(std::string_view molText, bool sanitize = true);
+// that atom indices are the MOL file's atom numbers less one; with removeHs,
+// as RDKit reads a MOL file by default (the hydrogens it can do without
+// removed: the sound model of searching).
+ParsedMol ParseMolBlock(std::string_view molText, bool sanitize = true, bool removeHs = false);
 ParsedMol ParseSmiles(std::string_view smiles, bool sanitize = true);
 ParsedMol ParseSmarts(std::string_view smarts);
 
