@@ -1,12 +1,14 @@
-// vuduzez-cli search [--explain] [--smiles] [--format F] QUERY: substructure
-// search of the database: hits on stdout in database order (names, or SD, CSV
-// or JSON lines), the hit count on stderr. --exact confirms the screened hits
-// atom by atom.
+// vuduzez-cli search [--explain] [--smiles|--smarts] [--exact] [--chiral]
+// [--format F] QUERY: substructure search of the database: hits on stdout in
+// database order (names, or SD, CSV or JSON lines), the hit count on stderr.
+// --exact (implied by --smarts and --chiral) matches atom by atom as RDKit
+// does (cmd_search_exact.cpp).
 #include <algorithm>
 #include <iostream>
 #include <optional>
 
 #include "cli/cli.h"
+#include "cli/cmd_search_exact.h"
 #include "cli/workspace.h"
 #include "platform/encoding.h"
 #include "register/prepare.h"
@@ -19,16 +21,6 @@ namespace vuduzez::cli {
 
 namespace {
 
-// Progress of reading MOL files for the connection tables, on stderr.
-class TablesSink : public StderrSink {
- public:
-  void Progress(int done, int total) override {
-    if (done == total || done % 5000 == 0) {
-      std::cerr << "connection tables: " << done << " of " << total << " read\n";
-    }
-  }
-};
-
 int RunSearch(const std::vector<std::string>& allArgs) {
   std::vector<std::string> args = allArgs;
   std::string formatName = "names";
@@ -38,15 +30,22 @@ int RunSearch(const std::vector<std::string>& allArgs) {
     std::cerr << "vuduzez-cli search: unknown format " << formatName << '\n';
     return Usage("search");
   }
-  auto ws = OpenWorkspace("search", args, {"--explain", "--smiles", "--exact"});
+  auto ws =
+      OpenWorkspace("search", args, {"--explain", "--smiles", "--smarts", "--exact", "--chiral"});
   if (!ws) return Usage("search");
   if (ws->args.size() != 1) return Usage("search");
   auto flag = [&](const char* f) {
     return std::find(ws->flags.begin(), ws->flags.end(), f) != ws->flags.end();
   };
   const bool explain = flag("--explain");
-  const bool exact = flag("--exact");
   const std::string& file = ws->args[0];
+  if (flag("--smiles") && flag("--smarts")) return Usage("search");
+  if (flag("--exact") || flag("--smarts") || flag("--chiral")) {
+    const chem::QueryForm form = flag("--smarts")   ? chem::QueryForm::kSmarts
+                                 : flag("--smiles") ? chem::QueryForm::kSmiles
+                                                    : chem::QueryForm::kMolText;
+    return RunExactSearch(*ws, file, form, *format, explain, flag("--chiral"));
+  }
 
   Molecule mol;
   StderrSink err;
@@ -60,53 +59,35 @@ int RunSearch(const std::vector<std::string>& allArgs) {
   LoadSearchDataStamped(state, tables, ws->settings.mdatafilename, /*mapped=*/true);
   std::vector<RecordVerdict> verdicts;
   if (explain) verdicts = ExplainScreening(state, MakeQuery(mol));
-  int32_t hits = SearchStructure(state, mol);
-  ExactResult confirmed;
-  if (exact) {
-    TablesSink progress;
-    confirmed =
-        ConfirmHits(state, tables, MakeSubstructureQuery(mol), ws->settings.basedir1, progress);
-    hits = state.hitcount;
-  }
+  const int32_t hits = SearchStructure(state, mol);
 
   if (explain) {
     const Query query = MakeQuery(mol);
     std::cerr << "query: weight " << query.weight << ", C " << query.ccount << ", N "
               << query.ncount << ", O " << query.ocount << ", " << query.codes.size()
               << " path codes: " << AnsiToUtf8(mol.keydata) << '\n';
-    const std::vector<std::string> why = ExplainConfirmation(confirmed, verdicts.size());
     for (size_t r = 0; r < verdicts.size(); ++r) {
       std::cout << AnsiToUtf8(std::string(state.records[r].name)) << '\t'
-                << (why[r].empty() ? ExplainVerdict(state.records[r], query, verdicts[r]) : why[r])
-                << '\n';
+                << ExplainVerdict(state.records[r], query, verdicts[r]) << '\n';
     }
   }
   int unwritten = 0;
   if (!explain) {
     unwritten = WriteHits(std::cout, *format, state.hitnames, ws->settings.basedir1,
                           [](const std::string& m) { std::cerr << m << '\n'; });
-    for (const auto& u : confirmed.unconfirmed) {
-      std::cerr << "unconfirmed: "
-                << AnsiToUtf8(std::string(state.records[static_cast<size_t>(u.row)].name)) << ": "
-                << u.reason << '\n';
-    }
   }
   std::cout.flush();
-  std::cerr << hits << " hits of " << state.mlcount << " records";
-  if (exact) {
-    std::cerr << " (" << confirmed.screened << " screened, " << confirmed.unconfirmed.size()
-              << " unconfirmed)";
-  }
-  std::cerr << '\n';
+  std::cerr << hits << " hits of " << state.mlcount << " records\n";
   if (hits == 0) std::cerr << kNoMatch << '\n';
   return unwritten == 0 ? kExitOk : kExitFailed;
 }
 
 [[maybe_unused]] const bool registered = RegisterCommand(
     {"search",
-     "search [--db FILE] [--mol-dir DIR] [--explain] [--exact] [--format names|sdf|csv|json] "
-     "(QUERY.mol | --smiles SMILES)   substructure search: hits in database order; "
-     "--exact confirms them atom by atom",
+     "search [--db FILE] [--mol-dir DIR] [--explain] [--exact] [--chiral] "
+     "[--format names|sdf|csv|json] (QUERY.mol | --smiles SMILES | --smarts SMARTS)   "
+     "substructure search: hits in database order; --exact matches atom by atom as RDKit "
+     "does (implied by --smarts and --chiral), --chiral matches stereo too",
      &RunSearch});
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <thread>
+#include <vector>
 
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -30,7 +32,7 @@ FileStamp FromStat(const struct stat& st) {
   return s;
 }
 
-uint32_t Crc(uint32_t crc, std::string_view bytes) {
+uint32_t CrcOnOneThread(uint32_t crc, std::string_view bytes) {
   // zlib takes at most 4 GiB per call.
   while (!bytes.empty()) {
     const size_t n = std::min<size_t>(bytes.size(), 1u << 30);
@@ -39,6 +41,29 @@ uint32_t Crc(uint32_t crc, std::string_view bytes) {
     bytes.remove_prefix(n);
   }
   return crc;
+}
+
+// The same over a large index on every core: pieces checked apart and their
+// checksums combined.
+uint32_t Crc(uint32_t crc, std::string_view bytes) {
+  constexpr size_t kPiece = size_t{32} << 20;
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  if (bytes.size() < 2 * kPiece || cores == 1) return CrcOnOneThread(crc, bytes);
+  const size_t pieces = std::min(cores, bytes.size() / kPiece);
+  const size_t step = (bytes.size() + pieces - 1) / pieces;
+  std::vector<uint32_t> part(pieces, 0);
+  std::vector<std::thread> workers;
+  for (size_t p = 1; p < pieces; ++p) {
+    workers.emplace_back([&, p] { part[p] = CrcOnOneThread(0, bytes.substr(p * step, step)); });
+  }
+  part[0] = CrcOnOneThread(crc, bytes.substr(0, step));
+  for (std::thread& w : workers) w.join();
+  uint32_t out = part[0];
+  for (size_t p = 1; p < pieces; ++p) {
+    const size_t length = std::min(step, bytes.size() - p * step);
+    out = static_cast<uint32_t>(crc32_combine(out, part[p], static_cast<z_off_t>(length)));
+  }
+  return out;
 }
 
 std::string KindField(std::string_view kind) {
@@ -128,6 +153,45 @@ std::optional<std::string> CachePathFor(std::string_view kind, const std::string
   return *folder + "/" + std::string(kind) + "-" + hex + ".bin";
 }
 
+namespace {
+
+// Checks the framing of a whole cache file's bytes: the stamp and where the
+// payload stands in them.
+std::optional<std::pair<FileStamp, std::string_view>> Unframe(std::string_view in,
+                                                              std::string_view kind,
+                                                              uint32_t version,
+                                                              const std::string& dbPath) {
+  if (in.size() < sizeof kMagic + 4 || std::memcmp(in.data(), kMagic, sizeof kMagic) != 0) {
+    return std::nullopt;
+  }
+  // The trailer is the checksum of everything before it.
+  uint32_t stored = 0;
+  std::memcpy(&stored, in.data() + in.size() - 4, 4);
+  std::string_view body = in.substr(0, in.size() - 4);
+  body.remove_prefix(sizeof kMagic);
+  if (body.size() < 8 || body.substr(0, 8) != KindField(kind)) return std::nullopt;
+  body.remove_prefix(8);
+  uint32_t order = 0, ver = 0, pathLength = 0;
+  uint64_t payloadLength = 0;
+  FileStamp stamp;
+  if (!GetValue(body, order) || order != kByteOrder || !GetValue(body, ver) || ver != version) {
+    return std::nullopt;
+  }
+  if (!GetValue(body, stamp.size) || !GetValue(body, stamp.mtimeNs) ||
+      !GetValue(body, stamp.device) || !GetValue(body, stamp.inode) ||
+      !GetValue(body, pathLength) || body.size() < pathLength) {
+    return std::nullopt;
+  }
+  if (body.substr(0, pathLength) != CanonicalDatabasePath(dbPath)) return std::nullopt;
+  body.remove_prefix(pathLength);
+  if (!GetValue(body, payloadLength) || body.size() != payloadLength) return std::nullopt;
+  // Last, as it reads every byte.
+  if (Crc(0, in.substr(0, in.size() - 4)) != stored) return std::nullopt;
+  return std::make_pair(stamp, body);
+}
+
+}  // namespace
+
 std::optional<CacheContent> ReadCacheFile(const std::string& cachePath, std::string_view kind,
                                           uint32_t version, const std::string& dbPath) {
   std::string bytes;
@@ -136,40 +200,50 @@ std::optional<CacheContent> ReadCacheFile(const std::string& cachePath, std::str
   } catch (const RuntimeError&) {
     return std::nullopt;
   }
-  std::string_view in = bytes;
-  if (in.size() < sizeof kMagic + 4 || std::memcmp(in.data(), kMagic, sizeof kMagic) != 0) {
-    return std::nullopt;
-  }
-  // The trailer is the checksum of everything before it.
-  uint32_t stored = 0;
-  std::memcpy(&stored, in.data() + in.size() - 4, 4);
-  std::string_view body = in.substr(0, in.size() - 4);
-  if (Crc(0, body) != stored) return std::nullopt;
-  body.remove_prefix(sizeof kMagic);
-  if (body.size() < 8 || body.substr(0, 8) != KindField(kind)) return std::nullopt;
-  body.remove_prefix(8);
-  uint32_t order = 0, ver = 0, pathLength = 0;
-  uint64_t payloadLength = 0;
+  const auto framed = Unframe(bytes, kind, version, dbPath);
+  if (!framed) return std::nullopt;
   CacheContent content;
-  if (!GetValue(body, order) || order != kByteOrder || !GetValue(body, ver) || ver != version) {
-    return std::nullopt;
-  }
-  if (!GetValue(body, content.stamp.size) || !GetValue(body, content.stamp.mtimeNs) ||
-      !GetValue(body, content.stamp.device) || !GetValue(body, content.stamp.inode) ||
-      !GetValue(body, pathLength) || body.size() < pathLength) {
-    return std::nullopt;
-  }
-  if (body.substr(0, pathLength) != CanonicalDatabasePath(dbPath)) return std::nullopt;
-  body.remove_prefix(pathLength);
-  if (!GetValue(body, payloadLength) || body.size() != payloadLength) return std::nullopt;
-  content.payloadFrom = static_cast<size_t>(body.data() - in.data());
-  content.payloadSize = body.size();
-  content.bytes = std::move(bytes);  // the heap block moves: body's offset stays right
+  content.stamp = framed->first;
+  content.payloadFrom = static_cast<size_t>(framed->second.data() - bytes.data());
+  content.payloadSize = framed->second.size();
+  content.bytes = std::move(bytes);  // the heap block moves: the payload's offset stays right
   return content;
+}
+
+std::optional<MappedCache> MapCacheFile(const std::string& cachePath, std::string_view kind,
+                                        uint32_t version, const std::string& dbPath) {
+  const int fd = ::open(cachePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return std::nullopt;
+  MappedCache out;
+  struct stat st;
+  try {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    out.map = std::make_shared<const MappedFile>(fd, cachePath);
+  } catch (const RuntimeError&) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  ::close(fd);  // the mapping stays
+  const auto framed = Unframe(out.map->bytes(), kind, version, dbPath);
+  if (!framed) return std::nullopt;
+  out.stamp = framed->first;
+  out.payload = framed->second;
+  return out;
 }
 
 bool WriteCacheFile(const std::string& cachePath, std::string_view kind, uint32_t version,
                     const std::string& dbPath, const FileStamp& stamp, std::string_view payload) {
+  return WriteCacheFileParts(cachePath, kind, version, dbPath, stamp, {payload});
+}
+
+bool WriteCacheFileParts(const std::string& cachePath, std::string_view kind, uint32_t version,
+                         const std::string& dbPath, const FileStamp& stamp,
+                         const std::vector<std::string_view>& parts) {
+  uint64_t payloadSize = 0;
+  for (std::string_view part : parts) payloadSize += part.size();
   std::string head(kMagic, sizeof kMagic);
   head += KindField(kind);
   PutValue(head, kByteOrder);
@@ -181,8 +255,12 @@ bool WriteCacheFile(const std::string& cachePath, std::string_view kind, uint32_
   const std::string canonical = CanonicalDatabasePath(dbPath);
   PutValue(head, static_cast<uint32_t>(canonical.size()));
   head += canonical;
-  PutValue(head, static_cast<uint64_t>(payload.size()));
-  const uint32_t crc = Crc(Crc(0, head), payload);
+  PutValue(head, payloadSize);
+  uint32_t crc = Crc(0, head);
+  for (std::string_view part : parts) {
+    crc =
+        static_cast<uint32_t>(crc32_combine(crc, Crc(0, part), static_cast<z_off_t>(part.size())));
+  }
   std::string tail;
   PutValue(tail, crc);
 
@@ -198,7 +276,9 @@ bool WriteCacheFile(const std::string& cachePath, std::string_view kind, uint32_
     if (fd < 0 && errno != EEXIST) return false;
   }
   if (fd < 0) return false;
-  const bool ok = WriteAll(fd, head) && WriteAll(fd, payload) && WriteAll(fd, tail);
+  bool ok = WriteAll(fd, head);
+  for (std::string_view part : parts) ok = ok && WriteAll(fd, part);
+  ok = ok && WriteAll(fd, tail);
   if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), cachePath.c_str()) != 0) {
     ::unlink(temp.c_str());
     return false;

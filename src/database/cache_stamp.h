@@ -13,9 +13,13 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/files.h"
 
 namespace vuduzez {
 
@@ -91,11 +95,26 @@ bool GetValue(std::string_view& in, T& v) {
 std::optional<CacheContent> ReadCacheFile(const std::string& cachePath, std::string_view kind,
                                           uint32_t version, const std::string& dbPath);
 
+// The same mapped instead of read, for a large index used in place: the
+// framing and checksum are checked as ReadCacheFile checks them; the payload
+// views the mapping, which lives as long as any copy of map.
+struct MappedCache {
+  FileStamp stamp;
+  std::shared_ptr<const MappedFile> map;
+  std::string_view payload;
+};
+std::optional<MappedCache> MapCacheFile(const std::string& cachePath, std::string_view kind,
+                                        uint32_t version, const std::string& dbPath);
+
 // Writes a cache file atomically: a unique temporary file created exclusively
 // beside it, then renamed over it, so that a reader sees the old or the new
 // file whole and concurrent writers never mix. Returns false on any failure
 // (a cache that cannot be written is only a lost speed-up).
 bool WriteCacheFile(const std::string& cachePath, std::string_view kind, uint32_t version,
                     const std::string& dbPath, const FileStamp& stamp, std::string_view payload);
+// The same with a payload given in parts, written one after the other.
+bool WriteCacheFileParts(const std::string& cachePath, std::string_view kind, uint32_t version,
+                         const std::string& dbPath, const FileStamp& stamp,
+                         const std::vector<std::string_view>& parts);
 
 }  // namespace vuduzez

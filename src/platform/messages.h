@@ -199,6 +199,14 @@ inline constexpr const char* kKeyGenerationFailed = "key generation failed";
 // Progress dialog while MOL files are read for the connection tables.
 inline constexpr const char* kReadingTables = "構造データを読み込んでいます";
 inline constexpr const char* kStopReading = "中止";
+// The exact search: a record on which the matcher gave up (its step limit),
+// and the progress dialog while it confirms.
+inline constexpr const char* kMatchGaveUp = "照合を打ち切りました";
+inline constexpr const char* kConfirmingHits = "原子単位で照合しています";
+// A query RDKit does not read (its reason follows, in English).
+inline std::string QueryNotReadMessage(const std::string& reason) {
+  return "検索構造を解釈できません: " + reason;
+}
 // Beside the hit count of an atom-by-atom search: screened and unconfirmed records.
 inline std::string ExactCountsText(int screened, int unconfirmed) {
   return "候補 " + std::to_string(screened) + " 件中（未確認 " + std::to_string(unconfirmed) +
