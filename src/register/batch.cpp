@@ -68,8 +68,12 @@ void SetCurrentMolecule(Molecule& mol, const std::string& path) {
 
 }  // namespace
 
-BatchRegistrar::BatchRegistrar(const std::string& dbPath)
-    : dbPath_(dbPath), before_(StampOf(dbPath)), store_(dbPath, kBatchSyncEvery) {}
+BatchRegistrar::BatchRegistrar(const std::string& dbPath, const std::string& molFolder)
+    : dbPath_(dbPath),
+      before_(StampOf(dbPath)),
+      store_(dbPath, kBatchSyncEvery),
+      molFolder_(molFolder),
+      soundGivenUp_(molFolder.empty()) {}
 
 BatchRegistrar::~BatchRegistrar() { Finish(); }
 
@@ -81,7 +85,7 @@ const std::string* BatchRegistrar::Registered(const std::string& nameLine) const
 
 EntryOutcome BatchRegistrar::Append(const std::string& nameLine, const PreparedStructure& prepared,
                                     std::string table, const FileStamp& molStamp,
-                                    std::string& reason) {
+                                    std::string& reason, const std::string& molPath) {
   if (std::optional<std::string> already =
           store_.AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key})) {
     // Another program registered it while this entry was being prepared.
@@ -98,6 +102,16 @@ EntryOutcome BatchRegistrar::Append(const std::string& nameLine, const PreparedS
     } else {
       screenGivenUp_ = true;
       screened_ = {};
+    }
+  }
+  if (!soundGivenUp_) {
+    if (sound_.size() < kMaxSoundEntries && !molPath.empty()) {
+      sound_.push_back(
+          PerceiveEntryText(std::string(BeforeFirst(nameLine, '.')), molPath, prepared.molText));
+      soundBytes_ += RecordSize({nameLine, prepared.weight, prepared.formula, prepared.key});
+    } else {
+      soundGivenUp_ = true;
+      sound_ = {};
     }
   }
   if (!cacheGivenUp_) {
@@ -121,6 +135,7 @@ void BatchRegistrar::Finish() {
   // search brings it up to date.
   if (!cacheGivenUp_) AppendToConnectionCache(dbPath_, before_, std::move(added_));
   if (!screenGivenUp_) AppendToScreenIndex(dbPath_, before_, appendedBytes_, screened_);
+  if (!soundGivenUp_) AppendToSoundIndex(dbPath_, before_, soundBytes_, molFolder_, sound_);
 }
 
 size_t BatchThreads() {
@@ -147,12 +162,17 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   const FileStamp before = StampOf(dbPath);
   std::vector<CtEntry> added;
   std::vector<ScreenEntry> screened;  // and what the screen index keeps of them
+  // And the exact search's index: the folder is its MOL folder when the
+  // index says so (AppendToSoundIndex checks).
+  std::vector<SoundEntry> sound;
+  std::atomic<bool> soundGivenUp{false};  // the workers read it
   uint64_t addedBytes = 0;
   bool cacheUpdated = false;
   auto updateCache = [&] {
     if (!cacheUpdated) {
       AppendToConnectionCache(dbPath, before, std::move(added));
       AppendToScreenIndex(dbPath, before, addedBytes, screened);
+      if (!soundGivenUp) AppendToSoundIndex(dbPath, before, addedBytes, folder, sound);
     }
     cacheUpdated = true;
   };
@@ -223,6 +243,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     PreparedStructure prepared;
     std::string table;
     ScreenEntry screen;  // what the screen index keeps of it
+    SoundEntry sound;    // and the exact search's index
   };
   struct Block {
     size_t from = 0;
@@ -268,6 +289,9 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
       if (w.prepared) {
         w.table = BuildConnectionTable(*own);
         w.screen = ScreenEntryOf(w.prepared.key);
+        if (!soundGivenUp)
+          w.sound = PerceiveEntryText(std::string(BeforeFirst(entryName.nameLine, '.')), path,
+                                      w.prepared.molText);
       }
     }
   };
@@ -343,6 +367,12 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
           Work& w = work[recordWork[k]];
           addedBytes += RecordSize(records[k]);
           screened.push_back(w.screen);
+          if (!soundGivenUp && sound.size() < kMaxSoundEntries) {
+            sound.push_back(std::move(w.sound));
+          } else if (!soundGivenUp) {
+            soundGivenUp = true;
+            sound = {};
+          }
           added.push_back({std::string(BeforeFirst(records[k].name, '.')),
                            w.molStamp,
                            CtStatus::kOk,

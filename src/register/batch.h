@@ -15,12 +15,16 @@
 #include "register/delete.h"
 #include "register/prepare.h"
 #include "search/screen_index.h"
+#include "search/sound_index.h"
 
 namespace vuduzez {
 
 // A batch run flushes its appended records to disk after this many (and at
 // its end), so that a power loss costs at most these last few.
 inline constexpr int kBatchSyncEvery = 100;
+// A run keeps at most this many entries for the exact search's index (about
+// 400 bytes each); a longer one leaves the index to the next search.
+inline constexpr size_t kMaxSoundEntries = 200000;
 
 enum class EntryOutcome {
   kRegistered,
@@ -77,7 +81,9 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
 // RecordStore::AppendNew).
 class BatchRegistrar {
  public:
-  explicit BatchRegistrar(const std::string& dbPath);
+  // molFolder: where the MOL files of the appended records are (for the
+  // exact search's index).
+  explicit BatchRegistrar(const std::string& dbPath, const std::string& molFolder = {});
   ~BatchRegistrar();  // Finish, errors lost
   BatchRegistrar(const BatchRegistrar&) = delete;
   BatchRegistrar& operator=(const BatchRegistrar&) = delete;
@@ -89,10 +95,11 @@ class BatchRegistrar {
   // Appends the prepared structure under nameLine, unless another program
   // registered that name meanwhile: kRegistered, or kAlreadyRegistered with
   // the reason "<name line>は登録済みです". table is its connection table
-  // (BuildConnectionTable), read from the MOL file of stamp molStamp. Throws
-  // RuntimeError; nothing is appended then.
+  // (BuildConnectionTable), read from the MOL file of stamp molStamp, at
+  // molPath. Throws RuntimeError; nothing is appended then.
   EntryOutcome Append(const std::string& nameLine, const PreparedStructure& prepared,
-                      std::string table, const FileStamp& molStamp, std::string& reason);
+                      std::string table, const FileStamp& molStamp, std::string& reason,
+                      const std::string& molPath = {});
   // Flushes what was appended to disk. Throws RuntimeError.
   void Flush();
   // Brings the exact search's cache up to date (once; later calls do nothing).
@@ -110,6 +117,11 @@ class BatchRegistrar {
   uint64_t appendedBytes_ = 0;
   static constexpr size_t kMaxScreenEntries = 1000000;
   bool screenGivenUp_ = false;
+  // The same for the exact search's index (its entries perceived here).
+  std::string molFolder_;
+  std::vector<SoundEntry> sound_;
+  uint64_t soundBytes_ = 0;
+  bool soundGivenUp_ = false;
   bool finished_ = false;
 };
 

@@ -4,12 +4,14 @@
 #include "database/database.h"
 #include "platform/encoding.h"
 #include "platform/messages.h"
+#include "search/sound_search.h"
 
 namespace vuduzez {
 
 int DeleteCompound(const std::string& dbPath, const std::string& nameLine, MessageSink& sink) {
   const int removed = DeleteRecords(dbPath, nameLine);
   RealignConnectionCache(dbPath);  // the exact search's tables follow the records
+  RealignSoundIndex(dbPath);
   if (removed == 0) {
     sink.ShowError(NotInDatabaseMessage(AnsiToUtf8(nameLine)));
   } else {

@@ -140,7 +140,7 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
   }
 
   // The registered names, read once and kept in step with the database.
-  BatchRegistrar store(dbPath);
+  BatchRegistrar store(dbPath, molFolder);
   std::optional<SdReader> reader;
   try {
     reader.emplace(sdPath);
@@ -198,8 +198,8 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
       ImportRecord r{p.number, p.fileName, ImportOutcome::kRegistered, {}};
       std::string reason;
       try {
-        if (store.Append(p.nameLine, p.prepared, std::move(p.table), StampOf(p.molPath), reason) ==
-            EntryOutcome::kAlreadyRegistered) {
+        if (store.Append(p.nameLine, p.prepared, std::move(p.table), StampOf(p.molPath), reason,
+                         p.molPath) == EntryOutcome::kAlreadyRegistered) {
           r.outcome = ImportOutcome::kAlreadyRegistered;
           r.message = SdRecordPrefix(p.number) + reason;
         }

@@ -11,6 +11,7 @@
 #include "platform/scratch.h"
 #include "platform/text.h"
 #include "search/screen_index.h"
+#include "search/sound_index.h"
 
 namespace vuduzez {
 
@@ -170,9 +171,11 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
   }
   // The exact search reads the MOL file when it first needs it.
   AppendToConnectionCache(dbPath, before, {UnreadEntry(std::string(BeforeFirst(nameLine, '.')))});
-  AppendToScreenIndex(dbPath, before,
-                      RecordSize({nameLine, prepared.weight, prepared.formula, prepared.key}),
-                      {ScreenEntryOf(prepared.key)});
+  const uint64_t appended = RecordSize({nameLine, prepared.weight, prepared.formula, prepared.key});
+  AppendToScreenIndex(dbPath, before, appended, {ScreenEntryOf(prepared.key)});
+  AppendToSoundIndex(
+      dbPath, before, appended, molFolder,
+      {PerceiveEntryText(std::string(BeforeFirst(nameLine, '.')), molPath, prepared.molText)});
   namelist.push_back(result.listed);
   result.status = StoreStatus::kStored;
   return result;

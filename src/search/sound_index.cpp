@@ -115,6 +115,16 @@ SoundEntry PerceiveEntry(const std::string& name, const std::string& molPath) {
   return e;
 }
 
+SoundEntry PerceiveEntryText(const std::string& name, const std::string& molPath,
+                             std::string_view molText) {
+  SoundEntry e;
+  e.name = name;
+  e.mol = MolStampOf(molPath);
+  e.perceived = chem::PerceiveRecord(molText);
+  if (e.perceived.status != chem::RecordStatus::kOk) e.perceived.fingerprint.fill(~uint64_t{0});
+  return e;
+}
+
 std::optional<SoundIndex> SoundIndex::Open(std::shared_ptr<const void> holder,
                                            std::string_view payload) {
   SoundIndex ix;

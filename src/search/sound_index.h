@@ -70,6 +70,9 @@ struct SoundEntry {
 
 // The entry of a record from its MOL file as it is now (missing: kMissing).
 SoundEntry PerceiveEntry(const std::string& name, const std::string& molPath);
+// The same from the MOL file's bytes in hand (the file at molPath, just written).
+SoundEntry PerceiveEntryText(const std::string& name, const std::string& molPath,
+                             std::string_view molText);
 
 // A view over an index payload, in memory or mapped.
 class SoundIndex {

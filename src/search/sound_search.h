@@ -46,6 +46,11 @@ struct SoundState {
 bool PrepareSoundIndex(SoundState& state, const std::string& dbPath, const std::string& molFolder,
                        MessageSink& sink);
 
+// After the database was rewritten (deletion): the index keeps the entries
+// of the records still there, in their new order, when every one of them has
+// one; otherwise it is left stale for the next search.
+void RealignSoundIndex(const std::string& dbPath);
+
 // Whether state is the index of the database file as it is now.
 bool SoundIndexIsCurrent(const SoundState& state, const std::string& dbPath,
                          const std::string& molFolder);
