@@ -14,7 +14,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "register/prepare.h"
-#include "search/exact_search.h"
+#include "search/sound_search.h"
 
 namespace vuduzez::cli {
 
@@ -65,20 +65,24 @@ int RunDraw(const std::vector<std::string>& args) {
   ForwardingSink ui(err, file + ": ");
   try {
     // The query is read first: a refused query draws nothing.
-    std::optional<SubstructureQuery> query;
+    // The match is the exact search's (as RDKit matches).
+    std::shared_ptr<const chem::SoundQuery> query;
     if (!queryFile.empty()) {
-      ForwardingSink queryUi(err, queryFile + ": ");
-      Molecule q;
-      if (!PrepareMolFile(q, queryFile, queryUi)) return kExitFailed;
-      query.emplace(MakeSubstructureQuery(q));
+      const chem::QueryResult q =
+          chem::CompileQuery(chem::QueryForm::kMolText, ReadFileBytes(queryFile));
+      if (!q.query) {
+        std::cerr << queryFile << ": " << QueryNotReadMessage(q.error) << '\n';
+        return kExitFailed;
+      }
+      query = q.query;
     }
     if (!ReadMolFile(mol, file, ui)) return kExitFailed;
     CalcFormulaWeight(mol);
     std::optional<Highlight> highlight;
     if (query) {
-      SubstructureMapping m;
-      if (FindMapping(mol, *query, m)) {
-        highlight = Highlight{m.atoms, m.bonds};
+      SoundMapping m;
+      if (FindSoundMapping(*query, ReadFileBytes(file), m)) {
+        highlight = Highlight{m.atoms, MolBondNumbers(mol, m.bonds)};
       } else {
         std::cerr << ui.prefix << kNoAtomMatch << '\n';
       }

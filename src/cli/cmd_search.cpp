@@ -12,7 +12,6 @@
 #include "cli/workspace.h"
 #include "platform/encoding.h"
 #include "register/prepare.h"
-#include "search/exact_search.h"
 #include "search/hit_export.h"
 #include "search/screening.h"
 #include "search/search.h"
@@ -55,8 +54,7 @@ int RunSearch(const std::vector<std::string>& allArgs) {
   }
 
   SearchState state;
-  ExactState tables;
-  LoadSearchDataStamped(state, tables, ws->settings.mdatafilename, /*mapped=*/true);
+  LoadSearchDataStamped(state, ws->settings.mdatafilename, /*mapped=*/true);
   std::vector<RecordVerdict> verdicts;
   if (explain) verdicts = ExplainScreening(state, MakeQuery(mol));
   const int32_t hits = SearchStructure(state, mol);

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
 #include <QShowEvent>
 
 #include "depict/depict.h"
@@ -34,16 +35,16 @@ namespace vuduzez {
 
 namespace {
 
-// Reading MOL files for the connection tables: a progress dialog once it
-// takes a moment.
+// A long run (reading MOL files for the exact search's index, confirming
+// hits atom by atom): a progress dialog with "中止" once it takes a moment.
 class TablesProgress : public MessageSink {
  public:
-  explicit TablesProgress(QWidget* parent) : parent_(parent) {}
+  TablesProgress(QWidget* parent, const char* label) : parent_(parent), label_(label) {}
   void ShowMessage(const std::string& text) override { WindowUi().ShowMessage(text); }
   void Progress(int done, int total) override {
     if (!dialog_) {
       dialog_ = std::make_unique<QProgressDialog>(
-          QString::fromUtf8(kReadingTables), QString::fromUtf8(kStopReading), 0, total, parent_);
+          QString::fromUtf8(label_), QString::fromUtf8(kStopReading), 0, total, parent_);
       dialog_->setWindowModality(Qt::WindowModal);
       dialog_->setMinimumDuration(500);
     }
@@ -53,8 +54,15 @@ class TablesProgress : public MessageSink {
 
  private:
   QWidget* parent_;
+  const char* label_;
   std::unique_ptr<QProgressDialog> dialog_;
 };
+
+// The user's own choices of the window, kept between runs in the user's
+// settings ($XDG_CONFIG_HOME/vuduzez/vuduzez.conf), never in the workspace.
+QSettings UserSettings() { return QSettings(QStringLiteral("vuduzez"), QStringLiteral("vuduzez")); }
+constexpr const char* kExactKey = "search/atom_by_atom";
+constexpr const char* kChiralKey = "search/chiral";
 
 QString Path(const std::string& path) { return QFile::decodeName(path.c_str()); }
 std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -155,12 +163,30 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   SaveHitsButton->setToolTip(QStringLiteral("該当した化合物をSDファイルかCSVファイルに保存"));
   Button2 = MakeButton(this, "Button2", "終了", 573, 406, 100);
 
-  // Atom-by-atom confirmation: off unless asked for.
+  // The atom-by-atom search: off unless asked for; the choice is remembered.
   CheckBox1 = new QCheckBox(QStringLiteral("原子単位で照合"), this);
   CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-  CheckBox1->setGeometry(8, 408, 240, 24);
+  CheckBox1->setGeometry(8, 408, 150, 24);
   CheckBox1->setToolTip(
-      QStringLiteral("部分構造検索の該当レコードを原子ごとに照合し、一致した原子を色で示す"));
+      QStringLiteral("描いた形によらず原子ごとに照合し（芳香族性・電荷・SMARTS・問い合わせ原子）、"
+                     "一致した原子を色で示す"));
+  ChiralBox = new QCheckBox(QStringLiteral("立体も照合"), this);
+  ChiralBox->setObjectName(QStringLiteral("ChiralBox"));
+  ChiralBox->setGeometry(160, 408, 150, 24);
+  ChiralBox->setToolTip(
+      QStringLiteral("原子単位で照合するとき、不斉中心と二重結合の立体も一致させる"));
+  {
+    const QSettings settings = UserSettings();
+    CheckBox1->setChecked(settings.value(QLatin1String(kExactKey), false).toBool());
+    ChiralBox->setChecked(settings.value(QLatin1String(kChiralKey), false).toBool());
+  }
+  ChiralBox->setEnabled(CheckBox1->isChecked());
+  connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) {
+    ChiralBox->setEnabled(on);
+    UserSettings().setValue(QLatin1String(kExactKey), on);
+  });
+  connect(ChiralBox, &QCheckBox::toggled, this,
+          [](bool on) { UserSettings().setValue(QLatin1String(kChiralKey), on); });
   ExactLabel = MakeLabel(this, "ExactLabel", "", 475, 304);
   ExactLabel->resize(198, 18);
   ExactLabel->hide();
@@ -210,7 +236,7 @@ void TfrmMain::FormActivate() {
     // Nothing to load: an empty database until a file is named.
     if (!state_.path.empty()) ForgetHits();
     state_ = SearchState{};
-    exact_ = ExactState{};
+    sound_ = SoundState{};
     WindowUi().ShowMessage(kNoDatabaseFileForSearch);
     return;
   }
@@ -223,7 +249,7 @@ void TfrmMain::RefreshRecords() {
   // whether or not this one loads.
   if (state_.path != dbPath_ && state_.hitcount > 0) ForgetHits();
   // Other programs append to the file or replace it: a changed file is read again.
-  RefreshSearchDataStamped(state_, exact_, dbPath_);
+  RefreshSearchDataStamped(state_, dbPath_);
   firstActivation_ = false;
 }
 
@@ -277,6 +303,13 @@ void TfrmMain::SearchFromFile(const std::string& path) {
 }
 
 void TfrmMain::SearchMolText(const std::string& text, const std::string& subject, bool fromPanel) {
+  if (CheckBox1->isChecked()) {
+    // As RDKit reads it: query atoms and bonds our own reader refuses included.
+    OleContainer1->showNote({});
+    if (!fromPanel) OleContainer1->showStructure(text);
+    SearchExact(chem::QueryForm::kMolText, text);
+    return;
+  }
   Molecule& mol = com_data().molecule;
   // The query's name line is blank: messages name it by the subject.
   const auto nameQuery = [&mol, &subject] {
@@ -296,6 +329,16 @@ void TfrmMain::SearchMolText(const std::string& text, const std::string& subject
 }
 
 void TfrmMain::SearchSmiles(const std::string& smiles) {
+  // A SMARTS is searched atom by atom whatever the mode: the key screen cannot.
+  const std::string utf8 = AnsiToUtf8(smiles);
+  const bool smarts = chem::LooksLikeSmarts(utf8);
+  if (CheckBox1->isChecked() || smarts) {
+    OleContainer1->clearStructure();
+    OleContainer1->showNote(
+        QString::fromStdString(smarts ? SmartsNote(utf8) : SmilesNotDrawnNote(utf8)));
+    SearchExact(smarts ? chem::QueryForm::kSmarts : chem::QueryForm::kSmiles, utf8);
+    return;
+  }
   const PreparedStructure query = PrepareSmiles(com_data().molecule, smiles, WindowUi());
   // It has no coordinates to draw: the panel says so instead.
   OleContainer1->clearStructure();
@@ -307,7 +350,6 @@ void TfrmMain::SearchSmiles(const std::string& smiles) {
 
 void TfrmMain::SearchPrepared(const PreparedStructure& query) {
   Molecule& mol = com_data().molecule;
-  Ui& ui = WindowUi();
   if (query.status != PrepareStatus::kRefused) com_data().keyfail = query.keyfail();
   // A refused file or a failed key stops the search: screening would use the
   // key and counts of an earlier molecule.
@@ -317,13 +359,43 @@ void TfrmMain::SearchPrepared(const PreparedStructure& query) {
   Edit5->clear();
   SearchStructure(state_, mol);
   exactQuery_.reset();
+  exactResult_ = SoundResult{};
   ExactLabel->hide();
-  if (CheckBox1->isChecked()) {
-    exactQuery_.emplace(MakeSubstructureQuery(mol));
-    TablesProgress progress(this);
-    exactResult_ = ConfirmHits(state_, exact_, *exactQuery_, molFolder_, progress);
-    ShowExactCounts();
+  ShowSearchResult();
+}
+
+void TfrmMain::SearchExact(chem::QueryForm form, const std::string& text) {
+  Ui& ui = WindowUi();
+  const chem::QueryResult q = chem::CompileQuery(form, text, ChiralBox->isChecked());
+  if (!q.query) {
+    ui.ShowMessage(QueryNotReadMessage(q.error));
+    return;
   }
+  RefreshRecords();
+  Edit5->clear();
+  if (!SoundIndexIsCurrent(sound_, dbPath_, molFolder_)) {
+    TablesProgress progress(this, kReadingTables);
+    // Stopped: no search; what was read is read again next time.
+    if (!PrepareSoundIndex(sound_, dbPath_, molFolder_, progress)) return;
+  }
+  TablesProgress progress(this, kConfirmingHits);
+  exactResult_ = SoundSearch(sound_, *q.query, progress);
+  exactQuery_ = q.query;
+  // The hit list is the exact hits, named as the index names them (the
+  // database file as it is now).
+  state_.hitnames.clear();
+  state_.hitrows = exactResult_.rows;
+  for (int32_t r : exactResult_.rows) {
+    state_.hitnames.emplace_back(sound_.index->Name(static_cast<size_t>(r)));
+  }
+  state_.hitcount = static_cast<int32_t>(state_.hitnames.size());
+  state_.hitpos = 1;
+  ShowExactCounts();
+  ShowSearchResult();
+}
+
+void TfrmMain::ShowSearchResult() {
+  Ui& ui = WindowUi();
   Edit5->setText(QString::number(state_.hitcount));
   Edit4->setText(QStringLiteral("1"));
   if (state_.hitcount >= 1) {
@@ -378,9 +450,9 @@ void TfrmMain::ShowMolFile(const std::string& path) {
   if (!ReadMolFile(mol, path, WindowUi())) return;
   CalcFormulaWeight(mol);
   std::optional<Highlight> highlight;
-  SubstructureMapping mapping;
-  if (exactQuery_ && FindMapping(mol, *exactQuery_, mapping)) {
-    highlight = Highlight{mapping.atoms, mapping.bonds};
+  SoundMapping mapping;
+  if (exactQuery_ && FindSoundMapping(*exactQuery_, ReadFileBytes(path), mapping)) {
+    highlight = Highlight{mapping.atoms, MolBondNumbers(mol, mapping.bonds)};
   }
   // Drawn into a fresh picture: a failed drawing keeps the one shown.
   picture_ =
@@ -463,14 +535,14 @@ void TfrmMain::Button3Click() {
 }
 
 void TfrmMain::ShowExactCounts() {
-  const ExactResult& r = exactResult_;
-  ExactLabel->setText(
-      QString::fromStdString(ExactCountsText(r.screened, static_cast<int>(r.unconfirmed.size()))));
+  const SoundResult& r = exactResult_;
+  ExactLabel->setText(QString::fromStdString(
+      ExactCountsText(static_cast<int>(r.candidates), static_cast<int>(r.unconfirmed.size()))));
   // The unconfirmed records by name, and why.
   QStringList lines;
-  for (const auto& u : r.unconfirmed) {
-    lines << QString::fromStdString(
-        AnsiToUtf8(std::string(state_.records[static_cast<size_t>(u.row)].name)) + ": " + u.reason);
+  if (r.stopped) lines << QString::fromUtf8(kExactStopped);
+  for (const std::string& line : UnconfirmedLines(sound_, r)) {
+    lines << QString::fromStdString(line);
   }
   ExactLabel->setToolTip(lines.join(QLatin1Char('\n')));
   ExactLabel->show();

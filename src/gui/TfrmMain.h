@@ -7,9 +7,10 @@
 #include <optional>
 #include <string>
 
+#include "chem/sound_query.h"
 #include "register/prepare.h"
-#include "search/exact_search.h"
 #include "search/screening.h"
+#include "search/sound_search.h"
 
 class QCheckBox;
 class QLabel;
@@ -45,7 +46,8 @@ class TfrmMain : public QWidget {
   void ShowMolFile(const std::string& path);
 
   const SearchState& searchState() const { return state_; }
-  const ExactResult& exactResult() const { return exactResult_; }
+  // The last atom-by-atom search's outcome (empty after a key screen).
+  const SoundResult& exactResult() const { return exactResult_; }
   const QPicture& picture() const { return picture_; }
   // The folder in which hit MOL files are looked up.
   const std::string& molFolder() const { return molFolder_; }
@@ -69,8 +71,12 @@ class TfrmMain : public QWidget {
   void SearchMolText(const std::string& text, const std::string& subject, bool fromPanel = false);
   // The search with a SMILES from the clipboard (not drawn: the panel says so).
   void SearchSmiles(const std::string& smiles);
-  // Screening with the prepared query (and its atom-by-atom confirmation) and the first hit.
+  // Screening with the prepared query and the first hit.
   void SearchPrepared(const PreparedStructure& query);
+  // The atom-by-atom search of a query as RDKit reads it, and the first hit.
+  void SearchExact(chem::QueryForm form, const std::string& text);
+  // Shows the hit count and hit 1 (or that there is none) after a search.
+  void ShowSearchResult();
   // The search with a MOL file as the query.
   void SearchFromFile(const std::string& path);
   // Loads the database file shown when the records are not its current ones.
@@ -104,7 +110,8 @@ class TfrmMain : public QWidget {
   QLineEdit* Edit5;
   QLineEdit* Edit6;
   QLineEdit* Edit7;
-  QCheckBox* CheckBox1;  // confirm the screened hits atom by atom
+  QCheckBox* CheckBox1;  // search atom by atom (the sound model) instead of by key
+  QCheckBox* ChiralBox;  // and match stereo too
   QLabel* ExactLabel;    // screened and unconfirmed counts of an atom-by-atom search
 
   bool firstActivation_ = true;
@@ -113,9 +120,9 @@ class TfrmMain : public QWidget {
   std::string molFolder_;
   std::string dbPath_;  // the database file shown in Edit6 and searched
   SearchState state_;
-  ExactState exact_;
-  ExactResult exactResult_;
-  std::optional<SubstructureQuery> exactQuery_;  // the last search's, when it was atom by atom
+  SoundState sound_;  // the exact search's index of the database
+  SoundResult exactResult_;
+  std::shared_ptr<const chem::SoundQuery> exactQuery_;  // the last search's, when atom by atom
   QPicture picture_;
 };
 

@@ -207,6 +207,12 @@ inline constexpr const char* kConfirmingHits = "原子単位で照合してい�
 inline std::string QueryNotReadMessage(const std::string& reason) {
   return "検索構造を解釈できません: " + reason;
 }
+// Beside the counts when the user stopped the confirmation.
+inline constexpr const char* kExactStopped = "照合を中止しました（残りは照合していません）";
+// The panel's note for a SMARTS query (searched atom by atom in any mode).
+inline std::string SmartsNote(const std::string& smarts) {
+  return "SMARTS（原子単位で照合）:\n" + smarts;
+}
 // Beside the hit count of an atom-by-atom search: screened and unconfirmed records.
 inline std::string ExactCountsText(int screened, int unconfirmed) {
   return "候補 " + std::to_string(screened) + " 件中（未確認 " + std::to_string(unconfirmed) +

@@ -8,7 +8,6 @@
 #include <system_error>
 #include <thread>
 
-#include "database/connection_cache.h"
 #include "database/record_store.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
@@ -84,7 +83,6 @@ const std::string* BatchRegistrar::Registered(const std::string& nameLine) const
 }
 
 EntryOutcome BatchRegistrar::Append(const std::string& nameLine, const PreparedStructure& prepared,
-                                    std::string table, const FileStamp& molStamp,
                                     std::string& reason, const std::string& molPath) {
   if (std::optional<std::string> already =
           store_.AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key})) {
@@ -92,9 +90,9 @@ EntryOutcome BatchRegistrar::Append(const std::string& nameLine, const PreparedS
     reason = AnsiToUtf8(*already) + kAlreadyRegistered;
     return EntryOutcome::kAlreadyRegistered;
   }
-  // The connection tables are kept for the cache up to kMaxCachedEntries; a
-  // longer run leaves the cache to the next exact search, so that its memory
-  // does not grow with the run.
+  // What the caches keep of the records is kept up to a limit; a longer run
+  // leaves a cache to the next search, so that its memory does not grow with
+  // the run.
   if (!screenGivenUp_) {
     if (screened_.size() < kMaxScreenEntries) {
       screened_.push_back(ScreenEntryOf(prepared.key));
@@ -107,20 +105,12 @@ EntryOutcome BatchRegistrar::Append(const std::string& nameLine, const PreparedS
   if (!soundGivenUp_) {
     if (sound_.size() < kMaxSoundEntries && !molPath.empty()) {
       sound_.push_back(
-          PerceiveEntryText(std::string(BeforeFirst(nameLine, '.')), molPath, prepared.molText));
+          PerceiveEntryText(std::string(BeforeFirst(nameLine, '.')), MolStampOf(molPath),
+                            prepared.molText));
       soundBytes_ += RecordSize({nameLine, prepared.weight, prepared.formula, prepared.key});
     } else {
       soundGivenUp_ = true;
       sound_ = {};
-    }
-  }
-  if (!cacheGivenUp_) {
-    if (added_.size() < kMaxCachedEntries) {
-      added_.push_back(
-          {std::string(BeforeFirst(nameLine, '.')), molStamp, CtStatus::kOk, {}, std::move(table)});
-    } else {
-      cacheGivenUp_ = true;
-      added_ = {};
     }
   }
   return EntryOutcome::kRegistered;
@@ -133,7 +123,6 @@ void BatchRegistrar::Finish() {
   finished_ = true;
   // Left as it is, the cache no longer matches the database: the next exact
   // search brings it up to date.
-  if (!cacheGivenUp_) AppendToConnectionCache(dbPath_, before_, std::move(added_));
   if (!screenGivenUp_) AppendToScreenIndex(dbPath_, before_, appendedBytes_, screened_);
   if (!soundGivenUp_) AppendToSoundIndex(dbPath_, before_, soundBytes_, molFolder_, sound_);
 }
@@ -157,11 +146,10 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     return summary;
   }
 
-  // The connection tables of the records appended, for the exact search's
-  // cache; it is brought up to date however the run ends.
+  // What the screen index and the exact search's index keep of the records
+  // appended; they are brought up to date however the run ends.
   const FileStamp before = StampOf(dbPath);
-  std::vector<CtEntry> added;
-  std::vector<ScreenEntry> screened;  // and what the screen index keeps of them
+  std::vector<ScreenEntry> screened;
   // And the exact search's index: the folder is its MOL folder when the
   // index says so (AppendToSoundIndex checks).
   std::vector<SoundEntry> sound;
@@ -170,7 +158,6 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   bool cacheUpdated = false;
   auto updateCache = [&] {
     if (!cacheUpdated) {
-      AppendToConnectionCache(dbPath, before, std::move(added));
       AppendToScreenIndex(dbPath, before, addedBytes, screened);
       if (!soundGivenUp) AppendToSoundIndex(dbPath, before, addedBytes, folder, sound);
     }
@@ -239,9 +226,7 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
     bool registered = false;  // registered when its block was started
     bool regular = false;     // a regular file (looked at when its name is not too short)
     bool prepare = false;
-    FileStamp molStamp;
     PreparedStructure prepared;
-    std::string table;
     ScreenEntry screen;  // what the screen index keeps of it
     SoundEntry sound;    // and the exact search's index
   };
@@ -280,18 +265,18 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
       if (!w.prepare) continue;
       if (!own) own = std::make_unique<Molecule>();
       EntrySink entrySink;
-      w.molStamp = StampOf(path);  // before the read: a later edit is seen
+      const MolStamp molStamp = MolStampOf(path);  // before the read: a later edit is seen
       try {
         w.prepared = PrepareMolFile(*own, path, entrySink);
       } catch (const RuntimeError& e) {
         w.prepared.reason = e.what();
       }
       if (w.prepared) {
-        w.table = BuildConnectionTable(*own);
         w.screen = ScreenEntryOf(w.prepared.key);
-        if (!soundGivenUp)
-          w.sound = PerceiveEntryText(std::string(BeforeFirst(entryName.nameLine, '.')), path,
+        if (!soundGivenUp) {
+          w.sound = PerceiveEntryText(std::string(BeforeFirst(entryName.nameLine, '.')), molStamp,
                                       w.prepared.molText);
+        }
       }
     }
   };
@@ -373,11 +358,6 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
             soundGivenUp = true;
             sound = {};
           }
-          added.push_back({std::string(BeforeFirst(records[k].name, '.')),
-                           w.molStamp,
-                           CtStatus::kOk,
-                           {},
-                           std::move(w.table)});
         }
       }
       if (!error.empty()) {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "database/cache_stamp.h"
-#include "database/connection_cache.h"
 #include "database/record_store.h"
 #include "model/molecule.h"
 #include "platform/message_sink.h"
@@ -94,12 +93,10 @@ class BatchRegistrar {
   const std::string* Registered(const std::string& nameLine) const;
   // Appends the prepared structure under nameLine, unless another program
   // registered that name meanwhile: kRegistered, or kAlreadyRegistered with
-  // the reason "<name line>は登録済みです". table is its connection table
-  // (BuildConnectionTable), read from the MOL file of stamp molStamp, at
-  // molPath. Throws RuntimeError; nothing is appended then.
+  // the reason "<name line>は登録済みです". molPath: its MOL file (whose
+  // bytes are prepared.molText). Throws RuntimeError; nothing is appended then.
   EntryOutcome Append(const std::string& nameLine, const PreparedStructure& prepared,
-                      std::string table, const FileStamp& molStamp, std::string& reason,
-                      const std::string& molPath = {});
+                      std::string& reason, const std::string& molPath = {});
   // Flushes what was appended to disk. Throws RuntimeError.
   void Flush();
   // Brings the exact search's cache up to date (once; later calls do nothing).
@@ -109,9 +106,6 @@ class BatchRegistrar {
   std::string dbPath_;
   FileStamp before_;
   RecordStore store_;
-  std::vector<CtEntry> added_;
-  static constexpr size_t kMaxCachedEntries = 20000;
-  bool cacheGivenUp_ = false;  // too many records to keep their tables
   // The same for the screen index (132 bytes a record).
   std::vector<ScreenEntry> screened_;
   uint64_t appendedBytes_ = 0;

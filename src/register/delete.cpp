@@ -1,6 +1,5 @@
 #include "register/delete.h"
 
-#include "database/connection_cache.h"
 #include "database/database.h"
 #include "platform/encoding.h"
 #include "platform/messages.h"
@@ -10,8 +9,7 @@ namespace vuduzez {
 
 int DeleteCompound(const std::string& dbPath, const std::string& nameLine, MessageSink& sink) {
   const int removed = DeleteRecords(dbPath, nameLine);
-  RealignConnectionCache(dbPath);  // the exact search's tables follow the records
-  RealignSoundIndex(dbPath);
+  RealignSoundIndex(dbPath);  // the exact search's index follows the records
   if (removed == 0) {
     sink.ShowError(NotInDatabaseMessage(AnsiToUtf8(nameLine)));
   } else {

@@ -7,7 +7,6 @@
 #include <unordered_set>
 
 #include "database/cache_stamp.h"
-#include "database/connection_cache.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -78,7 +77,6 @@ struct Pending {
   std::string fileName;  // UTF-8
   std::string nameLine;  // CP932
   PreparedStructure prepared;
-  std::string table;  // its connection table
   std::string molPath;
   bool staged;  // its MOL file is to be made (not found there with the same bytes)
 };
@@ -198,8 +196,8 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
       ImportRecord r{p.number, p.fileName, ImportOutcome::kRegistered, {}};
       std::string reason;
       try {
-        if (store.Append(p.nameLine, p.prepared, std::move(p.table), StampOf(p.molPath), reason,
-                         p.molPath) == EntryOutcome::kAlreadyRegistered) {
+        if (store.Append(p.nameLine, p.prepared, reason, p.molPath) ==
+            EntryOutcome::kAlreadyRegistered) {
           r.outcome = ImportOutcome::kAlreadyRegistered;
           r.message = SdRecordPrefix(p.number) + reason;
         }
@@ -297,7 +295,7 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
           } else {
             groupNames.insert(ListedName(entry.nameLine));
             group.push_back({r.number, std::move(r.fileName), entry.nameLine, std::move(prepared),
-                             BuildConnectionTable(mol), molPath, placed == NewFile::kCreated});
+                             molPath, placed == NewFile::kCreated});
             if (group.size() >= kImportGroup && !writeGroup()) return summary;
           }
         }

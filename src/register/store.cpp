@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "database/connection_cache.h"
 #include "database/record_store.h"
 #include "platform/encoding.h"
 #include "platform/files.h"
@@ -169,13 +168,12 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
     result.status = StoreStatus::kDuplicate;
     return result;
   }
-  // The exact search reads the MOL file when it first needs it.
-  AppendToConnectionCache(dbPath, before, {UnreadEntry(std::string(BeforeFirst(nameLine, '.')))});
   const uint64_t appended = RecordSize({nameLine, prepared.weight, prepared.formula, prepared.key});
   AppendToScreenIndex(dbPath, before, appended, {ScreenEntryOf(prepared.key)});
   AppendToSoundIndex(
       dbPath, before, appended, molFolder,
-      {PerceiveEntryText(std::string(BeforeFirst(nameLine, '.')), molPath, prepared.molText)});
+      {PerceiveEntryText(std::string(BeforeFirst(nameLine, '.')), MolStampOf(molPath),
+                         prepared.molText)});
   namelist.push_back(result.listed);
   result.status = StoreStatus::kStored;
   return result;

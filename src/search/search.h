@@ -19,6 +19,16 @@ namespace vuduzez {
 // Throws RuntimeError when the query's weight has no integer part.
 int32_t SearchStructure(SearchState& state, const Molecule& query, ScreeningStats* stats = nullptr);
 
+// Reads the database file into state (as LoadSearchData), remembering which
+// state of the file that was, with the signatures of the screen index
+// (search/screen_index.h). mapped: the file is mapped rather than copied
+// (for a command that ends soon after).
+void LoadSearchDataStamped(SearchState& state, const std::string& dbPath, bool mapped = false);
+
+// The same unless the records are the file's as it is now
+// (SearchDataIsCurrent). Returns whether it loaded.
+bool RefreshSearchDataStamped(SearchState& state, const std::string& dbPath);
+
 // The MOL file of a hit: folder + "/" + name + ".mol", the CP932 name given
 // back its UTF-8 file name (or taken as it is when only that file exists).
 std::string HitMolPath(const std::string& folder, const std::string& name);

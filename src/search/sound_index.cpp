@@ -115,11 +115,11 @@ SoundEntry PerceiveEntry(const std::string& name, const std::string& molPath) {
   return e;
 }
 
-SoundEntry PerceiveEntryText(const std::string& name, const std::string& molPath,
+SoundEntry PerceiveEntryText(const std::string& name, const MolStamp& mol,
                              std::string_view molText) {
   SoundEntry e;
   e.name = name;
-  e.mol = MolStampOf(molPath);
+  e.mol = mol;
   e.perceived = chem::PerceiveRecord(molText);
   if (e.perceived.status != chem::RecordStatus::kOk) e.perceived.fingerprint.fill(~uint64_t{0});
   return e;

@@ -70,8 +70,8 @@ struct SoundEntry {
 
 // The entry of a record from its MOL file as it is now (missing: kMissing).
 SoundEntry PerceiveEntry(const std::string& name, const std::string& molPath);
-// The same from the MOL file's bytes in hand (the file at molPath, just written).
-SoundEntry PerceiveEntryText(const std::string& name, const std::string& molPath,
+// The same from the MOL file's bytes in hand, read from the file in state mol.
+SoundEntry PerceiveEntryText(const std::string& name, const MolStamp& mol,
                              std::string_view molText);
 
 // A view over an index payload, in memory or mapped.

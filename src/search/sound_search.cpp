@@ -146,6 +146,7 @@ bool PrepareSoundIndex(SoundState& state, const std::string& dbPath, const std::
     state.molFolder = molFolder;
     state.built.reset();
     UseIndex(state, std::move(mapped->index), now, true, false);
+    state.perceived = 0;
     return true;
   }
 
@@ -185,6 +186,7 @@ bool PrepareSoundIndex(SoundState& state, const std::string& dbPath, const std::
   std::vector<SoundEntry> entries(n);
   std::atomic<size_t> next{0};
   std::atomic<int64_t> done{0};
+  std::atomic<size_t> perceived{0};
   std::atomic<bool> stop{false};
   const Folder molDir(molFolder);
   const size_t threads = std::min<size_t>(SoundThreads(), std::max<size_t>(1, n / 64));
@@ -208,6 +210,7 @@ bool PrepareSoundIndex(SoundState& state, const std::string& dbPath, const std::
         }
       }
       e = PerceiveEntry(name, path);
+      ++perceived;
       ++done;
     }
   };
@@ -216,6 +219,7 @@ bool PrepareSoundIndex(SoundState& state, const std::string& dbPath, const std::
   state.dbPath = dbPath;
   state.molFolder = molFolder;
   state.built.reset();
+  state.perceived = perceived.load();
   const SoundPayload payload(molFolder, entries);
   if (stable && StampOf(dbPath) == stamp && WriteSoundIndex(dbPath, stamp, payload)) {
     mapped.reset();
@@ -433,6 +437,21 @@ bool FindSoundMapping(const chem::SoundQuery& query, std::string_view molText,
         {mapping.atoms[static_cast<size_t>(b.begin)], mapping.atoms[static_cast<size_t>(b.end)]});
   }
   return true;
+}
+
+std::vector<int32_t> MolBondNumbers(const Molecule& mol,
+                                    const std::vector<std::pair<int32_t, int32_t>>& pairs) {
+  std::vector<int32_t> bonds;
+  for (const auto& [a, b] : pairs) {
+    for (int32_t k = 1; k <= mol.bndcount; ++k) {
+      const BondRow& row = mol.bnddata[static_cast<size_t>(k)];
+      if ((row.atom1 == a && row.atom2 == b) || (row.atom1 == b && row.atom2 == a)) {
+        bonds.push_back(k);
+        break;
+      }
+    }
+  }
+  return bonds;
 }
 
 }  // namespace vuduzez

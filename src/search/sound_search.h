@@ -15,6 +15,7 @@
 
 #include "chem/sound_query.h"
 #include "database/cache_stamp.h"
+#include "model/molecule.h"
 #include "platform/message_sink.h"
 #include "search/sound_index.h"
 
@@ -32,6 +33,7 @@ struct SoundState {
   std::shared_ptr<const std::string> built;  // the payload, when it could not be mapped
   std::vector<uint8_t> verified;             // MOL file compared since the load, per record
   std::unordered_map<size_t, SoundEntry> changed;
+  size_t perceived = 0;  // MOL files the last PrepareSoundIndex read
   bool ready() const { return index.has_value(); }
 };
 
@@ -89,5 +91,9 @@ struct SoundMapping {
 };
 bool FindSoundMapping(const chem::SoundQuery& query, std::string_view molText,
                       SoundMapping& mapping);
+
+// The numbers (1-based) of the bonds of mol between those pairs of atoms.
+std::vector<int32_t> MolBondNumbers(const Molecule& mol,
+                                    const std::vector<std::pair<int32_t, int32_t>>& pairs);
 
 }  // namespace vuduzez

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "search/exact_search.h"
+#include "search/search.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -53,8 +53,7 @@ class ScreenIndex : public ::testing::Test {
 TEST_F(ScreenIndex, ValidOnlyForTheStateItWasMadeFrom) {
   EXPECT_FALSE(Cached());
   SearchState state;
-  ExactState exact;
-  LoadSearchDataStamped(state, exact, db_);  // builds it
+  LoadSearchDataStamped(state, db_);  // builds it
   ASSERT_TRUE(Cached());
 
   // Another modification time, same bytes: stale.
@@ -62,7 +61,7 @@ TEST_F(ScreenIndex, ValidOnlyForTheStateItWasMadeFrom) {
   struct timespec times[2] = {{0, UTIME_OMIT}, {before.mtimeNs / 1000000000 + 5, 0}};
   ASSERT_EQ(::utimensat(AT_FDCWD, db_.c_str(), times, 0), 0);
   EXPECT_FALSE(Cached());
-  LoadSearchDataStamped(state, exact, db_);  // rebuilt for the new state
+  LoadSearchDataStamped(state, db_);  // rebuilt for the new state
   EXPECT_TRUE(Cached());
 
   // Another file under the same name (another identity), same size and time.
@@ -73,13 +72,13 @@ TEST_F(ScreenIndex, ValidOnlyForTheStateItWasMadeFrom) {
   ASSERT_EQ(::utimensat(AT_FDCWD, other.c_str(), same, 0), 0);
   std::filesystem::rename(other, db_);
   EXPECT_FALSE(Cached());
-  LoadSearchDataStamped(state, exact, db_);
+  LoadSearchDataStamped(state, db_);
 
   // Another size: an appended record is searched, never screened out by
   // the old signatures.
   WriteFile(db_, kRecords + "phenol.mol\r\n94.11\r\nC6H6O\r\nO-C@C@C@C@C@C@6\r\n");
   EXPECT_FALSE(Cached());
-  LoadSearchDataStamped(state, exact, db_);
+  LoadSearchDataStamped(state, db_);
   Query q;
   q.codes = {"O-C@"};
   EXPECT_EQ(RunScreening(state, q), 1);
@@ -88,8 +87,7 @@ TEST_F(ScreenIndex, ValidOnlyForTheStateItWasMadeFrom) {
 
 TEST_F(ScreenIndex, TruncatedOrForeignCacheFilesAreRebuilt) {
   SearchState state;
-  ExactState exact;
-  LoadSearchDataStamped(state, exact, db_);
+  LoadSearchDataStamped(state, db_);
   const std::string good = ReadFile(CacheFile());
   ASSERT_FALSE(good.empty());
 
@@ -97,7 +95,7 @@ TEST_F(ScreenIndex, TruncatedOrForeignCacheFilesAreRebuilt) {
                                  std::string("not a cache file"), std::string()}) {
     WriteFile(CacheFile(), bad);
     EXPECT_FALSE(Cached());
-    LoadSearchDataStamped(state, exact, db_);
+    LoadSearchDataStamped(state, db_);
     EXPECT_EQ(ReadFile(CacheFile()), good);
   }
   // A flipped bit in the signatures: the checksum refuses it.
@@ -109,7 +107,7 @@ TEST_F(ScreenIndex, TruncatedOrForeignCacheFilesAreRebuilt) {
   // The index of another database, copied over this one's: refused.
   const std::string otherDb = dir_ / "other.txt";
   WriteFile(otherDb, kRecords);
-  LoadSearchDataStamped(state, exact, otherDb);
+  LoadSearchDataStamped(state, otherDb);
   std::filesystem::copy_file(*CachePathFor(kScreenIndexKind, otherDb), CacheFile(),
                              std::filesystem::copy_options::overwrite_existing);
   EXPECT_FALSE(Cached());
@@ -117,7 +115,7 @@ TEST_F(ScreenIndex, TruncatedOrForeignCacheFilesAreRebuilt) {
   // A cache folder that cannot be had: the search works all the same.
   setenv("XDG_CACHE_HOME", "relative/not/allowed", 1);
   unsetenv("HOME");
-  LoadSearchDataStamped(state, exact, db_);
+  LoadSearchDataStamped(state, db_);
   EXPECT_EQ(state.signatures.size(), 2u);
 }
 
@@ -130,8 +128,7 @@ TEST_F(ScreenIndex, AnAppendExtendsAnIndexValidBeforeItAndNoOther) {
     AppendToScreenIndex(db_, before, added.size(), keys);
   };
   SearchState state;
-  ExactState exact;
-  LoadSearchDataStamped(state, exact, db_);
+  LoadSearchDataStamped(state, db_);
   append();
   std::optional<std::vector<KeySignature>> index = Cached();
   ASSERT_TRUE(index);
@@ -144,7 +141,7 @@ TEST_F(ScreenIndex, AnAppendExtendsAnIndexValidBeforeItAndNoOther) {
   append();
   EXPECT_FALSE(Cached());
   // Another program appended too (more bytes than ours): not extended.
-  LoadSearchDataStamped(state, exact, db_);
+  LoadSearchDataStamped(state, db_);
   const FileStamp before = StampOf(db_);
   WriteFile(db_, ReadFile(db_) + added + added);
   AppendToScreenIndex(db_, before, added.size(), keys);
