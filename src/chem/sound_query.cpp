@@ -412,7 +412,20 @@ QueryResult CompileQuery(QueryForm form, std::string_view text, bool chiral) {
   return result;
 }
 
-bool LooksLikeSmarts(std::string_view text) { return !ParseSmiles(text) && ParseSmarts(text); }
+bool LooksLikeSmarts(std::string_view text) {
+  // Something only a SMARTS says: logical operators, any-bond, recursion, an
+  // atomic number, or a primitive of its own inside brackets. A mistyped
+  // SMILES ("c1cccc1") is a SMARTS too, but stays a SMILES to be mended.
+  bool own = text.find_first_of(";&!~$,") != std::string_view::npos ||
+             text.find("[#") != std::string_view::npos;
+  bool inBracket = false;
+  for (char c : text) {
+    if (c == '[') inBracket = true;
+    if (c == ']') inBracket = false;
+    if (inBracket && std::string_view("DXRrxvAaz^").find(c) != std::string_view::npos) own = true;
+  }
+  return own && !ParseSmiles(text) && ParseSmarts(text);
+}
 
 RdkitAnswer RdkitMatches(const SoundQuery& query, std::string_view recordMolText,
                          std::vector<int>* perceivedAtoms) {

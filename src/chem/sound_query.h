@@ -129,8 +129,8 @@ struct QueryResult {
 
 QueryResult CompileQuery(QueryForm form, std::string_view text, bool chiral = false);
 
-// Whether a SMILES-looking text is rather a SMARTS: RDKit does not read it as
-// a SMILES but reads it as a SMARTS.
+// Whether a SMILES-looking text is rather a SMARTS: it says something only a
+// SMARTS says, RDKit does not read it as a SMILES but reads it as a SMARTS.
 bool LooksLikeSmarts(std::string_view text);
 
 // RDKit's own answer for one record's MOL text (read as PerceiveRecord reads

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -148,6 +149,8 @@ class SearchWindowTest : public QObject {
                                               molDir_ + "\r\n[basedir2]\r\n" + dir_ + "\r\n");
     QDir::setCurrent(root_.path());
     qputenv("TMP", QByteArray::fromStdString(dir_ + "/scratch"));
+    // The window's remembered choices go to a settings folder of the test's own.
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir_ + "/config"));
 
     SetWindowUi(&ui_);
     menu_ = new TfrmMenu;
@@ -312,6 +315,34 @@ class SearchWindowTest : public QObject {
     QCOMPARE(Text("Edit5"), QStringLiteral("4"));
     QVERIFY(!counts->isVisible());
     QVERIFY(!lit());
+  }
+
+  void atomByAtomModeIsRememberedAndSmartsSearchedAtomByAtom() {
+    Show();
+    auto* box = Child<QCheckBox>("CheckBox1");
+    auto* chiral = Child<QCheckBox>("ChiralBox");
+    QVERIFY(!box->isChecked());
+    QVERIFY(!chiral->isEnabled());
+    box->setChecked(true);
+    chiral->setChecked(true);
+    // A window opened later (the next run) starts as the user left it; the
+    // workspace's vuduzez.ini is not touched.
+    const std::string ini = ReadFileBytes(dir_ + "/vuduzez.ini");
+    {
+      TfrmMain other;
+      QVERIFY(other.findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->isChecked());
+      QVERIFY(other.findChild<QCheckBox*>(QStringLiteral("ChiralBox"))->isChecked());
+    }
+    QVERIFY(QFile::exists(QString::fromStdString(dir_ + "/config/vuduzez/vuduzez.conf")));
+    QCOMPARE(ReadFileBytes(dir_ + "/vuduzez.ini"), ini);
+    box->setChecked(false);
+    chiral->setChecked(false);
+    // A SMARTS pasted while the key screen is the mode: searched atom by atom.
+    SetClipboardText("[OX2H]c");
+    Click("Button4");
+    QVERIFY(ui_.messages.empty());
+    QCOMPARE(w_->searchState().hitnames, (std::vector<std::string>{"phenol"}));
+    QVERIFY(Child<QLabel>("EditorLabel")->text().contains(QStringLiteral("SMARTS")));
   }
 
   void searchFromMolText() {
