@@ -240,7 +240,8 @@ def bench_rows(path):
     for b in json.load(open(path))["benchmarks"]:
         if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
             continue
-        rows[b["run_name"]] = b
+        name = b["run_name"].split("/iterations:")[0].split("/repeats:")[0]
+        rows[name] = b
     return rows
 
 

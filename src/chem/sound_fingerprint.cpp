@@ -10,6 +10,7 @@ namespace {
 // also with bonds of any type, for query bonds that allow several.
 constexpr int kExactPathBonds = 5;
 constexpr int kAnyBondPathBonds = 3;
+constexpr int kCycleBonds = 6;
 // A record with more paths than this is not screened (cages, fullerenes).
 constexpr int64_t kMaxRecordPaths = 400000;
 // Element count thresholds: a record with c atoms of an element sets every
@@ -17,7 +18,7 @@ constexpr int64_t kMaxRecordPaths = 400000;
 constexpr int kCountSteps[] = {1, 2, 3, 4, 5, 6, 8, 10, 12, 16, 20, 24, 32};
 constexpr int kAnyBond = 255;
 
-enum Kind : uint64_t { kCount = 1, kRing, kCharge, kPath, kAnyPath };
+enum Kind : uint64_t { kCount = 1, kRing, kCharge, kPath, kAnyPath, kCycle, kAnyCycle };
 
 uint64_t Mix(uint64_t x) {
   x ^= x >> 33;
@@ -36,7 +37,9 @@ void Set(Fingerprint& fp, uint64_t feature) {
 uint64_t Feature(Kind kind, uint64_t a, uint64_t b = 0) { return (kind << 56) ^ (a << 24) ^ b; }
 
 // Labelled simple paths: the label sequence atom, bond, atom, ... hashed in
-// both directions at once, the smaller of the two naming the path.
+// both directions at once, the smaller of the two naming the path; and
+// simple cycles of up to kCycleBonds bonds, named by the smallest hash of
+// their labels over every starting point and both directions.
 class PathWalker {
  public:
   PathWalker(const FeatureGraph& g, bool anyBonds, int maxBonds, Fingerprint& fp, int64_t budget)
@@ -48,6 +51,8 @@ class PathWalker {
     for (size_t a = 0; a < g_.element.size(); ++a) {
       if (g_.element[a] < 0) continue;
       const uint64_t label = static_cast<uint64_t>(g_.element[a]) + 1;
+      start_ = static_cast<int>(a);
+      atomLabels_[0] = label;
       onPath_[a] = 1;
       if (!Extend(static_cast<int>(a), 0, label, label, 1)) return false;
       onPath_[a] = 0;
@@ -57,22 +62,50 @@ class PathWalker {
 
  private:
   static constexpr uint64_t kBase = 0x100000001b3ull;
+  static constexpr int kDepth = std::max(kExactPathBonds, kCycleBonds - 1);
+
+  void Cycle(int bonds) {
+    // atoms 0..bonds-1 and bonds 1..bonds (the last closes on atom 0).
+    uint64_t best = ~uint64_t{0};
+    for (int from = 0; from < bonds; ++from) {
+      for (int dir = -1; dir <= 1; dir += 2) {
+        uint64_t h = 0;
+        for (int k = 0; k < bonds; ++k) {
+          const int atom = ((from + dir * k) % bonds + bonds) % bonds;
+          // the bond after this atom in the walking direction
+          const int bond = dir > 0 ? atom + 1 : (atom == 0 ? bonds : atom);
+          h = (h * kBase + atomLabels_[atom]) * kBase + bondLabels_[bond];
+        }
+        best = std::min(best, h);
+      }
+    }
+    Set(fp_, Feature(anyBonds_ ? kAnyCycle : kCycle, static_cast<uint64_t>(bonds), best));
+  }
 
   bool Extend(int atom, int bonds, uint64_t forward, uint64_t reverse, uint64_t power) {
-    if (bonds == maxBonds_) return true;
+    if (bonds == kDepth) return true;
     for (const FeatureGraph::Edge& e : g_.edges[static_cast<size_t>(atom)]) {
-      if (onPath_[static_cast<size_t>(e.to)] || g_.element[static_cast<size_t>(e.to)] < 0) continue;
-      int type = anyBonds_ ? kAnyBond : e.type;
+      const int type = anyBonds_ ? kAnyBond : e.type;
       if (type < 0) continue;
-      if (--budget_ < 0) return false;
       const uint64_t bondLabel = static_cast<uint64_t>(type) + 300;
+      if (e.to == start_ && bonds >= 2 && bonds + 1 <= kCycleBonds) {
+        bondLabels_[bonds + 1] = bondLabel;
+        Cycle(bonds + 1);
+        continue;
+      }
+      if (onPath_[static_cast<size_t>(e.to)] || g_.element[static_cast<size_t>(e.to)] < 0) continue;
+      if (--budget_ < 0) return false;
       const uint64_t atomLabel = static_cast<uint64_t>(g_.element[static_cast<size_t>(e.to)]) + 1;
       // forward: a0 b1 a1 ... ; reverse: ... a1 b1 a0 (powers of the base).
       const uint64_t f = (forward * kBase + bondLabel) * kBase + atomLabel;
       const uint64_t r = reverse + bondLabel * power * kBase + atomLabel * power * kBase * kBase;
       const uint64_t p = power * kBase * kBase;
-      const uint64_t name = std::min(f, r);
-      Set(fp_, Feature(anyBonds_ ? kAnyPath : kPath, static_cast<uint64_t>(bonds + 1), name));
+      if (bonds + 1 <= maxBonds_) {
+        Set(fp_, Feature(anyBonds_ ? kAnyPath : kPath, static_cast<uint64_t>(bonds + 1),
+                         std::min(f, r)));
+      }
+      bondLabels_[bonds + 1] = bondLabel;
+      atomLabels_[bonds + 1] = atomLabel;
       onPath_[static_cast<size_t>(e.to)] = 1;
       const bool ok = Extend(e.to, bonds + 1, f, r, p);
       onPath_[static_cast<size_t>(e.to)] = 0;
@@ -86,6 +119,9 @@ class PathWalker {
   int maxBonds_;
   Fingerprint& fp_;
   int64_t budget_;
+  int start_ = 0;
+  uint64_t atomLabels_[kDepth + 2] = {};
+  uint64_t bondLabels_[kDepth + 2] = {};
   std::vector<uint8_t> onPath_;
 };
 

@@ -1,5 +1,6 @@
 // The screen of the exact search: hashed features of the perceived graph
-// (element counts, charged and ring atoms, labelled paths of up to five bonds)
+// (element counts, charged and ring atoms, labelled paths of up to five bonds
+// and cycles of up to six)
 // such that every feature a query requires is set in every record the query
 // matches. A record is screened out only when it lacks one of the query's
 // bits, so the screen never drops a match; the matcher decides the rest.

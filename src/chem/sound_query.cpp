@@ -257,6 +257,35 @@ int RequiredElement(const CompiledQuery& q, int32_t node) {
   }
 }
 
+// Whether the test accepts no carbon atom.
+bool ExcludesCarbon(const CompiledQuery& q, int32_t node) {
+  const TestNode& n = q.nodes[static_cast<size_t>(node)];
+  const auto child = [&](int32_t k) { return q.children[static_cast<size_t>(n.first + k)]; };
+  if (n.negate) {
+    // "not (carbon or ...)", as the Q atom is made.
+    if (n.op == TestNode::kOr) {
+      for (int32_t k = 0; k < n.count; ++k) {
+        if (RequiredElement(q, child(k)) == 6) return true;
+      }
+    }
+    return false;
+  }
+  if (n.op == TestNode::kAnd) {
+    for (int32_t k = 0; k < n.count; ++k) {
+      if (ExcludesCarbon(q, child(k))) return true;
+    }
+    return false;
+  }
+  if (n.op == TestNode::kOr) {
+    for (int32_t k = 0; k < n.count; ++k) {
+      if (!ExcludesCarbon(q, child(k))) return false;
+    }
+    return n.count > 0;
+  }
+  const int z = RequiredElement(q, node);
+  return z >= 0 && z != 6;
+}
+
 // The charge every atom the test accepts has (0: not one charge).
 int RequiredCharge(const CompiledQuery& q, int32_t node) {
   const TestNode& n = q.nodes[static_cast<size_t>(node)];
@@ -324,6 +353,20 @@ std::vector<bool> OnCycle(const CompiledQuery& q) {
     if (order[v] < 0) visit(static_cast<int>(v), -1);
   }
   return cyclic;
+}
+
+// Fills each atom's element and noCarbon, here and in recursive queries.
+void Summarize(CompiledQuery& q) {
+  for (QueryAtom& a : q.atoms) {
+    if (a.plain) {
+      a.element = a.atomicNum;
+      a.noCarbon = a.atomicNum != 6;
+    } else {
+      a.element = static_cast<int16_t>(RequiredElement(q, a.test));
+      a.noCarbon = ExcludesCarbon(q, a.test);
+    }
+  }
+  for (auto& sub : q.recursive) Summarize(const_cast<CompiledQuery&>(*sub));
 }
 
 FeatureGraph QueryFeatures(const CompiledQuery& q) {
@@ -406,6 +449,7 @@ QueryResult CompileQuery(QueryForm form, std::string_view text, bool chiral) {
     } catch (const std::exception&) {
     }
   }
+  Summarize(query->compiled);
   query->fingerprint = QueryFingerprint(QueryFeatures(query->compiled));
   query->rdkit = std::make_shared<RdkitQuery>(std::move(parsed.mol));
   result.query = std::move(query);

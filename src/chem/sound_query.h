@@ -90,6 +90,10 @@ struct QueryAtom {
   uint8_t radicals = 0;
   uint8_t rings = 0;  // a plain atom's image must be in at least as many rings
   int32_t test = -1;  // root node, when not plain
+  // What every atom it accepts has in common, for the matcher's order and
+  // its quick tests: one element (-1: not one), or at least no carbon.
+  int16_t element = -1;
+  bool noCarbon = false;
 };
 
 struct QueryBond {

@@ -39,6 +39,8 @@ int RdkitTypeOf(const GraphView& r, int atom, int edge) {
 struct SoundMatcher::Plan {
   struct Step {
     int atom;        // query atom placed here
+    int degree;      // its bonds: its image has at least as many
+    int element;     // the element its image must have, -1 when not one
     int parent;      // earlier step it is bonded to, -1: any record atom
     int bond;        // query bond to the parent
     int checkFirst;  // closures: further bonds to earlier steps
@@ -66,12 +68,15 @@ struct SoundMatcher::Plan {
 
   // Rare elements, charged atoms and well-connected atoms first.
   int Score(int a, const std::vector<std::vector<std::pair<int, int>>>& adj) const {
+    if (a < 0) return -1000;
     const QueryAtom& qa = q.atoms[static_cast<size_t>(a)];
     int score = static_cast<int>(adj[static_cast<size_t>(a)].size());
-    if (qa.plain) {
-      score += qa.atomicNum == 6 ? 0 : qa.atomicNum == 1 ? -4 : 8;
-      if (qa.charge != 0) score += 4;
+    if (qa.element == 1) {
+      score -= 4;
+    } else if (qa.noCarbon) {
+      score += 8;
     }
+    if (qa.plain && qa.charge != 0) score += 4;
     return score;
   }
 
@@ -100,7 +105,14 @@ struct SoundMatcher::Plan {
       }
       const size_t fragmentStart = steps.size();
       auto place = [&](int atom, int parent, int bond) {
-        Step s{atom, parent, bond, static_cast<int>(checks.size()), 0, -1};
+        Step s{atom,
+               static_cast<int>(adj[static_cast<size_t>(atom)].size()),
+               q.atoms[static_cast<size_t>(atom)].element,
+               parent,
+               bond,
+               static_cast<int>(checks.size()),
+               0,
+               -1};
         for (const auto& [other, k] : adj[static_cast<size_t>(atom)]) {
           const int os = stepOf[static_cast<size_t>(other)];
           if (os >= 0 && k != bond) checks.push_back({os, k});
@@ -237,7 +249,7 @@ class Run {
         }
         for (int t = std::max(c, lo); t < hi; ++t) {
           if (--steps_ < 0) return false;
-          if (!s.used[t] && Fits(plan, s, st, t)) {
+          if (!s.used[t] && Quick(st, t) && Fits(plan, s, st, t)) {
             found = t;
             c = t + 1;
             break;
@@ -249,7 +261,7 @@ class Run {
         for (int e = std::max(c, first); e < end; ++e) {
           if (--steps_ < 0) return false;
           const int t = r_.Neighbour(e);
-          if (s.used[t] || !BondFits(plan.q, st.bond, parentImage, e)) continue;
+          if (s.used[t] || !Quick(st, t) || !BondFits(plan.q, st.bond, parentImage, e)) continue;
           if (Fits(plan, s, st, t)) {
             found = t;
             c = e + 1;
@@ -275,6 +287,11 @@ class Run {
   }
 
  private:
+  // What every image of the step's atom has: its element, enough bonds.
+  bool Quick(const SoundMatcher::Plan::Step& st, int t) const {
+    return (st.element < 0 || r_.AtomicNum(t) == st.element) && r_.Degree(t) >= st.degree;
+  }
+
   // Whether record atom t (unused) can be the image of the step's atom: the
   // atom test, then the closures.
   bool Fits(const SoundMatcher::Plan& plan, const PlanScratch& s,

@@ -18,9 +18,9 @@ namespace vuduzez {
 
 enum class MatchOutcome { kMatch, kNoMatch, kGaveUp };
 
-// Steps one record may take before the matcher gives up on it (about a
-// second of work for the worst queries).
-inline constexpr int64_t kMatchStepLimit = 20'000'000;
+// Steps one record may take before the matcher gives up on it (a fraction
+// of a second for the worst queries).
+inline constexpr int64_t kMatchStepLimit = 5'000'000;
 
 class SoundMatcher {
  public:

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -51,27 +52,46 @@ class Folder {
   int fd_;
 };
 
-// Runs work(worker) on that many threads while this thread reports progress
+// Runs work(poll) on that many threads while this thread reports progress
 // (done of total, as counted by the workers) and passes on a stop request.
 template <typename Work>
 bool RunWithProgress(size_t threads, const std::atomic<int64_t>& done, int64_t total,
                      std::atomic<bool>& stop, MessageSink& sink, Work work) {
-  if (threads <= 1 && total < 2000) {
-    work(0);
-    sink.Progress(static_cast<int>(total), static_cast<int>(total));
+  if (threads <= 1) {
+    // On this thread (no thread to start for a short search): the work
+    // polls now and then for progress and a stop request.
+    auto last = std::chrono::steady_clock::now();
+    int64_t shown = -1;
+    work([&] {
+      const auto now = std::chrono::steady_clock::now();
+      if (now - last < std::chrono::milliseconds(50)) return;
+      last = now;
+      shown = done.load();
+      sink.Progress(static_cast<int>(shown), static_cast<int>(total));
+      if (sink.StopRequested()) stop = true;
+    });
+    if (shown >= 0 && !stop) sink.Progress(static_cast<int>(total), static_cast<int>(total));
     return !stop.load();
   }
+  std::mutex lock;
+  std::condition_variable finished;
+  size_t running = threads;
   std::vector<std::thread> workers;
-  std::atomic<size_t> running{threads};
   for (size_t t = 0; t < threads; ++t) {
-    workers.emplace_back([&, t] {
-      work(t);
-      --running;
+    workers.emplace_back([&] {
+      work([] {});
+      const std::lock_guard<std::mutex> hold(lock);
+      if (--running == 0) finished.notify_one();
     });
   }
   int64_t shown = -1;
-  while (running.load() > 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> hold(lock);
+      if (finished.wait_for(hold, std::chrono::milliseconds(50), [&] { return running == 0; })) {
+        break;
+      }
+    }
     const int64_t d = done.load();
     if (d != shown) {
       sink.Progress(static_cast<int>(std::min<int64_t>(d, total)), static_cast<int>(total));
@@ -80,7 +100,7 @@ bool RunWithProgress(size_t threads, const std::atomic<int64_t>& done, int64_t t
     if (sink.StopRequested()) stop = true;
   }
   for (std::thread& w : workers) w.join();
-  if (shown != total && !stop) sink.Progress(static_cast<int>(total), static_cast<int>(total));
+  if (shown >= 0 && !stop) sink.Progress(static_cast<int>(total), static_cast<int>(total));
   return !stop.load();
 }
 
@@ -190,8 +210,9 @@ bool PrepareSoundIndex(SoundState& state, const std::string& dbPath, const std::
   std::atomic<bool> stop{false};
   const Folder molDir(molFolder);
   const size_t threads = std::min<size_t>(SoundThreads(), std::max<size_t>(1, n / 64));
-  auto work = [&](size_t) {
+  auto work = [&](const auto& poll) {
     for (size_t r = next++; r < n && !stop; r = next++) {
+      if ((r & 15) == 0) poll();
       const std::string name(records.records[r].name);
       const std::string path = HitMolPath(molFolder, name);
       SoundEntry& e = entries[r];
@@ -327,8 +348,9 @@ SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, Messag
   std::mutex changesLock;
   std::vector<std::pair<size_t, SoundEntry>> changes;
   constexpr size_t kChunk = 64;
-  auto work = [&](size_t) {
+  auto work = [&](const auto& poll) {
     for (size_t from = next.fetch_add(kChunk); from < m && !stop; from = next.fetch_add(kChunk)) {
+      poll();
       for (size_t i = from; i < std::min(m, from + kChunk) && !stop; ++i) {
         const size_t r = candidates[i];
         EntryView v = ViewOf(state, r);
@@ -391,7 +413,7 @@ SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, Messag
       }
     }
   };
-  const size_t workers = m < 256 ? 1 : std::min(threads, (m + kChunk - 1) / kChunk);
+  const size_t workers = std::max<size_t>(1, std::min(threads, (m + kChunk - 1) / kChunk));
   result.stopped = !RunWithProgress(workers, done, static_cast<int64_t>(m), stop, sink, work);
   result.byRdkit = byRdkit.load();
   for (size_t i = 0; i < m; ++i) {
