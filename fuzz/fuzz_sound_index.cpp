@@ -1,6 +1,7 @@
-// The sound index's payload reader on arbitrary bytes: it must refuse what
-// is not a whole index, never read outside the bytes, and whatever it accepts
-// must be usable (names, stamps, graphs, the screen).
+// The exact search's readers of cached bytes on arbitrary input: the index
+// payload must be refused unless whole, and whatever it accepts must be
+// usable; a packed graph must be refused unless its counts and indices hold,
+// and the matcher must run on any graph accepted.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -8,19 +9,47 @@
 #include <vector>
 
 #include "chem/sound_graph.h"
+#include "chem/sound_query.h"
 #include "search/sound_index.h"
+#include "search/sound_matcher.h"
+
+namespace {
+
+struct Queries {
+  std::vector<std::shared_ptr<const vuduzez::chem::SoundQuery>> compiled;
+  std::vector<std::unique_ptr<vuduzez::SoundMatcher>> matchers;
+  Queries() {
+    using vuduzez::chem::QueryForm;
+    for (const auto& [form, text] :
+         std::vector<std::pair<QueryForm, const char*>>{{QueryForm::kSmiles, "c1ccccc1O"},
+                                                        {QueryForm::kSmarts, "[$(C=O)][R2;+0]~*"},
+                                                        {QueryForm::kSmiles, "CC.CC.CC"}}) {
+      compiled.push_back(vuduzez::chem::CompileQuery(form, text).query);
+      matchers.push_back(std::make_unique<vuduzez::SoundMatcher>(compiled.back()->compiled));
+    }
+  }
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  auto bytes = std::make_shared<const std::string>(reinterpret_cast<const char*>(data), size);
+  static const Queries queries;
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  vuduzez::chem::GraphView graph;
+  if (graph.Parse(input)) {
+    for (const auto& m : queries.matchers) (void)m->Match(graph, nullptr, 100000);
+    (void)vuduzez::chem::RecordFingerprint(graph);
+  }
+  auto bytes = std::make_shared<const std::string>(input);
   const auto index = vuduzez::SoundIndex::Open(bytes, *bytes);
   if (!index) return 0;
   std::vector<uint32_t> hits;
-  index->Screen(vuduzez::chem::Fingerprint{}, 0, index->size(), hits);
+  index->Screen(queries.compiled[0]->fingerprint, 0, index->size(), hits);
   for (size_t r = 0; r < index->size() && r < 64; ++r) {
     (void)index->Name(r);
     (void)index->Stamp(r);
     vuduzez::chem::GraphView g;
-    (void)g.Parse(index->Graph(r));
+    if (g.Parse(index->Graph(r))) (void)queries.matchers[0]->Match(g);
   }
   return 0;
 }

@@ -18,7 +18,7 @@ constexpr int64_t kMaxRecordPaths = 400000;
 constexpr int kCountSteps[] = {1, 2, 3, 4, 5, 6, 8, 10, 12, 16, 20, 24, 32};
 constexpr int kAnyBond = 255;
 
-enum Kind : uint64_t { kCount = 1, kRing, kCharge, kPath, kAnyPath, kCycle, kAnyCycle };
+enum Kind : uint64_t { kCount = 1, kRing, kCharge, kPath, kAnyPath, kCycle, kAnyCycle, kStar };
 
 uint64_t Mix(uint64_t x) {
   x ^= x >> 33;
@@ -156,9 +156,37 @@ void AtomFeatures(const FeatureGraph& g, bool record, Fingerprint& fp) {
   }
 }
 
+// Branches: an atom with three of its neighbours (bond type and element of
+// each, in sorted order). Every three neighbours of a query atom are among
+// its image's, so a record sets every such triple and a query every one of
+// its own.
+void StarFeatures(const FeatureGraph& g, Fingerprint& fp) {
+  std::vector<uint64_t> around;
+  for (size_t a = 0; a < g.element.size(); ++a) {
+    if (g.element[a] < 0) continue;
+    around.clear();
+    for (const FeatureGraph::Edge& e : g.edges[a]) {
+      const int z = g.element[static_cast<size_t>(e.to)];
+      if (z >= 0 && e.type >= 0) around.push_back(static_cast<uint64_t>(e.type) << 16 | z);
+    }
+    if (around.size() < 3) continue;
+    std::sort(around.begin(), around.end());
+    for (size_t i = 0; i < around.size(); ++i) {
+      for (size_t j = i + 1; j < around.size(); ++j) {
+        for (size_t k = j + 1; k < around.size(); ++k) {
+          const uint64_t name =
+              ((around[i] * 0x9e3779b97f4a7c15ull) ^ around[j]) * 0x9e3779b97f4a7c15ull ^ around[k];
+          Set(fp, Feature(kStar, static_cast<uint64_t>(g.element[a]), Mix(name)));
+        }
+      }
+    }
+  }
+}
+
 Fingerprint Features(const FeatureGraph& g, bool record) {
   Fingerprint fp{};
   AtomFeatures(g, record, fp);
+  StarFeatures(g, fp);
   int64_t budget = record ? kMaxRecordPaths : INT64_MAX;
   PathWalker exact(g, false, kExactPathBonds, fp, budget);
   PathWalker any(g, true, kAnyBondPathBonds, fp, budget);

@@ -1,9 +1,10 @@
 // The screen of the exact search: hashed features of the perceived graph
-// (element counts, charged and ring atoms, labelled paths of up to five bonds
-// and cycles of up to six)
-// such that every feature a query requires is set in every record the query
-// matches. A record is screened out only when it lacks one of the query's
-// bits, so the screen never drops a match; the matcher decides the rest.
+// (element counts, charged and ring atoms, labelled paths of up to five
+// bonds, cycles of up to six, branches of three) such that every feature a
+// query requires is set in every record the query matches. A record is
+// screened out only when it lacks one of the query's bits, so the screen
+// never drops a match; the matcher decides the rest. (A change of the
+// features is a new version of the index: search/sound_index.h.)
 #pragma once
 
 #include <array>

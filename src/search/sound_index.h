@@ -26,7 +26,9 @@
 namespace vuduzez {
 
 inline constexpr const char* kSoundIndexKind = "sound";
-inline constexpr uint32_t kSoundIndexVersion = 1;
+// Any change of the graph layout or of the fingerprint's features makes a new version:
+// an index of other features would screen out matches.
+inline constexpr uint32_t kSoundIndexVersion = 2;
 
 // Section ids of the payload.
 enum class SoundSection : uint32_t {

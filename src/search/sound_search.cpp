@@ -104,25 +104,30 @@ bool RunWithProgress(size_t threads, const std::atomic<int64_t>& done, int64_t t
   return !stop.load();
 }
 
-// The entry of record r as the search sees it now: read again since, or the index's.
+// The entry of record r as the search sees it now: read again since, or the
+// index's. Only what every candidate needs is read here (a search of a
+// million records is bound by memory): the stamp and reason when asked.
 struct EntryView {
   chem::RecordStatus status;
-  std::string_view reason;
   std::string_view graph;
-  const chem::Fingerprint* fingerprint = nullptr;  // set for entries read again
-  MolStamp mol;
+  const SoundEntry* again = nullptr;  // an entry read again since the load
 };
 
 EntryView ViewOf(const SoundState& state, size_t r) {
   if (!state.changed.empty()) {
     if (auto it = state.changed.find(r); it != state.changed.end()) {
-      const SoundEntry& e = it->second;
-      return {e.perceived.status, e.perceived.reason, e.perceived.graph, &e.perceived.fingerprint,
-              e.mol};
+      return {it->second.perceived.status, it->second.perceived.graph, &it->second};
     }
   }
   const SoundIndex& ix = *state.index;
-  return {ix.Status(r), ix.Reason(r), ix.Graph(r), nullptr, ix.Stamp(r)};
+  return {ix.Status(r), ix.Graph(r), nullptr};
+}
+
+MolStamp StampOfView(const SoundState& state, const EntryView& v, size_t r) {
+  return v.again ? v.again->mol : state.index->Stamp(r);
+}
+std::string_view ReasonOfView(const SoundState& state, const EntryView& v, size_t r) {
+  return v.again ? std::string_view(v.again->perceived.reason) : state.index->Reason(r);
 }
 
 void UseIndex(SoundState& state, SoundIndex index, const FileStamp& stamp, bool stable,
@@ -351,23 +356,27 @@ SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, Messag
   auto work = [&](const auto& poll) {
     for (size_t from = next.fetch_add(kChunk); from < m && !stop; from = next.fetch_add(kChunk)) {
       poll();
-      for (size_t i = from; i < std::min(m, from + kChunk) && !stop; ++i) {
+      const size_t to = std::min(m, from + kChunk);
+      for (size_t i = from; i < to && !stop; ++i) {
         const size_t r = candidates[i];
+        // The graph of a candidate a few ahead on its way into the cache.
+        if (i + 4 < to) __builtin_prefetch(ix.Graph(candidates[i + 4]).data());
         EntryView v = ViewOf(state, r);
         std::optional<SoundEntry> again;
         std::string path;
         if (!state.verified[r] || v.status == chem::RecordStatus::kUnperceived) {
           const std::string name(ix.Name(r));
           path = HitMolPath(state.molFolder, name);
-          if (v.status == chem::RecordStatus::kUnperceived || folder.Stamp(path) != v.mol) {
+          if (v.status == chem::RecordStatus::kUnperceived ||
+              folder.Stamp(path) != StampOfView(state, v, r)) {
             again = PerceiveEntry(name, path);
-            v = {again->perceived.status, again->perceived.reason, again->perceived.graph,
-                 &again->perceived.fingerprint, again->mol};
+            v = {again->perceived.status, again->perceived.graph, &*again};
           }
           state.verified[r] = 1;
         }
         uint8_t o = kNoHit;
-        if (v.fingerprint != nullptr && !chem::Covers(*v.fingerprint, query.fingerprint)) {
+        if (v.again != nullptr &&
+            !chem::Covers(v.again->perceived.fingerprint, query.fingerprint)) {
           o = kNoHit;  // read again: no longer let through
         } else if (v.status == chem::RecordStatus::kOk && matcher) {
           chem::GraphView g;
@@ -402,7 +411,7 @@ SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, Messag
           }
         } else {
           o = kUnconfirmed;
-          why[i] = std::string(v.reason);
+          why[i] = std::string(ReasonOfView(state, v, r));
         }
         outcome[i] = o;
         if (again) {
