@@ -6,6 +6,7 @@
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
+#include <sstream>
 #include <vector>
 
 #include "platform/errors.h"
@@ -297,18 +300,49 @@ void RemoveStaleReplacements(const std::string& path) {
 
 namespace {
 
+// The note of an append, one per user (another user's note is never trusted
+// nor touched): db + ".vuduzez-append." + uid.
 std::string AppendNotePath(const std::string& path) {
-  return ResolveTarget(path) + ".vuduzez-append";
+  return ResolveTarget(path) + ".vuduzez-append." + std::to_string(::geteuid());
 }
 
-// Whether bytes are whole records as AppendAll's callers write them: four
-// lines, each ended by a line end.
-bool HoldsWholeRecords(std::string_view bytes) {
-  if (bytes.empty() || bytes.back() != '\n') return false;
-  return std::count(bytes.begin(), bytes.end(), '\n') % 4 == 0;
+constexpr std::string_view kNoteHead = "vuduzez append 2";
+constexpr size_t kMaxNoteBytes = size_t{16} << 20;
+
+uint32_t Crc32(std::string_view bytes) {
+  return static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+// The pieces an append is checked in: its bytes cut where the file's pages
+// begin. A kill ends a write of a regular file only between pages, so a
+// killed append leaves a whole number of these pieces.
+std::vector<std::pair<off_t, off_t>> AppendPieces(off_t from, off_t length, off_t page) {
+  std::vector<std::pair<off_t, off_t>> pieces;
+  for (off_t at = from, end = from + length; at < end;) {
+    const off_t next = std::min(end, (at / page + 1) * page);
+    pieces.emplace_back(at, next);
+    at = next;
+  }
+  return pieces;
 }
 
 }  // namespace
+
+std::string AppendNoteText(const struct stat& st, off_t sizeBefore, std::string_view bytes) {
+  const off_t page = std::max<off_t>(512, ::sysconf(_SC_PAGESIZE));
+  std::string text = std::string(kNoteHead) + "\n" + std::to_string(st.st_dev) + " " +
+                     std::to_string(st.st_ino) + " " + std::to_string(sizeBefore) + " " +
+                     std::to_string(bytes.size()) + " " + std::to_string(page) + "\n";
+  char crc[16];
+  for (const auto& [from, to] : AppendPieces(sizeBefore, static_cast<off_t>(bytes.size()), page)) {
+    std::snprintf(crc, sizeof crc, "%08x\n",
+                  Crc32(bytes.substr(static_cast<size_t>(from - sizeBefore),
+                                     static_cast<size_t>(to - from))));
+    text += crc;
+  }
+  return text + "end\n";
+}
 
 void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_view bytes) {
   struct stat st;
@@ -316,13 +350,14 @@ void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_vi
   bool noted = false;
   if (::fstat(fd, &st) == 0) {
     // Without a writable folder there is no note, and the append goes on.
+    // Exclusive: a file planted under the note's name is never written into.
+    ::unlink(note.c_str());
     const int noteFd =
-        ::open(note.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+        ::open(note.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (noteFd >= 0) {
-      const std::string text = std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) + " " +
-                               std::to_string(sizeBefore) + "\n";
-      noted = WriteAll(noteFd, text);
-      ::close(noteFd);
+      noted = WriteAll(noteFd, AppendNoteText(st, sizeBefore, bytes));
+      if (::close(noteFd) != 0) noted = false;
+      if (!noted) ::unlink(note.c_str());
     }
   }
   if (::lseek(fd, 0, SEEK_END) < 0 || !WriteAll(fd, bytes)) {
@@ -336,36 +371,86 @@ void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_vi
   if (noted) ::unlink(note.c_str());
 }
 
-void UndoKilledAppend(int fd, const std::string& path) {
+namespace {
+
+// What a note says, once its text checked out.
+struct AppendNote {
+  unsigned long long dev = 0, ino = 0;
+  long long before = -1, length = -1, page = 0;
+  std::vector<uint32_t> crcs;
+};
+
+std::optional<AppendNote> ParseAppendNote(const std::string& text) {
+  std::istringstream in(text);
+  std::string head, end;
+  AppendNote n;
+  if (!std::getline(in, head) || head != kNoteHead) return std::nullopt;
+  if (!(in >> n.dev >> n.ino >> n.before >> n.length >> n.page) || n.before < 0 || n.length < 0 ||
+      n.page < 512) {
+    return std::nullopt;
+  }
+  const size_t pieces =
+      AppendPieces(static_cast<off_t>(n.before), static_cast<off_t>(n.length), n.page).size();
+  for (size_t i = 0; i < pieces; ++i) {
+    std::string word;
+    if (!(in >> word) || word.size() != 8) return std::nullopt;
+    char* stop = nullptr;
+    n.crcs.push_back(static_cast<uint32_t>(std::strtoul(word.c_str(), &stop, 16)));
+    if (*stop != '\0') return std::nullopt;
+  }
+  // A note cut short by the kill is no proof of anything.
+  if (!(in >> end) || end != "end") return std::nullopt;
+  return n;
+}
+
+}  // namespace
+
+off_t UndoKilledAppend(int fd, const std::string& path) {
   const std::string note = AppendNotePath(path);
   const int noteFd = ::open(note.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (noteFd < 0) return;
+  if (noteFd < 0) return 0;
   struct stat noteSt;
   std::string text;
-  // Only our own note: another user's file of that name decides nothing.
-  if (::fstat(noteFd, &noteSt) == 0 && S_ISREG(noteSt.st_mode) && noteSt.st_uid == ::geteuid() &&
-      noteSt.st_size < 100) {
-    text.resize(static_cast<size_t>(noteSt.st_size));
-    if (::pread(noteFd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
-      text.clear();
+  // Only our own note: a file someone else planted under its name decides
+  // nothing and stays.
+  const bool own = ::fstat(noteFd, &noteSt) == 0 && S_ISREG(noteSt.st_mode) &&
+                   noteSt.st_uid == ::geteuid();
+  if (own && static_cast<size_t>(noteSt.st_size) < kMaxNoteBytes) {
+    try {
+      text = ReadAllFrom(noteFd, note);
+    } catch (const RuntimeError&) {
     }
   }
   ::close(noteFd);
-  if (text.empty()) return;
-  unsigned long long dev = 0, ino = 0;
-  long long before = -1;
+  if (!own) return 0;
+  off_t cut = 0;
+  const std::optional<AppendNote> n = ParseAppendNote(text);
   struct stat st;
-  if (std::sscanf(text.c_str(), "%llu %llu %lld", &dev, &ino, &before) == 3 &&
-      ::fstat(fd, &st) == 0 && st.st_dev == dev && st.st_ino == ino && before >= 0 &&
-      before <= st.st_size) {
-    std::string tail(static_cast<size_t>(st.st_size - before), '\0');
-    const bool read =
-        ::pread(fd, tail.data(), tail.size(), before) == static_cast<ssize_t>(tail.size());
-    if (read && !tail.empty() && !HoldsWholeRecords(tail) && ::ftruncate(fd, before) == 0) {
+  // The file is exactly as the killed run left it only when it is the same
+  // file, it ends inside the bytes that run meant to write, at a place a kill
+  // can leave, and every piece written since the note is that run's. In every
+  // other case (nothing written, the whole append written, anything changed
+  // or added since) the note is stale and nothing is touched.
+  if (n && ::fstat(fd, &st) == 0 && st.st_dev == n->dev && st.st_ino == n->ino &&
+      st.st_size > n->before && st.st_size < n->before + n->length) {
+    const auto pieces =
+        AppendPieces(static_cast<off_t>(n->before), static_cast<off_t>(n->length), n->page);
+    size_t k = 0;
+    bool ours = true;
+    for (; k < pieces.size() && pieces[k].second <= st.st_size && ours; ++k) {
+      std::string piece(static_cast<size_t>(pieces[k].second - pieces[k].first), '\0');
+      ours = ::pread(fd, piece.data(), piece.size(), pieces[k].first) ==
+                 static_cast<ssize_t>(piece.size()) &&
+             Crc32(piece) == n->crcs[k];
+    }
+    const bool atPieceEnd = k > 0 && pieces[k - 1].second == st.st_size;
+    if (ours && atPieceEnd && ::ftruncate(fd, static_cast<off_t>(n->before)) == 0) {
       ::fdatasync(fd);
+      cut = st.st_size - static_cast<off_t>(n->before);
     }
   }
   ::unlink(note.c_str());
+  return cut;
 }
 
 void SyncData(int fd, const std::string& path) {

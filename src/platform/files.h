@@ -4,6 +4,7 @@
 // Failures throw RuntimeError with the system's file texts.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <functional>
@@ -162,17 +163,25 @@ void RemoveStaleReplacements(const std::string& path);
 // Appends bytes at the end of the open file fd, whose size was sizeBefore. A
 // write that fails part-way is cut off again, so the file ends as it was; the
 // caller holds the file's exclusive lock, so nobody else appended meanwhile.
-// While it writes, a note beside the file (path + ".vuduzez-append": file
-// identity and sizeBefore) lets the next holder of the lock undo a write a
-// killed process left unfinished (a fatal signal can cut a write of several
-// pages short). Throws RuntimeError naming path.
+// While it writes, a note beside the file (AppendNoteText, in path +
+// ".vuduzez-append." + the user's id) lets the next holder of the lock undo a
+// write a killed process left unfinished (a fatal signal can cut a write of
+// several pages short). Throws RuntimeError naming path.
 void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_view bytes);
 
-// With the exclusive lock on the open file fd at path: when a process killed
-// while appending left its note, and the file is still the one it names and
-// does not end with the whole records the append began to write, the file is
-// cut back to where that append began. Notes of other users are ignored.
-void UndoKilledAppend(int fd, const std::string& path);
+// What the note of an append of bytes to the file st at sizeBefore holds: the
+// file's identity, sizeBefore, the length of the append, and a checksum of
+// each piece of it that ends where a page of the file ends (a kill stops a
+// write only there) or where the append ends.
+std::string AppendNoteText(const struct stat& st, off_t sizeBefore, std::string_view bytes);
+
+// With the exclusive lock on the open file fd at path: when a process of this
+// user killed while appending left its note, and the file is provably as that
+// process left it (the same file, ending inside the append at a piece's end,
+// every piece written matching its checksum), the file is cut back to where
+// that append began. In every other case the note is stale: it is removed and
+// the file is not touched. Returns the number of bytes cut off.
+off_t UndoKilledAppend(int fd, const std::string& path);
 
 // Flushes the data written to fd to disk; throws RuntimeError naming path.
 void SyncData(int fd, const std::string& path);

@@ -89,6 +89,12 @@ inline std::string MissingLineEndMessage(size_t record, size_t offset, const std
          "）。壊れたファイルには追加しません。何も変更しませんでした: " + path;
 }
 
+// The next change took back what an append killed part-way had written.
+inline std::string UndoneAppendMessage(long long bytes, const std::string& path) {
+  return "中断された前回の追加の書きかけ（" + std::to_string(bytes) +
+         " バイト）を取り除きました: " + path;
+}
+
 // --- registration -------------------------------------------------------------
 
 inline constexpr const char* kNoSearchData = "検索用データがありません";
