@@ -413,8 +413,8 @@ off_t UndoKilledAppend(int fd, const std::string& path) {
   std::string text;
   // Only our own note: a file someone else planted under its name decides
   // nothing and stays.
-  const bool own = ::fstat(noteFd, &noteSt) == 0 && S_ISREG(noteSt.st_mode) &&
-                   noteSt.st_uid == ::geteuid();
+  const bool own =
+      ::fstat(noteFd, &noteSt) == 0 && S_ISREG(noteSt.st_mode) && noteSt.st_uid == ::geteuid();
   if (own && static_cast<size_t>(noteSt.st_size) < kMaxNoteBytes) {
     try {
       text = ReadAllFrom(noteFd, note);

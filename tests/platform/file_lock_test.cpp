@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -172,14 +172,16 @@ TEST(Append, OnlyTheKilledRunsOwnBytesAreCutAndOnlyWhileTheFileIsAsItLeftIt) {
          text[text.size() - 3] = 'N';
          WriteFile(db, text);
        }},
-      {"the file was replaced", [&] {
+      {"the file was replaced",
+       [&] {
          killed(toPage);
          const std::string text = ReadFile(db);
          std::filesystem::remove(db);
          WriteFile(dir / "other", "keeps the old inode busy");
          WriteFile(db, text);
        }},
-      {"a note cut short by the kill", [&] {
+      {"a note cut short by the kill",
+       [&] {
          killed(toPage);
          const std::string text = ReadFile(note);
          WriteFile(note, text.substr(0, text.size() - 6));
