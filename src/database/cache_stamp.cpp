@@ -13,18 +13,23 @@
 
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/notice.h"
 
 namespace vuduzez {
 
 namespace {
 
-constexpr char kMagic[8] = {'V', 'U', 'D', 'Z', 'C', 'A', 'C', 'H'};
+// The framing's own version is the magic's last byte: files of the first
+// framing (stamps without a change time) are foreign.
+constexpr char kMagic[8] = {'V', 'U', 'D', 'Z', 'C', 'A', 'C', '2'};
 constexpr uint32_t kByteOrder = 0x01020304;  // a file of another byte order is foreign
 
 FileStamp FromStat(const struct stat& st) {
   FileStamp s;
   s.size = static_cast<int64_t>(st.st_size);
   s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.ctimeNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
   s.device = static_cast<uint64_t>(st.st_dev);
   s.inode = static_cast<uint64_t>(st.st_ino);
   return s;
@@ -106,6 +111,17 @@ std::optional<std::string> CacheFolder() {
   }
   const std::string folder = base + "/vuduzez";
   if (!MakeFolders(folder)) return std::nullopt;
+  // What another user could write may hold anything: not even read.
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0) return std::nullopt;
+  if (st.st_uid != ::geteuid()) {
+    Notice(CacheFolderNotOwnMessage(folder));
+    return std::nullopt;
+  }
+  if ((st.st_mode & 022) != 0) {
+    Notice(CacheFolderWritableMessage(folder));
+    return std::nullopt;
+  }
   return folder;
 }
 
@@ -131,10 +147,25 @@ std::optional<std::string> CachePathFor(std::string_view kind, const std::string
 std::optional<CacheContent> ReadCacheFile(const std::string& cachePath, std::string_view kind,
                                           uint32_t version, const std::string& dbPath) {
   std::string bytes;
-  try {
-    bytes = ReadStamped(cachePath).bytes;
-  } catch (const RuntimeError&) {
-    return std::nullopt;
+  {
+    const int fd = ::open(cachePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st;
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (!regular || st.st_uid != ::geteuid() || (st.st_mode & 022) != 0) {
+      ::close(fd);
+      // Removed, so that the next write makes it again as the user's own.
+      if (regular) Notice(CacheFileUntrustedMessage(cachePath));
+      if (regular) ::unlink(cachePath.c_str());
+      return std::nullopt;
+    }
+    try {
+      bytes = ReadAllFrom(fd, cachePath);
+    } catch (const RuntimeError&) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    ::close(fd);
   }
   std::string_view in = bytes;
   if (in.size() < sizeof kMagic + 4 || std::memcmp(in.data(), kMagic, sizeof kMagic) != 0) {
@@ -155,8 +186,9 @@ std::optional<CacheContent> ReadCacheFile(const std::string& cachePath, std::str
     return std::nullopt;
   }
   if (!GetValue(body, content.stamp.size) || !GetValue(body, content.stamp.mtimeNs) ||
-      !GetValue(body, content.stamp.device) || !GetValue(body, content.stamp.inode) ||
-      !GetValue(body, pathLength) || body.size() < pathLength) {
+      !GetValue(body, content.stamp.ctimeNs) || !GetValue(body, content.stamp.device) ||
+      !GetValue(body, content.stamp.inode) || !GetValue(body, pathLength) ||
+      body.size() < pathLength) {
     return std::nullopt;
   }
   if (body.substr(0, pathLength) != CanonicalDatabasePath(dbPath)) return std::nullopt;
@@ -176,6 +208,7 @@ bool WriteCacheFile(const std::string& cachePath, std::string_view kind, uint32_
   PutValue(head, version);
   PutValue(head, stamp.size);
   PutValue(head, stamp.mtimeNs);
+  PutValue(head, stamp.ctimeNs);
   PutValue(head, stamp.device);
   PutValue(head, stamp.inode);
   const std::string canonical = CanonicalDatabasePath(dbPath);

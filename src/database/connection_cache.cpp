@@ -141,6 +141,7 @@ std::string SerializeConnectionEntries(const std::vector<CtEntry>& entries) {
     PutValue(out, static_cast<uint8_t>(e.status));
     PutValue(out, e.mol.size);
     PutValue(out, e.mol.mtimeNs);
+    PutValue(out, e.mol.ctimeNs);
     PutValue(out, e.mol.device);
     PutValue(out, e.mol.inode);
     PutText(out, e.name);
@@ -161,9 +162,9 @@ std::optional<std::vector<CtEntry>> ParseConnectionEntries(std::string_view in) 
     uint8_t status = 0;
     uint32_t tableSize = 0;
     if (!GetValue(in, status) || status > static_cast<uint8_t>(CtStatus::kKeyFailed) ||
-        !GetValue(in, e.mol.size) || !GetValue(in, e.mol.mtimeNs) || !GetValue(in, e.mol.device) ||
-        !GetValue(in, e.mol.inode) || !GetText(in, e.name) || !GetText(in, e.reason) ||
-        !GetValue(in, tableSize) || in.size() < tableSize) {
+        !GetValue(in, e.mol.size) || !GetValue(in, e.mol.mtimeNs) || !GetValue(in, e.mol.ctimeNs) ||
+        !GetValue(in, e.mol.device) || !GetValue(in, e.mol.inode) || !GetText(in, e.name) ||
+        !GetText(in, e.reason) || !GetValue(in, tableSize) || in.size() < tableSize) {
       return std::nullopt;
     }
     e.status = static_cast<CtStatus>(status);

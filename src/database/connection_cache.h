@@ -83,7 +83,7 @@ CtEntry UnreadEntry(std::string name);
 
 // The connection cache file of a database.
 inline constexpr const char* kConnectionCacheKind = "ct";
-inline constexpr uint32_t kConnectionCacheVersion = 1;
+inline constexpr uint32_t kConnectionCacheVersion = 2;
 
 struct ConnectionCacheFile {
   FileStamp stamp;  // the database state the entries were made for

@@ -95,6 +95,20 @@ inline std::string UndoneAppendMessage(long long bytes, const std::string& path)
          " バイト）を取り除きました: " + path;
 }
 
+// Caches (screen index, connection tables) that could hold what someone else
+// wrote are not used.
+inline std::string CacheFolderNotOwnMessage(const std::string& folder) {
+  return "キャッシュフォルダの所有者が自分ではないため、キャッシュを使わずに検索します: " + folder;
+}
+inline std::string CacheFolderWritableMessage(const std::string& folder) {
+  return "キャッシュフォルダに他のユーザーが書き込めるため、キャッシュを使わずに検索します: " +
+         folder;
+}
+inline std::string CacheFileUntrustedMessage(const std::string& file) {
+  return "キャッシュファイルが自分のものでないか他のユーザーが書き込めるため、作り直します: " +
+         file;
+}
+
 // --- registration -------------------------------------------------------------
 
 inline constexpr const char* kNoSearchData = "検索用データがありません";

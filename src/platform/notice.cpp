@@ -10,18 +10,23 @@ namespace {
 
 thread_local MessageSink* scopeSink = nullptr;
 
-}  // namespace
-
-void NoticeOnStderr(const std::string& text) {
+// Whether text is said for the first time in this process.
+bool FirstTime(const std::string& text) {
   static std::mutex mutex;
   static std::set<std::string> said;
   std::lock_guard<std::mutex> lock(mutex);
-  if (!said.insert(text).second) return;
+  return said.insert(text).second;
+}
+
+}  // namespace
+
+void NoticeOnStderr(const std::string& text) {
   std::fprintf(stderr, "vuduzez: %s\n", text.c_str());
   std::fflush(stderr);
 }
 
 void Notice(const std::string& text) {
+  if (!FirstTime(text)) return;
   if (scopeSink != nullptr) {
     scopeSink->Notice(text);
   } else {

@@ -25,7 +25,7 @@ class NoticeScope {
 };
 
 // The line Notice writes to stderr without a scope (and MessageSink::Notice
-// by default), each distinct text once per process.
+// by default).
 void NoticeOnStderr(const std::string& text);
 
 }  // namespace vuduzez

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -197,6 +198,22 @@ TEST_F(ExactSearch, AnEditedMolFileIsReadAgain) {
   const auto cache = ReadConnectionCache(db_);
   ASSERT_TRUE(cache);
   EXPECT_EQ(cache->entries[0].mol, StampOf(mol_ + "/acetone.mol"));
+
+  // butanone.mol edited in place to an imine of the same size, its
+  // modification time put back (a restore, cp -p): read again all the same.
+  const std::string path = mol_ + "/butanone.mol";
+  std::string text = testing::ReadFile(path);
+  const size_t oxygen = text.find(" O ");
+  ASSERT_NE(oxygen, std::string::npos);
+  text[oxygen + 1] = 'N';
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  const int fd = ::open(path.c_str(), O_WRONLY);
+  ASSERT_EQ(::pwrite(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+  ::close(fd);
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  EXPECT_TRUE(Search().hits.empty());
 }
 
 TEST(ConnectionTable, ParseRefusesBytesThatAreNoTable) {
