@@ -228,8 +228,13 @@ void ReplaceFileWith(const std::string& path,
   mode_t mode;
   if (existed) {
     mode = old.st_mode & 07777;
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-      // Not allowed for other users' files; the mode still applies.
+    // The owner can be kept only by the administrator. Otherwise the group
+    // alone, which any member of it may set: the colleagues who share the
+    // file through its group keep their access to it. The mode comes after,
+    // as a change of owner or group may clear bits of it.
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0 &&
+        ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+      // Not a member of its group: the folder's rules give the group.
     }
   } else {
     mode_t mask = ::umask(0);

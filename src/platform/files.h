@@ -119,8 +119,9 @@ using ReplaceFault = std::function<bool(ReplaceStep)>;
 // Replaces the file at path by bytes. The new content goes to a new file with
 // a unique name beside it (IsReplacementName), created exclusively with mode
 // 0600 and never through a link, is flushed to disk and renamed over the old
-// file; then the folder is flushed. The file keeps its permission bits (and
-// owner where allowed); a symbolic link is followed and its target replaced. A
+// file; then the folder is flushed. The file keeps its permission bits and its
+// group (and its owner where allowed: for the administrator); a symbolic link
+// is followed and its target replaced. A
 // missing file is created. Any failure before the rename leaves the old file
 // untouched and removes the half-written one; it then throws RuntimeError.
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
