@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -31,6 +33,10 @@ constexpr std::string_view kNameLetters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr size_t kUniqueLength = 6;
 constexpr size_t kWriteBlock = size_t{1} << 20;
+// Hidden new files: how old an unlocked one must be to be a killed run's, and
+// one that cannot be opened to test its lock.
+constexpr time_t kUnfinishedGrace = 10;
+constexpr time_t kUnfinishedUnlockedAge = 24 * 60 * 60;
 
 // Writes all bytes, retrying after interrupted and short writes.
 bool WriteAll(int fd, std::string_view bytes) {
@@ -581,13 +587,21 @@ NewFile CreateNewFile(const std::string& path, std::string_view bytes) {
   errno = 0;
   int fd = ::mkstemp(temp.data());
   if (fd < 0) Fail(path, kCannotCreateFile, -1, "");
+  // Locked until it has its own name: RemoveUnfinishedNewFiles leaves it be.
+  ::flock(fd, LOCK_EX | LOCK_NB);
   if (::fchmod(fd, NewFileMode()) != 0) Fail(path, kCannotCreateFile, fd, temp);
   if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) Fail(path, kCannotWriteFile, fd, temp);
-  if (::close(fd) != 0) Fail(path, kCannotWriteFile, -1, temp);
 
   // link() never replaces what is at path and never follows a link there.
-  if (::link(temp.c_str(), path.c_str()) != 0) {
-    const int saved = errno;
+  const bool linked = ::link(temp.c_str(), path.c_str()) == 0;
+  const int linkError = errno;
+  if (linked) ::unlink(temp.c_str());  // it has its own name now
+  if (::close(fd) != 0) {
+    if (linked) ::unlink(path.c_str());
+    Fail(path, kCannotWriteFile, -1, linked ? "" : temp);
+  }
+  if (!linked) {
+    const int saved = linkError;
     ::unlink(temp.c_str());
     if (saved == EEXIST) {
       return HoldsExactly(path, bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
@@ -598,7 +612,6 @@ NewFile CreateNewFile(const std::string& path, std::string_view bytes) {
     errno = saved;
     Fail(path, kCannotCreateFile, -1, "");
   }
-  ::unlink(temp.c_str());
   if (!SyncFolder(folder)) {
     ::unlink(path.c_str());
     Fail(path, kCannotSyncFolder, -1, "");
@@ -610,8 +623,8 @@ NewFileBatch::~NewFileBatch() { Discard(); }
 
 void NewFileBatch::Discard() {
   for (Staged& f : staged_) {
+    if (!f.temp.empty()) ::unlink(f.temp.c_str());  // before its lock goes
     if (f.fd >= 0) ::close(f.fd);
-    if (!f.temp.empty()) ::unlink(f.temp.c_str());
   }
   staged_.clear();
 }
@@ -628,6 +641,8 @@ NewFile NewFileBatch::Stage(const std::string& path, std::string_view bytes) {
   const int fd = ::mkstemp(temp.data());
   if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) ThrowFileError(folder);
   if (fd < 0) Fail(path, kCannotCreateFile, -1, "");
+  // Locked while the batch holds it (until Commit has named it, or Discard).
+  ::flock(fd, LOCK_EX | LOCK_NB);
   if (::fchmod(fd, NewFileMode()) != 0 || !WriteAll(fd, bytes)) {
     Fail(path, kCannotWriteFile, fd, temp);
   }
@@ -654,9 +669,6 @@ std::vector<NewFile> NewFileBatch::Commit() {
 #endif
   for (Staged& f : staged_) {
     if (!synced && ::fsync(f.fd) != 0) failed(f.path, kCannotWriteFile);
-    const int fd = f.fd;
-    f.fd = -1;
-    if (::close(fd) != 0) failed(f.path, kCannotWriteFile);
   }
   std::vector<std::string> folders;
   for (size_t i = 0; i < staged_.size(); ++i) {
@@ -682,12 +694,49 @@ std::vector<NewFile> NewFileBatch::Commit() {
       folders.push_back(folder);
     }
   }
+  // Each file stays locked until it has its own name.
+  for (Staged& f : staged_) {
+    const int fd = f.fd;
+    f.fd = -1;
+    if (::close(fd) != 0) failed(f.path, kCannotWriteFile);
+  }
   Discard();  // the temporary names go; the files stay under their own
   for (const std::string& folder : folders) {
     errno = 0;
     if (!SyncFolder(folder)) failed(folder, kCannotSyncFolder);
   }
   return made;
+}
+
+void RemoveUnfinishedNewFiles(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const int dirFd = ::dirfd(dir);
+  const time_t now = ::time(nullptr);
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!IsUnfinishedNewFile(entry->d_name)) continue;
+    struct stat st;
+    // Only plain files: whatever else carries such a name is not ours.
+    if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
+      continue;
+    }
+    const time_t age = now - st.st_mtim.tv_sec;
+    const int fd =
+        ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+      // Not even readable (another user's): only the age can tell.
+      if (age > kUnfinishedUnlockedAge) ::unlinkat(dirFd, entry->d_name, 0);
+      continue;
+    }
+    // A running store or import holds the lock of each file it writes; a
+    // killed one holds none. A few seconds' grace covers the moment between
+    // a file's creation and its lock.
+    if (age >= kUnfinishedGrace && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::close(fd);
+  }
+  ::closedir(dir);
 }
 
 bool RemoveCreatedFile(const std::string& path) {

@@ -106,6 +106,13 @@ class NewFileBatch {
   std::vector<Staged> staged_;
 };
 
+// Removes from folder the hidden first names of new files (IsUnfinishedNewFile)
+// that a killed store or import left: those no running one holds locked (each
+// holds the lock of every such file it writes until the file has its own
+// name) and that are more than a few seconds old; one that cannot even be
+// opened goes when it is a day old. Files that cannot be removed stay.
+void RemoveUnfinishedNewFiles(const std::string& folder);
+
 // Removes a file that CreateNewFile or a NewFileBatch made, for an action that failed after
 // it; the folder is flushed. Returns false when it could not be removed.
 bool RemoveCreatedFile(const std::string& path);

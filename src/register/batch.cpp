@@ -164,6 +164,8 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   };
 
   // The listing, in byte order of the names so that a run is reproducible.
+  // Half-written MOL files a killed store or import left there go first.
+  RemoveUnfinishedNewFiles(folder);
   std::vector<std::string> names;
   {
     std::error_code ec;

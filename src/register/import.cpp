@@ -139,6 +139,9 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
     return summary;
   }
 
+  // Half-written MOL files a killed store or import left in the folder go.
+  RemoveUnfinishedNewFiles(molFolder);
+
   // The registered names, read once and kept in step with the database.
   BatchRegistrar store(dbPath);
   std::optional<SdReader> reader;

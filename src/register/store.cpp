@@ -139,7 +139,9 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
     result.status = StoreStatus::kDuplicate;
     return result;
   }
-  // The MOL file first, on disk before the record that names it.
+  // The MOL file first, on disk before the record that names it; what a
+  // killed store or import left half-written in the folder goes.
+  RemoveUnfinishedNewFiles(molFolder);
   const std::string molPath = MolFilePathFor(molFolder, nameLine);
   const NewFile placed = CreateNewFile(molPath, prepared.molText);
   if (placed == NewFile::kOtherContent) {

@@ -4,11 +4,17 @@
 // export of a search imports back to the same records.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <ctime>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "database/database.h"
 #include "platform/encoding.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "register/batch.h"
 #include "register/import.h"
@@ -219,6 +225,39 @@ TEST_F(Import, AStopKeepsTheRecordsDoneAndAMissingFileEndsTheRun) {
   EXPECT_EQ(ui.errors.size(), 2u);
   EXPECT_FALSE(fs::exists(molDir + "/new1.mol"));
   EXPECT_FALSE(fs::exists(molDir + "/new2.mol"));
+}
+
+// The hidden first names of MOL files a killed import left: the next import
+// removes those no running one holds, and keeps what is not ours.
+TEST_F(Import, HalfWrittenMolFilesOfAKilledRunGoOthersStay) {
+  auto put = [&](const std::string& name, time_t age) {
+    WriteFile(molDir + "/" + name, "half");
+    const struct timespec times[2] = {{::time(nullptr) - age, 0}, {::time(nullptr) - age, 0}};
+    ::utimensat(AT_FDCWD, (molDir + "/" + name).c_str(), times, 0);
+  };
+  put(".a.mol.vuduzez-new-Ab3xY9", 3600);  // a killed run's
+  put(".b.mol.vuduzez-new-Zz9Qq1", 0);     // too young to tell
+  put(".c.mol.vuduzez-new-short", 3600);   // not our naming
+  put("d.mol.vuduzez-new-Ab3xY9", 3600);   // not hidden: not ours either
+  // A running import's staged file, locked while its batch holds it.
+  NewFileBatch running;
+  ASSERT_EQ(running.Stage(molDir + "/e.mol", "staged"), NewFile::kCreated);
+  std::string staged;
+  for (const auto& e : fs::directory_iterator(molDir)) {
+    if (e.path().filename().string().rfind(".e.mol.", 0) == 0) staged = e.path().string();
+  }
+  ASSERT_FALSE(staged.empty());
+  const struct timespec old[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+  ::utimensat(AT_FDCWD, staged.c_str(), old, 0);
+
+  EXPECT_TRUE(Run(Record(WithTitle(SampleMol("benzene.mol"), "benzene"))).finished);
+  std::set<std::string> left;
+  for (const auto& e : fs::directory_iterator(molDir)) left.insert(e.path().filename().string());
+  EXPECT_EQ(left, (std::set<std::string>{".b.mol.vuduzez-new-Zz9Qq1", ".c.mol.vuduzez-new-short",
+                                         "d.mol.vuduzez-new-Ab3xY9",
+                                         fs::path(staged).filename().string(), "benzene.mol"}));
+  EXPECT_EQ(running.Commit(), std::vector<NewFile>{NewFile::kCreated});
+  EXPECT_EQ(ReadFile(molDir + "/e.mol"), "staged");
 }
 
 TEST(ImportRoundTrip, AnExportedSdFileImportsToTheSameRecords) {
