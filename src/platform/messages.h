@@ -215,6 +215,12 @@ inline std::string HitsNotWholeMessage(int count) {
 // --- the atom-by-atom confirmation of search hits -------------------------------
 
 inline constexpr const char* kNoAtomMatch = "no atom-by-atom match";
+// Why a screened record is unconfirmed: its match took more steps than a
+// record may, or the user stopped the confirmation before it was reached.
+inline constexpr const char* kMatchGivenUp = "照合を打ち切りました";
+inline constexpr const char* kMatchStopped = "照合を中止しました";
+// Progress dialog while the screened hits are confirmed atom by atom.
+inline constexpr const char* kConfirmingHits = "原子単位で照合しています";
 inline constexpr const char* kKeyGenerationFailed = "key generation failed";
 // Progress dialog while MOL files are read for the connection tables.
 inline constexpr const char* kReadingTables = "構造データを読み込んでいます";

@@ -185,31 +185,56 @@ void PrepareConnectionTables(const SearchState& state, ExactState& exact,
   SaveIfCurrent(exact);
 }
 
+bool ConnectionTablesReady(const SearchState& state, const ExactState& exact) {
+  return exact.ready && exact.entries.size() == state.records.size();
+}
+
 ExactResult ConfirmHits(SearchState& state, ExactState& exact, const SubstructureQuery& query,
-                        const std::string& molFolder, MessageSink& sink) {
-  if (!exact.ready || exact.entries.size() != state.records.size()) {
-    PrepareConnectionTables(state, exact, molFolder, sink);
-  }
+                        const std::string& molFolder, MessageSink& sink,
+                        const ConfirmControl& control) {
+  if (!ConnectionTablesReady(state, exact)) PrepareConnectionTables(state, exact, molFolder, sink);
+  MessageSink* watch = control.progress;
+  MatchBudget budget(control.stepsPerRecord,
+                     watch ? std::function<bool()>([watch] { return watch->StopRequested(); })
+                           : std::function<bool()>());
   ExactResult result;
   result.screened = state.hitcount;
   std::vector<std::string> hitnames;
   CtView view;
   const Folder folder(molFolder);
+  int done = 0;
   for (int32_t row : state.hitrows) {
     const size_t r = static_cast<size_t>(row);
+    if (!result.stopped && watch && watch->StopRequested()) result.stopped = true;
+    if (result.stopped) {
+      result.unconfirmed.push_back({row, kMatchStopped});
+      continue;
+    }
     if (!exact.verified[r]) Verify(exact, r, molFolder, folder);
     const CtEntry& e = exact.entries[r];
     if (e.status != CtStatus::kOk) {
       result.unconfirmed.push_back({row, e.reason});
-      continue;
+    } else {
+      view.Adopt(e.table);
+      switch (query.Match(view, budget)) {
+        case MatchOutcome::kMatch:
+          result.rows.push_back(row);
+          hitnames.emplace_back(state.records[r].name);
+          break;
+        case MatchOutcome::kNoMatch:
+          result.unmatched.push_back(row);
+          break;
+        case MatchOutcome::kGaveUp:
+          result.unconfirmed.push_back({row, kMatchGivenUp});
+          ++result.gaveUp;
+          break;
+        case MatchOutcome::kStopped:
+          result.stopped = true;
+          result.unconfirmed.push_back({row, kMatchStopped});
+          break;
+      }
     }
-    view.Adopt(e.table);
-    if (!query.Matches(view)) {
-      result.unmatched.push_back(row);
-      continue;
-    }
-    result.rows.push_back(row);
-    hitnames.emplace_back(state.records[r].name);
+    if (watch) watch->Progress(++done, result.screened);
   }
   state.hitrows = result.rows;
   state.hitnames = std::move(hitnames);

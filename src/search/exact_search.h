@@ -11,6 +11,7 @@
 #include "model/molecule.h"
 #include "platform/message_sink.h"
 #include "platform/messages.h"
+#include "search/match_budget.h"
 #include "search/screening.h"
 #include "search/substructure.h"
 
@@ -50,6 +51,10 @@ CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath
 void PrepareConnectionTables(const SearchState& state, ExactState& exact,
                              const std::string& molFolder, MessageSink& sink);
 
+// Whether the connection tables line up with the loaded records (else
+// ConfirmHits prepares them first).
+bool ConnectionTablesReady(const SearchState& state, const ExactState& exact);
+
 // Outcome of one search with confirmation.
 struct ExactResult {
   int32_t screened = 0;       // hits of the key screen
@@ -58,16 +63,32 @@ struct ExactResult {
     int32_t row;
     std::string reason;  // UTF-8
   };
+  // Screened rows neither confirmed nor refuted: no usable MOL file, the
+  // match given up (kMatchGivenUp), or not reached before a stop
+  // (kMatchStopped); in screen order.
   std::vector<Unconfirmed> unconfirmed;
   std::vector<int32_t> unmatched;  // screened rows without a mapping
+  int32_t gaveUp = 0;              // of the unconfirmed: matches given up
+  bool stopped = false;            // the confirmation was stopped
+};
+
+// How a confirmation is watched and bounded. progress gets Progress(done,
+// screened) after each screened record, and StopRequested is asked between
+// records and every MatchBudget::kStopEvery steps of one (a stop leaves the
+// rest unconfirmed). Each record may take stepsPerRecord steps.
+struct ConfirmControl {
+  MessageSink* progress = nullptr;
+  uint64_t stepsPerRecord = DefaultMatchSteps();
 };
 
 // The screened hits of state (RunScreening has run) confirmed atom by atom:
 // state's hit list becomes the exact hits. Each entry's MOL file is compared
 // with what the table was made from the first time it is needed after a load,
-// and read again when it changed. Prepares the tables first when needed.
+// and read again when it changed. Prepares the tables first when needed
+// (sink: their progress and stop, as PrepareConnectionTables).
 ExactResult ConfirmHits(SearchState& state, ExactState& exact, const SubstructureQuery& query,
-                        const std::string& molFolder, MessageSink& sink);
+                        const std::string& molFolder, MessageSink& sink,
+                        const ConfirmControl& control = {});
 
 // Why each record is not an exact hit, by row: "no atom-by-atom match" for a
 // screened record without a mapping, "unconfirmed: <reason>", else empty.

@@ -169,6 +169,37 @@ TEST(Substructure, AgreesWithEveryInjectiveMapOnRandomMolecules) {
   EXPECT_LT(matches, total * 4 / 5);
 }
 
+// Queries of several copies of one small piece (and sometimes one other):
+// matched piece by piece, identical pieces and alike end atoms in increasing
+// order, they still find exactly the records every injective map finds.
+TEST(Substructure, RepeatedPiecesAgreeWithEveryInjectiveMap) {
+  Random rnd;
+  int matches = 0;
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::string> ra, pa, qa;
+    std::vector<TestBond> rb, pb, qb;
+    std::vector<int> rc, pc, qc;
+    rnd.Make(5 + rnd.Below(5), ra, rb, rc);
+    rnd.Make(1 + rnd.Below(3), pa, pb, pc);
+    const int copies = 2 + rnd.Below(2);
+    for (int c = 0; c < copies + (rnd.Below(3) == 0 ? 1 : 0); ++c) {
+      if (c == copies) rnd.Make(1 + rnd.Below(2), pa, pb, pc);  // one other piece
+      const int base = static_cast<int>(qa.size());
+      qa.insert(qa.end(), pa.begin(), pa.end());
+      qc.insert(qc.end(), pa.size(), 0);
+      for (const TestBond& b : pb) qb.push_back({b.atom1 + base, b.atom2 + base, b.type});
+    }
+    const Molecule r = Keyed(ra, rb, rc), q = Keyed(qa, qb, qc);
+    SubstructureMapping m;
+    const bool expected = BruteForce(q, r);
+    ASSERT_EQ(Match(q, r, &m), expected) << "round " << round;
+    if (expected) ExpectValidMapping(q, r, m);
+    matches += expected ? 1 : 0;
+  }
+  EXPECT_GT(matches, 40);
+  EXPECT_LT(matches, 360);
+}
+
 TEST(Substructure, EightAtomQueriesIntoEightAtomRecords) {
   Random rnd;
   for (int round = 0; round < 60; ++round) {
