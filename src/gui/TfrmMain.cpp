@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -15,6 +17,7 @@
 #include "depict/depict.h"
 #include "gui/canvas_qt.h"
 #include "gui/clipboard_qt.h"
+#include "gui/quit_signals_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -49,11 +52,62 @@ class TablesProgress : public MessageSink {
     }
     dialog_->setValue(done);
   }
-  bool StopRequested() const override { return dialog_ && dialog_->wasCanceled(); }
+  bool StopRequested() const override {
+    return QuitRequested() || (dialog_ && dialog_->wasCanceled());
+  }
 
  private:
   QWidget* parent_;
   std::unique_ptr<QProgressDialog> dialog_;
+};
+
+// Confirming the screened hits atom by atom: asked after each record and
+// every few thousand steps of one, it lets the window repaint (every 50 ms)
+// and, once the work takes a moment, shows a progress dialog with "中止". It
+// answers a stop when that is pressed or the program is to end (SIGTERM).
+class ConfirmProgress : public MessageSink {
+ public:
+  ConfirmProgress(QWidget* parent, int total) : parent_(parent), total_(total) { clock_.start(); }
+  void ShowMessage(const std::string& text) override { WindowUi().ShowMessage(text); }
+  void Progress(int done, int) override {
+    done_ = done;
+    Tick();
+  }
+  bool StopRequested() const override {
+    Tick();
+    return QuitRequested() || (dialog_ && dialog_->wasCanceled());
+  }
+
+ private:
+  static constexpr qint64 kTickMs = 50;
+  static constexpr qint64 kDialogAfterMs = 400;
+
+  void Tick() const {
+    const qint64 now = clock_.elapsed();
+    if (now - lastTick_ < kTickMs) return;
+    lastTick_ = now;
+    if (!dialog_ && now >= kDialogAfterMs) {
+      dialog_ = std::make_unique<QProgressDialog>(
+          QString::fromUtf8(kConfirmingHits), QString::fromUtf8(kStopReading), 0, total_, parent_);
+      dialog_->setObjectName(QStringLiteral("ConfirmProgress"));
+      dialog_->setWindowModality(Qt::WindowModal);
+      dialog_->setMinimumDuration(0);
+      dialog_->setAutoClose(false);
+      dialog_->show();
+    }
+    if (dialog_) dialog_->setValue(done_);
+    // Until the dialog blocks the window, clicks wait: the search is not
+    // started again from inside itself.
+    QCoreApplication::processEvents(dialog_ ? QEventLoop::AllEvents
+                                            : QEventLoop::ExcludeUserInputEvents);
+  }
+
+  QWidget* parent_;
+  int total_;
+  int done_ = 0;
+  QElapsedTimer clock_;
+  mutable qint64 lastTick_ = 0;
+  mutable std::unique_ptr<QProgressDialog> dialog_;
 };
 
 QString Path(const std::string& path) { return QFile::decodeName(path.c_str()); }
@@ -320,8 +374,14 @@ void TfrmMain::SearchPrepared(const PreparedStructure& query) {
   ExactLabel->hide();
   if (CheckBox1->isChecked()) {
     exactQuery_.emplace(MakeSubstructureQuery(mol));
-    TablesProgress progress(this);
-    exactResult_ = ConfirmHits(state_, exact_, *exactQuery_, molFolder_, progress);
+    {
+      TablesProgress reading(this);
+      if (!ConnectionTablesReady(state_, exact_)) {
+        PrepareConnectionTables(state_, exact_, molFolder_, reading);
+      }
+    }
+    ConfirmProgress confirming(this, state_.hitcount);
+    exactResult_ = ConfirmHits(state_, exact_, *exactQuery_, molFolder_, confirming, {&confirming});
     ShowExactCounts();
   }
   Edit5->setText(QString::number(state_.hitcount));
@@ -466,11 +526,16 @@ void TfrmMain::ShowExactCounts() {
   const ExactResult& r = exactResult_;
   ExactLabel->setText(
       QString::fromStdString(ExactCountsText(r.screened, static_cast<int>(r.unconfirmed.size()))));
-  // The unconfirmed records by name, and why.
+  // The unconfirmed records by name, and why (the first of many).
+  constexpr size_t kListed = 30;
   QStringList lines;
-  for (const auto& u : r.unconfirmed) {
+  for (size_t i = 0; i < r.unconfirmed.size() && i < kListed; ++i) {
+    const auto& u = r.unconfirmed[i];
     lines << QString::fromStdString(
         AnsiToUtf8(std::string(state_.records[static_cast<size_t>(u.row)].name)) + ": " + u.reason);
+  }
+  if (r.unconfirmed.size() > kListed) {
+    lines << QString::fromStdString(MoreEntriesMessage(r.unconfirmed.size() - kListed));
   }
   ExactLabel->setToolTip(lines.join(QLatin1Char('\n')));
   ExactLabel->show();

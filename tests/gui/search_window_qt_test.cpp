@@ -2,7 +2,9 @@
 // dropped or chosen MOL file, paging through the hits, another database file
 // or MOL folder. Messages are recorded, never shown.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QDir>
@@ -10,8 +12,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QtTest>
@@ -25,6 +29,7 @@
 #include "gui/TfrmMenu.h"
 #include "gui/canvas_qt.h"
 #include "gui/forms_qt.h"
+#include "gui/quit_signals_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -759,6 +764,89 @@ class SearchWindowTest : public QObject {
     w_->show();
     QCOMPARE(w_->searchState().hitcount, 4);
   }
+
+  // The last two: a confirmation that takes long (each record of a branched
+  // alkane spends all its steps on twelve separate C-C pieces it cannot hold),
+  // stopped from its progress dialog, then by SIGTERM.
+  void stoppingALongConfirmation() {
+    SearchSlowly([](QProgressDialog* dialog) {
+      QCOMPARE(dialog->labelText(), QStringLiteral("原子単位で照合しています"));
+      dialog->cancel();
+    });
+    QVERIFY(!QuitRequested());
+  }
+
+  void terminationSignalEndsALongConfirmation() {
+    menu_->show();
+    CloseOnTerminationSignals(menu_);
+    SearchSlowly([](QProgressDialog*) { ::kill(::getpid(), SIGTERM); });
+    QVERIFY(QuitRequested());
+    QTRY_VERIFY(!menu_->isVisible());  // closed by the event loop: the program's end
+  }
+
+ private:
+  void SearchSlowly(const std::function<void(QProgressDialog*)>& whenShown) {
+    const std::string folder = dir_ + "/slow";
+    if (!fs::exists(folder)) {
+      fs::create_directories(folder);
+      // Three generations of three branches on one carbon, and a methyl on it.
+      std::vector<testing::TestBond> tree{{1, 2}};
+      std::vector<int> level{2};
+      int next = 3;
+      for (int generation = 0; generation < 3; ++generation) {
+        std::vector<int> children;
+        for (int parent : level) {
+          for (int k = 0; k < 3; ++k) {
+            tree.push_back({parent, next});
+            children.push_back(next++);
+          }
+        }
+        level = children;
+      }
+      const std::string text = testing::MolText("branched", testing::Atoms(next - 1), tree);
+      std::vector<CompoundRecord> records;
+      for (int i = 0; i < kSlowRecords; ++i) {
+        const std::string name = "branched" + std::to_string(i);
+        WriteFileBytes(folder + "/" + name + ".mol", text);
+        records.push_back(RecordFor(folder + "/" + name + ".mol", name + ".mol"));
+      }
+      WriteDatabase(folder + ".txt", records);
+    }
+    com_data().settings = Settings{folder + ".txt", folder, dir_};
+    Show();
+    Child<QCheckBox>("CheckBox1")->setChecked(true);
+    std::string pieces = "CC";
+    for (int k = 1; k < 12; ++k) pieces += ".CC";
+    SetClipboardText(pieces);
+    // The window goes on answering while it confirms: this timer fires, and
+    // finds the dialog shown.
+    bool shown = false;
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, [&] {
+      auto* dialog = w_->findChild<QProgressDialog*>(QStringLiteral("ConfirmProgress"));
+      if (!shown && dialog != nullptr && dialog->isVisible()) {
+        shown = true;
+        whenShown(dialog);
+      }
+    });
+    poll.start();
+    Click("Button4");
+    poll.stop();
+    QVERIFY(shown);
+    const ExactResult& r = w_->exactResult();
+    QVERIFY(r.stopped);
+    // Each record given up or not reached: none is a hit, all are named.
+    QCOMPARE(r.unconfirmed.size(), size_t(kSlowRecords));
+    QCOMPARE(r.unconfirmed.back().reason, std::string("照合を中止しました"));
+    for (const auto& u : r.unconfirmed) {
+      QVERIFY(u.reason == "照合を中止しました" || u.reason == "照合を打ち切りました");
+    }
+    QCOMPARE(Text("Edit5"), QStringLiteral("0"));
+    QCOMPARE(Child<QLabel>("ExactLabel")->text(),
+             QString::fromUtf8("候補 %1 件中（未確認 %1 件）").arg(kSlowRecords));
+  }
+  static constexpr int kSlowRecords = 60;
 };
 
 QTEST_MAIN(SearchWindowTest)
