@@ -6,7 +6,9 @@
 #     every test, core and desktop (offscreen, and the real program once under
 #     Xvfb), and the fuzz targets, each fuzzed for VUDUZEZ_FUZZ_SECONDS seconds
 #     (10 by default; set it higher for a long run by hand, e.g.
-#     VUDUZEZ_FUZZ_SECONDS=600 bash tools/run_tests.sh).
+#     VUDUZEZ_FUZZ_SECONDS=600 bash tools/run_tests.sh);
+#  3. a clang build under ThreadSanitizer of the test programs whose code runs
+#     threads (batch registration, screening), without the desktop program.
 # VUDUZEZ_RELEASE_TESTS=1 also builds and runs every test in the release build.
 # Compilers run through ccache, so that a second run rebuilds little.
 set -euo pipefail
@@ -40,6 +42,17 @@ ASAN_OPTIONS=detect_leaks=1 QT_QPA_PLATFORM=offscreen \
 # the process ends, which the leak check would take for leaks.
 ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -R vuduzez_smoke
 export ASAN_OPTIONS=detect_leaks=1
+
+echo "== clang build with TSan: the tests of batch registration and screening (threads)"
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only -O1" \
+  -DCMAKE_CXX_COMPILER=clang++ -DVUDUZEZ_WERROR=ON -DVUDUZEZ_TSAN=ON -DVUDUZEZ_GUI=OFF \
+  "${ccache[@]}" >/dev/null
+cmake --build build-tsan -j "$jobs" --target test_register test_search
+mkdir -p build-tsan/test-cache
+for t in test_register test_search; do
+  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" XDG_CACHE_HOME="$PWD/build-tsan/test-cache" \
+    "build-tsan/$t" --gtest_brief=1
+done
 
 echo "== fuzz targets, $fuzz_seconds s each"
 for src in fuzz/fuzz_*.cpp; do
