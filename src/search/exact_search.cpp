@@ -12,6 +12,7 @@
 #include "platform/errors.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
+#include "platform/notice.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
 #include "search/screen_index.h"
@@ -149,6 +150,7 @@ CtEntry BuildConnectionEntry(const std::string& name, const std::string& molPath
 
 void PrepareConnectionTables(const SearchState& state, ExactState& exact,
                              const std::string& molFolder, MessageSink& sink) {
+  NoticeScope notices(sink);  // an untrusted cache is said through the sink
   const size_t n = std::min(state.records.size(), static_cast<size_t>(state.mlcount));
   std::vector<std::string> names;
   names.reserve(n);
