@@ -56,7 +56,7 @@ std::optional<Workspace> OpenWorkspace(const char* command, const std::vector<st
   // folder's, else the one in the config folder, as the desktop program finds it.
   const SettingsLookup lookup = FindSettingsFile();
   if (lookup.found) {
-    LoadSettings(ws.settings, *lookup.found);
+    LoadSettingsFile(ws.settings, *lookup.found);
   } else if (!db) {
     std::cerr << "vuduzez-cli " << command << ": " << SettingsNotFoundMessage(LookedInText(lookup))
               << " (run in a workspace folder, start vuduzez once to make a workspace, or pass "

@@ -44,6 +44,19 @@ std::string LookedInText(const SettingsLookup& lookup) {
   return text;
 }
 
+void LoadSettingsFile(Settings& settings, const std::string& iniPath) {
+  Settings read = settings;
+  LoadSettings(read, iniPath);
+  const size_t slash = iniPath.rfind('/');
+  if (slash != std::string::npos) {
+    const std::string folder = iniPath.substr(0, slash + 1);
+    for (std::string* value : {&read.mdatafilename, &read.basedir1, &read.basedir2}) {
+      if (!value->empty() && (*value)[0] != '/') *value = folder + *value;
+    }
+  }
+  settings = read;
+}
+
 std::optional<WorkspacePlan> DefaultWorkspacePlan() {
   const auto config = XdgConfigHome();
   const auto data = XdgDataHome();
@@ -74,7 +87,7 @@ Settings CreateWorkspace(const WorkspacePlan& plan) {
   CreateNewFile(plan.dbPath, "");
   if (CreateNewFile(plan.iniPath, SettingsFileText(settings)) == NewFile::kOtherContent) {
     Settings existing;
-    LoadSettings(existing, plan.iniPath);
+    LoadSettingsFile(existing, plan.iniPath);
     return existing;
   }
   return settings;

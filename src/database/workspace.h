@@ -25,6 +25,13 @@ SettingsLookup FindSettingsFile();
 // The folders looked in, for messages: "/home/u/work, /home/u/.config/vuduzez".
 std::string LookedInText(const SettingsLookup& lookup);
 
+// Reads the settings of a vuduzez.ini found by FindSettingsFile or chosen by
+// the user. A relative path in one outside the current folder is taken
+// relative to the ini's own folder (as it is for the one in the current
+// folder), so a workspace reads the same from wherever it is found. Throws as
+// LoadSettings does.
+void LoadSettingsFile(Settings& settings, const std::string& iniPath);
+
 // Where a new workspace goes.
 struct WorkspacePlan {
   std::string iniPath;     // $XDG_CONFIG_HOME/vuduzez/vuduzez.ini

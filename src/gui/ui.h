@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/message_sink.h"
 
@@ -53,6 +54,14 @@ class Ui : public MessageSink {
     (void)filter;
     (void)startFolder;
     return std::nullopt;
+  }
+
+  // A question with a button per answer (buttons[0] the default): the index
+  // of the button pressed, -1 when the box is closed without one.
+  virtual int Choose(const std::string& question, const std::vector<std::string>& buttons) {
+    (void)question;
+    (void)buttons;
+    return -1;
   }
 
   // Folder browser with a title ("Select Folder"); nullopt when cancelled.

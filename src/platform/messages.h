@@ -387,6 +387,11 @@ inline constexpr const char* kNoHomeFolder =
     "作業場所を作るフォルダが分かりません（HOME も XDG_CONFIG_HOME / XDG_DATA_HOME "
     "も設定されていません）";
 
+// An SD file given to the program on its command line (a file manager's "open").
+inline std::string ImportSdQuestion(const std::string& sdFile) {
+  return "SDファイル " + sdFile + " の各構造をデータベースに登録しますか？";
+}
+
 // --- the sketcher ------------------------------------------------------------------
 
 // A drawing step that would go beyond the molecule tables.
