@@ -64,6 +64,13 @@ class Ui : public MessageSink {
     return -1;
   }
 
+  // The element to draw, chosen in the periodic table (current: the one drawn
+  // now); nullopt when cancelled.
+  virtual std::optional<std::string> ChooseElement(const std::string& current) {
+    (void)current;
+    return std::nullopt;
+  }
+
   // Folder browser with a title ("Select Folder"); nullopt when cancelled.
   virtual std::optional<std::string> BrowseFolder(const std::string& title) {
     (void)title;

@@ -14,6 +14,7 @@
 
 #include "gui/TfrmInpCode.h"
 #include "gui/forms_qt.h"
+#include "gui/periodic_table.h"
 
 namespace vuduzez {
 
@@ -92,6 +93,12 @@ int QtUi::Choose(const std::string& question, const std::vector<std::string>& bu
     if (box.clickedButton() == made[i]) return static_cast<int>(i);
   }
   return -1;
+}
+
+std::optional<std::string> QtUi::ChooseElement(const std::string& current) {
+  PeriodicTableDialog table(current, Owner());
+  if (table.exec() != QDialog::Accepted || table.chosen().empty()) return std::nullopt;
+  return table.chosen();
 }
 
 QString QtFileFilter(const std::string& filter) {

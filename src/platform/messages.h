@@ -396,11 +396,13 @@ inline std::string ImportSdQuestion(const std::string& sdFile) {
 
 // A drawing step that would go beyond the molecule tables.
 inline constexpr const char* kSketchTooLarge = "原子は200個、結合は300本まで描けます";
-// The input box of the "…" element button.
-inline constexpr const char* kElementInputCaption = "元素記号";
-inline constexpr const char* kElementInputPrompt = "元素記号を入力して下さい";
-inline std::string NotAnElementMessage(const std::string& symbol) {
-  return "「" + symbol + "」は元素記号ではありません";
+// The periodic table of the "…" element button.
+inline constexpr const char* kPeriodicTableTitle = "元素の選択";
+inline constexpr const char* kCancelButton = "キャンセル";
+// The sketcher's status line for an atom drawn with more bonds than it takes.
+inline std::string OverValenceMessage(const std::string& symbol, int bonds, int allowed) {
+  return symbol + " が " + std::to_string(bonds) + " 価になっています（原子価は " +
+         std::to_string(allowed) + " まで）";
 }
 
 }  // namespace vuduzez
