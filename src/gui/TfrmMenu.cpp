@@ -152,19 +152,6 @@ void TfrmMenu::WorkingWindowClosed() { show(); }
 void TfrmMenu::Button4Click() {
   auto hideLabel = [this] {
     Label1->hide();
-    QSizePolicy keepPlace = Label1->sizePolicy();
-    keepPlace.setRetainSizeWhenHidden(true);
-    Label1->setSizePolicy(keepPlace);
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(32, 24, 32, 24);
-    column->setSpacing(15);
-    column->addWidget(Button1);
-    column->addWidget(Button2);
-    column->addWidget(Button4);
-    column->addWidget(Label1);
-    column->addWidget(Button3);
-    resize(281, 241);
     Label1->repaint();
   };
   // The busy label goes before the closing message, as the rewrite has it.
