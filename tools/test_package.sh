@@ -48,7 +48,7 @@ dpkg-deb -f "$deb" Version Depends Recommends | sed 's/^/  /'
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || { echo "no Qt dependency"; exit 1; }
 echo "== lintian"
 # Errors and warnings fail; informational tags are shown only.
-lintian --fail-on error,warning --no-tag-display-limit "$deb"
+lintian --fail-on error,warning --tag-display-limit 0 "$deb"
 echo "lintian: no errors or warnings"
 
 echo "== install"
