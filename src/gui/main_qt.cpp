@@ -1,5 +1,7 @@
-// vuduzez: the desktop program. Starts at the menu window in the current
-// folder, where it finds vuduzez.ini.
+// vuduzez: the desktop program. Starts at the menu window, which finds
+// vuduzez.ini in the current folder or in ~/.config/vuduzez (or offers to make
+// a workspace); MOL and SD files named on the command line are then opened
+// (gui/open_files.h).
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
@@ -9,6 +11,7 @@
 #include "gui/TfrmMenu.h"
 #include "gui/TfrmTouroku.h"
 #include "gui/forms_qt.h"
+#include "gui/open_files.h"
 #include "gui/quit_signals_qt.h"
 #include "gui/ui_qt.h"
 #include "gui/window_ui.h"
@@ -44,11 +47,15 @@ int main(int argc, char** argv) {
     frame.moveCenter(screen->availableGeometry().center());
     menu.move(frame.topLeft());
   }
-  // Shown from inside the event loop: a message box of its first activation
-  // (no vuduzez.ini) then ends with the loop when a signal closes the menu,
-  // instead of before the loop begins (which would run on regardless).
-  QTimer::singleShot(0, &menu, [&menu] {
+  QStringList files = QApplication::arguments();
+  files.removeFirst();
+  // Shown from inside the event loop: a box of its first activation (no
+  // vuduzez.ini) then ends with the loop when a signal closes the menu,
+  // instead of before the loop begins (which would run on regardless). The
+  // files named are opened once the menu has read the settings.
+  QTimer::singleShot(0, &menu, [&menu, &f, files] {
     if (!QuitRequested()) menu.show();
+    if (!QuitRequested() && !files.isEmpty()) OpenGivenFiles(f, files);
   });
   const int rc = app.exec();
 
