@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QWidget>
 #include <atomic>
@@ -32,6 +33,10 @@ void CloseOnTerminationSignals(QWidget* menu) {
     char c = 0;
     [[maybe_unused]] ssize_t n = ::read(signalPipe[0], &c, 1);
     menu->close();
+    // A window under a modal box does not close, and quit() asks the windows
+    // first: exit() ends every event loop all the same (each box open
+    // returns, none opens any more).
+    QCoreApplication::exit(0);
   });
   struct sigaction sa = {};
   sa.sa_handler = OnTerminate;
