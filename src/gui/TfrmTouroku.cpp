@@ -19,6 +19,7 @@
 
 #include "database/database.h"
 #include "gui/clipboard_qt.h"
+#include "gui/quit_signals_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -440,7 +441,7 @@ void TfrmTouroku::Button3Click() {
       progress.setMaximum(total);
       progress.setValue(done);
     };
-    relay.stopRequested = [&progress] { return progress.wasCanceled(); };
+    relay.stopRequested = [&progress] { return progress.wasCanceled() || QuitRequested(); };
     // The closing message comes after the busy label has gone.
     relay.beforeText = [&hideBusy](const std::string& text) {
       if (text.rfind(kBatchFinished, 0) == 0) hideBusy();
@@ -514,7 +515,7 @@ void TfrmTouroku::ImportSd(const std::string& sdPath) {
   progress.setAutoClose(false);
   ForwardingSink relay(ui);
   relay.onProgress = [&progress](int done, int) { progress.setValue(done); };
-  relay.stopRequested = [&progress] { return progress.wasCanceled(); };
+  relay.stopRequested = [&progress] { return progress.wasCanceled() || QuitRequested(); };
   // The closing message and errors come after the dialog has gone.
   relay.beforeText = [&progress](const std::string&) { progress.hide(); };
   progress.setValue(0);
