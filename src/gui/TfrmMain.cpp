@@ -93,6 +93,7 @@ class ConfirmProgress : public MessageSink {
       dialog_ = std::make_unique<QProgressDialog>(
           QString::fromUtf8(kConfirmingHits), QString::fromUtf8(kStopReading), 0, total_, parent_);
       dialog_->setObjectName(QStringLiteral("ConfirmProgress"));
+      dialog_->setWindowTitle(parent_->windowTitle());
       dialog_->setWindowModality(Qt::WindowModal);
       dialog_->setMinimumDuration(0);
       dialog_->setAutoClose(false);
