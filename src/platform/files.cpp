@@ -417,6 +417,14 @@ std::optional<AppendNote> ParseAppendNote(const std::string& text) {
 }  // namespace
 
 off_t UndoKilledAppend(int fd, const std::string& path) {
+  // A note of the first kind (no proof in it, one name for every user) is
+  // stale whatever it says: removed when it is ours.
+  const std::string firstKind = ResolveTarget(path) + ".vuduzez-append";
+  struct stat old;
+  if (::lstat(firstKind.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+      old.st_uid == ::geteuid()) {
+    ::unlink(firstKind.c_str());
+  }
   const std::string note = AppendNotePath(path);
   const int noteFd = ::open(note.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (noteFd < 0) return 0;

@@ -11,7 +11,7 @@
 #include "model/molecule.h"
 #include "platform/message_sink.h"
 #include "platform/messages.h"
-#include "search/match_budget.h"
+#include "platform/match_budget.h"
 #include "search/screening.h"
 #include "search/substructure.h"
 

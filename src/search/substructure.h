@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "database/connection_cache.h"
-#include "search/match_budget.h"
+#include "platform/match_budget.h"
 
 namespace vuduzez {
 

@@ -1,7 +1,8 @@
-// The bounds of an atom-by-atom match, the same for every matcher: how many
-// steps one record may take before it is given up (and reported unconfirmed,
-// never as a hit or a miss), and the stop of the whole search, asked every so
-// many steps so that a long record is stopped too.
+// The bounds of an atom-by-atom match, the same for every matcher (here, so
+// that a matcher of any layer counts against it): how many steps one record
+// may take before it is given up (and reported unconfirmed, never as a hit or
+// a miss), and the stop of the whole search, asked every so many steps so
+// that a long record is stopped too.
 #pragma once
 
 #include <cstdint>

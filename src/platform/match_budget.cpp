@@ -1,4 +1,4 @@
-#include "search/match_budget.h"
+#include "platform/match_budget.h"
 
 #include <cstdlib>
 
