@@ -421,8 +421,7 @@ off_t UndoKilledAppend(int fd, const std::string& path) {
   // stale whatever it says: removed when it is ours.
   const std::string firstKind = ResolveTarget(path) + ".vuduzez-append";
   struct stat old;
-  if (::lstat(firstKind.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
-      old.st_uid == ::geteuid()) {
+  if (::lstat(firstKind.c_str(), &old) == 0 && S_ISREG(old.st_mode) && old.st_uid == ::geteuid()) {
     ::unlink(firstKind.c_str());
   }
   const std::string note = AppendNotePath(path);

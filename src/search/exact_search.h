@@ -9,9 +9,9 @@
 
 #include "database/connection_cache.h"
 #include "model/molecule.h"
+#include "platform/match_budget.h"
 #include "platform/message_sink.h"
 #include "platform/messages.h"
-#include "platform/match_budget.h"
 #include "search/screening.h"
 #include "search/substructure.h"
 
