@@ -841,6 +841,8 @@ class SearchWindowTest : public QObject {
       WriteDatabase(folder + ".txt", records);
     }
     com_data().settings = Settings{folder + ".txt", folder, dir_};
+    // Long enough on any machine for the dialog to come up (unless stopped).
+    qputenv("VUDUZEZ_MATCH_STEPS", "3000000");
     Show();
     Child<QCheckBox>("CheckBox1")->setChecked(true);
     std::string pieces = "CC";
@@ -861,6 +863,7 @@ class SearchWindowTest : public QObject {
     poll.start();
     Click("Button4");
     poll.stop();
+    qunsetenv("VUDUZEZ_MATCH_STEPS");
     QVERIFY(shown);
     const ExactResult& r = w_->exactResult();
     QVERIFY(r.stopped);
