@@ -11,13 +11,31 @@ int vuduzez_chem_v3000_anchor = 0;  // C linkage from the header
 
 namespace vuduzez::chem {
 
+namespace {
+
+// RDKit's reasons on one line, as the system's messages are.
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n' || c == '\r') {
+      if (!out.empty() && out.back() != ' ') out += "; ";
+    } else {
+      out += c;
+    }
+  }
+  while (!out.empty() && (out.back() == ' ' || out.back() == ';')) out.pop_back();
+  return out;
+}
+
+}  // namespace
+
 bool ConvertV3000ToV2000(std::string_view v3000, std::string& v2000, std::string& why) {
   // Not sanitized: the bonds stay as drawn (RDKit would perceive aromatic
   // rings and write its own Kekule form), and valences RDKit would refuse
   // reach the system's own reader, which judges them.
   ParsedMol parsed = ParseMolBlock(v3000, /*sanitize=*/false);
   if (!parsed) {
-    why = parsed.error;
+    why = OneLine(parsed.error);
     return false;
   }
   RDKit::RWMol& mol = *parsed.mol;
@@ -30,7 +48,7 @@ bool ConvertV3000ToV2000(std::string_view v3000, std::string& v2000, std::string
     v2000 = RDKit::MolToMolBlock(mol, /*includeStereo=*/true, /*confId=*/-1, /*kekulize=*/false,
                                  /*forceV3000=*/false);
   } catch (const std::exception& e) {
-    why = e.what();
+    why = OneLine(e.what());
     return false;
   }
   return true;

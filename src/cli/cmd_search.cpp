@@ -51,9 +51,9 @@ int RunSearch(const std::vector<std::string>& allArgs) {
   Molecule mol;
   StderrSink err;
   ForwardingSink ui(err, file + ": ");
-  if (!(flag("--smiles") ? PrepareSmiles(mol, file, ui) : PrepareMolFile(mol, file, ui))) {
-    return kExitFailed;
-  }
+  const PreparedStructure prepared =
+      flag("--smiles") ? PrepareSmiles(mol, file, ui) : PrepareMolFile(mol, file, ui);
+  if (!prepared) return kExitFailed;
 
   SearchState state;
   ExactState tables;
@@ -74,6 +74,9 @@ int RunSearch(const std::vector<std::string>& allArgs) {
     std::cerr << "query: weight " << query.weight << ", C " << query.ccount << ", N "
               << query.ncount << ", O " << query.ocount << ", " << query.codes.size()
               << " path codes: " << AnsiToUtf8(mol.keydata) << '\n';
+    if (prepared.hydrogensLeftOut > 0) {
+      std::cerr << "query: " << KeyWithoutHydrogensNote(prepared.hydrogensLeftOut) << '\n';
+    }
     const std::vector<std::string> why = ExplainConfirmation(confirmed, verdicts.size());
     for (size_t r = 0; r < verdicts.size(); ++r) {
       std::cout << AnsiToUtf8(std::string(state.records[r].name)) << '\t'

@@ -130,6 +130,11 @@ inline constexpr const char* kQueryStructure = "検索構造";
 inline constexpr const char* kStackShortSuffix = "の処理にはスタック不足です";
 inline constexpr const char* kNoDataMessage = "データが未入力です";
 inline constexpr const char* kBadDataMessage = "データが不正です";
+// The key was made again without the explicit hydrogens (the CLI's notes).
+inline std::string KeyWithoutHydrogensNote(int hydrogens) {
+  return "key made without its " + std::to_string(hydrogens) +
+         " explicit hydrogens (with them it had too many paths)";
+}
 // Shown when a key failed without a message of its own.
 inline constexpr const char* kKeyFailedFallback = "構造キーを作成できませんでした";
 
