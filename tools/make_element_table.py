@@ -4,6 +4,7 @@ weight and the implicit hydrogens use, taken from the RDKit installed here
 (Debian's python3-rdkit), so that both agree element by element.
 
     /usr/bin/python3 tools/make_element_table.py > src/model/element_table.cpp
+    clang-format -i src/model/element_table.cpp
 
 Order: the 13 elements of the original table first, in its order and with its
 atomic weights and valences' index positions (C H N Br Cl F I Li O P S Si Zn),
