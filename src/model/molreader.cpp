@@ -147,6 +147,15 @@ class V2000Parser {
     if (mol_.queryfeature.empty()) mol_.queryfeature = std::move(text);
   }
   MolReadResult ReadAtom(int i, std::string_view line);
+  // An atom list stands for no one element: counted as none, like a query atom.
+  void AtomList(int atom) {
+    if (atom < 1 || atom > atoms_) return;
+    NoteQuery(AtomListMessage(atom));
+    PosRow& pos = mol_.posdata[atom];
+    if (pos.elem > 0) mol_.elmcount[static_cast<size_t>(pos.elem)] -= 1;
+    pos.elem = 0;
+    pos.valence = 0;
+  }
   MolReadResult ReadProperties();
   MolReadResult Kekulize();
   // The atom numbers and values of a property line ("M  CHG  2   1  -1   3   1").
@@ -351,7 +360,7 @@ MolReadResult V2000Parser::ReadProperties() {
       }
     } else if (head == "M  ALS") {
       int atom = 0;
-      if (IntegerField(Columns(line, 8, 10), atom)) NoteQuery(AtomListMessage(atom));
+      if (IntegerField(Columns(line, 8, 10), atom)) AtomList(atom);
     } else if (line.substr(0, 3) == "A  " || line.substr(0, 3) == "G  ") {
       lines_.Next();  // an atom alias or a group abbreviation: its text is the next line
     } else if (line.substr(0, 6) == "S  SKP") {
@@ -363,7 +372,7 @@ MolReadResult V2000Parser::ReadProperties() {
       // The atom list block of older files: "aaa kSSSS nnn nnn ...".
       int atom = 0;
       if (IntegerField(line.substr(0, 3), atom) && (line[4] == 'T' || line[4] == 'F')) {
-        NoteQuery(AtomListMessage(atom));
+        AtomList(atom);
       }
     }
   }

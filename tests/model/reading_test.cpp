@@ -177,6 +177,12 @@ TEST(Elements, EveryElementCountsAsItselfAfterTheTable) {
   EXPECT_EQ(query.mol.molformula, "C2H6");
   EXPECT_EQ(query.mol.queryfeature, QueryAtomMessage(2, "A"));
   EXPECT_EQ(Read(MolText("b", Atoms(2), {{1, 2, 8}})).mol.queryfeature, QueryBondMessage(1, 8));
+  // An atom list (its first element in the atom block, as RDKit writes it).
+  Read list(WithProperties(MolText("l", {"C", "C", "N"}, {{1, 2}, {2, 3}}),
+                           {"M  ALS   3  2 F N   O   "}));
+  EXPECT_EQ(list.mol.posdata[3].elem, 0);
+  EXPECT_EQ(list.mol.molformula, "C2H5");
+  EXPECT_EQ(list.mol.queryfeature, AtomListMessage(3));
   EXPECT_EQ(Read(MolText("plain", Atoms(2), {{1, 2}})).mol.queryfeature, "");
 }
 
