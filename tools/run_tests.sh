@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test, as CI does:
+#  0. the fast checks first: the layering of src/ (tools/check_layers.sh) and
+#     the formatting of every C++ file (tools/check_format.sh);
 #  1. the programs as tools/run_sample.sh builds them (g++, release), warnings
 #     as errors;
 #  2. one clang build under AddressSanitizer and UndefinedBehaviorSanitizer:
@@ -17,6 +19,10 @@ fuzz_seconds=${VUDUZEZ_FUZZ_SECONDS:-10}
 ccache=()
 command -v ccache >/dev/null && ccache=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 start=$SECONDS
+
+echo "== layers and format"
+bash tools/check_layers.sh
+bash tools/check_format.sh
 
 echo "== release build (g++) of the programs"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVUDUZEZ_WERROR=ON "${ccache[@]}" >/dev/null

@@ -491,12 +491,7 @@ void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::str
 
   canvas.SetSize(st.mfwidth, st.mfheight);
   canvas.Begin();
-  canvas.SetPenWidth(penWidth);
-  canvas.SetPenSolid();
-  canvas.SetPenColor(CanvasColor::Black);
-  canvas.SetFontHeight(20);
-  canvas.SetFontFace("Arial");
-  canvas.SetFontBold(true);
+  SetUpDrawing(canvas, penWidth);
 
   // Both axes take the smaller of the two scales that fit the atoms into three
   // quarters of the base size across and of the second size down, so that a
@@ -533,10 +528,38 @@ void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::str
     const Real ddx = static_cast<Real>(p1.px) - p2.px, ddy = static_cast<Real>(p1.py) - p2.py;
     z.refLength = std::sqrt(ddx * ddx + ddy * ddy);
   }
+  const DepictSizes drawn = SizesForBondLength(z.refLength);
+  z.gapUnit = drawn.gapUnit;
+  z.labelHeight = drawn.labelHeight;
+  z.hashCount = drawn.hashCount;
+  DrawPlacedMolecule(mol, z, penWidth, canvas, st, highlight);
+
+  canvas.End();
+  if (sizes != nullptr) *sizes = z;
+}
+
+DepictSizes SizesForBondLength(long double refLength) {
+  DepictSizes z;
+  z.refLength = refLength;
   z.gapUnit = std::max(DepictRound(z.refLength / 10), 1);
-  st.bondgap = 2 * z.gapUnit;
   z.labelHeight = std::clamp(DepictRound(z.refLength / 3) + 3, 8, 20);
   z.hashCount = DepictRound(z.refLength / 2);
+  return z;
+}
+
+void SetUpDrawing(Canvas& canvas, int32_t penWidth) {
+  canvas.SetPenWidth(penWidth);
+  canvas.SetPenSolid();
+  canvas.SetPenColor(CanvasColor::Black);
+  canvas.SetFontHeight(20);
+  canvas.SetFontFace("Arial");
+  canvas.SetFontBold(true);
+}
+
+void DrawPlacedMolecule(Molecule& mol, const DepictSizes& z, int32_t penWidth, Canvas& canvas,
+                        DepictState& st, const Highlight* highlight) {
+  CheckTables(mol);
+  st.bondgap = 2 * z.gapUnit;
   canvas.SetFontHeight(z.labelHeight);
 
   Drawing drawing(mol, canvas, st, penWidth);
@@ -548,9 +571,6 @@ void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::str
   const int32_t u = DepictRound(static_cast<Real>(z.labelHeight) / 3);
   const int32_t subHeight = DepictRound(static_cast<Real>(u) * 2.5L);
   for (int32_t i = 1; i <= mol.atmcount; ++i) drawing.Label(i, z.labelHeight, u, subHeight);
-
-  canvas.End();
-  if (sizes != nullptr) *sizes = z;
 }
 
 }  // namespace vuduzez

@@ -5,16 +5,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QVBoxLayout>
 
 #include "depict/depict.h"
 #include "gui/canvas_qt.h"
 #include "gui/clipboard_qt.h"
+#include "gui/picture_label.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -59,28 +62,36 @@ class TablesProgress : public MessageSink {
 QString Path(const std::string& path) { return QFile::decodeName(path.c_str()); }
 std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text) {
   auto* l = new QLabel(QString::fromUtf8(text), parent);
   l->setObjectName(QString::fromLatin1(name));
-  l->move(x, y);
-  l->adjustSize();
   return l;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, const char* name, int x, int y, int w) {
+QLineEdit* MakeEdit(QWidget* parent, const char* name) {
   auto* e = new QLineEdit(parent);
   e->setObjectName(QString::fromLatin1(name));
-  e->setGeometry(x, y, w, 24);
   e->setReadOnly(true);  // the boxes only display: nothing reads them back
   return e;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int x, int y,
-                        int w) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+// A caption with its keyboard accelerator (Alt+key), shown as "(&K)".
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, char key) {
+  auto* b = new QPushButton(QString::fromUtf8(caption) + QStringLiteral("(&%1)").arg(key), parent);
   b->setObjectName(QString::fromLatin1(name));
-  b->setGeometry(x, y, w, 28);
   return b;
+}
+
+QHBoxLayout* Row(std::initializer_list<QWidget*> widgets) {
+  auto* row = new QHBoxLayout;
+  for (QWidget* w : widgets) {
+    if (w == nullptr) {
+      row->addStretch();
+    } else {
+      row->addWidget(w);
+    }
+  }
+  return row;
 }
 
 }  // namespace
@@ -88,82 +99,105 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("部分構造検索"));
-  setFixedSize(681, 442);
 
-  // The structure editor's place: left.
+  // The structure editor's place: left. It grows with the window.
   Panel2 = new QFrame(this);
   Panel2->setObjectName(QStringLiteral("Panel2"));
-  Panel2->setGeometry(8, 8, 300, 249);
   Panel2->setFrameShape(QFrame::Panel);
   Panel2->setFrameShadow(QFrame::Raised);
+  Panel2->setMinimumSize(300, 249);
   OleContainer1 = new EditorPanel(Panel2);
   OleContainer1->setObjectName(QStringLiteral("OleContainer1"));
-  OleContainer1->setGeometry(2, 2, 296, 245);
+  auto* editorBox = new QVBoxLayout(Panel2);
+  editorBox->setContentsMargins(2, 2, 2, 2);
+  editorBox->addWidget(OleContainer1);
 
-  OpenMolButton = MakeButton(this, "OpenMolButton", "MOLファイルを開く", 8, 265, 145);
+  OpenMolButton = MakeButton(this, "OpenMolButton", "MOLファイルを開く", 'O');
   OpenMolButton->setToolTip(QStringLiteral("MOLファイルを検索構造として部分構造検索"));
-  Button4 = MakeButton(this, "Button4", "部分構造検索", 163, 265, 145);
+  Button4 = MakeButton(this, "Button4", "部分構造検索", 'S');
   Button4->setToolTip(QStringLiteral("部分構造による検索を開始"));
+  Button4->setDefault(true);
 
-  // The hit: right.
+  // The hit: right, on white. The picture keeps its aspect and fills the panel.
   Panel1 = new QFrame(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setGeometry(320, 8, 353, 249);
   Panel1->setFrameShape(QFrame::Panel);
   Panel1->setFrameShadow(QFrame::Sunken);
   Panel1->setAutoFillBackground(true);
   QPalette white = Panel1->palette();
   white.setColor(QPalette::Window, Qt::white);
   Panel1->setPalette(white);
-  Image1 = new QLabel(Panel1);
+  Image1 = new PictureLabel(Panel1);
   Image1->setObjectName(QStringLiteral("Image1"));
-  Image1->setGeometry(1, 2, kPictureWidth, 245);
-  Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Image1->setMinimumSize(kPictureWidth, 245);
+  auto* pictureBox = new QVBoxLayout(Panel1);
+  pictureBox->setContentsMargins(1, 2, 2, 2);
+  pictureBox->addWidget(Image1);
 
   // Both number boxes hold six digits; the record number box takes a number
   // and Enter to jump to that hit.
-  MakeLabel(this, "Label1", "レコードNo", 320, 270);
-  Edit4 = MakeEdit(this, "Edit4", 390, 266, 66);
+  QLabel* label1 = MakeLabel(this, "Label1", "レコードNo");
+  Edit4 = MakeEdit(this, "Edit4");
   Edit4->setReadOnly(false);
   Edit4->setMaxLength(6);
   Edit4->setValidator(new QIntValidator(1, 999999, Edit4));
   Edit4->setToolTip(QStringLiteral("番号を入力してEnterでその該当レコードを表示"));
-  Button5 = MakeButton(this, "Button5", "前のデータ", 463, 264, 100);
-  Button6 = MakeButton(this, "Button6", "次のデータ", 573, 264, 100);
-  MakeLabel(this, "Label2", "該当レコード", 320, 304);
-  Edit5 = MakeEdit(this, "Edit5", 390, 300, 66);
-  MakeLabel(this, "Label3", "件", 461, 304);
-  MakeLabel(this, "Label4", "化合物名", 320, 338);
-  Edit3 = MakeEdit(this, "Edit3", 400, 334, 273);
-  MakeLabel(this, "Label5", "分子式", 320, 372);
-  Edit1 = MakeEdit(this, "Edit1", 400, 368, 140);
-  MakeLabel(this, "Label6", "分子量", 553, 372);
-  Edit2 = MakeEdit(this, "Edit2", 603, 368, 70);
+  Edit4->setFixedWidth(66);
+  label1->setBuddy(Edit4);
+  Button5 = MakeButton(this, "Button5", "前のデータ", 'P');
+  Button6 = MakeButton(this, "Button6", "次のデータ", 'N');
+  Edit5 = MakeEdit(this, "Edit5");
+  Edit5->setFixedWidth(66);
+  ExactLabel = MakeLabel(this, "ExactLabel", "");
+  ExactLabel->hide();
+  Edit3 = MakeEdit(this, "Edit3");
+  Edit1 = MakeEdit(this, "Edit1");
+  Edit2 = MakeEdit(this, "Edit2");
+  Edit2->setFixedWidth(70);
 
   // The database and the MOL folder: bottom left.
-  MakeLabel(this, "Label7", "データベースファイル名", 8, 304);
-  Edit6 = MakeEdit(this, "Edit6", 8, 322, 240);
+  Edit6 = MakeEdit(this, "Edit6");
   Edit6->setToolTip(QStringLiteral("現在使用しているデータベースの名前"));
-  Button1 = MakeButton(this, "Button1", "変更", 255, 320, 53);
+  Button1 = MakeButton(this, "Button1", "変更", 'D');
   Button1->setToolTip(QStringLiteral("使用するデータベースを変更"));
-  MakeLabel(this, "Label8", "mole file 収納フォルダ", 8, 356);
-  Edit7 = MakeEdit(this, "Edit7", 8, 374, 240);
+  Edit7 = MakeEdit(this, "Edit7");
   Edit7->setToolTip(QStringLiteral("表示する化合物のmole fileの入ったフォルダ"));
-  Button3 = MakeButton(this, "Button3", "変更", 255, 372, 53);
+  Button3 = MakeButton(this, "Button3", "変更", 'F');
 
-  SaveHitsButton = MakeButton(this, "SaveHitsButton", "検索結果を保存", 320, 406, 145);
+  SaveHitsButton = MakeButton(this, "SaveHitsButton", "検索結果を保存", 'A');
   SaveHitsButton->setToolTip(QStringLiteral("該当した化合物をSDファイルかCSVファイルに保存"));
-  Button2 = MakeButton(this, "Button2", "終了", 573, 406, 100);
+  Button2 = MakeButton(this, "Button2", "終了", 'X');
 
   // Atom-by-atom confirmation: off unless asked for.
-  CheckBox1 = new QCheckBox(QStringLiteral("原子単位で照合"), this);
+  CheckBox1 = new QCheckBox(QStringLiteral("原子単位で照合(&E)"), this);
   CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-  CheckBox1->setGeometry(8, 408, 240, 24);
   CheckBox1->setToolTip(
       QStringLiteral("部分構造検索の該当レコードを原子ごとに照合し、一致した原子を色で示す"));
-  ExactLabel = MakeLabel(this, "ExactLabel", "", 475, 304);
-  ExactLabel->resize(198, 18);
-  ExactLabel->hide();
+
+  auto* left = new QVBoxLayout;
+  left->addWidget(Panel2, 1);
+  left->addLayout(Row({OpenMolButton, Button4}));
+  left->addWidget(MakeLabel(this, "Label7", "データベースファイル名"));
+  left->addLayout(Row({Edit6, Button1}));
+  left->addWidget(MakeLabel(this, "Label8", "mole file 収納フォルダ"));
+  left->addLayout(Row({Edit7, Button3}));
+  left->addWidget(CheckBox1);
+
+  auto* right = new QVBoxLayout;
+  right->addWidget(Panel1, 1);
+  right->addLayout(Row({label1, Edit4, nullptr, Button5, Button6}));
+  right->addLayout(Row({MakeLabel(this, "Label2", "該当レコード"), Edit5,
+                        MakeLabel(this, "Label3", "件"), ExactLabel, nullptr}));
+  right->addLayout(Row({MakeLabel(this, "Label4", "化合物名"), Edit3}));
+  right->addLayout(Row(
+      {MakeLabel(this, "Label5", "分子式"), Edit1, MakeLabel(this, "Label6", "分子量"), Edit2}));
+  right->addLayout(Row({SaveHitsButton, nullptr, Button2}));
+
+  auto* top = new QHBoxLayout(this);
+  top->setContentsMargins(8, 8, 8, 8);
+  top->addLayout(left, 1);
+  top->addLayout(right, 1);
+  resize(sizeHint().expandedTo(QSize(681, 442)));
 
   connect(Button1, &QPushButton::clicked, this, &TfrmMain::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TfrmMain::Button2Click);

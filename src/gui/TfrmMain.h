@@ -20,6 +20,7 @@ class QFrame;
 namespace vuduzez {
 
 class EditorPanel;
+class PictureLabel;
 
 class TfrmMain : public QWidget {
   Q_OBJECT
@@ -40,6 +41,8 @@ class TfrmMain : public QWidget {
   void OpenMolClick();   // search with a MOL file chosen in the file dialog
   void SaveHitsClick();  // save the hits as an SD or CSV file
   void MolFileDropped(const QString& path);
+  // The search with a MOL file as the query (chosen, dropped, or given to the program).
+  void SearchFromFile(const std::string& path);
 
   void ShowHit(int n);
   void ShowMolFile(const std::string& path);
@@ -71,8 +74,6 @@ class TfrmMain : public QWidget {
   void SearchSmiles(const std::string& smiles);
   // Screening with the prepared query (and its atom-by-atom confirmation) and the first hit.
   void SearchPrepared(const PreparedStructure& query);
-  // The search with a MOL file as the query.
-  void SearchFromFile(const std::string& path);
   // Loads the database file shown when the records are not its current ones.
   void RefreshRecords();
   // Empties the hit boxes and the picture: no hit is on display.
@@ -88,7 +89,7 @@ class TfrmMain : public QWidget {
   QFrame* Panel2;
   EditorPanel* OleContainer1;
   QFrame* Panel1;
-  QLabel* Image1;
+  PictureLabel* Image1;
   QPushButton* Button1;
   QPushButton* Button2;
   QPushButton* Button3;

@@ -1,10 +1,13 @@
-// vuduzez: the desktop program. Starts at the menu window in the current
-// folder, where it finds vuduzez.ini.
+// vuduzez: the desktop program. Starts at the menu window, which finds
+// vuduzez.ini in the current folder or in ~/.config/vuduzez (or offers to make
+// a workspace); MOL and SD files named on the command line are then opened
+// (gui/open_files.h).
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 
 #include "gui/TfrmInpCode.h"
@@ -12,6 +15,7 @@
 #include "gui/TfrmMenu.h"
 #include "gui/TfrmTouroku.h"
 #include "gui/forms_qt.h"
+#include "gui/open_files.h"
 #include "gui/ui_qt.h"
 #include "gui/window_ui.h"
 
@@ -76,6 +80,12 @@ int main(int argc, char** argv) {
     menu.move(frame.topLeft());
   }
   menu.show();
+  QStringList files = QApplication::arguments();
+  files.removeFirst();
+  if (!files.isEmpty()) {
+    // Once the menu has read the settings and the event loop runs.
+    QTimer::singleShot(0, &menu, [&f, files] { OpenGivenFiles(f, files); });
+  }
   const int rc = app.exec();
 
   // Nothing may talk through the Ui once the loop has ended.

@@ -396,7 +396,8 @@ inline std::string ImportCountsMessage(long long registered, long long alreadyRe
 inline constexpr const char* kMessageTitle = "vuduzez";
 inline constexpr const char* kNoFileName = "no file name was found";
 inline constexpr const char* kTooManyBytes = "too many bytes";
-inline constexpr const char* kSelectFolderTitle = "Select Folder";
+inline constexpr const char* kSelectFolderTitle = "フォルダの選択";
+inline constexpr const char* kOpenFileTitle = "ファイルを開く";
 // File chooser filters as the system writes them: description|patterns.
 inline constexpr const char* kDatabaseFileFilter = "Txt|*.txt";
 inline constexpr const char* kMolFileFilter = "MolFile|*.mol;*.MOL";
@@ -425,15 +426,51 @@ inline std::string EditorNotStartedMessage(const std::string& editor) {
   return editor + " を起動できませんでした";
 }
 
+// --- the workspace: vuduzez.ini, the database file and the MOL folder ------------
+
+// No vuduzez.ini in any of the folders looked in (UTF-8 paths, in order).
+inline std::string SettingsNotFoundMessage(const std::string& folders) {
+  return std::string(kFileNotFound) + ": vuduzez.ini（探したフォルダ: " + folders + "）";
+}
+// The first start: what the program offers when it finds no vuduzez.ini.
+inline std::string FirstStartQuestion(const std::string& folders, const std::string& dataFolder) {
+  return "vuduzez.ini が見つかりません。\n探したフォルダ: " + folders +
+         "\n\n新しい作業場所を作りますか？ データベースファイルと mole file 収納フォルダを " +
+         dataFolder +
+         " に作り、設定を vuduzez.ini に保存します。\n既にある vuduzez.ini "
+         "を選ぶこともできます。";
+}
+inline constexpr const char* kCreateWorkspaceButton = "新しく作成";
+inline constexpr const char* kChooseIniButton = "vuduzez.ini を選ぶ";
+inline constexpr const char* kQuitButton = "終了";
+inline constexpr const char* kChooseIniTitle = "vuduzez.ini の選択";
+inline constexpr const char* kIniFileFilter = "vuduzez.ini|vuduzez.ini;*.ini|すべてのファイル|*";
+inline std::string WorkspaceCreatedMessage(const std::string& database,
+                                           const std::string& molFolder, const std::string& ini) {
+  return "作業場所を作りました。\nデータベースファイル: " + database +
+         "\nmole file 収納フォルダ: " + molFolder + "\n設定: " + ini;
+}
+// Neither HOME nor the XDG folders say where a workspace could go.
+inline constexpr const char* kNoHomeFolder =
+    "作業場所を作るフォルダが分かりません（HOME も XDG_CONFIG_HOME / XDG_DATA_HOME "
+    "も設定されていません）";
+
+// An SD file given to the program on its command line (a file manager's "open").
+inline std::string ImportSdQuestion(const std::string& sdFile) {
+  return "SDファイル " + sdFile + " の各構造をデータベースに登録しますか？";
+}
+
 // --- the sketcher ------------------------------------------------------------------
 
 // A drawing step that would go beyond the molecule tables.
 inline constexpr const char* kSketchTooLarge = "原子は200個、結合は300本まで描けます";
-// The input box of the "…" element button.
-inline constexpr const char* kElementInputCaption = "元素記号";
-inline constexpr const char* kElementInputPrompt = "元素記号を入力して下さい";
-inline std::string NotAnElementMessage(const std::string& symbol) {
-  return "「" + symbol + "」は元素記号ではありません";
+// The periodic table of the "…" element button.
+inline constexpr const char* kPeriodicTableTitle = "元素の選択";
+inline constexpr const char* kCancelButton = "キャンセル";
+// The sketcher's status line for an atom drawn with more bonds than it takes.
+inline std::string OverValenceMessage(const std::string& symbol, int bonds, int allowed) {
+  return symbol + " が " + std::to_string(bonds) + " 価になっています（原子価は " +
+         std::to_string(allowed) + " まで）";
 }
 
 }  // namespace vuduzez

@@ -94,7 +94,8 @@ RecomputeSummary RecomputeRecords(const std::string& dbPath, const std::string& 
       line(formula);
       line(key);
       const int share =
-          size > 0 ? static_cast<int>(std::min<off_t>(1000, stream.RecordOffset() * 1000 / size)) : 0;
+          size > 0 ? static_cast<int>(std::min<off_t>(1000, stream.RecordOffset() * 1000 / size))
+                   : 0;
       if (share != lastShare) {
         lastShare = share;
         sink.Progress(share, 1000);

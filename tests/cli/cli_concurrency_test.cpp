@@ -20,6 +20,7 @@
 #include "database/record_store.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "support/cli_runner.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -63,7 +64,8 @@ int Wait(pid_t pid) {
 }
 
 int RunCli(const std::string& folder, const std::vector<std::string>& args) {
-  return Wait(Start(folder, args));
+  return testing::RunCli(args, testing::InFolder(folder, {}, {{"VUDUZEZ_LOCK_WAIT", "120"}}))
+      .status;
 }
 
 std::string SampleMol(int i) {

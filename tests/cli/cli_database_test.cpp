@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "support/cli_runner.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -19,35 +20,13 @@ using testing::ReadFile;
 using testing::TempFolder;
 using testing::WriteFile;
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+using Result = testing::CliResult;
+using testing::Lines;
 
 // Runs vuduzez-cli in folder with the arguments; both streams kept apart.
-Result Cli(const std::string& folder, const std::vector<std::string>& args) {
-  // A command that waits for ever (on a FIFO, say) fails instead of hanging the suite.
-  std::string command = "cd " + Quote(folder) + " && timeout 60 " + Quote(VUDUZEZ_CLI);
-  for (const std::string& a : args) command += " " + Quote(a);
-  command += " >" + Quote(folder + "/.out") + " 2>" + Quote(folder + "/.err") + " </dev/null";
-  Result r;
-  int raw = std::system(command.c_str());
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128;
-  r.out = ReadFile(folder + "/.out");
-  r.err = ReadFile(folder + "/.err");
-  fs::remove(folder + "/.out");
-  fs::remove(folder + "/.err");
-  return r;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+Result Cli(const std::string& folder, const std::vector<std::string>& args,
+           const std::string& input = {}) {
+  return testing::RunCli(args, testing::InFolder(folder, input));
 }
 
 bool Has(const std::vector<std::string>& lines, const std::string& line) {

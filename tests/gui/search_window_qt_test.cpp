@@ -25,6 +25,7 @@
 #include "gui/TfrmMenu.h"
 #include "gui/canvas_qt.h"
 #include "gui/forms_qt.h"
+#include "gui/picture_label.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -179,16 +180,16 @@ class SearchWindowTest : public QObject {
 
   void controlsAndCaptions() {
     QCOMPARE(w_->windowTitle(), QStringLiteral("部分構造検索"));
-    QCOMPARE(Child<QPushButton>("Button4")->text(), QStringLiteral("部分構造検索"));
+    QCOMPARE(Child<QPushButton>("Button4")->text(), QStringLiteral("部分構造検索(&S)"));
     QCOMPARE(Child<QPushButton>("Button4")->toolTip(), QStringLiteral("部分構造による検索を開始"));
-    QCOMPARE(Child<QPushButton>("Button5")->text(), QStringLiteral("前のデータ"));
-    QCOMPARE(Child<QPushButton>("Button6")->text(), QStringLiteral("次のデータ"));
-    QCOMPARE(Child<QPushButton>("Button2")->text(), QStringLiteral("終了"));
-    QCOMPARE(Child<QPushButton>("Button1")->text(), QStringLiteral("変更"));
+    QCOMPARE(Child<QPushButton>("Button5")->text(), QStringLiteral("前のデータ(&P)"));
+    QCOMPARE(Child<QPushButton>("Button6")->text(), QStringLiteral("次のデータ(&N)"));
+    QCOMPARE(Child<QPushButton>("Button2")->text(), QStringLiteral("終了(&X)"));
+    QCOMPARE(Child<QPushButton>("Button1")->text(), QStringLiteral("変更(&D)"));
     QCOMPARE(Child<QPushButton>("Button1")->toolTip(),
              QStringLiteral("使用するデータベースを変更"));
-    QCOMPARE(Child<QPushButton>("Button3")->text(), QStringLiteral("変更"));
-    QCOMPARE(Child<QPushButton>("OpenMolButton")->text(), QStringLiteral("MOLファイルを開く"));
+    QCOMPARE(Child<QPushButton>("Button3")->text(), QStringLiteral("変更(&F)"));
+    QCOMPARE(Child<QPushButton>("OpenMolButton")->text(), QStringLiteral("MOLファイルを開く(&O)"));
     QCOMPARE(Child<QLineEdit>("Edit6")->toolTip(),
              QStringLiteral("現在使用しているデータベースの名前"));
     QCOMPARE(Child<QLineEdit>("Edit7")->toolTip(),
@@ -201,8 +202,35 @@ class SearchWindowTest : public QObject {
           "データベースファイル名", "mole file 収納フォルダ", "ISIS Draw Window"}) {
       QVERIFY2(labels.contains(QString::fromUtf8(text)), text);
     }
-    QCOMPARE(Child<QFrame>("Panel1")->size(), QSize(353, 249));
-    QCOMPARE(Child<QLabel>("Image1")->size(), QSize(350, 245));
+    // Never smaller than the original picture.
+    QCOMPARE(Child<QLabel>("Image1")->minimumSize(), QSize(350, 245));
+  }
+
+  // The window resizes: the structure panel and the hit picture grow, the
+  // picture keeping its aspect and drawn at the size shown.
+  void resizingGrowsThePanelAndThePicture() {
+    Show();
+    SearchClipboardBlock("toluene");
+    auto* image = Child<PictureLabel>("Image1");
+    QApplication::processEvents();
+    const QRectF before = image->pictureRect();
+    const int panelBefore = Panel()->width();
+    QVERIFY(before.width() >= 350);
+    w_->resize(w_->width() + 500, w_->height() + 400);
+    QApplication::processEvents();
+    const QRectF after = image->pictureRect();
+    QVERIFY2(after.width() > before.width() + 150, qPrintable(QString::number(after.width())));
+    QVERIFY(std::abs(after.height() / after.width() - 0.7) < 0.01);
+    QVERIFY(Panel()->width() > panelBefore + 150);
+    // The drawing reaches beyond the original 350 pixels.
+    const QImage shot = image->grab().toImage();
+    int darkRight = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+      for (int x = static_cast<int>(after.left()) + 360; x < shot.width(); ++x) {
+        darkRight += qGray(shot.pixel(x, y)) < 128;
+      }
+    }
+    QVERIFY(darkRight > 0);
   }
 
   void activationLoadsTheDatabaseOnce() {
@@ -282,7 +310,7 @@ class SearchWindowTest : public QObject {
   void atomByAtomSearch() {
     Show();
     auto* box = Child<QCheckBox>("CheckBox1");
-    QCOMPARE(box->text(), QStringLiteral("原子単位で照合"));
+    QCOMPARE(box->text(), QStringLiteral("原子単位で照合(&E)"));
     QVERIFY(!box->isChecked());
     box->setChecked(true);
     SearchClipboardBlock("benzene");
@@ -697,7 +725,7 @@ class SearchWindowTest : public QObject {
     Show();
     ui_.folderAnswers.push_back(otherMolDir_);
     Click("Button3");
-    QCOMPARE(ui_.inputs.back(), std::string("BrowseFolder|Select Folder"));
+    QCOMPARE(ui_.inputs.back(), std::string("BrowseFolder|フォルダの選択"));
     QCOMPARE(Text("Edit7"), QString::fromStdString(otherMolDir_));
     QCOMPARE(com_data().settings.basedir1, molDir_);
     SearchClipboardBlock("benzene");

@@ -131,7 +131,7 @@ class StructureInputTest : public QObject {
     EditorPanel panel;
     panel.show();
     QCOMPARE(panel.toolTip().toStdString(), StructureEditorHint());
-    auto* label = panel.findChild<QLabel*>();
+    auto* label = panel.findChild<QLabel*>(QStringLiteral("EditorLabel"));
     QVERIFY(label != nullptr);
     QCOMPARE(label->text(), QStringLiteral("ISIS Draw Window"));
     QVERIFY(panel.acceptDrops());
