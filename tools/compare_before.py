@@ -45,7 +45,7 @@ def run(cli, args, smiles):
         batch = args[k : k + 500]
         cmd = [cli, "key", "--json"] + (["--smiles"] if smiles else []) + batch
         res = subprocess.run(cmd, capture_output=True)
-        out += [json.loads(l) for l in res.stdout.decode("utf-8").splitlines()]
+        out += [json.loads(l, parse_float=str) for l in res.stdout.decode("utf-8").splitlines()]
     return out
 
 

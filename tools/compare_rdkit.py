@@ -79,7 +79,7 @@ def ours(cli, args, smiles=False):
         lines = res.stdout.decode("utf-8").splitlines()
         if len(lines) != len(batch):
             raise SystemExit(f"vuduzez-cli key gave {len(lines)} lines for {len(batch)} inputs")
-        out += [json.loads(l) for l in lines]
+        out += [json.loads(l, parse_float=str) for l in lines]
     return out
 
 
