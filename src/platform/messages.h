@@ -368,7 +368,7 @@ inline std::string SdTooLargeMessage(long long number) {
 inline constexpr const char* kImportFinished = "SDファイルの登録を終了しました";
 inline constexpr const char* kImportStopped = "SDファイルの登録を中止しました";
 inline constexpr const char* kImportProgressText = "SDファイルから登録中…";
-inline constexpr const char* kSdFileFilter = "SDファイル|*.sdf;*.sd|すべてのファイル|*";
+inline constexpr const char* kSdFileFilter = "SDファイル|*.sdf;*.sd;*.sdf.gz|すべてのファイル|*";
 // Before what is said about record `number` of an SD file (and the MOL file
 // name it was given, UTF-8).
 inline std::string SdRecordPrefix(long long number) {
@@ -400,7 +400,7 @@ inline constexpr const char* kSelectFolderTitle = "フォルダの選択";
 inline constexpr const char* kOpenFileTitle = "ファイルを開く";
 // File chooser filters as the system writes them: description|patterns.
 inline constexpr const char* kDatabaseFileFilter = "Txt|*.txt";
-inline constexpr const char* kMolFileFilter = "MolFile|*.mol;*.MOL";
+inline constexpr const char* kMolFileFilter = "MolFile|*.mol;*.MOL;*.mol.gz";
 inline constexpr const char* kNoDatabaseFileForSearch =
     "データベースファイルが指定されていません。vuduzez.ini の [mdatafilename] "
     "を確認するか、「変更」でデータベースファイルを選んでください";
