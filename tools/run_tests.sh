@@ -42,6 +42,8 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-gline
   "${ccache[@]}" >/dev/null
 cmake --build build-asan -j "$jobs"
 export UBSAN_OPTIONS=print_stacktrace=1
+# RDKit's own leaks on refused input (tools/lsan_rdkit.supp).
+export LSAN_OPTIONS=suppressions=$(pwd)/tools/lsan_rdkit.supp
 ASAN_OPTIONS=detect_leaks=1 QT_QPA_PLATFORM=offscreen \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -E vuduzez_smoke
 # The real program under Xvfb: the X11 libraries keep what they allocate until

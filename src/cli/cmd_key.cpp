@@ -7,6 +7,7 @@
 #include "cli/queries.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "register/prepare.h"
 #include "search/hit_export.h"
 
@@ -84,10 +85,16 @@ int RunKey(const std::vector<std::string>& allArgs) {
                 << ",\"weight\":" << JsonNumber(mol.molweight)
                 << ",\"key\":" << JsonText(ok ? AnsiToUtf8(mol.keydata) : "") << ",\"keyfail\":"
                 << (prepared.status == PrepareStatus::kKeyFailed ? "true" : "false");
+      if (prepared.hydrogensLeftOut > 0) {
+        std::cout << ",\"hydrogensLeftOut\":" << prepared.hydrogensLeftOut;
+      }
       if (!ok) std::cout << ",\"error\":" << JsonText(prepared.reason);
       if (prepared.line > 0) std::cout << ",\"line\":" << prepared.line;
       std::cout << "}\n";
     } else if (ok) {
+      if (prepared.hydrogensLeftOut > 0) {
+        sink.ShowMessage(KeyWithoutHydrogensNote(prepared.hydrogensLeftOut));
+      }
       std::cout << file << '\t' << name << '\t' << mol.molformula << '\t' << mol.molweight << '\t'
                 << AnsiToUtf8(mol.keydata) << '\n';
     }

@@ -13,6 +13,7 @@
 #include "cli/workspace.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/messages.h"
 #include "register/prepare.h"
 #include "search/exact_search.h"
 #include "search/hit_export.h"
@@ -74,13 +75,16 @@ QueryResult SearchQuery(const RunOptions& options, SearchState& state, ExactStat
 
 // The record-by-record reasons of --explain: on stdout, one line per record.
 void Explain(const RunOptions& options, const QueryText& q, const SearchState& state,
-             const std::vector<RecordVerdict>& verdicts, const QueryResult& r,
-             const Molecule& mol) {
+             const std::vector<RecordVerdict>& verdicts, const QueryResult& r, const Molecule& mol,
+             const PreparedStructure& prepared) {
   const Query query = MakeQuery(mol);
-  std::cerr << (options.queryColumn ? "query " + q.label : std::string("query")) << ": weight "
-            << query.weight << ", C " << query.ccount << ", N " << query.ncount << ", O "
-            << query.ocount << ", " << query.codes.size()
+  const std::string head = options.queryColumn ? "query " + q.label : std::string("query");
+  std::cerr << head << ": weight " << query.weight << ", C " << query.ccount << ", N "
+            << query.ncount << ", O " << query.ocount << ", " << query.codes.size()
             << " path codes: " << AnsiToUtf8(mol.keydata) << '\n';
+  if (prepared.hydrogensLeftOut > 0) {
+    std::cerr << head << ": " << KeyWithoutHydrogensNote(prepared.hydrogensLeftOut) << '\n';
+  }
   const std::vector<std::string> why = ExplainConfirmation(r.confirmed, verdicts.size());
   for (size_t row = 0; row < verdicts.size(); ++row) {
     if (options.queryColumn) std::cout << q.label << '\t';
@@ -149,7 +153,7 @@ int RunSearch(const std::vector<std::string>& allArgs) {
     const QueryResult r = SearchQuery(options, state, tables, mol, ws->settings);
 
     if (options.explain) {
-      Explain(options, q, state, verdicts, r, mol);
+      Explain(options, q, state, verdicts, r, mol, prepared);
     } else {
       const int unwritten = WriteHits(
           writer, options.format, state.hitnames, ws->settings.basedir1,

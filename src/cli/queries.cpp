@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "model/sdfile.h"
+#include "platform/compress.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -63,8 +64,16 @@ class Reader {
 
   void File(const std::string& source) {
     const bool stdinSource = source == "-";
-    const std::string text = stdinSource ? Stdin() : ReadFileBytes(source);
-    FileForm form = stdinSource ? FileForm::kByContent : FormOfName(source);
+    std::string text = stdinSource ? Stdin() : ReadFileBytes(source);
+    std::string named = source;
+    if (LooksGzipped(text)) {
+      // "query.mol.gz", "hits.sdf.gz": what they hold, named without ".gz".
+      text = Gunzip(text, size_t{1} << 30, source);
+      if (named.size() > 3 && Lower(named.substr(named.size() - 3)) == ".gz") {
+        named.resize(named.size() - 3);
+      }
+    }
+    FileForm form = stdinSource ? FileForm::kByContent : FormOfName(named);
     if (form == FileForm::kByContent) form = FormOfContent(text);
     switch (form) {
       case FileForm::kMol: {

@@ -50,6 +50,72 @@ inline std::string BondAtomOutOfRangeMessage(int bond, int atom, int atoms) {
          " は範囲外です（1～" + std::to_string(atoms) + "）";
 }
 
+// --- structures as files write them: what the reader refuses -------------------
+
+inline constexpr const char* kGzipDamaged =
+    "gzip で圧縮されたファイルが壊れているか、途中で切れています";
+inline constexpr const char* kGzipTooLarge = "gzip で圧縮されたファイルは展開すると大きすぎます";
+// A V3000 MOL file the conversion to V2000 could not read (why: in English).
+inline std::string V3000UnreadableMessage(const std::string& why) {
+  return "V3000 形式の MOL ファイルを読めません: " + why;
+}
+inline constexpr const char* kV3000NoReader =
+    "V3000 形式の MOL ファイルを読む部品が組み込まれていません";
+// An atom symbol (UTF-8) that names no element: a typo, or a label such as R or X.
+inline std::string AtomNotElementMessage(int atom, const std::string& symbol) {
+  return "原子 " + std::to_string(atom) + " の記号「" + symbol + "」は元素記号ではありません";
+}
+inline std::string AtomNoSymbolMessage(int atom) {
+  return "原子 " + std::to_string(atom) + " に元素記号がありません";
+}
+// A property line (M  CHG, M  ISO, M  RAD ...) naming an atom outside 1..atoms.
+inline std::string PropertyAtomOutOfRangeMessage(const std::string& property, int atom, int atoms) {
+  return "「" + property + "」の原子番号 " + std::to_string(atom) + " は範囲外です（1～" +
+         std::to_string(atoms) + "）";
+}
+// The counts line does not agree with the atom and bond lines that follow it.
+inline std::string CountsMismatchMessage(int atoms, int bonds, const std::string& what) {
+  return what + "（4 行目の原子数 " + std::to_string(atoms) + "・結合数 " + std::to_string(bonds) +
+         " が原子・結合の行と合いません）";
+}
+inline std::string FileEndsBeforeAtomText(int atom) {
+  return "原子 " + std::to_string(atom) + " の行の前でファイルが終わっています";
+}
+inline std::string FileEndsBeforeBondText(int bond) {
+  return "結合 " + std::to_string(bond) + " の行の前でファイルが終わっています";
+}
+inline std::string NotAnAtomLineText(int line, int atom, const std::string& found) {
+  return std::to_string(line) + " 行目は原子 " + std::to_string(atom) + " の行のはずが" + found +
+         "です";
+}
+inline std::string NotABondLineText(int line, int bond, const std::string& found) {
+  return std::to_string(line) + " 行目は結合 " + std::to_string(bond) + " の行のはずが" + found +
+         "です";
+}
+inline std::string MoreLinesText(int line, const std::string& found) {
+  return std::to_string(line) + " 行目にも" + found + "があります";
+}
+inline constexpr const char* kAtomLineWord = "原子の行";
+inline constexpr const char* kBondLineWord = "結合の行";
+inline std::string PropertyLineWord(const std::string& line) { return "「" + line + "」の行"; }
+// Aromatic bonds (MOL bond type 4, V3000 aromatic bonds) without a Kekule form.
+inline std::string NoKekuleMessage(int atom) {
+  return "原子 " + std::to_string(atom) +
+         " の芳香族結合の二重結合を決められません（ケクレ構造がありません）";
+}
+// What only a search query can hold: registration refuses it with these.
+inline std::string QueryAtomMessage(int atom, const std::string& symbol) {
+  return "原子 " + std::to_string(atom) + "「" + symbol +
+         "」は検索用の問い合わせ原子です。登録する構造には使えません";
+}
+inline std::string AtomListMessage(int atom) {
+  return "原子 " + std::to_string(atom) + " は検索用の原子リストです。登録する構造には使えません";
+}
+inline std::string QueryBondMessage(int bond, int type) {
+  return "結合 " + std::to_string(bond) + " は検索用の問い合わせ結合（種類 " +
+         std::to_string(type) + "）です。登録する構造には使えません";
+}
+
 // --- structure keys -----------------------------------------------------------
 
 inline constexpr const char* kMoleculeTooLarge = "は分子が大きすぎます";
@@ -64,6 +130,11 @@ inline constexpr const char* kQueryStructure = "検索構造";
 inline constexpr const char* kStackShortSuffix = "の処理にはスタック不足です";
 inline constexpr const char* kNoDataMessage = "データが未入力です";
 inline constexpr const char* kBadDataMessage = "データが不正です";
+// The key was made again without the explicit hydrogens (the CLI's notes).
+inline std::string KeyWithoutHydrogensNote(int hydrogens) {
+  return "key made without its " + std::to_string(hydrogens) +
+         " explicit hydrogens (with them it had too many paths)";
+}
 // Shown when a key failed without a message of its own.
 inline constexpr const char* kKeyFailedFallback = "構造キーを作成できませんでした";
 
@@ -311,9 +382,6 @@ inline std::string SmilesNotDrawnNote(const std::string& smiles) {
 // --- SD files ------------------------------------------------------------------
 
 // Why record `number` of an SD file is passed over.
-inline std::string SdV3000Message(long long number) {
-  return "レコード " + std::to_string(number) + ": V3000 形式の MOL ブロックは読めません";
-}
 inline std::string SdNotMolMessage(long long number) {
   return "レコード " + std::to_string(number) + ": MOL V2000 のブロックではありません";
 }
@@ -326,7 +394,7 @@ inline std::string SdTooLargeMessage(long long number) {
 inline constexpr const char* kImportFinished = "SDファイルの登録を終了しました";
 inline constexpr const char* kImportStopped = "SDファイルの登録を中止しました";
 inline constexpr const char* kImportProgressText = "SDファイルから登録中…";
-inline constexpr const char* kSdFileFilter = "SDファイル|*.sdf;*.sd|すべてのファイル|*";
+inline constexpr const char* kSdFileFilter = "SDファイル|*.sdf;*.sd;*.sdf.gz|すべてのファイル|*";
 // Before what is said about record `number` of an SD file (and the MOL file
 // name it was given, UTF-8).
 inline std::string SdRecordPrefix(long long number) {
@@ -358,7 +426,7 @@ inline constexpr const char* kSelectFolderTitle = "フォルダの選択";
 inline constexpr const char* kOpenFileTitle = "ファイルを開く";
 // File chooser filters as the system writes them: description|patterns.
 inline constexpr const char* kDatabaseFileFilter = "Txt|*.txt";
-inline constexpr const char* kMolFileFilter = "MolFile|*.mol;*.MOL";
+inline constexpr const char* kMolFileFilter = "MolFile|*.mol;*.MOL;*.mol.gz";
 inline constexpr const char* kNoDatabaseFileForSearch =
     "データベースファイルが指定されていません。vuduzez.ini の [mdatafilename] "
     "を確認するか、「変更」でデータベースファイルを選んでください";

@@ -392,14 +392,14 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
       } else if (registered != nullptr) {
         entry.outcome = EntryOutcome::kAlreadyRegistered;
         entry.reason = AnsiToUtf8(*registered) + kAlreadyRegistered;
-      } else if (w.prepared) {
+      } else if (w.prepared && w.prepared.queryFeature.empty()) {
         entry.outcome = EntryOutcome::kRegistered;
         records.push_back({nameLine, w.prepared.weight, w.prepared.formula, w.prepared.key});
         recordEntry.push_back(summary.entries.size());
         recordWork.push_back(i - from);
       } else {
         entry.outcome = EntryOutcome::kRefused;
-        entry.reason = w.prepared.reason;
+        entry.reason = w.prepared ? w.prepared.queryFeature : w.prepared.reason;
       }
       // The molecule a one-thread run leaves: the last file prepared and not
       // found registered.

@@ -257,14 +257,16 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
         } catch (const RuntimeError& e) {
           prepared.reason = e.what();
         }
-        if (!prepared) {
-          r.message = RefusalMessage(r.number, r.fileName, prepared.reason);
+        if (!prepared || !prepared.queryFeature.empty()) {
+          r.message = RefusalMessage(r.number, r.fileName,
+                                     prepared ? prepared.queryFeature : prepared.reason);
           report(std::move(r));
         } else {
           const std::string molPath = MolFilePathFor(molFolder, entry.nameLine);
           NewFile placed;
           try {
-            placed = files.Stage(molPath, record.molblock);
+            // The MOL text as read: a V3000 record is kept as V2000.
+            placed = files.Stage(molPath, prepared.molText);
           } catch (const RuntimeError& e) {
             if (finish()) fail(e.what());
             return summary;

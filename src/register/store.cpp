@@ -95,6 +95,10 @@ std::string MolFilePathFor(const std::string& molFolder, const std::string& name
 bool CheckStorable(const PreparedStructure& prepared, MessageSink& sink) {
   switch (prepared.status) {
     case PrepareStatus::kReady:
+      if (!prepared.queryFeature.empty()) {
+        sink.ShowMessage(prepared.queryFeature);  // a search query, not a compound
+        return false;
+      }
       return true;
     case PrepareStatus::kKeyFailed:
       sink.ShowMessage(prepared.reason.empty() ? kKeyFailedFallback : prepared.reason);

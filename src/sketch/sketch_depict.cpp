@@ -31,21 +31,13 @@ void DrawSketch(const SketchDoc& doc, const SketchView& view, Canvas& canvas, Mo
   DrawPlacedMolecule(mol, sizes, penWidth, canvas, st,
                      highlight.atoms.empty() ? nullptr : &highlight);
 
-  // Charges beside their atoms, at the label's upper right.
+  // The labels carry the charges (and isotopes); a radical (charge code 4)
+  // gets its dot beside the atom, at the label's upper right.
   const int32_t u = std::max(1, static_cast<int32_t>(std::lround(sizes.labelHeight / 3.0)));
   const int32_t small = std::max(6, u * 2);
   bool fontChanged = false;
   for (size_t i = 0; i < doc.atoms.size(); ++i) {
-    const int code = doc.atoms[i].charge;
-    const int q = ChargeOfCode(code);
-    std::string text;
-    if (code == 4) {
-      text = "•";
-    } else if (q != 0) {
-      text = (std::abs(q) > 1 ? std::to_string(std::abs(q)) : std::string()) + (q > 0 ? "+" : "−");
-    } else {
-      continue;
-    }
+    if (doc.atoms[i].charge != 4) continue;
     if (!fontChanged) {
       canvas.SetFontHeight(small);
       fontChanged = true;
@@ -53,7 +45,7 @@ void DrawSketch(const SketchDoc& doc, const SketchView& view, Canvas& canvas, Mo
     const PosRow& p = mol.posdata[i + 1];
     const bool lit = std::find(marked.begin(), marked.end(), static_cast<int>(i)) != marked.end();
     if (lit) canvas.SetTextColor(CanvasColor::Highlight);
-    canvas.TextOut(p.px + 2 * u, p.py - 2 * u, text);
+    canvas.TextOut(p.px + 2 * u, p.py - 2 * u, "•");
     if (lit) canvas.SetTextColor(CanvasColor::Black);
   }
   if (fontChanged) canvas.SetFontHeight(sizes.labelHeight);

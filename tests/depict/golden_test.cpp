@@ -146,7 +146,7 @@ TEST_F(DrawCommand, FailedReadLeavesTheOldOutputFileAlone) {
   WriteFileBytes(v3000, "x\n\n\n  0  0  0     0  0            999 V3000\nM  END\n");
   const CliRun refused = Cli("--svg '" + out + "' '" + v3000 + "'");
   EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.err.find("ChemDrawのファイルではありません"), std::string::npos);
+  EXPECT_NE(refused.err.find("V3000 形式の MOL ファイルを読めません"), std::string::npos);
   EXPECT_EQ(ReadFileBytes(out), "old picture");
 }
 

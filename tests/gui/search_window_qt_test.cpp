@@ -610,7 +610,7 @@ class SearchWindowTest : public QObject {
     ui_.fileAnswers.push_back(SamplePath("benzene"));
     ui_.fileAnswers.push_back(std::nullopt);
     Click("OpenMolButton");
-    QCOMPARE(ui_.inputs.back(), "OpenFile|MolFile|*.mol;*.MOL|" + molDir_);
+    QCOMPARE(ui_.inputs.back(), "OpenFile|MolFile|*.mol;*.MOL;*.mol.gz|" + molDir_);
     QCOMPARE(Text("Edit5"), QStringLiteral("4"));
     Click("OpenMolButton");  // cancelled: nothing happens
     QCOMPARE(Text("Edit5"), QStringLiteral("4"));

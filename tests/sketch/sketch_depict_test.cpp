@@ -38,7 +38,7 @@ TEST(SketchDepict, DrawsAtTheViewWithThePicturesLabels) {
   EXPECT_TRUE(Has(ops, "text 111 46 OH")) << canvas.Text();
   EXPECT_FALSE(Has(ops, "textcolor highlight"));
 
-  // A charge is written beside its atom.
+  // A charge is written on its atom, as the pictures write it.
   ASSERT_TRUE(s.ChangeCharge(1, -1));
   canvas.Clear();
   DrawSketch(s.doc(), view, canvas, *mol);
