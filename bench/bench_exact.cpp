@@ -47,8 +47,8 @@ void BM_SoundIndexBuild(benchmark::State& st) {
     SilentSink quiet;
     PrepareSoundIndex(s, db, Env("VUDUZEZ_BENCH_EXACT_MOLS"), quiet);
     st.counters["records"] = static_cast<double>(s.index->size());
-    st.counters["records_per_s"] = benchmark::Counter(static_cast<double>(s.index->size()),
-                                                      benchmark::Counter::kIsIterationInvariantRate);
+    st.counters["records_per_s"] = benchmark::Counter(
+        static_cast<double>(s.index->size()), benchmark::Counter::kIsIterationInvariantRate);
   }
 }
 
@@ -97,11 +97,13 @@ bool Register() {
     const chem::QueryForm f = form == "smarts" ? chem::QueryForm::kSmarts
                               : form == "mol"  ? chem::QueryForm::kMolText
                                                : chem::QueryForm::kSmiles;
-    const chem::QueryResult q = chem::CompileQuery(f, f == chem::QueryForm::kMolText ? ReadFileBytes(text) : text);
+    const chem::QueryResult q =
+        chem::CompileQuery(f, f == chem::QueryForm::kMolText ? ReadFileBytes(text) : text);
     if (!q.query) continue;
     for (size_t threads : {size_t{1}, size_t{0}}) {
-      benchmark::RegisterBenchmark((std::string(threads == 1 ? "BM_Exact1/" : "BM_ExactAll/") + name).c_str(),
-                                   BM_Exact, q.query, threads)
+      benchmark::RegisterBenchmark(
+          (std::string(threads == 1 ? "BM_Exact1/" : "BM_ExactAll/") + name).c_str(), BM_Exact,
+          q.query, threads)
           ->Unit(benchmark::kMillisecond);
     }
   }

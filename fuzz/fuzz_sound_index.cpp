@@ -37,7 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   vuduzez::chem::GraphView graph;
   if (graph.Parse(input)) {
-    for (const auto& m : queries.matchers) (void)m->Match(graph, nullptr, 100000);
+    for (const auto& m : queries.matchers) {
+      vuduzez::MatchBudget budget(100000);
+      (void)m->Match(graph, budget);
+    }
     (void)vuduzez::chem::RecordFingerprint(graph);
   }
   auto bytes = std::make_shared<const std::string>(input);

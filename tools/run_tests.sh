@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Builds and runs every test, as CI does:
+#  0. the fast checks first: the layering of src/ (tools/check_layers.sh) and
+#     the formatting of every C++ file (tools/check_format.sh);
 #  1. the programs as tools/run_sample.sh builds them (g++, release), warnings
 #     as errors;
 #  2. one clang build under AddressSanitizer and UndefinedBehaviorSanitizer:
 #     every test, core and desktop (offscreen, and the real program once under
 #     Xvfb), and the fuzz targets, each fuzzed for VUDUZEZ_FUZZ_SECONDS seconds
 #     (10 by default; set it higher for a long run by hand, e.g.
-#     VUDUZEZ_FUZZ_SECONDS=600 bash tools/run_tests.sh).
+#     VUDUZEZ_FUZZ_SECONDS=600 bash tools/run_tests.sh);
+#  3. a clang build under ThreadSanitizer of the test programs whose code runs
+#     threads (batch registration, screening), without the desktop program.
 # VUDUZEZ_RELEASE_TESTS=1 also builds and runs every test in the release build.
 # Compilers run through ccache, so that a second run rebuilds little.
 set -euo pipefail
@@ -17,6 +21,10 @@ fuzz_seconds=${VUDUZEZ_FUZZ_SECONDS:-10}
 ccache=()
 command -v ccache >/dev/null && ccache=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 start=$SECONDS
+
+echo "== layers and format"
+bash tools/check_layers.sh
+bash tools/check_format.sh
 
 echo "== release build (g++) of the programs"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVUDUZEZ_WERROR=ON "${ccache[@]}" >/dev/null
@@ -34,12 +42,25 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-gline
   "${ccache[@]}" >/dev/null
 cmake --build build-asan -j "$jobs"
 export UBSAN_OPTIONS=print_stacktrace=1
+# RDKit's own leaks on refused input (tools/lsan_rdkit.supp).
+export LSAN_OPTIONS=suppressions=$(pwd)/tools/lsan_rdkit.supp
 ASAN_OPTIONS=detect_leaks=1 QT_QPA_PLATFORM=offscreen \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -E vuduzez_smoke
 # The real program under Xvfb: the X11 libraries keep what they allocate until
 # the process ends, which the leak check would take for leaks.
 ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -R vuduzez_smoke
 export ASAN_OPTIONS=detect_leaks=1
+
+echo "== clang build with TSan: the tests of batch registration and screening (threads)"
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only -O1" \
+  -DCMAKE_CXX_COMPILER=clang++ -DVUDUZEZ_WERROR=ON -DVUDUZEZ_TSAN=ON -DVUDUZEZ_GUI=OFF \
+  "${ccache[@]}" >/dev/null
+cmake --build build-tsan -j "$jobs" --target test_register test_search
+mkdir -p build-tsan/test-cache
+for t in test_register test_search; do
+  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" XDG_CACHE_HOME="$PWD/build-tsan/test-cache" \
+    "build-tsan/$t" --gtest_brief=1
+done
 
 echo "== fuzz targets, $fuzz_seconds s each"
 for src in fuzz/fuzz_*.cpp; do

@@ -6,7 +6,10 @@
 #   - an SD file exported by the search imports into a new database,
 #   - the desktop program starts from /usr/bin under a virtual X server (so the
 #     package's dependencies bring the Qt platform plugin and fonts),
-#   - the desktop entry, the icon and the manual page are where they belong.
+#   - the desktop entry, the icon, the manual pages, copyright and changelog
+#     are where they belong;
+#   - lintian finds no error or warning in the package, desktop-file-validate
+#     none in the desktop entry (both are installed when missing).
 # Needs root (apt-get). Usage: tools/test_package.sh [BUILD_DIR]  (default:
 # build; it is configured and the two programs built there when missing).
 set -euo pipefail
@@ -20,6 +23,12 @@ if dpkg-query -W -f='${Status}' vuduzez 2>/dev/null | grep -q 'install ok instal
   echo "test_package.sh: a vuduzez package is installed already; remove it first" >&2
   exit 2
 fi
+
+bash tools/ensure_packages.sh lintian desktop-file-utils man-db >/dev/null
+
+echo "== desktop entry"
+desktop-file-validate packaging/vuduzez.desktop
+echo "desktop-file-validate: clean"
 
 echo "== package"
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -37,12 +46,18 @@ deb=$(ls "$out"/vuduzez_*.deb)
 echo "$(basename "$deb"):"
 dpkg-deb -f "$deb" Version Depends Recommends | sed 's/^/  /'
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || { echo "no Qt dependency"; exit 1; }
+echo "== lintian"
+# Errors and warnings fail; informational tags are shown only.
+lintian --fail-on error,warning --tag-display-limit 0 "$deb"
+echo "lintian: no errors or warnings"
 
 echo "== install"
 (cd "$out" && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "./$(basename "$deb")" \
   >/dev/null)
 for f in /usr/bin/vuduzez /usr/bin/vuduzez-cli /usr/share/applications/vuduzez.desktop \
-         /usr/share/icons/hicolor/scalable/apps/vuduzez.svg /usr/share/man/man1/vuduzez-cli.1.gz; do
+         /usr/share/icons/hicolor/scalable/apps/vuduzez.svg /usr/share/man/man1/vuduzez-cli.1.gz \
+         /usr/share/man/man1/vuduzez.1.gz /usr/share/doc/vuduzez/copyright \
+         /usr/share/doc/vuduzez/changelog.gz; do
   [ -f "$f" ] || { echo "missing: $f"; exit 1; }
 done
 
@@ -67,6 +82,9 @@ if command -v xvfb-run >/dev/null; then
   bash "$root/tests/gui/smoke_xvfb.sh" /usr/bin/vuduzez "$work/sample" | tail -n 1
 fi
 man -w vuduzez-cli >/dev/null
+man -w vuduzez >/dev/null
+got=$(/usr/bin/vuduzez-cli --help)
+echo "$got" | grep -q '^usage:' || { echo "--help printed no usage"; exit 1; }
 cd "$root"
 
 echo "== remove"

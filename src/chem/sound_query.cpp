@@ -8,7 +8,6 @@
 #include <GraphMol/QueryOps.h>
 #include <GraphMol/RingInfo.h>
 #include <GraphMol/Substruct/SubstructMatch.h>
-#include <Query/QueryObjects.h>
 
 #include <climits>
 #include <functional>

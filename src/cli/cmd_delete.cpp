@@ -27,7 +27,9 @@ int RunDelete(const std::vector<std::string>& args) {
 
 [[maybe_unused]] const bool registered = RegisterCommand(
     {"delete", "delete [--db FILE] NAME   remove the records whose name line is NAME (e.g. x.mol)",
-     &RunDelete});
+     &RunDelete,
+     "  --db FILE             the database file (else vuduzez.ini's)\n"
+     "Exit status 1 when no record has that name.\n"});
 
 }  // namespace
 

@@ -22,7 +22,11 @@ namespace {
 
 constexpr int32_t kMaxWidth = 10000;
 
-int RunDraw(const std::vector<std::string>& args) {
+int RunDraw(const std::vector<std::string>& allArgs) {
+  std::vector<std::string> args = allArgs;
+  for (const char* name : {"--width", "--svg", "--png", "--highlight"}) {
+    SplitAttachedValue(args, name);
+  }
   int32_t width = kPictureWidth;
   std::string mode, out, file, queryFile;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -114,7 +118,12 @@ int RunDraw(const std::vector<std::string>& args) {
     {"draw",
      "draw [--width N] [--highlight QUERY.mol] (--svg OUT | --png OUT | --ops) FILE.mol   draw "
      "a MOL file as the search window shows it",
-     &RunDraw});
+     &RunDraw,
+     "  --width N             picture width in pixels (350); the height is 0.7 of it\n"
+     "  --highlight QUERY.mol the atoms and bonds of QUERY's first match in red\n"
+     "  --svg OUT             write an SVG file\n"
+     "  --png OUT             write a PNG file\n"
+     "  --ops                 print the drawing operations, one a line\n"});
 
 }  // namespace
 

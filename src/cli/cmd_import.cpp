@@ -98,11 +98,16 @@ int RunImport(const std::vector<std::string>& allArgs) {
   return s.refused > 0 || s.notV2000 > 0 ? kExitFailed : kExitOk;
 }
 
-[[maybe_unused]] const bool registered =
-    RegisterCommand({"import",
-                     "import [--db FILE] [--mol-dir DIR] [--name-field FIELD] FILE.sdf   register "
-                     "every record of an SD file, each as a MOL file in the MOL folder",
-                     &RunImport});
+[[maybe_unused]] const bool registered = RegisterCommand(
+    {"import",
+     "import [--db FILE] [--mol-dir DIR] [--name-field FIELD] FILE.sdf   register "
+     "every record of an SD file, each as a MOL file in the MOL folder",
+     &RunImport,
+     "FILE.sdf may be - for standard input. Each record becomes <name>.mol in the MOL\n"
+     "folder and is registered; a line per record goes to stdout, then the counts.\n\n"
+     "  --db FILE             the database file (else vuduzez.ini's)\n"
+     "  --mol-dir DIR         the MOL file folder (else vuduzez.ini's)\n"
+     "  --name-field FIELD    the data item that names a record (else its title)\n"});
 
 }  // namespace
 

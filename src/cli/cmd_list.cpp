@@ -21,7 +21,8 @@ int RunList(const std::vector<std::string>& args) {
 }
 
 [[maybe_unused]] const bool registered =
-    RegisterCommand({"list", "list [--db FILE]   the name lines of the database", &RunList});
+    RegisterCommand({"list", "list [--db FILE]   the name lines of the database", &RunList,
+                     "  --db FILE             the database file (else vuduzez.ini's)\n"});
 
 }  // namespace
 

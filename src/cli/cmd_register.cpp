@@ -63,7 +63,12 @@ int RunRegister(const std::vector<std::string>& args) {
 [[maybe_unused]] const bool registered = RegisterCommand(
     {"register",
      "register [--db FILE] [--mol-dir DIR] [FOLDER]   register every MOL file of a folder",
-     &RunRegister});
+     &RunRegister,
+     "FOLDER defaults to the MOL file folder. A line per folder entry goes to stdout\n"
+     "(registered, already registered, refused with the reason, skipped), then the\n"
+     "counts; exit status 1 when a file was refused.\n\n"
+     "  --db FILE             the database file (else vuduzez.ini's)\n"
+     "  --mol-dir DIR         the MOL file folder (else vuduzez.ini's)\n"});
 
 }  // namespace
 

@@ -22,7 +22,10 @@ int RunRewrite(const std::vector<std::string>& args) {
 
 [[maybe_unused]] const bool registered = RegisterCommand(
     {"rewrite", "rewrite [--db FILE]   abbreviate carbon runs (C@.. to X2..X6, C-.. to Y2..Y6)",
-     &RunRewrite});
+     &RunRewrite,
+     "  --db FILE             the database file (else vuduzez.ini's)\n"
+     "Query keys are never abbreviated: afterwards searches no longer match the\n"
+     "rewritten carbon runs.\n"});
 
 }  // namespace
 

@@ -1,16 +1,21 @@
-// vuduzez-cli search [--explain] [--smiles|--smarts] [--exact] [--chiral]
-// [--format F] QUERY: substructure search of the database: hits on stdout in
-// database order (names, or SD, CSV or JSON lines), the hit count on stderr.
-// --exact (implied by --smarts and --chiral) matches atom by atom as RDKit
-// does (cmd_search_exact.cpp).
+// vuduzez-cli search [--explain] [--exact] [--chiral] [--format F] QUERY...:
+// substructure search of the database: hits on stdout in database order
+// (names, or SD, CSV or JSON lines), the hit count on stderr. The queries are
+// MOL, SD or SMILES files, "-" for standard input, or SMILES with --smiles or
+// SMARTS with --smarts (cli/queries.h); a run of several queries says on
+// every hit which query found it. --exact (implied by --smarts and --chiral)
+// matches atom by atom as RDKit does (cmd_search_exact.h).
 #include <algorithm>
 #include <iostream>
 #include <optional>
 
 #include "cli/cli.h"
 #include "cli/cmd_search_exact.h"
+#include "cli/queries.h"
 #include "cli/workspace.h"
 #include "platform/encoding.h"
+#include "platform/errors.h"
+#include "platform/messages.h"
 #include "register/prepare.h"
 #include "search/hit_export.h"
 #include "search/screening.h"
@@ -20,8 +25,92 @@ namespace vuduzez::cli {
 
 namespace {
 
+// How a query's hits are found: the key screen (weight, C/N/O counts, path
+// codes), or atom by atom as RDKit matches (its own index and screen).
+enum class SearchMode {
+  kScreen,  // the screened records are the hits
+  kExact,   // the sound model (cmd_search_exact.h)
+};
+
+struct RunOptions {
+  SearchMode mode = SearchMode::kScreen;
+  bool explain = false;
+  bool smarts = false;
+  bool chiral = false;
+  HitFormat format = HitFormat::kNames;
+  bool queryColumn = false;
+};
+
+// What one query's search found.
+struct QueryResult {
+  int32_t hits = 0;
+};
+
+QueryResult SearchQuery(SearchState& state, const Molecule& mol) {
+  return QueryResult{SearchStructure(state, mol)};
+}
+
+// The exact search of every query of the list.
+int RunExact(const RunOptions& options, const Workspace& ws, const QueryList& list, int status) {
+  ExactSearcher exact(ws, options.chiral);
+  HitWriter writer(std::cout, options.format, options.queryColumn);
+  for (const QueryText& q : list.queries) {
+    const chem::QueryForm form = q.form == QueryForm::kMol ? chem::QueryForm::kMolText
+                                 : options.smarts          ? chem::QueryForm::kSmarts
+                                                           : chem::QueryForm::kSmiles;
+    const ExactSearcher::Outcome o = exact.Search(form, q.text, options.explain);
+    if (!o.error.empty()) {
+      std::cerr << q.where << QueryNotReadMessage(o.error) << '\n';
+      status = kExitFailed;
+      continue;
+    }
+    if (options.explain) {
+      for (const std::string& line : o.verdicts) {
+        if (options.queryColumn) std::cout << q.label << '\t';
+        std::cout << line << '\n';
+      }
+    } else {
+      const int unwritten = WriteHits(
+          writer, options.format, o.hits, ws.settings.basedir1,
+          [](const std::string& m) { std::cerr << m << '\n'; }, q.label);
+      if (unwritten > 0) status = kExitFailed;
+      for (const std::string& u : o.unconfirmed) std::cerr << "unconfirmed: " << u << '\n';
+    }
+    std::cout.flush();
+    if (options.queryColumn) std::cerr << q.label << ": ";
+    std::cerr << o.hits.size() << " hits of " << o.records << " records (" << o.candidates
+              << " screened, " << o.unconfirmed.size() << " unconfirmed)";
+    if (!o.rdkitReason.empty()) std::cerr << "; matched by RDKit: " << o.rdkitReason;
+    std::cerr << '\n';
+    if (o.hits.empty() && !options.queryColumn) std::cerr << kNoMatch << '\n';
+  }
+  return status;
+}
+
+// The record-by-record reasons of --explain: on stdout, one line per record.
+void Explain(const RunOptions& options, const QueryText& q, const SearchState& state,
+             const std::vector<RecordVerdict>& verdicts, const QueryResult& r, const Molecule& mol,
+             const PreparedStructure& prepared) {
+  const Query query = MakeQuery(mol);
+  const std::string head = options.queryColumn ? "query " + q.label : std::string("query");
+  std::cerr << head << ": weight " << query.weight << ", C " << query.ccount << ", N "
+            << query.ncount << ", O " << query.ocount << ", " << query.codes.size()
+            << " path codes: " << AnsiToUtf8(mol.keydata) << '\n';
+  if (prepared.hydrogensLeftOut > 0) {
+    std::cerr << head << ": " << KeyWithoutHydrogensNote(prepared.hydrogensLeftOut) << '\n';
+  }
+  (void)r;
+  for (size_t row = 0; row < verdicts.size(); ++row) {
+    if (options.queryColumn) std::cout << q.label << '\t';
+    std::cout << AnsiToUtf8(std::string(state.records[row].name)) << '\t'
+              << ExplainVerdict(state.records[row], query, verdicts[row]) << '\n';
+  }
+}
+
 int RunSearch(const std::vector<std::string>& allArgs) {
   std::vector<std::string> args = allArgs;
+  SplitAttachedValue(args, "--smiles");
+  SplitAttachedValue(args, "--smarts");
   std::string formatName = "names";
   if (!TakeOption(args, "--format", formatName)) return Usage("search");
   const std::optional<HitFormat> format = ParseHitFormat(formatName);
@@ -32,61 +121,93 @@ int RunSearch(const std::vector<std::string>& allArgs) {
   auto ws =
       OpenWorkspace("search", args, {"--explain", "--smiles", "--smarts", "--exact", "--chiral"});
   if (!ws) return Usage("search");
-  if (ws->args.size() != 1) return Usage("search");
+  if (ws->args.empty()) return Usage("search");
   auto flag = [&](const char* f) {
     return std::find(ws->flags.begin(), ws->flags.end(), f) != ws->flags.end();
   };
-  const bool explain = flag("--explain");
-  const std::string& file = ws->args[0];
-  if (flag("--smiles") && flag("--smarts")) return Usage("search");
-  if (flag("--exact") || flag("--smarts") || flag("--chiral")) {
-    const chem::QueryForm form = flag("--smarts")   ? chem::QueryForm::kSmarts
-                                 : flag("--smiles") ? chem::QueryForm::kSmiles
-                                                    : chem::QueryForm::kMolText;
-    return RunExactSearch(*ws, file, form, *format, explain, flag("--chiral"));
-  }
+  RunOptions options;
+  options.format = *format;
+  options.explain = flag("--explain");
+  options.smarts = flag("--smarts");
+  options.chiral = flag("--chiral");
+  if (flag("--smiles") && options.smarts) return Usage("search");
+  if (flag("--exact") || options.smarts || options.chiral) options.mode = SearchMode::kExact;
 
-  Molecule mol;
-  StderrSink err;
-  ForwardingSink ui(err, file + ": ");
-  if (!(flag("--smiles") ? PrepareSmiles(mol, file, ui) : PrepareMolFile(mol, file, ui))) {
+  // A SMARTS is read as a SMILES is: a text given, or one a line from "-".
+  const QueryList list =
+      ReadQueries(ws->args, flag("--smiles") || options.smarts ? std::optional(QueryForm::kSmiles)
+                                                               : std::nullopt);
+  int status = kExitOk;
+  for (const std::string& p : list.problems) {
+    std::cerr << p << '\n';
+    status = kExitFailed;
+  }
+  if (list.queries.empty()) {
+    std::cerr << "vuduzez-cli search: no query in " << ws->args[0] << '\n';
     return kExitFailed;
   }
+  options.queryColumn = list.queryColumn();
+
+  if (options.mode == SearchMode::kExact) return RunExact(options, *ws, list, status);
 
   SearchState state;
   LoadSearchDataStamped(state, ws->settings.mdatafilename, /*mapped=*/true);
-  std::vector<RecordVerdict> verdicts;
-  if (explain) verdicts = ExplainScreening(state, MakeQuery(mol));
-  const int32_t hits = SearchStructure(state, mol);
-
-  if (explain) {
-    const Query query = MakeQuery(mol);
-    std::cerr << "query: weight " << query.weight << ", C " << query.ccount << ", N "
-              << query.ncount << ", O " << query.ocount << ", " << query.codes.size()
-              << " path codes: " << AnsiToUtf8(mol.keydata) << '\n';
-    for (size_t r = 0; r < verdicts.size(); ++r) {
-      std::cout << AnsiToUtf8(std::string(state.records[r].name)) << '\t'
-                << ExplainVerdict(state.records[r], query, verdicts[r]) << '\n';
+  HitWriter writer(std::cout, options.format, options.queryColumn);
+  StderrSink err;
+  Molecule mol;
+  for (const QueryText& q : list.queries) {
+    ForwardingSink ui(err, q.where);
+    PreparedStructure prepared;
+    try {
+      prepared = q.form == QueryForm::kSmiles ? PrepareSmiles(mol, q.text, ui)
+                                              : PrepareMolText(mol, q.text, ui);
+    } catch (const RuntimeError& e) {
+      ui.ShowMessage(e.what());
     }
+    if (!prepared) {
+      status = kExitFailed;
+      continue;
+    }
+    std::vector<RecordVerdict> verdicts;
+    if (options.explain) verdicts = ExplainScreening(state, MakeQuery(mol));
+    const QueryResult r = SearchQuery(state, mol);
+
+    if (options.explain) {
+      Explain(options, q, state, verdicts, r, mol, prepared);
+    } else {
+      const int unwritten = WriteHits(
+          writer, options.format, state.hitnames, ws->settings.basedir1,
+          [](const std::string& m) { std::cerr << m << '\n'; }, q.label);
+      if (unwritten > 0) status = kExitFailed;
+    }
+    std::cout.flush();
+    if (options.queryColumn) std::cerr << q.label << ": ";
+    std::cerr << r.hits << " hits of " << state.mlcount << " records\n";
+    if (r.hits == 0 && !options.queryColumn) std::cerr << kNoMatch << '\n';
   }
-  int unwritten = 0;
-  if (!explain) {
-    unwritten = WriteHits(std::cout, *format, state.hitnames, ws->settings.basedir1,
-                          [](const std::string& m) { std::cerr << m << '\n'; });
-  }
-  std::cout.flush();
-  std::cerr << hits << " hits of " << state.mlcount << " records\n";
-  if (hits == 0) std::cerr << kNoMatch << '\n';
-  return unwritten == 0 ? kExitOk : kExitFailed;
+  return status;
 }
 
 [[maybe_unused]] const bool registered = RegisterCommand(
     {"search",
      "search [--db FILE] [--mol-dir DIR] [--explain] [--exact] [--chiral] "
-     "[--format names|sdf|csv|json] (QUERY.mol | --smiles SMILES | --smarts SMARTS)   "
-     "substructure search: hits in database order; --exact matches atom by atom as RDKit "
-     "does (implied by --smarts and --chiral), --chiral matches stereo too",
-     &RunSearch});
+     "[--format names|sdf|csv|json] (QUERY... | --smiles SMILES... | --smarts SMARTS...)   "
+     "substructure search: hits in database order",
+     &RunSearch,
+     "QUERY is a MOL file, an SD file (every record a query), a SMILES list (.smi:\n"
+     "one SMILES a line, a name after it) or - for standard input in any of these\n"
+     "forms. When the queries come from a list, or there are several, every hit\n"
+     "says which query found it (a first column \"query\").\n\n"
+     "  --db FILE             the database file (else vuduzez.ini's)\n"
+     "  --mol-dir DIR         the MOL file folder (else vuduzez.ini's)\n"
+     "  --smiles SMILES...    SMILES queries (- reads one a line from standard input)\n"
+     "  --format F            names (default), sdf, csv or json (one object a line)\n"
+     "  --smarts SMARTS...    SMARTS queries (implies --exact)\n"
+     "  --exact               match atom by atom as RDKit does (RDKit's reading of every\n"
+     "                        record's MOL file and of the query; an index in the cache)\n"
+     "  --chiral              match stereo too (implies --exact)\n"
+     "  --explain             say for every record why it is a hit or not\n"
+     "Every option also takes the form --option=VALUE.\n"});
 
 }  // namespace
 

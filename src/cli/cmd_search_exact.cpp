@@ -1,7 +1,3 @@
-// vuduzez-cli search --exact: the query (MOL file, --smiles, --smarts) as
-// RDKit reads it, matched against every record's MOL file through the sound
-// index (search/sound_search.h); --chiral matches stereo too. Hits on
-// stdout in database order, counts on stderr.
 #include "cli/cmd_search_exact.h"
 
 #include <unistd.h>
@@ -9,18 +5,16 @@
 #include <chrono>
 #include <iostream>
 
+#include "cli/cli.h"
 #include "platform/encoding.h"
-#include "platform/files.h"
 #include "platform/messages.h"
-#include "search/hit_export.h"
-#include "search/sound_search.h"
 
 namespace vuduzez::cli {
 
 namespace {
 
 // Progress of making the index and of confirming, on stderr: a line now and
-// then (a line redrawn in place on a terminal).
+// then (one line redrawn in place on a terminal).
 class ProgressSink : public StderrSink {
  public:
   explicit ProgressSink(const char* what) : what_(what), terminal_(::isatty(2) == 1) {}
@@ -49,66 +43,49 @@ class ProgressSink : public StderrSink {
 
 }  // namespace
 
-int RunExactSearch(const Workspace& ws, const std::string& queryArg, chem::QueryForm form,
-                   HitFormat format, bool explain, bool chiral) {
-  std::string text = queryArg;
-  if (form == chem::QueryForm::kMolText) {
-    if (!IsRegularFile(queryArg)) {
-      std::cerr << queryArg << ": " << kFileNotFound << '\n';
-      return kExitFailed;
-    }
-    text = ReadFileBytes(queryArg);
-  }
-  const chem::QueryResult q = chem::CompileQuery(form, text, chiral);
+ExactSearcher::ExactSearcher(const Workspace& ws, bool chiral) : chiral_(chiral) {
+  ProgressSink progress("sound index: MOL files read");
+  PrepareSoundIndex(state_, ws.settings.mdatafilename, ws.settings.basedir1, progress);
+}
+
+ExactSearcher::Outcome ExactSearcher::Search(chem::QueryForm form, const std::string& text,
+                                             bool explain) {
+  Outcome out;
+  // A SMILES line may name its structure after a blank.
+  std::string query = text;
+  if (form != chem::QueryForm::kMolText) query = query.substr(0, query.find_first_of(" \t"));
+  const chem::QueryResult q = chem::CompileQuery(form, query, chiral_);
   if (!q.query) {
-    std::cerr << queryArg << ": " << QueryNotReadMessage(q.error) << '\n';
-    return kExitFailed;
+    out.error = q.error;
+    return out;
   }
-  SoundState state;
-  {
-    ProgressSink progress("sound index: MOL files read");
-    PrepareSoundIndex(state, ws.settings.mdatafilename, ws.settings.basedir1, progress);
-  }
-  SoundResult result;
+  SoundResult r;
   {
     ProgressSink progress("records confirmed");
-    result = SoundSearch(state, *q.query, progress);
+    r = SoundSearch(state_, *q.query, progress);
   }
-  const SoundIndex& ix = *state.index;
-  std::vector<std::string> hitnames;
-  hitnames.reserve(result.rows.size());
-  for (int32_t r : result.rows) hitnames.emplace_back(ix.Name(static_cast<size_t>(r)));
-
-  int unwritten = 0;
+  const SoundIndex& ix = *state_.index;
+  out.records = ix.size();
+  out.candidates = r.candidates;
+  out.stopped = r.stopped;
+  if (!q.query->ownMatcher) out.rdkitReason = q.query->rdkitReason;
+  for (int32_t row : r.rows) out.hits.emplace_back(ix.Name(static_cast<size_t>(row)));
+  out.unconfirmed = UnconfirmedLines(state_, r);
   if (explain) {
     // Why each record is a hit or not.
     std::vector<std::string> why(ix.size(), "screened out");
-    std::vector<uint8_t> candidate(ix.size(), 0);
-    for (int32_t r : result.rows) why[static_cast<size_t>(r)] = "hit";
-    for (const auto& u : result.unconfirmed)
-      why[static_cast<size_t>(u.row)] = "unconfirmed: " + u.reason;
     std::vector<uint32_t> screened;
     ix.Screen(q.query->fingerprint, 0, ix.size(), screened);
-    for (uint32_t r : screened) {
-      if (why[r] == "screened out") why[r] = kNoAtomMatch;
+    for (uint32_t row : screened) why[row] = kNoAtomMatch;
+    for (int32_t row : r.rows) why[static_cast<size_t>(row)] = "hit";
+    for (const auto& u : r.unconfirmed) {
+      why[static_cast<size_t>(u.row)] = "unconfirmed: " + u.reason;
     }
-    for (size_t r = 0; r < ix.size(); ++r) {
-      std::cout << AnsiToUtf8(std::string(ix.Name(r))) << '\t' << why[r] << '\n';
-    }
-  } else {
-    unwritten = WriteHits(std::cout, format, hitnames, ws.settings.basedir1,
-                          [](const std::string& m) { std::cerr << m << '\n'; });
-    for (const std::string& line : UnconfirmedLines(state, result)) {
-      std::cerr << "unconfirmed: " << line << '\n';
+    for (size_t row = 0; row < ix.size(); ++row) {
+      out.verdicts.push_back(AnsiToUtf8(std::string(ix.Name(row))) + '\t' + why[row]);
     }
   }
-  std::cout.flush();
-  std::cerr << result.rows.size() << " hits of " << ix.size() << " records (" << result.candidates
-            << " screened, " << result.unconfirmed.size() << " unconfirmed)";
-  if (!q.query->ownMatcher) std::cerr << "; matched by RDKit: " << q.query->rdkitReason;
-  std::cerr << '\n';
-  if (result.rows.empty()) std::cerr << kNoMatch << '\n';
-  return unwritten == 0 ? kExitOk : kExitFailed;
+  return out;
 }
 
 }  // namespace vuduzez::cli

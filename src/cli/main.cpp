@@ -28,7 +28,35 @@ int Usage(const char* command) {
   for (const auto& [name, c] : Registry()) {
     if (command == nullptr || name == command) std::cerr << "  vuduzez-cli " << c.usage << '\n';
   }
+  if (command != nullptr) std::cerr << "(vuduzez-cli " << command << " --help for more)\n";
   return kExitUsage;
+}
+
+int Help(const char* command) {
+  if (command == nullptr) {
+    std::cout << "vuduzez-cli: the compound database of vuduzez on the command line\n\n"
+                 "usage:\n";
+    for (const auto& [name, c] : Registry()) std::cout << "  vuduzez-cli " << c.usage << '\n';
+    std::cout << "\n"
+                 "The database commands read vuduzez.ini from the current folder, else from\n"
+                 "$XDG_CONFIG_HOME/vuduzez (~/.config/vuduzez); --db and --mol-dir override it.\n"
+                 "A file named - is standard input. vuduzez-cli COMMAND --help tells more;\n"
+                 "man vuduzez-cli tells all.\n";
+    return kExitOk;
+  }
+  const auto it = Registry().find(command);
+  if (it == Registry().end()) return Usage();
+  std::cout << "usage: vuduzez-cli " << it->second.usage << '\n';
+  if (it->second.details[0] != '\0') std::cout << '\n' << it->second.details;
+  return kExitOk;
+}
+
+bool AsksForHelp(const std::vector<std::string>& args) {
+  for (const std::string& a : args) {
+    if (a == "--") return false;
+    if (a == "--help" || a == "-h") return true;
+  }
+  return false;
 }
 
 }  // namespace vuduzez::cli
@@ -38,10 +66,8 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   if (argc < 2) return Usage();
   std::string name = argv[1];
-  if (name == "--help" || name == "-h" || name == "help") {
-    Usage();
-    return kExitOk;
-  }
+  if (name == "--help" || name == "-h") return Help();
+  if (name == "help") return Help(argc > 2 ? argv[2] : nullptr);
   if (name == "--version") {
     std::cout << "vuduzez-cli " << VUDUZEZ_VERSION << '\n';
     return kExitOk;
@@ -52,6 +78,7 @@ int main(int argc, char** argv) {
     return Usage();
   }
   std::vector<std::string> args(argv + 2, argv + argc);
+  if (AsksForHelp(args)) return Help(name.c_str());
   try {
     return it->second.run(args);
   } catch (const vuduzez::RuntimeError& e) {

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "database/settings.h"
+#include "database/workspace.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -51,20 +52,23 @@ std::optional<Workspace> OpenWorkspace(const char* command, const std::vector<st
     }
   }
 
-  // vuduzez.ini is needed unless --db names the database.
-  if (FileExists(kIniFileName)) {
-    LoadSettings(ws.settings);
+  // vuduzez.ini is needed unless --db names the database: the current
+  // folder's, else the one in the config folder, as the desktop program finds it.
+  const SettingsLookup lookup = FindSettingsFile();
+  if (lookup.found) {
+    LoadSettingsFile(ws.settings, *lookup.found);
   } else if (!db) {
-    std::cerr << "vuduzez-cli " << command << ": " << kFileNotFound << ": " << kIniFileName
-              << " (run in a workspace folder or pass --db FILE)\n";
+    std::cerr << "vuduzez-cli " << command << ": " << SettingsNotFoundMessage(LookedInText(lookup))
+              << " (run in a workspace folder, start vuduzez once to make a workspace, or pass "
+                 "--db FILE)\n";
     return std::nullopt;
   }
   if (db) ws.settings.mdatafilename = *db;
   if (molDir) ws.settings.basedir1 = *molDir;
   if (needDatabase && ws.settings.mdatafilename.empty()) {
-    std::cerr
-        << "vuduzez-cli " << command
-        << ": no database file: vuduzez.ini names none under [mdatafilename]; pass --db FILE\n";
+    std::cerr << "vuduzez-cli " << command
+              << ": no database file: " << lookup.found.value_or(kIniFileName)
+              << " names none under [mdatafilename]; pass --db FILE\n";
     return std::nullopt;
   }
   return ws;

@@ -1,5 +1,6 @@
 // The settings a database subcommand works with: vuduzez.ini from the current
-// folder, then the --db FILE and --mol-dir DIR overrides.
+// folder, else from the config folder (database/workspace.h), then the --db
+// FILE and --mol-dir DIR overrides.
 #pragma once
 
 #include <optional>

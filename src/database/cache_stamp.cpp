@@ -15,18 +15,23 @@
 
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/messages.h"
+#include "platform/notice.h"
 
 namespace vuduzez {
 
 namespace {
 
-constexpr char kMagic[8] = {'V', 'U', 'D', 'Z', 'C', 'A', 'C', 'H'};
+// The framing's own version is the magic's last byte: files of the first
+// framing (stamps without a change time) are foreign.
+constexpr char kMagic[8] = {'V', 'U', 'D', 'Z', 'C', 'A', 'C', '2'};
 constexpr uint32_t kByteOrder = 0x01020304;  // a file of another byte order is foreign
 
 FileStamp FromStat(const struct stat& st) {
   FileStamp s;
   s.size = static_cast<int64_t>(st.st_size);
   s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.ctimeNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
   s.device = static_cast<uint64_t>(st.st_dev);
   s.inode = static_cast<uint64_t>(st.st_ino);
   return s;
@@ -131,6 +136,17 @@ std::optional<std::string> CacheFolder() {
   }
   const std::string folder = base + "/vuduzez";
   if (!MakeFolders(folder)) return std::nullopt;
+  // What another user could write may hold anything: not even read.
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0) return std::nullopt;
+  if (st.st_uid != ::geteuid()) {
+    Notice(CacheFolderNotOwnMessage(folder));
+    return std::nullopt;
+  }
+  if ((st.st_mode & 022) != 0) {
+    Notice(CacheFolderWritableMessage(folder));
+    return std::nullopt;
+  }
   return folder;
 }
 
@@ -178,8 +194,8 @@ std::optional<std::pair<FileStamp, std::string_view>> Unframe(std::string_view i
     return std::nullopt;
   }
   if (!GetValue(body, stamp.size) || !GetValue(body, stamp.mtimeNs) ||
-      !GetValue(body, stamp.device) || !GetValue(body, stamp.inode) ||
-      !GetValue(body, pathLength) || body.size() < pathLength) {
+      !GetValue(body, stamp.ctimeNs) || !GetValue(body, stamp.device) ||
+      !GetValue(body, stamp.inode) || !GetValue(body, pathLength) || body.size() < pathLength) {
     return std::nullopt;
   }
   if (body.substr(0, pathLength) != CanonicalDatabasePath(dbPath)) return std::nullopt;
@@ -190,15 +206,38 @@ std::optional<std::pair<FileStamp, std::string_view>> Unframe(std::string_view i
   return std::make_pair(stamp, body);
 }
 
+// Opens a cache file to read when it is a regular file of the user's own
+// that nobody else may write; -1 otherwise (such a file is removed, so that
+// the next write makes it again as the user's own).
+int OpenTrusted(const std::string& cachePath) {
+  const int fd = ::open(cachePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st;
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (!regular || st.st_uid != ::geteuid() || (st.st_mode & 022) != 0) {
+    ::close(fd);
+    if (regular) Notice(CacheFileUntrustedMessage(cachePath));
+    if (regular) ::unlink(cachePath.c_str());
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace
 
 std::optional<CacheContent> ReadCacheFile(const std::string& cachePath, std::string_view kind,
                                           uint32_t version, const std::string& dbPath) {
   std::string bytes;
-  try {
-    bytes = ReadStamped(cachePath).bytes;
-  } catch (const RuntimeError&) {
-    return std::nullopt;
+  {
+    const int fd = OpenTrusted(cachePath);
+    if (fd < 0) return std::nullopt;
+    try {
+      bytes = ReadAllFrom(fd, cachePath);
+    } catch (const RuntimeError&) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    ::close(fd);
   }
   const auto framed = Unframe(bytes, kind, version, dbPath);
   if (!framed) return std::nullopt;
@@ -212,15 +251,10 @@ std::optional<CacheContent> ReadCacheFile(const std::string& cachePath, std::str
 
 std::optional<MappedCache> MapCacheFile(const std::string& cachePath, std::string_view kind,
                                         uint32_t version, const std::string& dbPath) {
-  const int fd = ::open(cachePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  const int fd = OpenTrusted(cachePath);
   if (fd < 0) return std::nullopt;
   MappedCache out;
-  struct stat st;
   try {
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-      ::close(fd);
-      return std::nullopt;
-    }
     out.map = std::make_shared<const MappedFile>(fd, cachePath);
   } catch (const RuntimeError&) {
     ::close(fd);
@@ -250,6 +284,7 @@ bool WriteCacheFileParts(const std::string& cachePath, std::string_view kind, ui
   PutValue(head, version);
   PutValue(head, stamp.size);
   PutValue(head, stamp.mtimeNs);
+  PutValue(head, stamp.ctimeNs);
   PutValue(head, stamp.device);
   PutValue(head, stamp.inode);
   const std::string canonical = CanonicalDatabasePath(dbPath);

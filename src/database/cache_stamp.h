@@ -3,12 +3,17 @@
 //
 // The database file is the only thing a user keeps. A cache file may be
 // deleted at any time; it is valid only while the database's size,
-// modification time and identity (device, inode) are those it was made from,
-// and its own framing (magic, version, length, checksum, database path) is
-// checked before any of its bytes are used. Cache files live in the user's
-// cache folder ($XDG_CACHE_HOME/vuduzez, else ~/.cache/vuduzez), named from a
-// hash of the database's canonical path, so that a database in a shared or
-// read-only folder gets a private cache and nothing is written beside it.
+// modification time, change time and identity (device, inode) are those it
+// was made from (the change time catches an edit that kept size and
+// modification time, such as a restore from an archive), and its own framing
+// (magic, version, length, checksum, database path) is checked before any of
+// its bytes are used. Cache files live in the user's cache folder
+// ($XDG_CACHE_HOME/vuduzez, else ~/.cache/vuduzez), named from a hash of the
+// database's canonical path, so that a database in a shared or read-only
+// folder gets a private cache and nothing is written beside it. A cache
+// folder or file that is not the user's own, or that others may write, is
+// never read (Notice says why): the folder is then not used at all, the file
+// is made again.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +32,7 @@ namespace vuduzez {
 struct FileStamp {
   int64_t size = -1;  // -1: no such file
   int64_t mtimeNs = 0;
+  int64_t ctimeNs = 0;  // status change: set by every write, never by hand
   uint64_t device = 0;
   uint64_t inode = 0;
   bool operator==(const FileStamp&) const = default;
@@ -49,7 +55,8 @@ struct StampedBytes {
 StampedBytes ReadStamped(const std::string& path);
 
 // The user's cache folder for vuduzez, created (mode 0700) when missing;
-// nullopt when there is none to be had (no HOME, not writable).
+// nullopt when there is none to be had (no HOME, not writable) or when the
+// folder is another user's or others may write it (said once by Notice).
 std::optional<std::string> CacheFolder();
 
 // The cache file of one kind ("ct" connection tables, ...) for a database:
@@ -90,7 +97,8 @@ bool GetValue(std::string_view& in, T& v) {
 
 // Reads a cache file of the given kind and format version for dbPath. nullopt
 // when it is missing, truncated, foreign (other magic, version or database
-// path) or damaged (checksum). The stamp is returned, not compared: the
+// path), damaged (checksum), or not the user's own or writable by others (then
+// removed, so that it is made again, and said by Notice). The stamp is returned, not compared: the
 // caller decides what a stale payload may still be used for.
 std::optional<CacheContent> ReadCacheFile(const std::string& cachePath, std::string_view kind,
                                           uint32_t version, const std::string& dbPath);

@@ -104,6 +104,16 @@ bool RecordStream::LineAt(size_t at, std::string_view& line, size_t& next) const
 
 bool RecordStream::Next(RecordLines& record) {
   blanks_ = 0;
+  if (!bomChecked_) {
+    // A byte-order mark at the very start of the file is no part of a line.
+    bomChecked_ = true;
+    while (end_ < kByteOrderMark.size() && Fill()) {
+    }
+    if (base_ == 0 && begin_ == 0 && StartsWithByteOrderMark({buf_.data(), end_})) {
+      begin_ = kByteOrderMark.size();
+      bom_ = true;
+    }
+  }
   // Each line is looked at once; when the data read ends inside the record,
   // more is read and the record is taken again from its start.
   for (;;) {
@@ -221,8 +231,10 @@ int DeleteRecords(const std::string& dbPath, const std::string& name, const Repl
         removed = 0;
         RecordStream stream(fd, dbPath);
         RecordLines r;
-        for (bool more = true; more;) {
+        for (bool more = true, first = true; more; first = false) {
           more = stream.Next(r);
+          // The file keeps the byte-order mark it starts with.
+          if (first && stream.ByteOrderMark()) kept.Write(kByteOrderMark);
           // Blank lines are not records: kept as the empty lines they are.
           for (int i = 0; i < stream.BlankLinesBefore(); ++i) kept.Write("\r\n");
           if (!more) break;

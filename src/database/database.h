@@ -18,6 +18,14 @@
 
 namespace vuduzez {
 
+// The UTF-8 byte-order mark that Windows editors write at the start of a
+// text file. Every reader of a database (and of vuduzez.ini) passes over it
+// there; the file keeps it, also when it is rewritten.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+inline bool StartsWithByteOrderMark(std::string_view text) {
+  return text.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+}
+
 // One record as stored (texts exactly as held, CP932).
 struct CompoundRecord {
   std::string name;     // name line: the MOL file name with its extension
@@ -46,7 +54,11 @@ struct RecordLines {
 // short last record that the text does not hold read as empty.
 class RecordReader {
  public:
-  explicit RecordReader(std::string_view text) : lines_(text) {}
+  // fileStart: text starts at the start of the file, where a byte-order mark
+  // is passed over.
+  explicit RecordReader(std::string_view text, bool fileStart = true)
+      : lines_(fileStart && StartsWithByteOrderMark(text) ? text.substr(kByteOrderMark.size())
+                                                          : text) {}
   // The next record; false at the end of the text.
   bool Next(RecordLines& record);
   // Blank lines passed over before the record Next gave last (after Next
@@ -74,6 +86,8 @@ class RecordStream {
   off_t Offset() const { return base_ + static_cast<off_t>(end_); }
   // After Next returned false: the last bytes of the file read (up to 64).
   const std::string& LastBytes() const { return lastBytes_; }
+  // Whether the file starts with a byte-order mark (passed over).
+  bool ByteOrderMark() const { return bom_; }
 
  private:
   bool Fill();  // reads more; false at the end of the file
@@ -92,6 +106,8 @@ class RecordStream {
   int blanks_ = 0;
   int line_ = 0;
   std::string lastBytes_;
+  bool bomChecked_ = false;
+  bool bom_ = false;
 };
 
 // Every function below that opens the database holds its shared lock while it

@@ -58,7 +58,7 @@ std::string RecordBytes(const CompoundRecord& r) {
 RecordScan ScanRecords(std::string_view text, size_t baseOffset, size_t firstRecord,
                        const std::function<void(std::string_view)>& onName) {
   RecordScan scan;
-  RecordReader reader(text);
+  RecordReader reader(text, baseOffset == 0);
   RecordLines r;
   while (reader.Next(r)) {
     ++scan.records;
@@ -69,7 +69,8 @@ RecordScan ScanRecords(std::string_view text, size_t baseOffset, size_t firstRec
       scan.damage = RecordDamage{firstRecord + scan.records - 1, baseOffset + offset, false};
     }
   }
-  if (!scan.damage && !text.empty() && text.back() != '\n' && text.back() != '\r') {
+  const bool onlyMark = baseOffset == 0 && text == kByteOrderMark;
+  if (!scan.damage && !text.empty() && !onlyMark && text.back() != '\n' && text.back() != '\r') {
     // A last line without its line end: the next record would continue it.
     scan.damage = RecordDamage{firstRecord + scan.records - (scan.records > 0 ? 1 : 0),
                                baseOffset + text.size(), true};
@@ -161,7 +162,9 @@ void RecordStore::CatchUp(int fd, const struct ::stat& st) {
     }
     lastBytes_ = stream.LastBytes();
     size_ = stream.Offset();
-    if (!damage_ && !lastBytes_.empty() && lastBytes_.back() != '\n' && lastBytes_.back() != '\r') {
+    const bool onlyMark = stream.ByteOrderMark() && size_ == off_t{kByteOrderMark.size()};
+    if (!damage_ && !lastBytes_.empty() && !onlyMark && lastBytes_.back() != '\n' &&
+        lastBytes_.back() != '\r') {
       // A last line without its line end: the next record would continue it.
       damage_ = RecordDamage{records_ > 0 ? records_ : 1, static_cast<size_t>(size_), true};
     }

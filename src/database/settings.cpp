@@ -1,5 +1,6 @@
 #include "database/settings.h"
 
+#include "database/database.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -7,6 +8,7 @@ namespace vuduzez {
 
 void ParseSettings(Settings& settings, std::string_view text) {
   Settings parsed = settings;
+  if (StartsWithByteOrderMark(text)) text.remove_prefix(kByteOrderMark.size());
   LineReader reader(text);
   while (!reader.AtEnd()) {
     std::string line = Trim(reader.Next());

@@ -125,10 +125,75 @@ class Drawing {
   void Label(int32_t i, int32_t labelHeight, int32_t u, int32_t subHeight) {
     const bool lit = !atomLit_.empty() && atomLit_[static_cast<size_t>(i)];
     const bool showCarbon = lit && !shownByBond_[static_cast<size_t>(i)];
-    if (!showCarbon && Trim(mol_.posdata[i].rawsym) == "C") return;
+    const bool decorated = mol_.posdata[i].formal != 0 || ShownMass(i) != 0;
+    if (!showCarbon && !decorated && Trim(mol_.posdata[i].rawsym) == "C") return;
     if (lit) canvas_.SetTextColor(CanvasColor::Highlight);
-    LabelText(i, labelHeight, u, subHeight, showCarbon);
+    if (decorated) {
+      DecoratedLabel(i, labelHeight, u, subHeight);
+    } else {
+      LabelText(i, labelHeight, u, subHeight, showCarbon);
+    }
     if (lit) canvas_.SetTextColor(CanvasColor::Black);
+  }
+
+  // An atom with a charge or an isotope: the mass number raised before the
+  // symbol, the charge raised after it ("¹³C", "O⁻", "NH3⁺"), both in the
+  // subscript size; hydrogens on N and O as for the plain labels, on the side
+  // away from the bond. The symbol's cell stands where a plain label's would.
+  void DecoratedLabel(int32_t i, int32_t labelHeight, int32_t u, int32_t subHeight) {
+    const PosRow& pos = mol_.posdata[i];
+    const std::string symbol = LabelUtf8(Trim(pos.rawsym));
+    const int32_t h = pos.hcount;
+    const bool hydrogens = (symbol == "N" || symbol == "O") && h > 0;
+    const bool before = hydrogens && NeighbourOnRight(i);
+    const std::string count = h > 1 ? std::to_string(h) : "";
+    std::string charge;
+    if (pos.formal != 0) {
+      const int32_t q = pos.formal < 0 ? -pos.formal : pos.formal;
+      charge = (q > 1 ? std::to_string(q) : "") + (pos.formal > 0 ? "+" : "\u2212");
+    }
+    const std::string mass = ShownMass(i) > 0 ? std::to_string(ShownMass(i)) : "";
+    const auto width = [](const std::string& text, int32_t height) {
+      return LabelTextWidth(text, height);
+    };
+    const Real x = static_cast<Real>(Px(i)), y = static_cast<Real>(Py(i));
+    const Real top = y - u, raised = y - 2 * u, lowered = y;
+    const Real at = x - u;  // the symbol's cell
+    Real start = at;        // where the label begins on the left
+    Real end = at + width(symbol, labelHeight);
+    if (before) start -= width("H", labelHeight) + width(count, subHeight);
+    const auto text = [&](Real tx, Real ty, const std::string& t) {
+      canvas_.TextOut(DepictRound(tx), DepictRound(ty), t);
+    };
+    if (!mass.empty()) {
+      canvas_.SetFontHeight(subHeight);
+      text(start - width(mass, subHeight), raised, mass);
+      canvas_.SetFontHeight(labelHeight);
+    }
+    if (before) {
+      text(start, top, "H");
+      if (!count.empty()) {
+        canvas_.SetFontHeight(subHeight);
+        text(start + width("H", labelHeight), lowered, count);
+        canvas_.SetFontHeight(labelHeight);
+      }
+    }
+    text(at, top, symbol);
+    if (hydrogens && !before) {
+      text(end, top, "H");
+      end += width("H", labelHeight);
+      if (!count.empty()) {
+        canvas_.SetFontHeight(subHeight);
+        text(end, lowered, count);
+        end += width(count, subHeight);
+        canvas_.SetFontHeight(labelHeight);
+      }
+    }
+    if (!charge.empty()) {
+      canvas_.SetFontHeight(subHeight);
+      text(end, raised, charge);
+    }
+    canvas_.SetFontHeight(labelHeight);
   }
 
   void LabelText(int32_t i, int32_t labelHeight, int32_t u, int32_t subHeight, bool showCarbon) {
@@ -167,6 +232,12 @@ class Drawing {
  private:
   int64_t Px(int32_t atom) const { return mol_.posdata[atom].px; }
   int64_t Py(int32_t atom) const { return mol_.posdata[atom].py; }
+
+  // The mass number a label shows: none for D and T, whose symbols say it.
+  int32_t ShownMass(int32_t i) const {
+    const std::string symbol = Trim(mol_.posdata[i].rawsym);
+    return symbol == "D" || symbol == "T" ? 0 : mol_.posdata[i].isotope;
+  }
 
   // The last bond touching the atom names the neighbour that decides on which
   // side the hydrogens go; without one they go to the right.
@@ -420,16 +491,12 @@ void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::str
 
   canvas.SetSize(st.mfwidth, st.mfheight);
   canvas.Begin();
-  canvas.SetPenWidth(penWidth);
-  canvas.SetPenSolid();
-  canvas.SetPenColor(CanvasColor::Black);
-  canvas.SetFontHeight(20);
-  canvas.SetFontFace("Arial");
-  canvas.SetFontBold(true);
+  SetUpDrawing(canvas, penWidth);
 
-  // Each axis is scaled on its own so that the atoms fill three quarters of
-  // the base size across and of the second size down. An axis without extent
-  // gets scale 0: its atoms sit on the centre line.
+  // Both axes take the smaller of the two scales that fit the atoms into three
+  // quarters of the base size across and of the second size down, so that a
+  // structure keeps its shape; an axis without extent takes the other's
+  // scale, and with neither the atoms sit on the centre.
   Real minX = mol.atmdata[1].x, maxX = minX, minY = mol.atmdata[1].y, maxY = minY;
   for (int32_t i = 1; i <= mol.atmcount; ++i) {
     minX = std::min(minX, mol.atmdata[i].x);
@@ -443,7 +510,9 @@ void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::str
     const Real v = extent != 0 ? size * 0.75L / extent : 0;
     return std::isfinite(v) ? v : 0;
   };
-  const Real scaleX = scale(z.baseSize, w), scaleY = scale(z.secondSize, h);
+  const Real fitX = scale(z.baseSize, w), fitY = scale(z.secondSize, h);
+  const Real scaleX = fitX > 0 && fitY > 0 ? std::min(fitX, fitY) : std::max(fitX, fitY);
+  const Real scaleY = scaleX;
   // Halving each end first keeps the centre finite when the sum would overflow.
   const Real cx = maxX / 2 + minX / 2, cy = maxY / 2 + minY / 2;
   for (int32_t i = 1; i <= mol.atmcount; ++i) {
@@ -459,10 +528,38 @@ void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::str
     const Real ddx = static_cast<Real>(p1.px) - p2.px, ddy = static_cast<Real>(p1.py) - p2.py;
     z.refLength = std::sqrt(ddx * ddx + ddy * ddy);
   }
+  const DepictSizes drawn = SizesForBondLength(z.refLength);
+  z.gapUnit = drawn.gapUnit;
+  z.labelHeight = drawn.labelHeight;
+  z.hashCount = drawn.hashCount;
+  DrawPlacedMolecule(mol, z, penWidth, canvas, st, highlight);
+
+  canvas.End();
+  if (sizes != nullptr) *sizes = z;
+}
+
+DepictSizes SizesForBondLength(long double refLength) {
+  DepictSizes z;
+  z.refLength = refLength;
   z.gapUnit = std::max(DepictRound(z.refLength / 10), 1);
-  st.bondgap = 2 * z.gapUnit;
   z.labelHeight = std::clamp(DepictRound(z.refLength / 3) + 3, 8, 20);
   z.hashCount = DepictRound(z.refLength / 2);
+  return z;
+}
+
+void SetUpDrawing(Canvas& canvas, int32_t penWidth) {
+  canvas.SetPenWidth(penWidth);
+  canvas.SetPenSolid();
+  canvas.SetPenColor(CanvasColor::Black);
+  canvas.SetFontHeight(20);
+  canvas.SetFontFace("Arial");
+  canvas.SetFontBold(true);
+}
+
+void DrawPlacedMolecule(Molecule& mol, const DepictSizes& z, int32_t penWidth, Canvas& canvas,
+                        DepictState& st, const Highlight* highlight) {
+  CheckTables(mol);
+  st.bondgap = 2 * z.gapUnit;
   canvas.SetFontHeight(z.labelHeight);
 
   Drawing drawing(mol, canvas, st, penWidth);
@@ -474,9 +571,6 @@ void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::str
   const int32_t u = DepictRound(static_cast<Real>(z.labelHeight) / 3);
   const int32_t subHeight = DepictRound(static_cast<Real>(u) * 2.5L);
   for (int32_t i = 1; i <= mol.atmcount; ++i) drawing.Label(i, z.labelHeight, u, subHeight);
-
-  canvas.End();
-  if (sizes != nullptr) *sizes = z;
 }
 
 }  // namespace vuduzez

@@ -79,6 +79,23 @@ void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::str
 void DrawMolecule(Molecule& mol, int32_t width, int32_t penWidth, const std::string& aspectText,
                   Canvas& canvas, const Highlight& highlight);
 
+// The sizes of a drawing whose bond 1 is drawn refLength pixels long: gap
+// unit, label height and hash count (baseSize and secondSize stay 0).
+DepictSizes SizesForBondLength(long double refLength);
+
+// Draws a molecule whose atoms already have their picture points (posdata
+// px, py), with the given sizes: bonds in table order, then atom labels, as
+// DrawMolecule draws them. The caller has begun the canvas and set the pen
+// width, colour and the label font's face and weight (SetUpDrawing); the
+// sketcher draws its drawing this way at the scale it shows. Refuses a
+// molecule whose tables are out of range as DrawMolecule does.
+void DrawPlacedMolecule(Molecule& mol, const DepictSizes& sizes, int32_t penWidth, Canvas& canvas,
+                        DepictState& st, const Highlight* highlight = nullptr);
+
+// The pen and font every drawing starts with: solid black pen of the width,
+// and the label font ("Arial" bold).
+void SetUpDrawing(Canvas& canvas, int32_t penWidth);
+
 // Picture size and aspect the search window uses.
 inline constexpr int32_t kPictureWidth = 350;
 inline constexpr const char* kPictureAspect = "0.7";

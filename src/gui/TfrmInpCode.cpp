@@ -30,10 +30,10 @@ TfrmInpCode::TfrmInpCode(QWidget* parent) : QDialog(parent) {
   Label2->setTextFormat(Qt::PlainText);
   Label3 = new QLabel(QStringLiteral("でデータベースに登録します"), this);
   Label3->setObjectName("Label3");
-  Button1 = new QPushButton(QStringLiteral("そのまま登録"), this);
+  Button1 = new QPushButton(QStringLiteral("そのまま登録(&R)"), this);
   Button1->setObjectName("Button1");
   Button1->setDefault(true);
-  Button2 = new QPushButton(QStringLiteral("名前を変更"), this);
+  Button2 = new QPushButton(QStringLiteral("名前を変更(&C)"), this);
   Button2->setObjectName("Button2");
 
   auto* layout = new QVBoxLayout(this);

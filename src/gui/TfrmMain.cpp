@@ -2,9 +2,12 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,10 +15,13 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QShowEvent>
+#include <QVBoxLayout>
 
 #include "depict/depict.h"
 #include "gui/canvas_qt.h"
 #include "gui/clipboard_qt.h"
+#include "gui/picture_label.h"
+#include "gui/quit_signals_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -50,7 +56,9 @@ class TablesProgress : public MessageSink {
     }
     dialog_->setValue(done);
   }
-  bool StopRequested() const override { return dialog_ && dialog_->wasCanceled(); }
+  bool StopRequested() const override {
+    return QuitRequested() || (dialog_ && dialog_->wasCanceled());
+  }
 
  private:
   QWidget* parent_;
@@ -64,31 +72,90 @@ QSettings UserSettings() { return QSettings(QStringLiteral("vuduzez"), QStringLi
 constexpr const char* kExactKey = "search/atom_by_atom";
 constexpr const char* kChiralKey = "search/chiral";
 
+// Confirming the screened hits atom by atom: asked after each record and
+// every few thousand steps of one, it lets the window repaint (every 50 ms)
+// and, once the work takes a moment, shows a progress dialog with "中止". It
+// answers a stop when that is pressed or the program is to end (SIGTERM).
+class ConfirmProgress : public MessageSink {
+ public:
+  ConfirmProgress(QWidget* parent, int total) : parent_(parent), total_(total) { clock_.start(); }
+  void ShowMessage(const std::string& text) override { WindowUi().ShowMessage(text); }
+  void Progress(int done, int total) override {
+    done_ = done;
+    if (total > 0) total_ = total;
+    Tick();
+  }
+  bool StopRequested() const override {
+    Tick();
+    return QuitRequested() || (dialog_ && dialog_->wasCanceled());
+  }
+
+ private:
+  static constexpr qint64 kTickMs = 50;
+  static constexpr qint64 kDialogAfterMs = 400;
+
+  void Tick() const {
+    const qint64 now = clock_.elapsed();
+    if (now - lastTick_ < kTickMs) return;
+    lastTick_ = now;
+    if (!dialog_ && now >= kDialogAfterMs) {
+      dialog_ = std::make_unique<QProgressDialog>(
+          QString::fromUtf8(kConfirmingHits), QString::fromUtf8(kStopReading), 0, total_, parent_);
+      dialog_->setObjectName(QStringLiteral("ConfirmProgress"));
+      dialog_->setWindowTitle(parent_->windowTitle());
+      dialog_->setWindowModality(Qt::WindowModal);
+      dialog_->setMinimumDuration(0);
+      dialog_->setAutoClose(false);
+      dialog_->show();
+    }
+    if (dialog_) dialog_->setValue(done_);
+    // Until the dialog blocks the window, clicks wait: the search is not
+    // started again from inside itself.
+    QCoreApplication::processEvents(dialog_ ? QEventLoop::AllEvents
+                                            : QEventLoop::ExcludeUserInputEvents);
+  }
+
+  QWidget* parent_;
+  int total_;
+  int done_ = 0;
+  QElapsedTimer clock_;
+  mutable qint64 lastTick_ = 0;
+  mutable std::unique_ptr<QProgressDialog> dialog_;
+};
+
 QString Path(const std::string& path) { return QFile::decodeName(path.c_str()); }
 std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text) {
   auto* l = new QLabel(QString::fromUtf8(text), parent);
   l->setObjectName(QString::fromLatin1(name));
-  l->move(x, y);
-  l->adjustSize();
   return l;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, const char* name, int x, int y, int w) {
+QLineEdit* MakeEdit(QWidget* parent, const char* name) {
   auto* e = new QLineEdit(parent);
   e->setObjectName(QString::fromLatin1(name));
-  e->setGeometry(x, y, w, 24);
   e->setReadOnly(true);  // the boxes only display: nothing reads them back
   return e;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int x, int y,
-                        int w) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+// A caption with its keyboard accelerator (Alt+key), shown as "(&K)".
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, char key) {
+  auto* b = new QPushButton(QString::fromUtf8(caption) + QStringLiteral("(&%1)").arg(key), parent);
   b->setObjectName(QString::fromLatin1(name));
-  b->setGeometry(x, y, w, 28);
   return b;
+}
+
+QHBoxLayout* Row(std::initializer_list<QWidget*> widgets) {
+  auto* row = new QHBoxLayout;
+  for (QWidget* w : widgets) {
+    if (w == nullptr) {
+      row->addStretch();
+    } else {
+      row->addWidget(w);
+    }
+  }
+  return row;
 }
 
 }  // namespace
@@ -96,83 +163,83 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("部分構造検索"));
-  setFixedSize(681, 442);
 
-  // The structure editor's place: left.
+  // The structure editor's place: left. It grows with the window.
   Panel2 = new QFrame(this);
   Panel2->setObjectName(QStringLiteral("Panel2"));
-  Panel2->setGeometry(8, 8, 300, 249);
   Panel2->setFrameShape(QFrame::Panel);
   Panel2->setFrameShadow(QFrame::Raised);
+  Panel2->setMinimumSize(300, 249);
   OleContainer1 = new EditorPanel(Panel2);
   OleContainer1->setObjectName(QStringLiteral("OleContainer1"));
-  OleContainer1->setGeometry(2, 2, 296, 245);
+  auto* editorBox = new QVBoxLayout(Panel2);
+  editorBox->setContentsMargins(2, 2, 2, 2);
+  editorBox->addWidget(OleContainer1);
 
-  OpenMolButton = MakeButton(this, "OpenMolButton", "MOLファイルを開く", 8, 265, 145);
+  OpenMolButton = MakeButton(this, "OpenMolButton", "MOLファイルを開く", 'O');
   OpenMolButton->setToolTip(QStringLiteral("MOLファイルを検索構造として部分構造検索"));
-  Button4 = MakeButton(this, "Button4", "部分構造検索", 163, 265, 145);
+  Button4 = MakeButton(this, "Button4", "部分構造検索", 'S');
   Button4->setToolTip(QStringLiteral("部分構造による検索を開始"));
+  Button4->setDefault(true);
 
-  // The hit: right.
+  // The hit: right, on white. The picture keeps its aspect and fills the panel.
   Panel1 = new QFrame(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setGeometry(320, 8, 353, 249);
   Panel1->setFrameShape(QFrame::Panel);
   Panel1->setFrameShadow(QFrame::Sunken);
   Panel1->setAutoFillBackground(true);
   QPalette white = Panel1->palette();
   white.setColor(QPalette::Window, Qt::white);
   Panel1->setPalette(white);
-  Image1 = new QLabel(Panel1);
+  Image1 = new PictureLabel(Panel1);
   Image1->setObjectName(QStringLiteral("Image1"));
-  Image1->setGeometry(1, 2, kPictureWidth, 245);
-  Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Image1->setMinimumSize(kPictureWidth, 245);
+  auto* pictureBox = new QVBoxLayout(Panel1);
+  pictureBox->setContentsMargins(1, 2, 2, 2);
+  pictureBox->addWidget(Image1);
 
   // Both number boxes hold six digits; the record number box takes a number
   // and Enter to jump to that hit.
-  MakeLabel(this, "Label1", "レコードNo", 320, 270);
-  Edit4 = MakeEdit(this, "Edit4", 390, 266, 66);
+  QLabel* label1 = MakeLabel(this, "Label1", "レコードNo");
+  Edit4 = MakeEdit(this, "Edit4");
   Edit4->setReadOnly(false);
   Edit4->setMaxLength(6);
   Edit4->setValidator(new QIntValidator(1, 999999, Edit4));
   Edit4->setToolTip(QStringLiteral("番号を入力してEnterでその該当レコードを表示"));
-  Button5 = MakeButton(this, "Button5", "前のデータ", 463, 264, 100);
-  Button6 = MakeButton(this, "Button6", "次のデータ", 573, 264, 100);
-  MakeLabel(this, "Label2", "該当レコード", 320, 304);
-  Edit5 = MakeEdit(this, "Edit5", 390, 300, 66);
-  MakeLabel(this, "Label3", "件", 461, 304);
-  MakeLabel(this, "Label4", "化合物名", 320, 338);
-  Edit3 = MakeEdit(this, "Edit3", 400, 334, 273);
-  MakeLabel(this, "Label5", "分子式", 320, 372);
-  Edit1 = MakeEdit(this, "Edit1", 400, 368, 140);
-  MakeLabel(this, "Label6", "分子量", 553, 372);
-  Edit2 = MakeEdit(this, "Edit2", 603, 368, 70);
+  Edit4->setFixedWidth(66);
+  label1->setBuddy(Edit4);
+  Button5 = MakeButton(this, "Button5", "前のデータ", 'P');
+  Button6 = MakeButton(this, "Button6", "次のデータ", 'N');
+  Edit5 = MakeEdit(this, "Edit5");
+  Edit5->setFixedWidth(66);
+  ExactLabel = MakeLabel(this, "ExactLabel", "");
+  ExactLabel->hide();
+  Edit3 = MakeEdit(this, "Edit3");
+  Edit1 = MakeEdit(this, "Edit1");
+  Edit2 = MakeEdit(this, "Edit2");
+  Edit2->setFixedWidth(70);
 
   // The database and the MOL folder: bottom left.
-  MakeLabel(this, "Label7", "データベースファイル名", 8, 304);
-  Edit6 = MakeEdit(this, "Edit6", 8, 322, 240);
+  Edit6 = MakeEdit(this, "Edit6");
   Edit6->setToolTip(QStringLiteral("現在使用しているデータベースの名前"));
-  Button1 = MakeButton(this, "Button1", "変更", 255, 320, 53);
+  Button1 = MakeButton(this, "Button1", "変更", 'D');
   Button1->setToolTip(QStringLiteral("使用するデータベースを変更"));
-  MakeLabel(this, "Label8", "mole file 収納フォルダ", 8, 356);
-  Edit7 = MakeEdit(this, "Edit7", 8, 374, 240);
+  Edit7 = MakeEdit(this, "Edit7");
   Edit7->setToolTip(QStringLiteral("表示する化合物のmole fileの入ったフォルダ"));
-  Button3 = MakeButton(this, "Button3", "変更", 255, 372, 53);
+  Button3 = MakeButton(this, "Button3", "変更", 'F');
 
-  SaveHitsButton = MakeButton(this, "SaveHitsButton", "検索結果を保存", 320, 406, 145);
+  SaveHitsButton = MakeButton(this, "SaveHitsButton", "検索結果を保存", 'A');
   SaveHitsButton->setToolTip(QStringLiteral("該当した化合物をSDファイルかCSVファイルに保存"));
-  Button2 = MakeButton(this, "Button2", "終了", 573, 406, 100);
+  Button2 = MakeButton(this, "Button2", "終了", 'X');
 
   // The atom-by-atom search: off unless asked for; the choice is remembered.
-  CheckBox1 = new QCheckBox(QStringLiteral("原子単位で照合"), this);
+  CheckBox1 = new QCheckBox(QStringLiteral("原子単位で照合(&E)"), this);
   CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-  CheckBox1->setGeometry(8, 408, 150, 24);
   CheckBox1->setToolTip(
       QStringLiteral("描いた形によらず原子ごとに照合し（芳香族性・電荷・SMARTS・問い合わせ原子）、"
                      "一致した原子を色で示す"));
   ChiralBox = new QCheckBox(QStringLiteral("立体も照合"), this);
   ChiralBox->setObjectName(QStringLiteral("ChiralBox"));
-  ChiralBox->setGeometry(160, 408, 150, 24);
   ChiralBox->setToolTip(
       QStringLiteral("原子単位で照合するとき、不斉中心と二重結合の立体も一致させる"));
   {
@@ -187,9 +254,31 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   });
   connect(ChiralBox, &QCheckBox::toggled, this,
           [](bool on) { UserSettings().setValue(QLatin1String(kChiralKey), on); });
-  ExactLabel = MakeLabel(this, "ExactLabel", "", 475, 304);
-  ExactLabel->resize(198, 18);
-  ExactLabel->hide();
+
+  auto* left = new QVBoxLayout;
+  left->addWidget(Panel2, 1);
+  left->addLayout(Row({OpenMolButton, Button4}));
+  left->addWidget(MakeLabel(this, "Label7", "データベースファイル名"));
+  left->addLayout(Row({Edit6, Button1}));
+  left->addWidget(MakeLabel(this, "Label8", "mole file 収納フォルダ"));
+  left->addLayout(Row({Edit7, Button3}));
+  left->addLayout(Row({CheckBox1, ChiralBox, nullptr}));
+
+  auto* right = new QVBoxLayout;
+  right->addWidget(Panel1, 1);
+  right->addLayout(Row({label1, Edit4, nullptr, Button5, Button6}));
+  right->addLayout(Row({MakeLabel(this, "Label2", "該当レコード"), Edit5,
+                        MakeLabel(this, "Label3", "件"), ExactLabel, nullptr}));
+  right->addLayout(Row({MakeLabel(this, "Label4", "化合物名"), Edit3}));
+  right->addLayout(Row(
+      {MakeLabel(this, "Label5", "分子式"), Edit1, MakeLabel(this, "Label6", "分子量"), Edit2}));
+  right->addLayout(Row({SaveHitsButton, nullptr, Button2}));
+
+  auto* top = new QHBoxLayout(this);
+  top->setContentsMargins(8, 8, 8, 8);
+  top->addLayout(left, 1);
+  top->addLayout(right, 1);
+  resize(sizeHint().expandedTo(QSize(681, 442)));
 
   connect(Button1, &QPushButton::clicked, this, &TfrmMain::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TfrmMain::Button2Click);
@@ -378,8 +467,9 @@ void TfrmMain::SearchExact(chem::QueryForm form, const std::string& text) {
     // Stopped: no search; what was read is read again next time.
     if (!PrepareSoundIndex(sound_, dbPath_, molFolder_, progress)) return;
   }
-  TablesProgress progress(this, kConfirmingHits);
-  exactResult_ = SoundSearch(sound_, *q.query, progress);
+  // The window repaints, and "中止" or SIGTERM stops it.
+  ConfirmProgress confirming(this, 0);
+  exactResult_ = SoundSearch(sound_, *q.query, confirming);
   exactQuery_ = q.query;
   // The hit list is the exact hits, named as the index names them (the
   // database file as it is now).
@@ -538,11 +628,15 @@ void TfrmMain::ShowExactCounts() {
   const SoundResult& r = exactResult_;
   ExactLabel->setText(QString::fromStdString(
       ExactCountsText(static_cast<int>(r.candidates), static_cast<int>(r.unconfirmed.size()))));
-  // The unconfirmed records by name, and why.
+  // The unconfirmed records by name, and why (the first of many).
+  constexpr size_t kListed = 30;
+  const std::vector<std::string> unconfirmed = UnconfirmedLines(sound_, r);
   QStringList lines;
-  if (r.stopped) lines << QString::fromUtf8(kExactStopped);
-  for (const std::string& line : UnconfirmedLines(sound_, r)) {
-    lines << QString::fromStdString(line);
+  for (size_t i = 0; i < unconfirmed.size() && i < kListed; ++i) {
+    lines << QString::fromStdString(unconfirmed[i]);
+  }
+  if (r.unconfirmed.size() > kListed) {
+    lines << QString::fromStdString(MoreEntriesMessage(r.unconfirmed.size() - kListed));
   }
   ExactLabel->setToolTip(lines.join(QLatin1Char('\n')));
   ExactLabel->show();

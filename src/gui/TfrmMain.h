@@ -21,6 +21,7 @@ class QFrame;
 namespace vuduzez {
 
 class EditorPanel;
+class PictureLabel;
 
 class TfrmMain : public QWidget {
   Q_OBJECT
@@ -41,6 +42,8 @@ class TfrmMain : public QWidget {
   void OpenMolClick();   // search with a MOL file chosen in the file dialog
   void SaveHitsClick();  // save the hits as an SD or CSV file
   void MolFileDropped(const QString& path);
+  // The search with a MOL file as the query (chosen, dropped, or given to the program).
+  void SearchFromFile(const std::string& path);
 
   void ShowHit(int n);
   void ShowMolFile(const std::string& path);
@@ -77,8 +80,6 @@ class TfrmMain : public QWidget {
   void SearchExact(chem::QueryForm form, const std::string& text);
   // Shows the hit count and hit 1 (or that there is none) after a search.
   void ShowSearchResult();
-  // The search with a MOL file as the query.
-  void SearchFromFile(const std::string& path);
   // Loads the database file shown when the records are not its current ones.
   void RefreshRecords();
   // Empties the hit boxes and the picture: no hit is on display.
@@ -94,7 +95,7 @@ class TfrmMain : public QWidget {
   QFrame* Panel2;
   EditorPanel* OleContainer1;
   QFrame* Panel1;
-  QLabel* Image1;
+  PictureLabel* Image1;
   QPushButton* Button1;
   QPushButton* Button2;
   QPushButton* Button3;

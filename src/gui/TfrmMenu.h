@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include "database/workspace.h"
+
 class QLabel;
 class QPushButton;
 
@@ -21,6 +23,9 @@ class TfrmMenu : public QWidget {
   void Button2Click();  // registration window
   void Button3Click();  // quit
   void Button4Click();  // chain abbreviation rewrite
+
+  // No vuduzez.ini was found: offers to make a workspace or to choose one.
+  void FirstStart(const SettingsLookup& lookup);
 
   // A working window was closed: the menu shows again.
   void WorkingWindowClosed();

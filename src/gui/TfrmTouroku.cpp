@@ -19,6 +19,7 @@
 
 #include "database/database.h"
 #include "gui/clipboard_qt.h"
+#include "gui/quit_signals_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -104,7 +105,7 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   Label10->setObjectName("Label10");
   Label10->setText(QStringLiteral("ISIS Draw Window"));
   OpenMolButton =
-      named(new QPushButton(QStringLiteral("MOLファイルを開く"), this), "OpenMolButton");
+      named(new QPushButton(QStringLiteral("MOLファイルを開く(&O)"), this), "OpenMolButton");
   OpenMolButton->setToolTip(QStringLiteral("MOLファイルから構造データを作成"));
 
   Edit6 = display("Edit6");
@@ -118,32 +119,32 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   Label4 = named(new QLabel(QStringLiteral("データサイズ"), this), "Label4");
   Edit3 = display("Edit3");
   Label5 = named(new QLabel(QStringLiteral("バイト"), this), "Label5");
-  Button1 = named(new QPushButton(QStringLiteral("構造データの作成"), this), "Button1");
+  Button1 = named(new QPushButton(QStringLiteral("構造データの作成(&M)"), this), "Button1");
   Button1->setToolTip(QStringLiteral("検索用データを作成"));
-  Button2 = named(new QPushButton(QStringLiteral("構造データの収納"), this), "Button2");
+  Button2 = named(new QPushButton(QStringLiteral("構造データの収納(&S)"), this), "Button2");
   Button2->setToolTip(QStringLiteral("データベースに登録"));
 
   Label2 = named(new QLabel(QStringLiteral("データベースファイル名"), this), "Label2");
   Edit1 = display("Edit1");
-  Button5 = named(new QPushButton(QStringLiteral("変更"), this), "Button5");
+  Button5 = named(new QPushButton(QStringLiteral("変更(&D)"), this), "Button5");
   Label3 = named(new QLabel(QStringLiteral("mole file 収納フォルダ"), this), "Label3");
   Edit2 = display("Edit2");
-  Button7 = named(new QPushButton(QStringLiteral("変更"), this), "Button7");
+  Button7 = named(new QPushButton(QStringLiteral("変更(&F)"), this), "Button7");
 
   ListBox1 = named(new QListWidget(this), "ListBox1");
-  Button3 = named(new QPushButton(QStringLiteral("構造データの一括作成"), this), "Button3");
+  Button3 = named(new QPushButton(QStringLiteral("構造データの一括作成(&B)"), this), "Button3");
   Button3->setToolTip(QStringLiteral("指定したフォルダの中のmole fileを一括処理"));
   Label8 = named(BusyLabel(QStringLiteral("変　換　中"), this), "Label8");
   LabelProgress = named(BusyLabel(QString(), this), "LabelProgress");
   LabelProgress->setMinimumWidth(90);
   ImportSdButton =
-      named(new QPushButton(QStringLiteral("SDファイルから登録"), this), "ImportSdButton");
+      named(new QPushButton(QStringLiteral("SDファイルから登録(&I)"), this), "ImportSdButton");
   ImportSdButton->setToolTip(
       QStringLiteral("SDファイルの各構造をmole file 収納フォルダにMOLファイルとして置き、登録"));
-  Button6 = named(new QPushButton(QStringLiteral("削　除"), this), "Button6");
+  Button6 = named(new QPushButton(QStringLiteral("削　除(&L)"), this), "Button6");
   Button6->setToolTip(QStringLiteral("リスト中の不用化合物のデータを削除"));
   Label9 = named(BusyLabel(QStringLiteral("削　除　中"), this), "Label9");
-  Button4 = named(new QPushButton(QStringLiteral("終　了"), this), "Button4");
+  Button4 = named(new QPushButton(QStringLiteral("終　了(&X)"), this), "Button4");
 
   // Left: the structure and what was made of it. Right: settings and the list.
   auto* left = new QGridLayout;
@@ -440,7 +441,7 @@ void TfrmTouroku::Button3Click() {
       progress.setMaximum(total);
       progress.setValue(done);
     };
-    relay.stopRequested = [&progress] { return progress.wasCanceled(); };
+    relay.stopRequested = [&progress] { return progress.wasCanceled() || QuitRequested(); };
     // The closing message comes after the busy label has gone.
     relay.beforeText = [&hideBusy](const std::string& text) {
       if (text.rfind(kBatchFinished, 0) == 0) hideBusy();
@@ -483,30 +484,49 @@ void TfrmTouroku::ImportSdClick() {
     }
     const auto sdPath = ui.OpenFile(kSdFileFilter, s.basedir2);
     if (!sdPath || sdPath->empty()) return;
-
-    QProgressDialog progress(QString::fromUtf8(kImportProgressText),
-                             QString::fromUtf8(kBatchStopButton), 0, 1000, this);
-    progress.setObjectName("ImportProgress");
-    progress.setWindowTitle(windowTitle());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setAutoReset(false);
-    progress.setAutoClose(false);
-    ForwardingSink relay(ui);
-    relay.onProgress = [&progress](int done, int) { progress.setValue(done); };
-    relay.stopRequested = [&progress] { return progress.wasCanceled(); };
-    // The closing message and errors come after the dialog has gone.
-    relay.beforeText = [&progress](const std::string&) { progress.hide(); };
-    progress.setValue(0);
-    progress.show();
-    QCoreApplication::processEvents();
-    const ImportSummary summary =
-        ImportSdFile(*sdPath, s.mdatafilename, s.basedir1, "", com_data().molecule, relay);
-    progress.hide();
-    // A stop shows no closing message of its own: say what was done.
-    if (summary.stopped) ui.ShowMessage(ImportFinishedMessage(summary));
-    if (summary.registered > 0) LoadNames();
+    ImportSd(*sdPath);
   });
+}
+
+void TfrmTouroku::ImportSdFromFile(const std::string& sdPath) {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  Guarded([&] {
+    Ui& ui = WindowUi();
+    if (com_data().settings.basedir1.empty()) {
+      ui.ShowMessage(kNoMolFolder);
+      return;
+    }
+    if (!ui.Confirm(ImportSdQuestion(sdPath))) return;
+    ImportSd(sdPath);
+  });
+}
+
+void TfrmTouroku::ImportSd(const std::string& sdPath) {
+  Ui& ui = WindowUi();
+  const Settings& s = com_data().settings;
+  QProgressDialog progress(QString::fromUtf8(kImportProgressText),
+                           QString::fromUtf8(kBatchStopButton), 0, 1000, this);
+  progress.setObjectName("ImportProgress");
+  progress.setWindowTitle(windowTitle());
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(0);
+  progress.setAutoReset(false);
+  progress.setAutoClose(false);
+  ForwardingSink relay(ui);
+  relay.onProgress = [&progress](int done, int) { progress.setValue(done); };
+  relay.stopRequested = [&progress] { return progress.wasCanceled() || QuitRequested(); };
+  // The closing message and errors come after the dialog has gone.
+  relay.beforeText = [&progress](const std::string&) { progress.hide(); };
+  progress.setValue(0);
+  progress.show();
+  QCoreApplication::processEvents();
+  const ImportSummary summary =
+      ImportSdFile(sdPath, s.mdatafilename, s.basedir1, "", com_data().molecule, relay);
+  progress.hide();
+  // A stop shows no closing message of its own: say what was done.
+  if (summary.stopped) ui.ShowMessage(ImportFinishedMessage(summary));
+  if (summary.registered > 0) LoadNames();
 }
 
 void TfrmTouroku::Button6Click() {

@@ -41,6 +41,9 @@ class TfrmTouroku : public QWidget {
   void MolFileDropped(const QString& path);
   // "SDファイルから登録": every record of a chosen SD file registered.
   void ImportSdClick();
+  // An SD file given to the program (command line, file manager): registered
+  // after a question naming it.
+  void ImportSdFromFile(const std::string& sdPath);
 
  signals:
   // The window was closed (hidden; the next showing reads the name list again).
@@ -67,6 +70,8 @@ class TfrmTouroku : public QWidget {
   void LoadNames();
   void FillListBox();
   void RepaintNow(QWidget* w);
+  // Registers every record of the SD file, with the progress dialog.
+  void ImportSd(const std::string& sdPath);
 
   // What the last "構造データの作成" computed. The window keeps its own copy so
   // that a search or batch run in between cannot change what the store writes.

@@ -29,17 +29,30 @@ void UseLabelFontSubstitutes() {
   }
 }
 
-QtCanvas::QtCanvas() : pen_(Qt::black, 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin) {
+QtCanvas::QtCanvas()
+    : painter_(ownPainter_), pen_(Qt::black, 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin) {
   font_.setFamily("Arial");
 }
 
+QtCanvas::QtCanvas(QPainter& painter)
+    : painter_(painter),
+      recording_(false),
+      pen_(Qt::black, 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin) {
+  UseLabelFontSubstitutes();
+  font_.setFamily("Arial");
+  painter_.setPen(pen_);
+  painter_.setBrush(brush_);
+  ApplyFont();
+}
+
 QtCanvas::~QtCanvas() {
-  if (painter_.isActive()) painter_.end();
+  if (recording_ && ownPainter_.isActive()) ownPainter_.end();
 }
 
 void QtCanvas::SetSize(int32_t width, int32_t height) { size_ = QSize(width, height); }
 
 void QtCanvas::Begin() {
+  if (!recording_) return;
   painter_.begin(&picture_);
   painter_.setRenderHint(QPainter::Antialiasing, false);
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
@@ -49,6 +62,7 @@ void QtCanvas::Begin() {
 }
 
 void QtCanvas::End() {
+  if (!recording_) return;
   painter_.end();
   picture_.setBoundingRect(QRect(QPoint(0, 0), size_));
 }

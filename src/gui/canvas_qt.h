@@ -1,5 +1,6 @@
 // The structure picture on Qt: a canvas over QPainter that records into a
-// QPicture (the windows' picture), and its rendering to an image.
+// QPicture (the windows' picture) or paints with a painter of the caller's
+// (the sketcher's panel), and the picture's rendering to an image.
 #pragma once
 
 #include <QFont>
@@ -18,7 +19,11 @@ namespace vuduzez {
 
 class QtCanvas : public Canvas {
  public:
+  // Records into Picture() between Begin and End.
   QtCanvas();
+  // Paints with the caller's active painter, whose render hints it keeps;
+  // Begin, End and SetSize do nothing.
+  explicit QtCanvas(QPainter& painter);
   ~QtCanvas() override;
   QtCanvas(const QtCanvas&) = delete;
   QtCanvas& operator=(const QtCanvas&) = delete;
@@ -47,7 +52,9 @@ class QtCanvas : public Canvas {
   void ApplyFont();
 
   QPicture picture_;
-  QPainter painter_;
+  QPainter ownPainter_;
+  QPainter& painter_;
+  bool recording_ = true;
   QPen pen_;
   QColor brush_ = Qt::white;
   QColor text_ = Qt::black;

@@ -21,7 +21,7 @@ ClipboardStructure StructureFromMimeData(const QMimeData* data) {
     return s;
   }
   const QByteArray molfile = data->data(QString::fromLatin1(kMolfileMime));
-  if (!molfile.isEmpty() && LooksLikeMolV2000(molfile.toStdString())) {
+  if (!molfile.isEmpty() && LooksLikeMolText(molfile.toStdString())) {
     // A MOL file's bytes, taken as they are.
     s.kind = ClipboardStructure::Kind::kMolText;
     s.bytes = molfile.toStdString();
@@ -29,7 +29,7 @@ ClipboardStructure StructureFromMimeData(const QMimeData* data) {
   }
   if (data->hasText()) {
     const std::string text = data->text().toStdString();
-    if (LooksLikeMolV2000(text)) {
+    if (LooksLikeMolText(text)) {
       // Text on a Linux clipboard is Unicode; the system's texts are CP932.
       s.kind = ClipboardStructure::Kind::kMolText;
       s.bytes = Utf8ToAnsi(text).value_or(text);

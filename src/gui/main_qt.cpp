@@ -1,48 +1,20 @@
-// vuduzez: the desktop program. Starts at the menu window in the current
-// folder, where it finds vuduzez.ini.
-#include <sys/socket.h>
-#include <unistd.h>
+// vuduzez: the desktop program. Starts at the menu window, which finds
+// vuduzez.ini in the current folder or in ~/.config/vuduzez (or offers to make
+// a workspace); MOL and SD files named on the command line are then opened
+// (gui/open_files.h).
 #include <QApplication>
 #include <QScreen>
-#include <QSocketNotifier>
-#include <csignal>
+#include <QTimer>
 
 #include "gui/TfrmInpCode.h"
 #include "gui/TfrmMain.h"
 #include "gui/TfrmMenu.h"
 #include "gui/TfrmTouroku.h"
 #include "gui/forms_qt.h"
+#include "gui/open_files.h"
+#include "gui/quit_signals_qt.h"
 #include "gui/ui_qt.h"
 #include "gui/window_ui.h"
-
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void OnTerminate(int) {
-  const char c = 1;
-  [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &c, 1);
-}
-
-// SIGTERM and SIGINT close the menu, so the program ends as when the user
-// closes it, not in the middle of a file operation.
-void CloseMenuOnSignals(vuduzez::TfrmMenu* menu) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
-  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, menu);
-  QObject::connect(notifier, &QSocketNotifier::activated, menu, [menu] {
-    char c = 0;
-    [[maybe_unused]] ssize_t n = ::read(signalPipe[0], &c, 1);
-    menu->close();
-  });
-  struct sigaction sa = {};
-  sa.sa_handler = OnTerminate;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using namespace vuduzez;
@@ -68,14 +40,23 @@ int main(int argc, char** argv) {
 
   ConnectForms(f);
   QObject::connect(&menu, &TfrmMenu::closed, &app, &QApplication::quit);
-  CloseMenuOnSignals(&menu);
+  CloseOnTerminationSignals(&menu);
 
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect frame = menu.frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     menu.move(frame.topLeft());
   }
-  menu.show();
+  QStringList files = QApplication::arguments();
+  files.removeFirst();
+  // Shown from inside the event loop: a box of its first activation (no
+  // vuduzez.ini) then ends with the loop when a signal closes the menu,
+  // instead of before the loop begins (which would run on regardless). The
+  // files named are opened once the menu has read the settings.
+  QTimer::singleShot(0, &menu, [&menu, &f, files] {
+    if (!QuitRequested()) menu.show();
+    if (!QuitRequested() && !files.isEmpty()) OpenGivenFiles(f, files);
+  });
   const int rc = app.exec();
 
   // Nothing may talk through the Ui once the loop has ended.

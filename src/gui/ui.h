@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/message_sink.h"
 
@@ -52,6 +53,21 @@ class Ui : public MessageSink {
     (void)title;
     (void)filter;
     (void)startFolder;
+    return std::nullopt;
+  }
+
+  // A question with a button per answer (buttons[0] the default): the index
+  // of the button pressed, -1 when the box is closed without one.
+  virtual int Choose(const std::string& question, const std::vector<std::string>& buttons) {
+    (void)question;
+    (void)buttons;
+    return -1;
+  }
+
+  // The element to draw, chosen in the periodic table (current: the one drawn
+  // now); nullopt when cancelled.
+  virtual std::optional<std::string> ChooseElement(const std::string& current) {
+    (void)current;
     return std::nullopt;
   }
 

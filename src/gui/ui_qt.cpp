@@ -8,11 +8,13 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
 #include <QTranslator>
 
 #include "gui/TfrmInpCode.h"
 #include "gui/forms_qt.h"
+#include "gui/periodic_table.h"
 
 namespace vuduzez {
 
@@ -56,7 +58,7 @@ int QtUi::ConfirmName(const std::string& name) {
 std::optional<std::string> QtUi::OpenFile(const std::string& filter,
                                           const std::string& startFolder) {
   const QString path = QFileDialog::getOpenFileName(
-      Owner(), QString(), QFile::decodeName(startFolder.c_str()), QtFileFilter(filter));
+      Owner(), Q(kOpenFileTitle), QFile::decodeName(startFolder.c_str()), QtFileFilter(filter));
   if (path.isEmpty()) return std::nullopt;
   return QFile::encodeName(path).toStdString();
 }
@@ -75,6 +77,28 @@ std::optional<std::string> QtUi::BrowseFolder(const std::string& title) {
       QFileDialog::getExistingDirectory(Owner(), Q(title), QString(), QFileDialog::Options());
   if (path.isEmpty()) return std::nullopt;
   return QFile::encodeName(path).toStdString();
+}
+
+int QtUi::Choose(const std::string& question, const std::vector<std::string>& buttons) {
+  QMessageBox box(QMessageBox::Question, Q(kMessageTitle), Q(question), QMessageBox::NoButton,
+                  Owner());
+  std::vector<QAbstractButton*> made;
+  for (const std::string& b : buttons) {
+    made.push_back(
+        box.addButton(Q(b), made.empty() ? QMessageBox::AcceptRole : QMessageBox::ActionRole));
+  }
+  if (!made.empty()) box.setDefaultButton(static_cast<QPushButton*>(made.front()));
+  box.exec();
+  for (size_t i = 0; i < made.size(); ++i) {
+    if (box.clickedButton() == made[i]) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::optional<std::string> QtUi::ChooseElement(const std::string& current) {
+  PeriodicTableDialog table(current, Owner());
+  if (table.exec() != QDialog::Accepted || table.chosen().empty()) return std::nullopt;
+  return table.chosen();
 }
 
 QString QtFileFilter(const std::string& filter) {

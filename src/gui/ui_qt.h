@@ -26,6 +26,8 @@ class QtUi : public Ui {
   std::optional<std::string> SaveFile(const std::string& title, const std::string& filter,
                                       const std::string& startFolder) override;
   std::optional<std::string> BrowseFolder(const std::string& title) override;
+  int Choose(const std::string& question, const std::vector<std::string>& buttons) override;
+  std::optional<std::string> ChooseElement(const std::string& current) override;
   // The windows repaint their own progress labels.
   void Progress(int, int) override {}
 

@@ -393,7 +393,93 @@ void KeyWorkspace::Select() {
   }
 }
 
+namespace {
+
+// An explicit hydrogen the key may do without: plain H, no charge, radical or
+// isotope, one bond, to an atom that is not a hydrogen.
+bool OmittableHydrogen(const Molecule& mol, int32_t i) {
+  const PosRow& p = mol.posdata[static_cast<size_t>(i)];
+  if (mol.atmdata[static_cast<size_t>(i)].symbol != "H" || p.elem != kHydrogen || p.isotope != 0 ||
+      p.formal != 0 || p.charge != 0 || p.radical != 0 ||
+      mol.atmdata[static_cast<size_t>(i)].degree != 1) {
+    return false;
+  }
+  for (int32_t j = 1; j <= mol.bndcount; ++j) {
+    const BondRow& b = mol.bnddata[static_cast<size_t>(j)];
+    if (b.atom1 != i && b.atom2 != i) continue;
+    const int32_t other = b.atom1 == i ? b.atom2 : b.atom1;
+    return other != i && mol.posdata[static_cast<size_t>(other)].elem != kHydrogen;
+  }
+  return false;
+}
+
+// mol without those hydrogens: atoms and bonds renumbered in their order.
+// bondOf[j] is the bond of mol that bond j of the copy stands for.
+int32_t WithoutHydrogens(const Molecule& mol, Molecule& out, std::vector<int32_t>& bondOf) {
+  std::vector<int32_t> atomOf(static_cast<size_t>(mol.atmcount) + 1, 0);
+  out.ResetTables();
+  out.molname = mol.molname;
+  out.keydata = mol.keydata;
+  int32_t atoms = 0, left = 0;
+  for (int32_t i = 1; i <= mol.atmcount; ++i) {
+    if (OmittableHydrogen(mol, i)) {
+      ++left;
+      continue;
+    }
+    atomOf[static_cast<size_t>(i)] = ++atoms;
+    out.atmdata[static_cast<size_t>(atoms)] = mol.atmdata[static_cast<size_t>(i)];
+    out.atmdata[static_cast<size_t>(atoms)].degree = 0;
+    out.posdata[static_cast<size_t>(atoms)] = mol.posdata[static_cast<size_t>(i)];
+  }
+  bondOf.assign(1, 0);
+  int32_t bonds = 0;
+  for (int32_t j = 1; j <= mol.bndcount; ++j) {
+    const BondRow& b = mol.bnddata[static_cast<size_t>(j)];
+    const int32_t a1 = atomOf[static_cast<size_t>(b.atom1)],
+                  a2 = atomOf[static_cast<size_t>(b.atom2)];
+    if (a1 == 0 || a2 == 0) continue;
+    BondRow& c = out.bnddata[static_cast<size_t>(++bonds)];
+    c = b;
+    c.atom1 = a1;
+    c.atom2 = a2;
+    out.atmdata[static_cast<size_t>(a1)].degree += 1;
+    out.atmdata[static_cast<size_t>(a2)].degree += 1;
+    bondOf.push_back(j);
+  }
+  out.atmcount = atoms;
+  out.bndcount = bonds;
+  return left;
+}
+
+}  // namespace
+
 KeyResult KeyWorkspace::Run(Molecule& mol, MessageSink& sink) {
+  KeyResult result = RunOnce(mol, sink);
+  if (result.ok()) return result;
+  bool any = false;
+  for (int32_t i = 1; i <= mol.atmcount && !any; ++i) any = OmittableHydrogen(mol, i);
+  if (any) {
+    auto reduced = std::make_unique<Molecule>();
+    std::vector<int32_t> bondOf;
+    const int32_t left = WithoutHydrogens(mol, *reduced, bondOf);
+    KeyResult again = RunOnce(*reduced, sink);
+    if (again.ok()) {
+      mol.keydata = std::move(reduced->keydata);
+      // The aromatic marks go to the bonds they stand for.
+      for (int32_t j = 1; j <= reduced->bndcount; ++j) {
+        BondRow& b = mol.bnddata[static_cast<size_t>(bondOf[static_cast<size_t>(j)])];
+        b.order = reduced->bnddata[static_cast<size_t>(j)].order;
+        b.bsym = reduced->bnddata[static_cast<size_t>(j)].bsym;
+      }
+      again.hydrogensLeftOut = left;
+      return again;
+    }
+  }
+  sink.ShowMessage(result.message);
+  return result;
+}
+
+KeyResult KeyWorkspace::RunOnce(Molecule& mol, MessageSink& sink) {
   // Rows above the highest one used are still empty from the last reset.
   std::fill(walkstack.begin(), walkstack.begin() + stackhigh_ + 1, StkData{});
   stackhigh_ = 0;
@@ -411,7 +497,6 @@ KeyResult KeyWorkspace::Run(Molecule& mol, MessageSink& sink) {
   if (!complete) {
     std::string text = MoleculeTooLargeMessage(mol.molname.empty() ? std::string(kUnnamedStructure)
                                                                    : AnsiToUtf8(mol.molname));
-    sink.ShowMessage(text);
     return {KeyStatus::kTooLarge, std::move(text)};
   }
   MarkAromatic(mol);

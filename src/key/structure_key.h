@@ -23,6 +23,9 @@ enum class KeyStatus { kOk, kTooLarge };
 struct KeyResult {
   KeyStatus status = KeyStatus::kOk;
   std::string message;  // why it failed, as shown (UTF-8); empty when ok
+  // Explicit hydrogens the key was made without: it failed at the path limit
+  // with them and was made again without them (0 when it was not).
+  int hydrogensLeftOut = 0;
   bool ok() const { return status == KeyStatus::kOk; }
   explicit operator bool() const { return ok(); }
   // The molecule's key failure flag for this result: "T" when the key failed.
@@ -72,6 +75,8 @@ class KeyWorkspace {
 
   // The whole key generation on mol: see MakeStructureKey.
   KeyResult Run(Molecule& mol, MessageSink& sink);
+  // One run on mol as it is; the too-large message is left to the caller.
+  KeyResult RunOnce(Molecule& mol, MessageSink& sink);
 
   // Neighbour and number of the first bond at atom x, in ascending bond number
   // from start on, other than excluded; neighbour 0 when there is none.
@@ -151,11 +156,15 @@ class KeyWorkspace {
   std::vector<TrieNode> trie_;
 };
 
-// Writes mol.keydata and marks aromatic bonds (order 4, bsym "@"). On failure
-// (10000 path texts) shows the reason, "<molname>は分子が大きすぎます" ("名前のない
-// 構造" for a molecule without a name), leaves keydata unchanged and returns a
-// result that says why; the program's keyfail flag is set from it. Runs on a
-// workspace kept per thread.
+// Writes mol.keydata and marks aromatic bonds (order 4, bsym "@"). A molecule
+// whose walks reach 10000 path texts is keyed again without its explicit
+// hydrogens that carry no charge and no isotope and are bonded to one heavy
+// atom (hydrogens drawn on a drug-sized molecule multiply its walks); the
+// result then says how many were left out. When that fails too, or there are
+// none to leave out, it shows the reason, "<molname>は分子が大きすぎます"
+// ("名前のない構造" for a molecule without a name), leaves keydata unchanged and
+// returns a result that says why; the program's keyfail flag is set from it.
+// Runs on a workspace kept per thread.
 KeyResult MakeStructureKey(Molecule& mol, MessageSink& sink);
 
 // The same on a workspace of the caller's, which then holds the run's tables.

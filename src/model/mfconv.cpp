@@ -69,14 +69,27 @@ std::string CaptureMolText(std::string_view text, NameLine nameLine) {
   return std::string(text.substr(end));
 }
 
-bool LooksLikeMolV2000(std::string_view text) {
+namespace {
+
+// Columns 35-39 of the fourth line ("" when there is none).
+std::string CountsVersion(std::string_view text) {
   LineReader lines(text);
   for (int i = 0; i < 3; ++i) {
-    if (lines.AtEnd()) return false;
+    if (lines.AtEnd()) return {};
     lines.Next();
   }
-  if (lines.AtEnd()) return false;
-  return Columns(lines.Next(), 35, 39) == "V2000";
+  if (lines.AtEnd()) return {};
+  return Columns(lines.Next(), 35, 39);
+}
+
+}  // namespace
+
+bool LooksLikeMolV2000(std::string_view text) { return CountsVersion(text) == "V2000"; }
+
+bool LooksLikeMolText(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  const std::string version = CountsVersion(text);
+  return version == "V2000" || version == "V3000";
 }
 
 std::optional<std::string> CaptureStructure(std::string_view block, NameLine nameLine,

@@ -31,6 +31,9 @@ std::string CaptureMolText(std::string_view text, NameLine nameLine);
 // Whether a text is a MOL V2000 file: its fourth line is a counts line marked
 // "V2000", as the reader demands.
 bool LooksLikeMolV2000(std::string_view text);
+// Whether a text is a MOL file the reader reads: V2000 or V3000, after a
+// UTF-8 byte order mark if there is one.
+bool LooksLikeMolText(std::string_view text);
 
 // The MOL text of an "MDLCT" block. An empty block shows
 // "クリップボードにデータがありません" and gives nullopt.

@@ -1,23 +1,8 @@
 #include "model/molecule.h"
 
-namespace vuduzez {
+#include <algorithm>
 
-const std::array<Element, kElementCount + 1> kElements = {{
-    {"", 0, 0.0L},
-    {"C", 4, 12.0107L},
-    {"H", 1, 1.00794L},
-    {"N", 3, 14.0067L},
-    {"Br", 1, 79.904L},
-    {"Cl", 1, 35.453L},
-    {"F", 1, 18.9984L},
-    {"I", 1, 126.9045L},
-    {"Li", 1, 6.941L},
-    {"O", 2, 15.9994L},
-    {"P", 3, 30.97376L},
-    {"S", 2, 32.065L},
-    {"Si", 4, 28.0855L},
-    {"Zn", 3, 65.409L},
-}};
+namespace vuduzez {
 
 // Field by field, so that the texts keep their buffers: every read starts here.
 void Molecule::ResetTables() {
@@ -28,6 +13,8 @@ void Molecule::ResetTables() {
   }
   for (auto& p : posdata) {
     p.px = p.py = p.elem = p.valence = p.charge = p.hcount = 0;
+    p.formal = p.isotope = p.radical = 0;
+    p.hstated = -1;
     p.rawsym.clear();
   }
   for (auto& b : bnddata) {
@@ -44,6 +31,25 @@ int32_t ElementIndex(std::string_view symbol) {
     if (kTable.compare(p, symbol.size(), symbol) == 0) return static_cast<int32_t>(p / 2 + 1);
   }
   return kCarbon;
+}
+
+int32_t ElementOf(std::string_view symbol) {
+  if (symbol.empty() || symbol.size() > 3) return 0;
+  for (int32_t e = 1; e < kElementSlots; ++e) {
+    if (symbol == kElements[static_cast<size_t>(e)].symbol) return e;
+  }
+  return 0;
+}
+
+double IsotopeMass(int32_t elem, int32_t massNumber) {
+  if (elem < 1 || elem >= kElementSlots) return 0;
+  const Isotope key{kElements[static_cast<size_t>(elem)].number, massNumber, 0};
+  const auto it = std::lower_bound(
+      kIsotopes.begin(), kIsotopes.end(), key, [](const Isotope& a, const Isotope& b) {
+        return a.number != b.number ? a.number < b.number : a.massNumber < b.massNumber;
+      });
+  if (it == kIsotopes.end() || it->number != key.number || it->massNumber != massNumber) return 0;
+  return it->mass;
 }
 
 }  // namespace vuduzez

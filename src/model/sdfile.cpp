@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/compress.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/messages.h"
@@ -71,6 +72,15 @@ SdReader::SdReader(int fd) : fd_(fd), name_("(fd " + std::to_string(fd) + ")") {
 
 SdReader::SdReader(SdBytes text) : memory_(text.bytes), fromMemory_(true) {
   size_ = memory_.size();
+  if (LooksGzipped(memory_)) {
+    // Expanded a buffer at a time, as from a file.
+    fromMemory_ = false;
+    gzip_ = std::make_unique<GzipStream>();
+    compressed_ = memory_;
+    rawEnd_ = true;
+    name_ = "(gzip)";
+    buffer_.resize(kBufferBytes);
+  }
 }
 
 SdReader::~SdReader() {
@@ -82,6 +92,7 @@ bool SdReader::Refill() {
     if (pos_ < memory_.size()) return true;
     return false;
   }
+  if (gzip_) return RefillExpanded();
   for (;;) {
     const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
     if (n < 0) {
@@ -90,7 +101,57 @@ bool SdReader::Refill() {
     }
     pos_ = 0;
     len_ = static_cast<size_t>(n);
-    return n > 0;
+    if (!sniffed_) {
+      sniffed_ = true;
+      if (n == 1) {  // a pipe may give one byte first: the magic needs two
+        ssize_t more;
+        do {
+          more = ::read(fd_, buffer_.data() + 1, buffer_.size() - 1);
+        } while (more < 0 && errno == EINTR);
+        if (more < 0) ThrowFileError(name_, kCannotReadFile);
+        len_ += static_cast<size_t>(more);
+      }
+      if (LooksGzipped(std::string_view(buffer_.data(), len_))) {
+        // A compressed file: what was read is the start of the stream.
+        gzip_ = std::make_unique<GzipStream>();
+        raw_.assign(buffer_.data(), buffer_.data() + len_);
+        compressed_ = std::string_view(raw_.data(), raw_.size());
+        return RefillExpanded();
+      }
+    }
+    return len_ > 0;
+  }
+}
+
+// The next piece of a gzip stream, expanded into buffer_.
+bool SdReader::RefillExpanded() {
+  for (;;) {
+    if (compressed_.empty() && !rawEnd_) {
+      raw_.resize(kBufferBytes);
+      ssize_t n;
+      do {
+        n = ::read(fd_, raw_.data(), raw_.size());
+      } while (n < 0 && errno == EINTR);
+      if (n < 0) ThrowFileError(name_, kCannotReadFile);
+      compressed_ = std::string_view(raw_.data(), static_cast<size_t>(n));
+      if (n == 0) rawEnd_ = true;
+    }
+    const size_t before = compressed_.size();
+    const size_t n = gzip_->Expand(compressed_, buffer_.data(), buffer_.size(), name_);
+    compressedUsed_ += before - compressed_.size();
+    if (n > 0) {
+      pos_ = 0;
+      len_ = n;
+      return true;
+    }
+    if (compressed_.empty() && rawEnd_) {
+      if (!gzip_->AtMemberEnd()) throw RuntimeError(std::string(kGzipDamaged) + ": " + name_);
+      len_ = pos_ = 0;
+      return false;
+    }
+    if (!compressed_.empty() && before == compressed_.size()) {
+      throw RuntimeError(std::string(kGzipDamaged) + ": " + name_);
+    }
   }
 }
 
@@ -263,9 +324,8 @@ bool SdReader::Next(SdRecord& r) {
 std::string SdRecordProblem(const SdRecord& record) {
   switch (record.kind) {
     case SdRecordKind::kV2000:
+    case SdRecordKind::kV3000:  // read through its conversion to V2000
       return "";
-    case SdRecordKind::kV3000:
-      return SdV3000Message(record.number);
     case SdRecordKind::kTooLarge:
       return SdTooLargeMessage(record.number);
     case SdRecordKind::kNotMol:

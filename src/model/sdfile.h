@@ -4,11 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vuduzez {
+
+class GzipStream;
 
 // One data item: a header line "> <FIELD> ..." and its value lines.
 struct SdDataItem {
@@ -45,12 +48,12 @@ struct SdBytes {
   std::string_view bytes;
 };
 
-// Reads records one at a time from a file, a descriptor or bytes in memory.
-// Lines end at CR LF, LF or CR; a UTF-8 byte order mark at the start is
-// skipped. A data item ends at a blank line; lines after that blank line that
-// do not start a new item ("> ...") or end the record continue the item, blank
-// lines kept, so values written with blank lines in them survive. A MOL block
-// without "M  END" ends at the first data header after its counts line.
+// Reads records one at a time from a file, a descriptor or bytes in memory,
+// gzip-compressed or not (".sdf.gz" is read as what it holds). Lines end at
+// CR LF, LF or CR; a UTF-8 byte order mark at the start is skipped. A data item ends at a blank
+// line; lines after that blank line that do not start a new item ("> ...") or end the record
+// continue the item, blank lines kept, so values written with blank lines in them survive. A MOL
+// block without "M  END" ends at the first data header after its counts line.
 class SdReader {
  public:
   // Opens the file; throws RuntimeError when it is missing or not a regular file.
@@ -67,12 +70,14 @@ class SdReader {
   // Throws RuntimeError when the file cannot be read.
   bool Next(SdRecord& record);
 
-  // Bytes consumed so far and the size of the file (0 when unknown), for progress.
-  uint64_t BytesRead() const { return consumed_; }
+  // Bytes consumed so far (of the compressed file, for a gzip-compressed one)
+  // and the size of the file (0 when unknown), for progress.
+  uint64_t BytesRead() const { return gzip_ ? compressedUsed_ : consumed_; }
   uint64_t Size() const { return size_; }
 
  private:
   bool Refill();
+  bool RefillExpanded();
   bool NextLine();
 
   int fd_ = -1;
@@ -87,14 +92,22 @@ class SdReader {
   bool atStart_ = true;
   bool truncated_ = false;  // the last line was cut at the record limit
   uint64_t consumed_ = 0;
+  // A gzip-compressed input: expanded into buffer_ from compressed_, which
+  // views raw_ (read from the file) or the caller's bytes.
+  std::unique_ptr<GzipStream> gzip_;
+  std::vector<char> raw_;
+  std::string_view compressed_;
+  bool rawEnd_ = false;
+  bool sniffed_ = false;
+  uint64_t compressedUsed_ = 0;
   uint64_t size_ = 0;
   int64_t lineNumber_ = 0;
   int64_t recordNumber_ = 0;
   std::string line_;
 };
 
-// Why a record cannot be read as a MOL V2000 block ("" when it can), with its
-// number: "レコード 5: V3000 形式の MOL ブロックは読めません".
+// Why a record cannot be read as a MOL block ("" when it can: V2000, or V3000
+// through its conversion), with its number: "レコード 5: MOL V2000 のブロックではありません".
 std::string SdRecordProblem(const SdRecord& record);
 
 }  // namespace vuduzez

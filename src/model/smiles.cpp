@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "model/kekule.h"
 #include "platform/messages.h"
 #include "platform/text.h"
 
@@ -22,7 +23,8 @@ struct SmAtom {
   bool bracket = false;
   int hcount = 0;  // bracket atoms only
   int charge = 0;
-  int pos = 0;  // 1-based character
+  int isotope = 0;  // bracket atoms only
+  int pos = 0;      // 1-based character
   int bonds = 0;
   int valenceSum = 0;     // bond orders, an aromatic bond counted as 1
   bool multiple = false;  // has an explicit double or triple bond
@@ -102,116 +104,6 @@ bool NeedsDoubleBond(const SmAtom& a) {
   return false;
 }
 
-// Maximum matching on a general graph (Edmonds' blossoms), one augmenting
-// search at a time. The graphs are small (at most a few hundred atoms) and a
-// greedy start leaves little to augment.
-class Matcher {
- public:
-  // The graph: the neighbours of vertex v are adj[start[v]] .. adj[start[v + 1] - 1].
-  std::vector<int> start, adj;
-  std::vector<int> match;  // partner of each vertex, -1 when unmatched
-
-  void Begin(int n) {
-    n_ = n;
-    match.assign(At(n), -1);
-  }
-
-  // Each vertex that needs a partner takes its first free neighbour.
-  void Greedy(const std::vector<char>& need) {
-    for (int v = 0; v < n_; ++v) {
-      if (!need[At(v)] || match[At(v)] >= 0) continue;
-      for (int k = start[At(v)]; k < start[At(v) + 1]; ++k) {
-        const int u = adj[At(k)];
-        if (match[At(u)] < 0) {
-          match[At(v)] = u;
-          match[At(u)] = v;
-          break;
-        }
-      }
-    }
-  }
-
-  // Finds an augmenting path from root and flips it; false when there is none.
-  bool Augment(int root) {
-    const size_t n = At(n_);
-    used_.assign(n, 0);
-    parent_.assign(n, -1);
-    base_.resize(n);
-    for (size_t i = 0; i < n; ++i) base_[i] = static_cast<int>(i);
-    queue_.clear();
-    used_[At(root)] = 1;
-    queue_.push_back(root);
-    for (size_t head = 0; head < queue_.size(); ++head) {
-      const int v = queue_[head];
-      for (int k = start[At(v)]; k < start[At(v) + 1]; ++k) {
-        const int to = adj[At(k)];
-        if (base_[At(v)] == base_[At(to)] || match[At(v)] == to) continue;
-        if (to == root || (match[At(to)] >= 0 && parent_[At(match[At(to)])] >= 0)) {
-          const int cur = Lca(v, to);
-          blossom_.assign(n, 0);
-          MarkPath(v, cur, to);
-          MarkPath(to, cur, v);
-          for (size_t i = 0; i < n; ++i) {
-            if (!blossom_[At(base_[i])]) continue;
-            base_[i] = cur;
-            if (!used_[i]) {
-              used_[i] = 1;
-              queue_.push_back(static_cast<int>(i));
-            }
-          }
-        } else if (parent_[At(to)] < 0) {
-          parent_[At(to)] = v;
-          if (match[At(to)] < 0) {
-            for (int x = to; x >= 0;) {
-              const int pv = parent_[At(x)];
-              const int next = match[At(pv)];
-              match[At(x)] = pv;
-              match[At(pv)] = x;
-              x = next;
-            }
-            return true;
-          }
-          used_[At(match[At(to)])] = 1;
-          queue_.push_back(match[At(to)]);
-        }
-      }
-    }
-    return false;
-  }
-
- private:
-  static size_t At(int v) { return static_cast<size_t>(v); }
-
-  int Lca(int a, int b) {
-    seen_.assign(At(n_), 0);
-    for (;;) {
-      a = base_[At(a)];
-      seen_[At(a)] = 1;
-      if (match[At(a)] < 0) break;
-      a = parent_[At(match[At(a)])];
-    }
-    for (;;) {
-      b = base_[At(b)];
-      if (seen_[At(b)]) return b;
-      b = parent_[At(match[At(b)])];
-    }
-  }
-
-  void MarkPath(int v, int b, int child) {
-    while (base_[At(v)] != b) {
-      blossom_[At(base_[At(v)])] = 1;
-      blossom_[At(base_[At(match[At(v)])])] = 1;
-      parent_[At(v)] = child;
-      child = match[At(v)];
-      v = parent_[At(match[At(v)])];
-    }
-  }
-
-  int n_ = 0;
-  std::vector<int> parent_, base_, queue_;
-  std::vector<char> used_, blossom_, seen_;
-};
-
 class Parser {
  public:
   SmilesResult Read(Molecule& mol, std::string_view text);
@@ -231,9 +123,8 @@ class Parser {
   std::vector<Branch> branches_;
   int heavy_ = 0;
   int hydrogens_ = 0;
-  Matcher matcher_;
   std::vector<char> need_;
-  std::vector<int> fill_;
+  KekuleGraph graph_;
 };
 
 void Parser::AddAtom(const SmAtom& atom) {
@@ -271,7 +162,10 @@ size_t Parser::ParseBracket(std::string_view s, size_t i, size_t end, SmAtom& at
     Fail(pos(k), SmilesBadInBracketMessage(s[k]));
   };
   ++i;
-  while (IsDigit(at(i))) ++i;  // isotope, ignored
+  while (IsDigit(at(i))) {
+    if (atom.isotope < 1000) atom.isotope = atom.isotope * 10 + (at(i) - '0');
+    ++i;
+  }
   const char c = at(i);
   if (c == '*') {
     atom.sym[0] = '*';
@@ -585,43 +479,23 @@ void Parser::Kekulize() {
     }
   }
   if (any) {
-    // Adjacency over aromatic bonds between atoms that need a double bond,
-    // in bond order (written bonds, then ring closures).
-    auto edges = [&](auto&& visit) {
-      for (const auto* list : {&bonds_, &closures_}) {
-        for (const SmBond& b : *list) {
-          if (b.order == kAromatic && need_[static_cast<size_t>(b.a)] &&
-              need_[static_cast<size_t>(b.b)]) {
-            visit(b.a, b.b);
-          }
-        }
-      }
-    };
-    Matcher& m = matcher_;
-    m.start.assign(n + 1, 0);
-    edges([&](int a, int b) {
-      m.start[static_cast<size_t>(a) + 1] += 1;
-      m.start[static_cast<size_t>(b) + 1] += 1;
-    });
-    for (size_t i = 0; i < n; ++i) m.start[i + 1] += m.start[i];
-    m.adj.assign(static_cast<size_t>(m.start[n]), 0);
-    fill_.assign(m.start.begin(), m.start.end() - 1);
-    edges([&](int a, int b) {
-      m.adj[static_cast<size_t>(fill_[static_cast<size_t>(a)]++)] = b;
-      m.adj[static_cast<size_t>(fill_[static_cast<size_t>(b)]++)] = a;
-    });
-    m.Begin(static_cast<int>(n));
-    m.Greedy(need_);
-    const std::vector<int>& match = m.match;
-    for (size_t i = 0; i < n; ++i) {
-      if (need_[i] && match[i] < 0 && !m.Augment(static_cast<int>(i))) {
-        Fail(atoms_[i].pos, kSmilesNoKekule);
-      }
+    // The bonds in the order written, then the ring closures; aromatic bonds
+    // between atoms that need a double bond are chosen.
+    graph_.atoms = static_cast<int32_t>(n);
+    graph_.bonds.clear();
+    graph_.role.assign(n, 0);
+    for (size_t i = 0; i < n; ++i) graph_.role[i] = need_[i] ? 1 : 0;
+    for (const auto* list : {&bonds_, &closures_}) {
+      for (const SmBond& b : *list)
+        graph_.bonds.push_back({b.a, b.b, b.order == kAromatic ? 0 : b.order});
     }
+    const KekuleForm form = ChooseKekuleForm(graph_);
+    if (!form.ok) Fail(atoms_[static_cast<size_t>(form.atom)].pos, kSmilesNoKekule);
+    size_t j = 0;
     for (auto* list : {&bonds_, &closures_}) {
       for (SmBond& b : *list) {
-        if (b.order != kAromatic) continue;
-        b.order = match[static_cast<size_t>(b.a)] == b.b ? 2 : 1;
+        if (b.order == kAromatic) b.order = form.order[j];
+        ++j;
       }
     }
   } else {
@@ -668,21 +542,39 @@ void Parser::Fill(Molecule& mol) {
     }
   }
 
+  // Hydrogens written as [H] atoms and folded into a bracket atom are its own.
+  std::vector<int> folded(atoms_.size(), 0);
+  for (const auto* list : {&bonds_, &closures_}) {
+    for (const SmBond& b : *list) {
+      if (atoms_[static_cast<size_t>(b.a)].index == 0) folded[static_cast<size_t>(b.b)] += 1;
+      if (atoms_[static_cast<size_t>(b.b)].index == 0) folded[static_cast<size_t>(b.a)] += 1;
+    }
+  }
+
   mol.ResetTables();
   mol.elmcount.fill(0);
+  mol.queryfeature.clear();
   mol.atmcount = kept;
   mol.bndcount = bondCount;
-  for (const SmAtom& a : atoms_) {
+  for (size_t k = 0; k < atoms_.size(); ++k) {
+    const SmAtom& a = atoms_[k];
     if (a.index == 0) continue;
     AtomRow& row = mol.atmdata[static_cast<size_t>(a.index)];
     PosRow& pos = mol.posdata[static_cast<size_t>(a.index)];
     pos.rawsym.assign(a.sym[1] != '\0' ? a.sym : std::string(1, a.sym[0]) + ' ');
     row.symbol = Trim(pos.rawsym);
-    pos.elem = ElementIndex(pos.rawsym);
-    mol.elmcount[static_cast<size_t>(pos.elem)] += 1;
+    pos.elem = ElementOf(row.symbol);  // 0 for "*", a query atom
+    if (pos.elem == 0 && mol.queryfeature.empty()) {
+      mol.queryfeature = QueryAtomMessage(a.index, row.symbol);
+    }
+    if (pos.elem > 0) mol.elmcount[static_cast<size_t>(pos.elem)] += 1;
     pos.valence = kElements[static_cast<size_t>(pos.elem)].valence;
     static constexpr int kCodes[7] = {7, 6, 5, 0, 3, 2, 1};  // charge -3..+3
     pos.charge = a.charge >= -3 && a.charge <= 3 ? kCodes[a.charge + 3] : 0;
+    pos.formal = a.charge;
+    pos.isotope = a.isotope;
+    // A bracket atom states its hydrogens.
+    if (a.bracket) pos.hstated = a.hcount + folded[k];
   }
   int j = 0;
   for (const auto* list : {&bonds_, &closures_}) {

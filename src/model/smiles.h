@@ -24,26 +24,26 @@ struct SmilesResult {
 // which becomes molname (the SMILES itself when there is none).
 //
 // Read: the organic subset (B C N O P S F Cl Br I, aromatic b c n o p s, *),
-// bracket atoms (isotope and chirality read and ignored; element, hydrogen
-// count, charge; atom class ignored), branches, ring closures 0-9, %nn and
-// %(n), dot-separated parts, bonds - = # : and / \ as single. Aromatic atoms
-// get alternating single and double bonds from a maximum matching over the
-// aromatic bonds.
+// bracket atoms (element, isotope, hydrogen count, charge; chirality and atom
+// class read and ignored), branches, ring closures 0-9, %nn and %(n),
+// dot-separated parts, bonds - = # : and / \ as single. Aromatic atoms get
+// single and double bonds as ChooseKekuleForm chooses them.
 //
 // What the tables get, as the MOL reader gives them for the same structure:
 // atoms in SMILES order; the bonds in the order written, then the ring-closure
 // bonds in the order they close (the order common MOL writers use for a
 // structure read from SMILES); symbols with rawsym padded to two columns;
-// element, valence and elmcount from the element table; charges -3..+3 as the
-// charge codes of the atom block (others 0, as the atom block cannot hold
-// them); bond stereo "0"; coordinates 0.
+// element (every element; "*" is a query atom, elem 0), valence and elmcount
+// from the element table; the formal charge, and as the charge code where
+// -3..+3; the isotope; bond stereo "0"; coordinates 0.
 //
-// Hydrogens: a bracket atom's hydrogen count is checked and used to place the
-// double bonds ([nH] keeps its nitrogen out of them) but adds no atoms: the
-// implicit hydrogens come from CalcFormulaWeight, as for a MOL file, so a
-// SMILES query keys like the same structure drawn without hydrogens. For the
-// same reason a plain [H] bonded to one heavy atom is folded into it; other
-// [H] atoms ([H][H], [H+], isotopes alike) stay atoms.
+// Hydrogens: a bracket atom states its hydrogen count (hstated), which also
+// places the double bonds ([nH] keeps its nitrogen out of them), but adds no
+// atoms; other atoms get theirs from CalcFormulaWeight, as in a MOL file, so
+// a SMILES query keys like the same structure drawn without hydrogens. For the
+// same reason a plain [H] bonded to one heavy atom is folded into it (a
+// bracket atom counts it among its own); other [H] atoms ([H][H], [H+]) stay
+// atoms.
 //
 // On failure the tables are reset, atmcount and bndcount are 0 and the result
 // says where and why.

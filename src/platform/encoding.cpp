@@ -77,4 +77,35 @@ std::optional<std::string> Utf8ToAnsi(const std::string& utf8) {
   return out;
 }
 
+bool IsValidUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    size_t n;
+    unsigned min;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if ((c & 0xE0) == 0xC0) {
+      n = 1, min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+      n = 2, min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+      n = 3, min = 0x10000;
+    } else {
+      return false;
+    }
+    if (i + n >= s.size()) return false;
+    unsigned code = c & (0x3F >> n);
+    for (size_t k = 1; k <= n; ++k) {
+      const auto d = static_cast<unsigned char>(s[i + k]);
+      if ((d & 0xC0) != 0x80) return false;
+      code = (code << 6) | (d & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += n + 1;
+  }
+  return true;
+}
+
 }  // namespace vuduzez

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vuduzez {
 
@@ -14,5 +15,8 @@ std::string AnsiToUtf8(const std::string& ansi);
 
 // UTF-8 to CP932; nullopt when a character has no CP932 form.
 std::optional<std::string> Utf8ToAnsi(const std::string& utf8);
+
+// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view s);
 
 }  // namespace vuduzez

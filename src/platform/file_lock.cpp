@@ -12,6 +12,7 @@
 
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/notice.h"
 
 namespace vuduzez {
 
@@ -96,7 +97,11 @@ DatabaseLock::DatabaseLock(const std::string& path, LockMode mode, std::chrono::
     if (::stat(path.c_str(), &now) == 0 && now.st_dev == status_.st_dev &&
         now.st_ino == status_.st_ino) {
       // A change starts from whole records: an append a kill cut short is undone.
-      if (mode == LockMode::kExclusive) UndoKilledAppend(fd_, path);
+      if (mode == LockMode::kExclusive) {
+        if (const off_t cut = UndoKilledAppend(fd_, path); cut > 0) {
+          Notice(UndoneAppendMessage(cut, path));
+        }
+      }
       ::fstat(fd_, &status_);  // size and times as of the lock
       return;
     }

@@ -2,10 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
+#include <optional>
+#include <sstream>
 #include <vector>
 
 #include "platform/errors.h"
@@ -28,6 +33,10 @@ constexpr std::string_view kNameLetters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr size_t kUniqueLength = 6;
 constexpr size_t kWriteBlock = size_t{1} << 20;
+// Hidden new files: how old an unlocked one must be to be a killed run's, and
+// one that cannot be opened to test its lock.
+constexpr time_t kUnfinishedGrace = 10;
+constexpr time_t kUnfinishedUnlockedAge = 24 * 60 * 60;
 
 // Writes all bytes, retrying after interrupted and short writes.
 bool WriteAll(int fd, std::string_view bytes) {
@@ -225,8 +234,13 @@ void ReplaceFileWith(const std::string& path,
   mode_t mode;
   if (existed) {
     mode = old.st_mode & 07777;
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-      // Not allowed for other users' files; the mode still applies.
+    // The owner can be kept only by the administrator. Otherwise the group
+    // alone, which any member of it may set: the colleagues who share the
+    // file through its group keep their access to it. The mode comes after,
+    // as a change of owner or group may clear bits of it.
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0 &&
+        ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+      // Not a member of its group: the folder's rules give the group.
     }
   } else {
     mode_t mask = ::umask(0);
@@ -297,18 +311,49 @@ void RemoveStaleReplacements(const std::string& path) {
 
 namespace {
 
+// The note of an append, one per user (another user's note is never trusted
+// nor touched): db + ".vuduzez-append." + uid.
 std::string AppendNotePath(const std::string& path) {
-  return ResolveTarget(path) + ".vuduzez-append";
+  return ResolveTarget(path) + ".vuduzez-append." + std::to_string(::geteuid());
 }
 
-// Whether bytes are whole records as AppendAll's callers write them: four
-// lines, each ended by a line end.
-bool HoldsWholeRecords(std::string_view bytes) {
-  if (bytes.empty() || bytes.back() != '\n') return false;
-  return std::count(bytes.begin(), bytes.end(), '\n') % 4 == 0;
+constexpr std::string_view kNoteHead = "vuduzez append 2";
+constexpr size_t kMaxNoteBytes = size_t{16} << 20;
+
+uint32_t Crc32(std::string_view bytes) {
+  return static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+// The pieces an append is checked in: its bytes cut where the file's pages
+// begin. A kill ends a write of a regular file only between pages, so a
+// killed append leaves a whole number of these pieces.
+std::vector<std::pair<off_t, off_t>> AppendPieces(off_t from, off_t length, off_t page) {
+  std::vector<std::pair<off_t, off_t>> pieces;
+  for (off_t at = from, end = from + length; at < end;) {
+    const off_t next = std::min(end, (at / page + 1) * page);
+    pieces.emplace_back(at, next);
+    at = next;
+  }
+  return pieces;
 }
 
 }  // namespace
+
+std::string AppendNoteText(const struct stat& st, off_t sizeBefore, std::string_view bytes) {
+  const off_t page = std::max<off_t>(512, ::sysconf(_SC_PAGESIZE));
+  std::string text = std::string(kNoteHead) + "\n" + std::to_string(st.st_dev) + " " +
+                     std::to_string(st.st_ino) + " " + std::to_string(sizeBefore) + " " +
+                     std::to_string(bytes.size()) + " " + std::to_string(page) + "\n";
+  char crc[16];
+  for (const auto& [from, to] : AppendPieces(sizeBefore, static_cast<off_t>(bytes.size()), page)) {
+    std::snprintf(crc, sizeof crc, "%08x\n",
+                  Crc32(bytes.substr(static_cast<size_t>(from - sizeBefore),
+                                     static_cast<size_t>(to - from))));
+    text += crc;
+  }
+  return text + "end\n";
+}
 
 void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_view bytes) {
   struct stat st;
@@ -316,13 +361,14 @@ void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_vi
   bool noted = false;
   if (::fstat(fd, &st) == 0) {
     // Without a writable folder there is no note, and the append goes on.
+    // Exclusive: a file planted under the note's name is never written into.
+    ::unlink(note.c_str());
     const int noteFd =
-        ::open(note.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+        ::open(note.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (noteFd >= 0) {
-      const std::string text = std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) + " " +
-                               std::to_string(sizeBefore) + "\n";
-      noted = WriteAll(noteFd, text);
-      ::close(noteFd);
+      noted = WriteAll(noteFd, AppendNoteText(st, sizeBefore, bytes));
+      if (::close(noteFd) != 0) noted = false;
+      if (!noted) ::unlink(note.c_str());
     }
   }
   if (::lseek(fd, 0, SEEK_END) < 0 || !WriteAll(fd, bytes)) {
@@ -336,36 +382,93 @@ void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_vi
   if (noted) ::unlink(note.c_str());
 }
 
-void UndoKilledAppend(int fd, const std::string& path) {
+namespace {
+
+// What a note says, once its text checked out.
+struct AppendNote {
+  unsigned long long dev = 0, ino = 0;
+  long long before = -1, length = -1, page = 0;
+  std::vector<uint32_t> crcs;
+};
+
+std::optional<AppendNote> ParseAppendNote(const std::string& text) {
+  std::istringstream in(text);
+  std::string head, end;
+  AppendNote n;
+  if (!std::getline(in, head) || head != kNoteHead) return std::nullopt;
+  if (!(in >> n.dev >> n.ino >> n.before >> n.length >> n.page) || n.before < 0 || n.length < 0 ||
+      n.page < 512) {
+    return std::nullopt;
+  }
+  const size_t pieces =
+      AppendPieces(static_cast<off_t>(n.before), static_cast<off_t>(n.length), n.page).size();
+  for (size_t i = 0; i < pieces; ++i) {
+    std::string word;
+    if (!(in >> word) || word.size() != 8) return std::nullopt;
+    char* stop = nullptr;
+    n.crcs.push_back(static_cast<uint32_t>(std::strtoul(word.c_str(), &stop, 16)));
+    if (*stop != '\0') return std::nullopt;
+  }
+  // A note cut short by the kill is no proof of anything.
+  if (!(in >> end) || end != "end") return std::nullopt;
+  return n;
+}
+
+}  // namespace
+
+off_t UndoKilledAppend(int fd, const std::string& path) {
+  // A note of the first kind (no proof in it, one name for every user) is
+  // stale whatever it says: removed when it is ours.
+  const std::string firstKind = ResolveTarget(path) + ".vuduzez-append";
+  struct stat old;
+  if (::lstat(firstKind.c_str(), &old) == 0 && S_ISREG(old.st_mode) && old.st_uid == ::geteuid()) {
+    ::unlink(firstKind.c_str());
+  }
   const std::string note = AppendNotePath(path);
   const int noteFd = ::open(note.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (noteFd < 0) return;
+  if (noteFd < 0) return 0;
   struct stat noteSt;
   std::string text;
-  // Only our own note: another user's file of that name decides nothing.
-  if (::fstat(noteFd, &noteSt) == 0 && S_ISREG(noteSt.st_mode) && noteSt.st_uid == ::geteuid() &&
-      noteSt.st_size < 100) {
-    text.resize(static_cast<size_t>(noteSt.st_size));
-    if (::pread(noteFd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
-      text.clear();
+  // Only our own note: a file someone else planted under its name decides
+  // nothing and stays.
+  const bool own =
+      ::fstat(noteFd, &noteSt) == 0 && S_ISREG(noteSt.st_mode) && noteSt.st_uid == ::geteuid();
+  if (own && static_cast<size_t>(noteSt.st_size) < kMaxNoteBytes) {
+    try {
+      text = ReadAllFrom(noteFd, note);
+    } catch (const RuntimeError&) {
     }
   }
   ::close(noteFd);
-  if (text.empty()) return;
-  unsigned long long dev = 0, ino = 0;
-  long long before = -1;
+  if (!own) return 0;
+  off_t cut = 0;
+  const std::optional<AppendNote> n = ParseAppendNote(text);
   struct stat st;
-  if (std::sscanf(text.c_str(), "%llu %llu %lld", &dev, &ino, &before) == 3 &&
-      ::fstat(fd, &st) == 0 && st.st_dev == dev && st.st_ino == ino && before >= 0 &&
-      before <= st.st_size) {
-    std::string tail(static_cast<size_t>(st.st_size - before), '\0');
-    const bool read =
-        ::pread(fd, tail.data(), tail.size(), before) == static_cast<ssize_t>(tail.size());
-    if (read && !tail.empty() && !HoldsWholeRecords(tail) && ::ftruncate(fd, before) == 0) {
+  // The file is exactly as the killed run left it only when it is the same
+  // file, it ends inside the bytes that run meant to write, at a place a kill
+  // can leave, and every piece written since the note is that run's. In every
+  // other case (nothing written, the whole append written, anything changed
+  // or added since) the note is stale and nothing is touched.
+  if (n && ::fstat(fd, &st) == 0 && st.st_dev == n->dev && st.st_ino == n->ino &&
+      st.st_size > n->before && st.st_size < n->before + n->length) {
+    const auto pieces =
+        AppendPieces(static_cast<off_t>(n->before), static_cast<off_t>(n->length), n->page);
+    size_t k = 0;
+    bool ours = true;
+    for (; k < pieces.size() && pieces[k].second <= st.st_size && ours; ++k) {
+      std::string piece(static_cast<size_t>(pieces[k].second - pieces[k].first), '\0');
+      ours = ::pread(fd, piece.data(), piece.size(), pieces[k].first) ==
+                 static_cast<ssize_t>(piece.size()) &&
+             Crc32(piece) == n->crcs[k];
+    }
+    const bool atPieceEnd = k > 0 && pieces[k - 1].second == st.st_size;
+    if (ours && atPieceEnd && ::ftruncate(fd, static_cast<off_t>(n->before)) == 0) {
       ::fdatasync(fd);
+      cut = st.st_size - static_cast<off_t>(n->before);
     }
   }
   ::unlink(note.c_str());
+  return cut;
 }
 
 void SyncData(int fd, const std::string& path) {
@@ -491,13 +594,21 @@ NewFile CreateNewFile(const std::string& path, std::string_view bytes) {
   errno = 0;
   int fd = ::mkstemp(temp.data());
   if (fd < 0) Fail(path, kCannotCreateFile, -1, "");
+  // Locked until it has its own name: RemoveUnfinishedNewFiles leaves it be.
+  ::flock(fd, LOCK_EX | LOCK_NB);
   if (::fchmod(fd, NewFileMode()) != 0) Fail(path, kCannotCreateFile, fd, temp);
   if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) Fail(path, kCannotWriteFile, fd, temp);
-  if (::close(fd) != 0) Fail(path, kCannotWriteFile, -1, temp);
 
   // link() never replaces what is at path and never follows a link there.
-  if (::link(temp.c_str(), path.c_str()) != 0) {
-    const int saved = errno;
+  const bool linked = ::link(temp.c_str(), path.c_str()) == 0;
+  const int linkError = errno;
+  if (linked) ::unlink(temp.c_str());  // it has its own name now
+  if (::close(fd) != 0) {
+    if (linked) ::unlink(path.c_str());
+    Fail(path, kCannotWriteFile, -1, linked ? "" : temp);
+  }
+  if (!linked) {
+    const int saved = linkError;
     ::unlink(temp.c_str());
     if (saved == EEXIST) {
       return HoldsExactly(path, bytes) ? NewFile::kSameContent : NewFile::kOtherContent;
@@ -508,7 +619,6 @@ NewFile CreateNewFile(const std::string& path, std::string_view bytes) {
     errno = saved;
     Fail(path, kCannotCreateFile, -1, "");
   }
-  ::unlink(temp.c_str());
   if (!SyncFolder(folder)) {
     ::unlink(path.c_str());
     Fail(path, kCannotSyncFolder, -1, "");
@@ -520,8 +630,8 @@ NewFileBatch::~NewFileBatch() { Discard(); }
 
 void NewFileBatch::Discard() {
   for (Staged& f : staged_) {
+    if (!f.temp.empty()) ::unlink(f.temp.c_str());  // before its lock goes
     if (f.fd >= 0) ::close(f.fd);
-    if (!f.temp.empty()) ::unlink(f.temp.c_str());
   }
   staged_.clear();
 }
@@ -538,6 +648,8 @@ NewFile NewFileBatch::Stage(const std::string& path, std::string_view bytes) {
   const int fd = ::mkstemp(temp.data());
   if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) ThrowFileError(folder);
   if (fd < 0) Fail(path, kCannotCreateFile, -1, "");
+  // Locked while the batch holds it (until Commit has named it, or Discard).
+  ::flock(fd, LOCK_EX | LOCK_NB);
   if (::fchmod(fd, NewFileMode()) != 0 || !WriteAll(fd, bytes)) {
     Fail(path, kCannotWriteFile, fd, temp);
   }
@@ -564,9 +676,6 @@ std::vector<NewFile> NewFileBatch::Commit() {
 #endif
   for (Staged& f : staged_) {
     if (!synced && ::fsync(f.fd) != 0) failed(f.path, kCannotWriteFile);
-    const int fd = f.fd;
-    f.fd = -1;
-    if (::close(fd) != 0) failed(f.path, kCannotWriteFile);
   }
   std::vector<std::string> folders;
   for (size_t i = 0; i < staged_.size(); ++i) {
@@ -592,12 +701,49 @@ std::vector<NewFile> NewFileBatch::Commit() {
       folders.push_back(folder);
     }
   }
+  // Each file stays locked until it has its own name.
+  for (Staged& f : staged_) {
+    const int fd = f.fd;
+    f.fd = -1;
+    if (::close(fd) != 0) failed(f.path, kCannotWriteFile);
+  }
   Discard();  // the temporary names go; the files stay under their own
   for (const std::string& folder : folders) {
     errno = 0;
     if (!SyncFolder(folder)) failed(folder, kCannotSyncFolder);
   }
   return made;
+}
+
+void RemoveUnfinishedNewFiles(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const int dirFd = ::dirfd(dir);
+  const time_t now = ::time(nullptr);
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!IsUnfinishedNewFile(entry->d_name)) continue;
+    struct stat st;
+    // Only plain files: whatever else carries such a name is not ours.
+    if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
+      continue;
+    }
+    const time_t age = now - st.st_mtim.tv_sec;
+    const int fd =
+        ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+      // Not even readable (another user's): only the age can tell.
+      if (age > kUnfinishedUnlockedAge) ::unlinkat(dirFd, entry->d_name, 0);
+      continue;
+    }
+    // A running store or import holds the lock of each file it writes; a
+    // killed one holds none. A few seconds' grace covers the moment between
+    // a file's creation and its lock.
+    if (age >= kUnfinishedGrace && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::close(fd);
+  }
+  ::closedir(dir);
 }
 
 bool RemoveCreatedFile(const std::string& path) {

@@ -4,6 +4,7 @@
 // Failures throw RuntimeError with the system's file texts.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <functional>
@@ -105,6 +106,13 @@ class NewFileBatch {
   std::vector<Staged> staged_;
 };
 
+// Removes from folder the hidden first names of new files (IsUnfinishedNewFile)
+// that a killed store or import left: those no running one holds locked (each
+// holds the lock of every such file it writes until the file has its own
+// name) and that are more than a few seconds old; one that cannot even be
+// opened goes when it is a day old. Files that cannot be removed stay.
+void RemoveUnfinishedNewFiles(const std::string& folder);
+
 // Removes a file that CreateNewFile or a NewFileBatch made, for an action that failed after
 // it; the folder is flushed. Returns false when it could not be removed.
 bool RemoveCreatedFile(const std::string& path);
@@ -118,8 +126,9 @@ using ReplaceFault = std::function<bool(ReplaceStep)>;
 // Replaces the file at path by bytes. The new content goes to a new file with
 // a unique name beside it (IsReplacementName), created exclusively with mode
 // 0600 and never through a link, is flushed to disk and renamed over the old
-// file; then the folder is flushed. The file keeps its permission bits (and
-// owner where allowed); a symbolic link is followed and its target replaced. A
+// file; then the folder is flushed. The file keeps its permission bits and its
+// group (and its owner where allowed: for the administrator); a symbolic link
+// is followed and its target replaced. A
 // missing file is created. Any failure before the rename leaves the old file
 // untouched and removes the half-written one; it then throws RuntimeError.
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
@@ -162,17 +171,25 @@ void RemoveStaleReplacements(const std::string& path);
 // Appends bytes at the end of the open file fd, whose size was sizeBefore. A
 // write that fails part-way is cut off again, so the file ends as it was; the
 // caller holds the file's exclusive lock, so nobody else appended meanwhile.
-// While it writes, a note beside the file (path + ".vuduzez-append": file
-// identity and sizeBefore) lets the next holder of the lock undo a write a
-// killed process left unfinished (a fatal signal can cut a write of several
-// pages short). Throws RuntimeError naming path.
+// While it writes, a note beside the file (AppendNoteText, in path +
+// ".vuduzez-append." + the user's id) lets the next holder of the lock undo a
+// write a killed process left unfinished (a fatal signal can cut a write of
+// several pages short). Throws RuntimeError naming path.
 void AppendAll(int fd, const std::string& path, off_t sizeBefore, std::string_view bytes);
 
-// With the exclusive lock on the open file fd at path: when a process killed
-// while appending left its note, and the file is still the one it names and
-// does not end with the whole records the append began to write, the file is
-// cut back to where that append began. Notes of other users are ignored.
-void UndoKilledAppend(int fd, const std::string& path);
+// What the note of an append of bytes to the file st at sizeBefore holds: the
+// file's identity, sizeBefore, the length of the append, and a checksum of
+// each piece of it that ends where a page of the file ends (a kill stops a
+// write only there) or where the append ends.
+std::string AppendNoteText(const struct stat& st, off_t sizeBefore, std::string_view bytes);
+
+// With the exclusive lock on the open file fd at path: when a process of this
+// user killed while appending left its note, and the file is provably as that
+// process left it (the same file, ending inside the append at a piece's end,
+// every piece written matching its checksum), the file is cut back to where
+// that append began. In every other case the note is stale: it is removed and
+// the file is not touched. Returns the number of bytes cut off.
+off_t UndoKilledAppend(int fd, const std::string& path);
 
 // Flushes the data written to fd to disk; throws RuntimeError naming path.
 void SyncData(int fd, const std::string& path);

@@ -30,6 +30,10 @@ class MessageSink {
   // Whether the user asked a long run to stop. Long runs ask between entries
   // and end early, keeping what they finished.
   virtual bool StopRequested() const { return false; }
+
+  // A one-line notice that needs no answer (platform/notice.h): by default on
+  // stderr, once per process.
+  virtual void Notice(const std::string& text);
 };
 
 // Drops every message.
@@ -61,6 +65,7 @@ class ForwardingSink : public MessageSink {
   bool StopRequested() const override {
     return (stopRequested && stopRequested()) || inner_.StopRequested();
   }
+  void Notice(const std::string& text) override { inner_.Notice(text); }
 
   std::string prefix;
   // Called with each message or error text (without the prefix) before it is

@@ -50,6 +50,72 @@ inline std::string BondAtomOutOfRangeMessage(int bond, int atom, int atoms) {
          " は範囲外です（1～" + std::to_string(atoms) + "）";
 }
 
+// --- structures as files write them: what the reader refuses -------------------
+
+inline constexpr const char* kGzipDamaged =
+    "gzip で圧縮されたファイルが壊れているか、途中で切れています";
+inline constexpr const char* kGzipTooLarge = "gzip で圧縮されたファイルは展開すると大きすぎます";
+// A V3000 MOL file the conversion to V2000 could not read (why: in English).
+inline std::string V3000UnreadableMessage(const std::string& why) {
+  return "V3000 形式の MOL ファイルを読めません: " + why;
+}
+inline constexpr const char* kV3000NoReader =
+    "V3000 形式の MOL ファイルを読む部品が組み込まれていません";
+// An atom symbol (UTF-8) that names no element: a typo, or a label such as R or X.
+inline std::string AtomNotElementMessage(int atom, const std::string& symbol) {
+  return "原子 " + std::to_string(atom) + " の記号「" + symbol + "」は元素記号ではありません";
+}
+inline std::string AtomNoSymbolMessage(int atom) {
+  return "原子 " + std::to_string(atom) + " に元素記号がありません";
+}
+// A property line (M  CHG, M  ISO, M  RAD ...) naming an atom outside 1..atoms.
+inline std::string PropertyAtomOutOfRangeMessage(const std::string& property, int atom, int atoms) {
+  return "「" + property + "」の原子番号 " + std::to_string(atom) + " は範囲外です（1～" +
+         std::to_string(atoms) + "）";
+}
+// The counts line does not agree with the atom and bond lines that follow it.
+inline std::string CountsMismatchMessage(int atoms, int bonds, const std::string& what) {
+  return what + "（4 行目の原子数 " + std::to_string(atoms) + "・結合数 " + std::to_string(bonds) +
+         " が原子・結合の行と合いません）";
+}
+inline std::string FileEndsBeforeAtomText(int atom) {
+  return "原子 " + std::to_string(atom) + " の行の前でファイルが終わっています";
+}
+inline std::string FileEndsBeforeBondText(int bond) {
+  return "結合 " + std::to_string(bond) + " の行の前でファイルが終わっています";
+}
+inline std::string NotAnAtomLineText(int line, int atom, const std::string& found) {
+  return std::to_string(line) + " 行目は原子 " + std::to_string(atom) + " の行のはずが" + found +
+         "です";
+}
+inline std::string NotABondLineText(int line, int bond, const std::string& found) {
+  return std::to_string(line) + " 行目は結合 " + std::to_string(bond) + " の行のはずが" + found +
+         "です";
+}
+inline std::string MoreLinesText(int line, const std::string& found) {
+  return std::to_string(line) + " 行目にも" + found + "があります";
+}
+inline constexpr const char* kAtomLineWord = "原子の行";
+inline constexpr const char* kBondLineWord = "結合の行";
+inline std::string PropertyLineWord(const std::string& line) { return "「" + line + "」の行"; }
+// Aromatic bonds (MOL bond type 4, V3000 aromatic bonds) without a Kekule form.
+inline std::string NoKekuleMessage(int atom) {
+  return "原子 " + std::to_string(atom) +
+         " の芳香族結合の二重結合を決められません（ケクレ構造がありません）";
+}
+// What only a search query can hold: registration refuses it with these.
+inline std::string QueryAtomMessage(int atom, const std::string& symbol) {
+  return "原子 " + std::to_string(atom) + "「" + symbol +
+         "」は検索用の問い合わせ原子です。登録する構造には使えません";
+}
+inline std::string AtomListMessage(int atom) {
+  return "原子 " + std::to_string(atom) + " は検索用の原子リストです。登録する構造には使えません";
+}
+inline std::string QueryBondMessage(int bond, int type) {
+  return "結合 " + std::to_string(bond) + " は検索用の問い合わせ結合（種類 " +
+         std::to_string(type) + "）です。登録する構造には使えません";
+}
+
 // --- structure keys -----------------------------------------------------------
 
 inline constexpr const char* kMoleculeTooLarge = "は分子が大きすぎます";
@@ -64,6 +130,11 @@ inline constexpr const char* kQueryStructure = "検索構造";
 inline constexpr const char* kStackShortSuffix = "の処理にはスタック不足です";
 inline constexpr const char* kNoDataMessage = "データが未入力です";
 inline constexpr const char* kBadDataMessage = "データが不正です";
+// The key was made again without the explicit hydrogens (the CLI's notes).
+inline std::string KeyWithoutHydrogensNote(int hydrogens) {
+  return "key made without its " + std::to_string(hydrogens) +
+         " explicit hydrogens (with them it had too many paths)";
+}
 // Shown when a key failed without a message of its own.
 inline constexpr const char* kKeyFailedFallback = "構造キーを作成できませんでした";
 
@@ -87,6 +158,26 @@ inline std::string MissingLineEndMessage(size_t record, size_t offset, const std
   return "データベースファイルの最後の行に改行がありません（" + std::to_string(record) +
          "番目のレコードの終わり、バイト位置" + std::to_string(offset) +
          "）。壊れたファイルには追加しません。何も変更しませんでした: " + path;
+}
+
+// The next change took back what an append killed part-way had written.
+inline std::string UndoneAppendMessage(long long bytes, const std::string& path) {
+  return "中断された前回の追加の書きかけ（" + std::to_string(bytes) +
+         " バイト）を取り除きました: " + path;
+}
+
+// Caches (screen index, connection tables) that could hold what someone else
+// wrote are not used.
+inline std::string CacheFolderNotOwnMessage(const std::string& folder) {
+  return "キャッシュフォルダの所有者が自分ではないため、キャッシュを使わずに検索します: " + folder;
+}
+inline std::string CacheFolderWritableMessage(const std::string& folder) {
+  return "キャッシュフォルダに他のユーザーが書き込めるため、キャッシュを使わずに検索します: " +
+         folder;
+}
+inline std::string CacheFileUntrustedMessage(const std::string& file) {
+  return "キャッシュファイルが自分のものでないか他のユーザーが書き込めるため、作り直します: " +
+         file;
 }
 
 // --- registration -------------------------------------------------------------
@@ -195,20 +286,20 @@ inline std::string HitsNotWholeMessage(int count) {
 // --- the atom-by-atom confirmation of search hits -------------------------------
 
 inline constexpr const char* kNoAtomMatch = "no atom-by-atom match";
+// Why a screened record is unconfirmed: its match took more steps than a
+// record may, or the user stopped the confirmation before it was reached.
+inline constexpr const char* kMatchGivenUp = "照合を打ち切りました";
+inline constexpr const char* kMatchStopped = "照合を中止しました";
+// Progress dialog while the screened hits are confirmed atom by atom.
+inline constexpr const char* kConfirmingHits = "原子単位で照合しています";
 inline constexpr const char* kKeyGenerationFailed = "key generation failed";
 // Progress dialog while MOL files are read for the connection tables.
 inline constexpr const char* kReadingTables = "構造データを読み込んでいます";
 inline constexpr const char* kStopReading = "中止";
-// The exact search: a record on which the matcher gave up (its step limit),
-// and the progress dialog while it confirms.
-inline constexpr const char* kMatchGaveUp = "照合を打ち切りました";
-inline constexpr const char* kConfirmingHits = "原子単位で照合しています";
 // A query RDKit does not read (its reason follows, in English).
 inline std::string QueryNotReadMessage(const std::string& reason) {
   return "検索構造を解釈できません: " + reason;
 }
-// Beside the counts when the user stopped the confirmation.
-inline constexpr const char* kExactStopped = "照合を中止しました（残りは照合していません）";
 // The panel's note for a SMARTS query (searched atom by atom in any mode).
 inline std::string SmartsNote(const std::string& smarts) {
   return "SMARTS（原子単位で照合）:\n" + smarts;
@@ -299,9 +390,6 @@ inline std::string SmilesNotDrawnNote(const std::string& smiles) {
 // --- SD files ------------------------------------------------------------------
 
 // Why record `number` of an SD file is passed over.
-inline std::string SdV3000Message(long long number) {
-  return "レコード " + std::to_string(number) + ": V3000 形式の MOL ブロックは読めません";
-}
 inline std::string SdNotMolMessage(long long number) {
   return "レコード " + std::to_string(number) + ": MOL V2000 のブロックではありません";
 }
@@ -314,7 +402,7 @@ inline std::string SdTooLargeMessage(long long number) {
 inline constexpr const char* kImportFinished = "SDファイルの登録を終了しました";
 inline constexpr const char* kImportStopped = "SDファイルの登録を中止しました";
 inline constexpr const char* kImportProgressText = "SDファイルから登録中…";
-inline constexpr const char* kSdFileFilter = "SDファイル|*.sdf;*.sd|すべてのファイル|*";
+inline constexpr const char* kSdFileFilter = "SDファイル|*.sdf;*.sd;*.sdf.gz|すべてのファイル|*";
 // Before what is said about record `number` of an SD file (and the MOL file
 // name it was given, UTF-8).
 inline std::string SdRecordPrefix(long long number) {
@@ -342,10 +430,11 @@ inline std::string ImportCountsMessage(long long registered, long long alreadyRe
 inline constexpr const char* kMessageTitle = "vuduzez";
 inline constexpr const char* kNoFileName = "no file name was found";
 inline constexpr const char* kTooManyBytes = "too many bytes";
-inline constexpr const char* kSelectFolderTitle = "Select Folder";
+inline constexpr const char* kSelectFolderTitle = "フォルダの選択";
+inline constexpr const char* kOpenFileTitle = "ファイルを開く";
 // File chooser filters as the system writes them: description|patterns.
 inline constexpr const char* kDatabaseFileFilter = "Txt|*.txt";
-inline constexpr const char* kMolFileFilter = "MolFile|*.mol;*.MOL";
+inline constexpr const char* kMolFileFilter = "MolFile|*.mol;*.MOL;*.mol.gz";
 inline constexpr const char* kNoDatabaseFileForSearch =
     "データベースファイルが指定されていません。vuduzez.ini の [mdatafilename] "
     "を確認するか、「変更」でデータベースファイルを選んでください";
@@ -371,15 +460,51 @@ inline std::string EditorNotStartedMessage(const std::string& editor) {
   return editor + " を起動できませんでした";
 }
 
+// --- the workspace: vuduzez.ini, the database file and the MOL folder ------------
+
+// No vuduzez.ini in any of the folders looked in (UTF-8 paths, in order).
+inline std::string SettingsNotFoundMessage(const std::string& folders) {
+  return std::string(kFileNotFound) + ": vuduzez.ini（探したフォルダ: " + folders + "）";
+}
+// The first start: what the program offers when it finds no vuduzez.ini.
+inline std::string FirstStartQuestion(const std::string& folders, const std::string& dataFolder) {
+  return "vuduzez.ini が見つかりません。\n探したフォルダ: " + folders +
+         "\n\n新しい作業場所を作りますか？ データベースファイルと mole file 収納フォルダを " +
+         dataFolder +
+         " に作り、設定を vuduzez.ini に保存します。\n既にある vuduzez.ini "
+         "を選ぶこともできます。";
+}
+inline constexpr const char* kCreateWorkspaceButton = "新しく作成";
+inline constexpr const char* kChooseIniButton = "vuduzez.ini を選ぶ";
+inline constexpr const char* kQuitButton = "終了";
+inline constexpr const char* kChooseIniTitle = "vuduzez.ini の選択";
+inline constexpr const char* kIniFileFilter = "vuduzez.ini|vuduzez.ini;*.ini|すべてのファイル|*";
+inline std::string WorkspaceCreatedMessage(const std::string& database,
+                                           const std::string& molFolder, const std::string& ini) {
+  return "作業場所を作りました。\nデータベースファイル: " + database +
+         "\nmole file 収納フォルダ: " + molFolder + "\n設定: " + ini;
+}
+// Neither HOME nor the XDG folders say where a workspace could go.
+inline constexpr const char* kNoHomeFolder =
+    "作業場所を作るフォルダが分かりません（HOME も XDG_CONFIG_HOME / XDG_DATA_HOME "
+    "も設定されていません）";
+
+// An SD file given to the program on its command line (a file manager's "open").
+inline std::string ImportSdQuestion(const std::string& sdFile) {
+  return "SDファイル " + sdFile + " の各構造をデータベースに登録しますか？";
+}
+
 // --- the sketcher ------------------------------------------------------------------
 
 // A drawing step that would go beyond the molecule tables.
 inline constexpr const char* kSketchTooLarge = "原子は200個、結合は300本まで描けます";
-// The input box of the "…" element button.
-inline constexpr const char* kElementInputCaption = "元素記号";
-inline constexpr const char* kElementInputPrompt = "元素記号を入力して下さい";
-inline std::string NotAnElementMessage(const std::string& symbol) {
-  return "「" + symbol + "」は元素記号ではありません";
+// The periodic table of the "…" element button.
+inline constexpr const char* kPeriodicTableTitle = "元素の選択";
+inline constexpr const char* kCancelButton = "キャンセル";
+// The sketcher's status line for an atom drawn with more bonds than it takes.
+inline std::string OverValenceMessage(const std::string& symbol, int bonds, int allowed) {
+  return symbol + " が " + std::to_string(bonds) + " 価になっています（原子価は " +
+         std::to_string(allowed) + " まで）";
 }
 
 }  // namespace vuduzez

@@ -104,9 +104,8 @@ EntryOutcome BatchRegistrar::Append(const std::string& nameLine, const PreparedS
   }
   if (!soundGivenUp_) {
     if (sound_.size() < kMaxSoundEntries && !molPath.empty()) {
-      sound_.push_back(
-          PerceiveEntryText(std::string(BeforeFirst(nameLine, '.')), MolStampOf(molPath),
-                            prepared.molText));
+      sound_.push_back(PerceiveEntryText(std::string(BeforeFirst(nameLine, '.')),
+                                         MolStampOf(molPath), prepared.molText));
       soundBytes_ += RecordSize({nameLine, prepared.weight, prepared.formula, prepared.key});
     } else {
       soundGivenUp_ = true;
@@ -171,6 +170,8 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
   };
 
   // The listing, in byte order of the names so that a run is reproducible.
+  // Half-written MOL files a killed store or import left there go first.
+  RemoveUnfinishedNewFiles(folder);
   std::vector<std::string> names;
   {
     std::error_code ec;
@@ -400,14 +401,14 @@ BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath,
       } else if (registered != nullptr) {
         entry.outcome = EntryOutcome::kAlreadyRegistered;
         entry.reason = AnsiToUtf8(*registered) + kAlreadyRegistered;
-      } else if (w.prepared) {
+      } else if (w.prepared && w.prepared.queryFeature.empty()) {
         entry.outcome = EntryOutcome::kRegistered;
         records.push_back({nameLine, w.prepared.weight, w.prepared.formula, w.prepared.key});
         recordEntry.push_back(summary.entries.size());
         recordWork.push_back(i - from);
       } else {
         entry.outcome = EntryOutcome::kRefused;
-        entry.reason = w.prepared.reason;
+        entry.reason = w.prepared ? w.prepared.queryFeature : w.prepared.reason;
       }
       // The molecule a one-thread run leaves: the last file prepared and not
       // found registered.

@@ -1,6 +1,7 @@
 #include "register/import.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <optional>
@@ -22,37 +23,6 @@ namespace {
 
 // Longest file name the file systems take, in bytes.
 constexpr size_t kMaxFileNameBytes = 255;
-
-bool IsUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    size_t n;
-    unsigned min;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if ((c & 0xE0) == 0xC0) {
-      n = 1, min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-      n = 2, min = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-      n = 3, min = 0x10000;
-    } else {
-      return false;
-    }
-    if (i + n >= s.size()) return false;
-    unsigned code = c & (0x3F >> n);
-    for (size_t k = 1; k <= n; ++k) {
-      const auto d = static_cast<unsigned char>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return false;
-      code = (code << 6) | (d & 0x3F);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += n + 1;
-  }
-  return true;
-}
 
 std::string FileBaseName(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -98,13 +68,14 @@ std::string RecordName(const SdRecord& record, const std::string& nameField,
     }
   }
   if (!Trim(record.title).empty()) return record.title;
-  return std::string(BeforeFirst(FileBaseName(sdPath), '.')) + "_" + std::to_string(record.number);
+  const std::string file = sdPath == kStandardInput ? "stdin" : FileBaseName(sdPath);
+  return std::string(BeforeFirst(file, '.')) + "_" + std::to_string(record.number);
 }
 
 RecordFileName RecordFileNameFor(std::string_view source) {
   // UTF-8 (ASCII included), or else the system's own CP932.
   const std::string bytes(source);
-  const std::string utf8 = IsUtf8(bytes) ? bytes : AnsiToUtf8(bytes);
+  const std::string utf8 = IsValidUtf8(bytes) ? bytes : AnsiToUtf8(bytes);
   const std::string name = Trim(BeforeFirst(utf8, '.'));
   RecordFileName out;
   if (const CheckedName checked = CheckRecordName(name); !checked.ok) {
@@ -137,11 +108,18 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
     return summary;
   }
 
+  // Half-written MOL files a killed store or import left in the folder go.
+  RemoveUnfinishedNewFiles(molFolder);
+
   // The registered names, read once and kept in step with the database.
   BatchRegistrar store(dbPath, molFolder);
   std::optional<SdReader> reader;
   try {
-    reader.emplace(sdPath);
+    if (sdPath == kStandardInput) {
+      reader.emplace(STDIN_FILENO);
+    } else {
+      reader.emplace(sdPath);
+    }
     store.Load();
   } catch (const RuntimeError& e) {
     fail(e.what());
@@ -277,14 +255,16 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
         } catch (const RuntimeError& e) {
           prepared.reason = e.what();
         }
-        if (!prepared) {
-          r.message = RefusalMessage(r.number, r.fileName, prepared.reason);
+        if (!prepared || !prepared.queryFeature.empty()) {
+          r.message = RefusalMessage(r.number, r.fileName,
+                                     prepared ? prepared.queryFeature : prepared.reason);
           report(std::move(r));
         } else {
           const std::string molPath = MolFilePathFor(molFolder, entry.nameLine);
           NewFile placed;
           try {
-            placed = files.Stage(molPath, record.molblock);
+            // The MOL text as read: a V3000 record is kept as V2000.
+            placed = files.Stage(molPath, prepared.molText);
           } catch (const RuntimeError& e) {
             if (finish()) fail(e.what());
             return summary;

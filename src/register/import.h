@@ -42,6 +42,10 @@ struct RecordFileName {
 // holding "/", and one making a file name longer than 255 bytes.
 RecordFileName RecordFileNameFor(std::string_view name);
 
+// The SD file "-" is standard input (read as it comes; its records are named
+// "stdin_17" when they carry no name).
+inline constexpr const char* kStandardInput = "-";
+
 // --- the import -------------------------------------------------------------------
 
 enum class ImportOutcome { kRegistered, kAlreadyRegistered, kRefused, kNotV2000 };

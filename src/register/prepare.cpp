@@ -14,6 +14,7 @@ PreparedStructure Complete(Molecule& mol, const MolReadResult& read, MessageSink
                            const CompletedHook& completed) {
   PreparedStructure p;
   p.name = mol.molname;
+  p.queryFeature = mol.queryfeature;
   if (!read) {
     p.status = PrepareStatus::kRefused;
     p.reason = read.message;
@@ -33,6 +34,7 @@ PreparedStructure Complete(Molecule& mol, const MolReadResult& read, MessageSink
   }
   p.status = PrepareStatus::kReady;
   p.key = mol.keydata;
+  p.hydrogensLeftOut = key.hydrogensLeftOut;
   return p;
 }
 
@@ -46,9 +48,17 @@ PreparedStructure PrepareMolFile(Molecule& mol, const std::string& path, Message
 
 PreparedStructure PrepareMolText(Molecule& mol, std::string_view text, MessageSink& sink,
                                  const CompletedHook& completed) {
-  const MolReadResult read = ReadMolText(mol, text, sink);
+  // Read as the reader reads it, so that a compressed or V3000 file is kept
+  // as the V2000 text that was read.
+  MolTextResult v2000 = MolTextAsV2000(text);
+  if (!v2000.ok) {
+    mol.ResetTables();
+    sink.ShowMessage(v2000.message);
+    return Complete(mol, MolReadResult{v2000.status, v2000.message, 4}, sink, completed);
+  }
+  const MolReadResult read = ReadMolText(mol, v2000.text, sink);
   PreparedStructure p = Complete(mol, read, sink, completed);
-  p.molText = text;
+  p.molText = std::move(v2000.text);
   return p;
 }
 

@@ -32,8 +32,16 @@ struct PreparedStructure {
   std::string weight;
   std::string key;
   // The MOL text read (as the reader got it: the clipboard's converted block
-  // or the file's bytes); the store writes it as the compound's MOL file.
+  // or the file's bytes, expanded when gzip-compressed and written as V2000
+  // when it was V3000); the store writes it as the compound's MOL file.
   std::string molText;
+  // Why registration must refuse the structure although it could be read and
+  // keyed: it holds what only a search query can (a query atom, an atom list,
+  // a query bond). UTF-8; empty for a plain structure.
+  std::string queryFeature;
+  // Explicit hydrogens left out of the key: the key failed with them at the
+  // path limit and was made again without them (0 when it was not).
+  int hydrogensLeftOut = 0;
 
   bool ready() const { return status == PrepareStatus::kReady; }
   explicit operator bool() const { return ready(); }

@@ -95,6 +95,10 @@ std::string MolFilePathFor(const std::string& molFolder, const std::string& name
 bool CheckStorable(const PreparedStructure& prepared, MessageSink& sink) {
   switch (prepared.status) {
     case PrepareStatus::kReady:
+      if (!prepared.queryFeature.empty()) {
+        sink.ShowMessage(prepared.queryFeature);  // a search query, not a compound
+        return false;
+      }
       return true;
     case PrepareStatus::kKeyFailed:
       sink.ShowMessage(prepared.reason.empty() ? kKeyFailedFallback : prepared.reason);
@@ -139,7 +143,9 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
     result.status = StoreStatus::kDuplicate;
     return result;
   }
-  // The MOL file first, on disk before the record that names it.
+  // The MOL file first, on disk before the record that names it; what a
+  // killed store or import left half-written in the folder goes.
+  RemoveUnfinishedNewFiles(molFolder);
   const std::string molPath = MolFilePathFor(molFolder, nameLine);
   const NewFile placed = CreateNewFile(molPath, prepared.molText);
   if (placed == NewFile::kOtherContent) {
@@ -170,10 +176,9 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
   }
   const uint64_t appended = RecordSize({nameLine, prepared.weight, prepared.formula, prepared.key});
   AppendToScreenIndex(dbPath, before, appended, {ScreenEntryOf(prepared.key)});
-  AppendToSoundIndex(
-      dbPath, before, appended, molFolder,
-      {PerceiveEntryText(std::string(BeforeFirst(nameLine, '.')), MolStampOf(molPath),
-                         prepared.molText)});
+  AppendToSoundIndex(dbPath, before, appended, molFolder,
+                     {PerceiveEntryText(std::string(BeforeFirst(nameLine, '.')),
+                                        MolStampOf(molPath), prepared.molText)});
   namelist.push_back(result.listed);
   result.status = StoreStatus::kStored;
   return result;

@@ -73,13 +73,14 @@ HitExport PrepareHitExport(Molecule& mol, const std::string& molFolder, const st
   return hit;
 }
 
-std::string SdHitRecord(const HitExport& hit) {
+std::string SdHitRecord(const HitExport& hit, bool queryItem) {
   if (hit.molfile.empty()) return {};
   // The MOL file's own block, through "M  END", its lines ended by CR LF.
   SdReader reader(SdBytes{hit.molfile});
   SdRecord block;
   if (!reader.Next(block)) return {};
   std::string out = block.molblock;
+  if (queryItem) out += ">  <query>\r\n" + hit.query + "\r\n\r\n";
   for (const auto& [field, value] : {std::pair<const char*, const std::string&>{"name", hit.name},
                                      {"formula", hit.formula},
                                      {"weight", hit.weight}}) {
@@ -137,27 +138,57 @@ std::string JsonText(std::string_view utf8) {
   return out + "\"";
 }
 
-HitWriter::HitWriter(std::ostream& out, HitFormat format) : out_(out), format_(format) {
-  if (format_ == HitFormat::kCsv) out_ << "name,formula,weight\r\n";
+std::string JsonNumber(std::string_view text) {
+  // JSON's number: -?(0|[1-9][0-9]*)(\.[0-9]+)?([eE][+-]?[0-9]+)?
+  size_t i = 0;
+  const auto digits = [&] {
+    const size_t from = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    return i - from;
+  };
+  if (i < text.size() && text[i] == '-') ++i;
+  const size_t intStart = i;
+  const size_t intDigits = digits();
+  bool ok = intDigits > 0 && !(intDigits > 1 && text[intStart] == '0');
+  if (ok && i < text.size() && text[i] == '.') {
+    ++i;
+    ok = digits() > 0;
+  }
+  if (ok && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    ok = digits() > 0;
+  }
+  return ok && i == text.size() ? std::string(text) : std::string("null");
+}
+
+HitWriter::HitWriter(std::ostream& out, HitFormat format, bool queryColumn)
+    : out_(out), format_(format), queryColumn_(queryColumn) {
+  if (format_ == HitFormat::kCsv)
+    out_ << (queryColumn_ ? "query," : "") << "name,formula,weight\r\n";
 }
 
 bool HitWriter::Write(const HitExport& hit) {
   switch (format_) {
     case HitFormat::kNames:
+      if (queryColumn_) out_ << hit.query << '\t';
       out_ << hit.name << '\n';
       return true;
     case HitFormat::kSdf: {
-      const std::string record = SdHitRecord(hit);
+      const std::string record = SdHitRecord(hit, queryColumn_);
       out_ << record;
       return !record.empty();
     }
     case HitFormat::kCsv:
+      if (queryColumn_) out_ << CsvField(hit.query) << ',';
       out_ << CsvField(hit.name) << ',' << CsvField(hit.formula) << ',' << CsvField(hit.weight)
            << "\r\n";
       return hit.error.empty();
     case HitFormat::kJson:
-      out_ << "{\"name\":" << JsonText(hit.name) << ",\"formula\":" << JsonText(hit.formula)
-           << ",\"weight\":" << JsonText(hit.weight);
+      out_ << '{';
+      if (queryColumn_) out_ << "\"query\":" << JsonText(hit.query) << ',';
+      out_ << "\"name\":" << JsonText(hit.name) << ",\"formula\":" << JsonText(hit.formula)
+           << ",\"weight\":" << JsonNumber(hit.weight);
       if (!hit.error.empty()) out_ << ",\"error\":" << JsonText(hit.error);
       out_ << "}\n";
       return hit.error.empty();
@@ -168,6 +199,12 @@ bool HitWriter::Write(const HitExport& hit) {
 int WriteHits(std::ostream& out, HitFormat format, const std::vector<std::string>& hitnames,
               const std::string& molFolder, const std::function<void(const std::string&)>& report) {
   HitWriter writer(out, format);
+  return WriteHits(writer, format, hitnames, molFolder, report);
+}
+
+int WriteHits(HitWriter& writer, HitFormat format, const std::vector<std::string>& hitnames,
+              const std::string& molFolder, const std::function<void(const std::string&)>& report,
+              const std::string& query) {
   Molecule mol;
   int failed = 0;
   for (const std::string& name : hitnames) {
@@ -177,6 +214,7 @@ int WriteHits(std::ostream& out, HitFormat format, const std::vector<std::string
     } else {
       hit = PrepareHitExport(mol, molFolder, name);
     }
+    hit.query = query;
     if (!writer.Write(hit)) {
       ++failed;
       if (report) report(hit.name + ": " + (hit.error.empty() ? kNoFile : hit.error));

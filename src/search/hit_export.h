@@ -31,6 +31,7 @@ struct HitExport {
   std::string weight;
   std::string molfile;  // the whole MOL file; empty when it could not be read
   std::string error;    // why it could not be read ("" when it could)
+  std::string query;    // the query it was found by, for a writer with a query column
 };
 
 // The hit's MOL file from the MOL folder (HitMolPath), read and completed for its formula
@@ -40,10 +41,12 @@ HitExport PrepareHitExport(Molecule& mol, const std::string& molFolder, const st
 
 // Writes hits one at a time in a format: names and JSON lines end in LF, SD
 // and CSV (files for other programs) in CR LF. The CSV header line is written
-// when the writer is made.
+// when the writer is made. With a query column (a search of several queries)
+// every hit says which query found it: names become "query<TAB>name", CSV and
+// JSON get a first field "query", SD records a data item <query>.
 class HitWriter {
  public:
-  HitWriter(std::ostream& out, HitFormat format);
+  HitWriter(std::ostream& out, HitFormat format, bool queryColumn = false);
 
   // Writes one hit. False when the hit could not be written whole: for SD a
   // hit without its MOL file is left out; CSV and JSON write the name with
@@ -53,6 +56,7 @@ class HitWriter {
  private:
   std::ostream& out_;
   HitFormat format_;
+  bool queryColumn_;
 };
 
 // Writes the hits (database names, CP932) in the format, reading each hit's
@@ -62,6 +66,12 @@ class HitWriter {
 int WriteHits(std::ostream& out, HitFormat format, const std::vector<std::string>& hitnames,
               const std::string& molFolder, const std::function<void(const std::string&)>& report);
 
+// The same through a writer made by the caller (several hit lists in one
+// output); every hit carries query for the writer's query column.
+int WriteHits(HitWriter& writer, HitFormat format, const std::vector<std::string>& hitnames,
+              const std::string& molFolder, const std::function<void(const std::string&)>& report,
+              const std::string& query = {});
+
 // The same into a file, which is replaced whole (the hits go to a new file
 // beside it that is renamed over it once complete). Throws RuntimeError when
 // the file cannot be written; an old file then stays as it was.
@@ -69,8 +79,12 @@ int SaveHits(const std::string& path, HitFormat format, const std::vector<std::s
              const std::string& molFolder, const std::function<void(const std::string&)>& report);
 
 // The parts, for tests and other writers.
-std::string SdHitRecord(const HitExport& hit);  // "" without a MOL file
+std::string SdHitRecord(const HitExport& hit,
+                        bool queryItem = false);  // "" without a MOL file
 std::string CsvField(std::string_view text);
 std::string JsonText(std::string_view utf8);
+// A number text as a JSON number ("78.11", "-1e3"); null when it is empty or not
+// a number in JSON's form.
+std::string JsonNumber(std::string_view text);
 
 }  // namespace vuduzez

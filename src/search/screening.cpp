@@ -244,11 +244,13 @@ int32_t IntegerPart(std::string_view text) { return ToInt(BeforeFirst(text, '.')
 int32_t CountElement(std::string_view formula, std::string_view symbol) {
   if (symbol.empty()) return 0;
   size_t at = formula.find(symbol);
-  // The C of "Cl" is chlorine.
-  while (at != std::string_view::npos && symbol == "C" && at + 1 < formula.size() &&
-         formula[at + 1] == 'l') {
-    at = formula.find(symbol, at + 1);
-  }
+  // The C of "Cl" or "Cu", the N of "Na", the O of "Os" belong to other
+  // elements: a symbol is followed by a digit, a capital or the end.
+  const auto another = [&](size_t p) {
+    const size_t next = p + symbol.size();
+    return next < formula.size() && formula[next] >= 'a' && formula[next] <= 'z';
+  };
+  while (at != std::string_view::npos && another(at)) at = formula.find(symbol, at + 1);
   if (at == std::string_view::npos) return 0;
   size_t digits = at + symbol.size();
   size_t end = digits;

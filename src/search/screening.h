@@ -26,8 +26,8 @@ struct mldata {
 };
 
 // Number of atoms of the element symbol ("C", "N" or "O") in a formula text:
-// the digits after the first occurrence of the symbol itself (the C of "Cl" is
-// chlorine), 1 when none follow, 0 when the symbol is absent.
+// the digits after the first occurrence of the symbol itself (the C of "Cl" or
+// "Cu" is no carbon), 1 when none follow, 0 when the symbol is absent.
 int32_t CountElement(std::string_view formula, std::string_view symbol);
 
 // Prefilter of one record's key: bits of hashed fragments of the key. A path

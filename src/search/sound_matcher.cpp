@@ -215,7 +215,7 @@ Scratch& ThreadScratch() {
 
 class Run {
  public:
-  Run(const GraphView& r, int64_t& steps) : r_(r), steps_(steps), scratch_(ThreadScratch()) {
+  Run(const GraphView& r, MatchBudget& budget) : r_(r), budget_(budget), scratch_(ThreadScratch()) {
     if (++scratch_.generation == 0) {
       // Wrapped: no answer of an earlier record may look current.
       for (auto& p : scratch_.plans) std::memset(p->memoGeneration, 0, sizeof p->memoGeneration);
@@ -223,7 +223,7 @@ class Run {
     }
   }
 
-  bool gaveUp() const { return steps_ < 0; }
+  bool gaveUp() const { return spent_; }
 
   // Whether the plan maps into the record (with atom 0 on anchor when anchored).
   bool Find(const SoundMatcher::Plan& plan, int anchor, std::vector<int>* mapping) {
@@ -248,7 +248,7 @@ class Run {
           lo = s.image[steps[static_cast<size_t>(st.orderedAfter)].atom] + 1;
         }
         for (int t = std::max(c, lo); t < hi; ++t) {
-          if (--steps_ < 0) return false;
+          if (!Step()) return false;
           if (!s.used[t] && Quick(st, t) && Fits(plan, s, st, t)) {
             found = t;
             c = t + 1;
@@ -259,7 +259,7 @@ class Run {
         const int parentImage = s.image[steps[static_cast<size_t>(st.parent)].atom];
         const int first = r_.First(parentImage), end = r_.End(parentImage);
         for (int e = std::max(c, first); e < end; ++e) {
-          if (--steps_ < 0) return false;
+          if (!Step()) return false;
           const int t = r_.Neighbour(e);
           if (s.used[t] || !Quick(st, t) || !BondFits(plan.q, st.bond, parentImage, e)) continue;
           if (Fits(plan, s, st, t)) {
@@ -534,8 +534,15 @@ class Run {
     }
   }
 
+  bool Step() {
+    if (budget_.Step()) return true;
+    spent_ = true;
+    return false;
+  }
+
   const GraphView& r_;
-  int64_t& steps_;
+  MatchBudget& budget_;
+  bool spent_ = false;
   Scratch& scratch_;
 };
 
@@ -548,13 +555,18 @@ SoundMatcher::SoundMatcher(const chem::CompiledQuery& query) {
 
 SoundMatcher::~SoundMatcher() = default;
 
-MatchOutcome SoundMatcher::Match(const GraphView& record, std::vector<int>* mapping,
-                                 int64_t stepLimit) const {
-  int64_t steps = stepLimit;
-  Run run(record, steps);
+MatchOutcome SoundMatcher::Match(const GraphView& record, MatchBudget& budget,
+                                 std::vector<int>* mapping) const {
+  budget.StartRecord();
+  Run run(record, budget);
   const bool found = run.Find(*plan_, -1, mapping);
-  if (run.gaveUp()) return MatchOutcome::kGaveUp;
+  if (run.gaveUp()) return budget.Spent();
   return found ? MatchOutcome::kMatch : MatchOutcome::kNoMatch;
+}
+
+MatchOutcome SoundMatcher::Match(const GraphView& record, std::vector<int>* mapping) const {
+  MatchBudget budget;
+  return Match(record, budget, mapping);
 }
 
 }  // namespace vuduzez

@@ -3,8 +3,9 @@
 // one, atom tests and bond tests as RDKit's SubstructMatch applies them with
 // its default parameters. Backtracking in a fixed order planned once per
 // query (rare, well-connected atoms first, then always a neighbour of an
-// atom placed), with a step limit so that a pathological query gives up on a
-// record instead of running for hours.
+// atom placed), counting its steps against a MatchBudget (platform/) so that
+// a pathological query gives up on a record instead of running for hours, and
+// a stop is heard inside a long record.
 #pragma once
 
 #include <cstdint>
@@ -13,14 +14,9 @@
 
 #include "chem/sound_graph.h"
 #include "chem/sound_query.h"
+#include "platform/match_budget.h"
 
 namespace vuduzez {
-
-enum class MatchOutcome { kMatch, kNoMatch, kGaveUp };
-
-// Steps one record may take before the matcher gives up on it (a fraction
-// of a second for the worst queries).
-inline constexpr int64_t kMatchStepLimit = 5'000'000;
 
 class SoundMatcher {
  public:
@@ -30,8 +26,12 @@ class SoundMatcher {
   SoundMatcher& operator=(const SoundMatcher&) = delete;
 
   // mapping: the record atom of each query atom, for the first match found.
-  MatchOutcome Match(const chem::GraphView& record, std::vector<int>* mapping = nullptr,
-                     int64_t stepLimit = kMatchStepLimit) const;
+  // The record's steps count from 0 (budget.StartRecord); kGaveUp or
+  // kStopped when the budget says so.
+  MatchOutcome Match(const chem::GraphView& record, MatchBudget& budget,
+                     std::vector<int>* mapping = nullptr) const;
+  // The same with a budget of its own (the default steps, no stop).
+  MatchOutcome Match(const chem::GraphView& record, std::vector<int>* mapping = nullptr) const;
 
   struct Plan;
 

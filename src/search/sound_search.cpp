@@ -305,7 +305,7 @@ void RealignSoundIndex(const std::string& dbPath) {
 }
 
 SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, MessageSink& sink,
-                        size_t threads) {
+                        size_t threads, uint64_t steps) {
   SoundResult result;
   if (!state.ready()) return result;
   const SoundIndex& ix = *state.index;
@@ -354,6 +354,11 @@ SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, Messag
   std::vector<std::pair<size_t, SoundEntry>> changes;
   constexpr size_t kChunk = 64;
   auto work = [&](const auto& poll) {
+    // Each record's steps are counted; the stop is heard inside a long one.
+    MatchBudget budget(steps, [&] {
+      poll();
+      return stop.load();
+    });
     for (size_t from = next.fetch_add(kChunk); from < m && !stop; from = next.fetch_add(kChunk)) {
       poll();
       const size_t to = std::min(m, from + kChunk);
@@ -381,7 +386,7 @@ SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, Messag
         } else if (v.status == chem::RecordStatus::kOk && matcher) {
           chem::GraphView g;
           g.Adopt(v.graph);
-          switch (matcher->Match(g)) {
+          switch (matcher->Match(g, budget)) {
             case MatchOutcome::kMatch:
               o = kHit;
               break;
@@ -390,7 +395,10 @@ SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, Messag
               break;
             case MatchOutcome::kGaveUp:
               o = kUnconfirmed;
-              why[i] = kMatchGaveUp;
+              why[i] = kMatchGivenUp;
+              break;
+            case MatchOutcome::kStopped:
+              o = kPending;  // not reached: unconfirmed below
               break;
           }
         } else if (v.status == chem::RecordStatus::kOk || v.status == chem::RecordStatus::kLarge) {
@@ -429,6 +437,9 @@ SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, Messag
     if (outcome[i] == kHit) result.rows.push_back(static_cast<int32_t>(candidates[i]));
     if (outcome[i] == kUnconfirmed) {
       result.unconfirmed.push_back({static_cast<int32_t>(candidates[i]), std::move(why[i])});
+    } else if (outcome[i] == kPending) {
+      // A stop came first: neither a hit nor a miss.
+      result.unconfirmed.push_back({static_cast<int32_t>(candidates[i]), kMatchStopped});
     }
   }
   for (auto& [r, e] : changes) state.changed[r] = std::move(e);

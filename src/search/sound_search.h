@@ -16,6 +16,7 @@
 #include "chem/sound_query.h"
 #include "database/cache_stamp.h"
 #include "model/molecule.h"
+#include "platform/match_budget.h"
 #include "platform/message_sink.h"
 #include "search/sound_index.h"
 
@@ -71,12 +72,14 @@ struct SoundResult {
 
 // Searches the prepared index for the query: the screen, then every
 // candidate's MOL file compared with its entry (read again when it changed,
-// the first time after the load), then the matcher. threads: 0 for
-// SoundThreads(). MessageSink::Progress while it confirms; StopRequested ends
-// it early. Entries read again are written back to the cache when the index
-// is still current.
+// the first time after the load), then the matcher, each record within
+// `steps` (given up beyond: unconfirmed, "照合を打ち切りました"). threads: 0 for
+// SoundThreads(). MessageSink::Progress while it confirms; StopRequested
+// (asked between records and inside a long one) ends it early, the rest
+// unconfirmed ("照合を中止しました"). Entries read again are written back to
+// the cache when the index is still current.
 SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, MessageSink& sink,
-                        size_t threads = 0);
+                        size_t threads = 0, uint64_t steps = DefaultMatchSteps());
 
 // The records of a search that failed to be confirmed, one line each:
 // "name: reason".

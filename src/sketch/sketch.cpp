@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <deque>
 #include <numbers>
 
@@ -140,6 +141,49 @@ int CodeOfCharge(int charge) {
 
 bool IsElementSymbol(std::string_view symbol) {
   return std::find(kElementSymbols.begin(), kElementSymbols.end(), symbol) != kElementSymbols.end();
+}
+
+std::string_view ElementSymbolOf(int z) {
+  if (z < 1 || z > static_cast<int>(kElementSymbols.size())) return {};
+  return kElementSymbols[static_cast<size_t>(z - 1)];
+}
+
+int MaxValence(std::string_view s, int q) {
+  // Main-group elements: the valence of the neutral atom, moved by the charge
+  // the way a chemist counts it (N+ is four-bonded like C, C+ three-bonded
+  // like B, O- one-bonded like F).
+  if (s == "H" || s == "Li" || s == "Na" || s == "K") return q == 0 ? 1 : 0;
+  if (s == "B" || s == "Al") return 3 - q;
+  if (s == "C" || s == "Si" || s == "Ge") return 4 - std::abs(q);
+  if (s == "N") return 3 + q;
+  if (s == "P" || s == "As") return 5 + std::max(q, 0) - std::max(-q, 0) * 2;
+  if (s == "O") return 2 + q;
+  if (s == "S" || s == "Se" || s == "Te") return 6 + std::max(q, 0) - std::max(-q, 0) * 2;
+  if (s == "F") return 1 + q;
+  if (s == "Cl" || s == "Br" || s == "I") return q < 0 ? 0 : 7;
+  return 0;
+}
+
+std::vector<OverValence> OverValentAtoms(const SketchDoc& doc) {
+  std::vector<int> halfBonds(doc.atoms.size(), 0);  // twice the bond order sum
+  for (const SketchBond& b : doc.bonds) {
+    const int half = b.order >= 1 && b.order <= 3 ? 2 * b.order : b.order == 4 ? 3 : 2;
+    for (int a : {b.atom1, b.atom2}) {
+      if (a >= 0 && a < static_cast<int>(halfBonds.size())) halfBonds[a] += half;
+    }
+  }
+  std::vector<OverValence> out;
+  for (size_t i = 0; i < doc.atoms.size(); ++i) {
+    const SketchAtom& atom = doc.atoms[i];
+    const int bonds = (halfBonds[i] + 1) / 2;
+    const int allowed = MaxValence(atom.symbol, ChargeOfCode(atom.charge));
+    // A radical has one bond fewer; an element without a rule is not judged.
+    const int limit = atom.charge == 4 ? allowed - 1 : allowed;
+    if (MaxValence(atom.symbol, 0) > 0 && bonds > std::max(limit, 0)) {
+      out.push_back({static_cast<int>(i), bonds, std::max(limit, 0)});
+    }
+  }
+  return out;
 }
 
 SketchPoint SnappedBondEnd(SketchPoint from, SketchPoint toward, double length) {

@@ -54,6 +54,23 @@ int CodeOfCharge(int charge);
 
 // Whether a text is the symbol of an element of the periodic table ("C", "Cl").
 bool IsElementSymbol(std::string_view symbol);
+// The symbol of the element with atomic number z (1..118), "" outside.
+std::string_view ElementSymbolOf(int z);
+
+// The most bonds (bond orders summed) an atom of the element with that signed
+// charge takes in a drawing: C 4, N 3 (N+ 4), O 2 (O+ 3), P 5, S 6, halogens
+// 1 (Cl, Br, I 7) ...; 0 for an element without such a rule (metals, noble
+// gases), which is never marked.
+int MaxValence(std::string_view symbol, int charge);
+
+// One atom drawn with more bonds than its element takes.
+struct OverValence {
+  int atom = 0;     // 0-based
+  int bonds = 0;    // bond orders summed (an aromatic bond counts 1.5, rounded up)
+  int allowed = 0;  // MaxValence
+};
+// Every such atom of the drawing, in atom order.
+std::vector<OverValence> OverValentAtoms(const SketchDoc& doc);
 
 // The point at bond length from `from` in the direction of `toward`, the angle
 // snapped to a multiple of 30 degrees.

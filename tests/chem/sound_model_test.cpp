@@ -57,7 +57,7 @@ TEST(SoundModel, WhatOurMatcherTakesAndWhatStaysRdkits) {
   EXPECT_TRUE(own(QueryForm::kSmarts, "[C;D{2-3}]~[#6;x2;r6]"));
   EXPECT_TRUE(own(QueryForm::kSmiles, "C[C@H](N)C(=O)O"));  // stereo ignored unless asked
   EXPECT_FALSE(own(QueryForm::kSmiles, "C[C@H](N)C(=O)O", true));
-  EXPECT_FALSE(own(QueryForm::kSmiles, "[NH3]->[Cu]"));  // a dative bond's direction
+  EXPECT_FALSE(own(QueryForm::kSmiles, "[NH3]->[Cu]"));   // a dative bond's direction
   EXPECT_TRUE(own(QueryForm::kSmiles, "CC(=O)O", true));  // nothing stereo to match
 }
 

@@ -17,9 +17,11 @@
 #include <thread>
 
 #include "database/chains.h"
+#include "database/database.h"
 #include "database/record_store.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "support/cli_runner.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -30,30 +32,39 @@ using testing::ReadFile;
 using testing::TempFolder;
 using testing::WriteFile;
 
-// Starts vuduzez-cli in folder; stdout goes to out (when given), stderr is
-// dropped. Locks are waited for long enough never to time out on a busy machine.
-pid_t Start(const std::string& folder, const std::vector<std::string>& args,
-            const std::string& out = "/dev/null",
-            const std::vector<std::pair<std::string, std::string>>& env = {}) {
-  std::vector<std::string> all{VUDUZEZ_CLI};
-  all.insert(all.end(), args.begin(), args.end());
+// Starts a program in folder; stdout and stderr go to the files given.
+// Locks are waited for long enough never to time out on a busy machine.
+pid_t StartProgram(const std::string& folder, std::vector<std::string> all, const std::string& out,
+                   const std::string& err,
+                   const std::vector<std::pair<std::string, std::string>>& env = {}) {
   std::vector<char*> argv;
   for (std::string& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
     int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int n = ::open("/dev/null", O_RDWR);
-    if (::chdir(folder.c_str()) != 0 || o < 0 || n < 0) ::_exit(127);
+    if (::chdir(folder.c_str()) != 0 || o < 0 || e < 0 || n < 0) ::_exit(127);
     ::dup2(o, 1);
-    ::dup2(n, 2);
+    ::dup2(e, 2);
     ::dup2(n, 0);
     ::setenv("VUDUZEZ_LOCK_WAIT", "120", 1);
     for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
-    ::execv(argv[0], argv.data());
+    ::execvp(argv[0], argv.data());
     ::_exit(127);
   }
   return pid;
+}
+
+// Starts vuduzez-cli in folder; stdout goes to out (when given), stderr is
+// dropped.
+pid_t Start(const std::string& folder, const std::vector<std::string>& args,
+            const std::string& out = "/dev/null",
+            const std::vector<std::pair<std::string, std::string>>& env = {}) {
+  std::vector<std::string> all{VUDUZEZ_CLI};
+  all.insert(all.end(), args.begin(), args.end());
+  return StartProgram(folder, all, out, "/dev/null", env);
 }
 
 int Wait(pid_t pid) {
@@ -63,7 +74,8 @@ int Wait(pid_t pid) {
 }
 
 int RunCli(const std::string& folder, const std::vector<std::string>& args) {
-  return Wait(Start(folder, args));
+  return testing::RunCli(args, testing::InFolder(folder, {}, {{"VUDUZEZ_LOCK_WAIT", "120"}}))
+      .status;
 }
 
 std::string SampleMol(int i) {
@@ -194,6 +206,102 @@ TEST(Concurrency, DeletesOnTwoDatabasesSharingAScratchFolder) {
     EXPECT_EQ(WholeNames(ws / db), expected) << db;
   }
   EXPECT_TRUE(fs::is_empty(ws / "tmp"));
+}
+
+// Whether strace can stop a process at a system call of our choosing here.
+bool StraceWorks() {
+  return std::system("strace -qq -o /dev/null -e trace=none true >/dev/null 2>&1") == 0;
+}
+
+// A register run killed by the kernel as it removes its append note: its
+// record is whole in the file, and the note stays.
+int RegisterKilledAtNoteRemoval(const std::string& ws, const std::string& folder) {
+  const std::string note = "db.txt.vuduzez-append." + std::to_string(::geteuid());
+  // The first unlink of the note clears any old one; the second removes it.
+  return Wait(StartProgram(
+      ws,
+      {"strace", "-f", "-qq", "-o", "/dev/null", "-P", note, "-e", "trace=unlink", "-e",
+       "inject=unlink:signal=KILL:when=2", VUDUZEZ_CLI, "register", "--db", "db.txt", folder},
+      "/dev/null", "/dev/null"));
+}
+
+TEST(KilledAppend, ThenAnotherProgramsChangeThenARegisterLosesNothingAndTellsTheTruth) {
+  if (!StraceWorks()) GTEST_SKIP() << "strace cannot stop processes here";
+  TempFolder ws;
+  const std::string db = ws / "db.txt";
+  const std::string note = db + ".vuduzez-append." + std::to_string(::geteuid());
+  MakeMolFolder(ws / "killed", "killed", 1);
+  MakeMolFolder(ws / "next", "next", 1);
+  const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  // Whole records up to 30 bytes before a page ends: the killed record
+  // crosses into the next page inside its key line.
+  const std::string filler = "filler.mol\r\n100.00\r\nC7H8\r\nC-C-C@C@C@C@C@C@6/C-C@C@C@C@6\r\n";
+  std::string head;
+  while (head.size() + filler.size() < page - 30 - filler.size()) head += filler;
+  head +=
+      "last.mol\r\n100.00\r\nC7H8\r\n" + std::string(page - 30 - head.size() - 26, 'C') + "\r\n";
+  ASSERT_EQ(head.size(), page - 30);
+
+  const std::string other = "other.mol\r\n16.04\r\nCH4\r\nC\r\n\r\n";  // and a blank line
+  struct Scenario {
+    const char* what;
+    bool partial;  // the kill stopped the write at the page's end
+    std::function<void()> other;
+    bool cut;          // the killed run's bytes are taken back
+    int registerExit;  // 0: registered; 1: refused, nothing changed
+  };
+  const std::vector<Scenario> scenarios = {
+      {"killed part-way, nothing else", true, [] {}, true, 0},
+      {"killed after writing it all, then another program's append with a blank line", false,
+       [&] { WriteFile(db, ReadFile(db) + other); }, false, 0},
+      {"killed part-way, then another program's append with a blank line", true,
+       [&] { WriteFile(db, ReadFile(db) + other); }, false, 0},
+      {"killed part-way, then an edit in place that inserts a record", true,
+       [&] {
+         const std::string text = ReadFile(db);
+         const int fd = ::open(db.c_str(), O_WRONLY);
+         const std::string edited = filler + other + text;
+         ASSERT_EQ(::pwrite(fd, edited.data(), edited.size(), 0),
+                   static_cast<ssize_t>(edited.size()));
+         ::close(fd);
+       },
+       false, 1},
+      {"killed part-way, then an editor's save into the same file that mends the record", true,
+       [&] { WriteFile(db, ReadFile(db) + "\r\n"); }, false, 0},
+  };
+  for (const Scenario& sc : scenarios) {
+    SCOPED_TRACE(sc.what);
+    WriteFile(db, head);
+    ASSERT_EQ(RegisterKilledAtNoteRemoval(ws.path(), "killed"), 128 + SIGKILL);
+    ASSERT_TRUE(fs::exists(note));
+    const std::string killedText = ReadFile(db);
+    ASSERT_GT(killedText.size(), page);
+    // What the kernel leaves when the kill stops the write at a page's end.
+    if (sc.partial) fs::resize_file(db, page);
+    sc.other();
+    const std::string before = ReadFile(db);
+
+    const int exit = Wait(StartProgram(
+        ws.path(), {VUDUZEZ_CLI, "register", "--db", "db.txt", "next"}, ws / "out", ws / "err"));
+    const std::string after = ReadFile(db);
+    const std::string err = ReadFile(ws / "err");
+    EXPECT_EQ(exit, sc.registerExit) << err;
+    EXPECT_FALSE(fs::exists(note));
+    const std::string kept = sc.cut ? head : before;
+    EXPECT_EQ(err.find("取り除きました") != std::string::npos, sc.cut) << err;
+    if (sc.registerExit == 0) {
+      EXPECT_EQ(Registered(ws / "out"), std::set<std::string>{"next0.mol"});
+      ASSERT_GT(after.size(), kept.size());
+      EXPECT_EQ(after.substr(0, kept.size()), kept);
+      const std::vector<CompoundRecord> added = ParseRecords(after.substr(kept.size()));
+      ASSERT_EQ(added.size(), 1u);
+      EXPECT_EQ(added[0].name, "next0.mol");
+    } else {
+      EXPECT_EQ(after, before);
+      EXPECT_TRUE(Registered(ws / "out").empty());
+      EXPECT_NE(err.find("何も変更しませんでした"), std::string::npos) << err;
+    }
+  }
 }
 
 // A database large enough that writing its replacement takes a while.

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "support/cli_runner.h"
+#include "support/mol_text.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -19,35 +21,13 @@ using testing::ReadFile;
 using testing::TempFolder;
 using testing::WriteFile;
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+using Result = testing::CliResult;
+using testing::Lines;
 
 // Runs vuduzez-cli in folder with the arguments; both streams kept apart.
-Result Cli(const std::string& folder, const std::vector<std::string>& args) {
-  // A command that waits for ever (on a FIFO, say) fails instead of hanging the suite.
-  std::string command = "cd " + Quote(folder) + " && timeout 60 " + Quote(VUDUZEZ_CLI);
-  for (const std::string& a : args) command += " " + Quote(a);
-  command += " >" + Quote(folder + "/.out") + " 2>" + Quote(folder + "/.err") + " </dev/null";
-  Result r;
-  int raw = std::system(command.c_str());
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128;
-  r.out = ReadFile(folder + "/.out");
-  r.err = ReadFile(folder + "/.err");
-  fs::remove(folder + "/.out");
-  fs::remove(folder + "/.err");
-  return r;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+Result Cli(const std::string& folder, const std::vector<std::string>& args,
+           const std::string& input = {}) {
+  return testing::RunCli(args, testing::InFolder(folder, input));
 }
 
 bool Has(const std::vector<std::string>& lines, const std::string& line) {
@@ -205,6 +185,47 @@ TEST_F(Workspace, ExactSearchGivesRdkitsHitsAndDrawsTheMatch) {
   Result none = Cli(ws.path(), {"draw", "--highlight", "ketone.mol", "--ops", "mol/cocaine.mol"});
   EXPECT_EQ(none.status, 0);
   EXPECT_NE(none.err.find("no atom-by-atom match"), std::string::npos);
+}
+
+// A query of many identical pieces: a chain that holds them is found at
+// once; a branched alkane that cannot hold them (no twelve separate bonds)
+// is given up after its steps, named and counted as unconfirmed; the command
+// ends (Cli gives it a minute).
+TEST_F(Workspace, ManyIdenticalPiecesAreConfirmedOrGivenUpNeverEndless) {
+  TempFolder alkanes;
+  fs::create_directory(alkanes / "mol");
+  std::vector<testing::TestBond> chain;
+  for (int a = 1; a < 40; ++a) chain.push_back({a, a + 1});
+  WriteFile(alkanes / "mol/tetracontane.mol",
+            testing::MolText("tetracontane", testing::Atoms(40), chain));
+  // Three generations of three branches on one carbon, and a methyl on it.
+  std::vector<testing::TestBond> tree{{1, 2}};
+  int next = 3;
+  std::vector<int> level{2};
+  for (int generation = 0; generation < 3; ++generation) {
+    std::vector<int> children;
+    for (int parent : level) {
+      for (int k = 0; k < 3; ++k) {
+        tree.push_back({parent, next});
+        children.push_back(next++);
+      }
+    }
+    level = children;
+  }
+  WriteFile(alkanes / "mol/branched.mol",
+            testing::MolText("branched", testing::Atoms(next - 1), tree));
+  WriteFile(alkanes / "db.txt", "");
+  ASSERT_EQ(Cli(alkanes.path(), {"register", "--db", "db.txt", "mol"}).status, 0);
+
+  std::string pieces = "CC";
+  for (int k = 1; k < 12; ++k) pieces += ".CC";
+  const Result r = Cli(alkanes.path(), {"search", "--db", "db.txt", "--mol-dir", "mol", "--exact",
+                                        "--smiles", pieces});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Lines(r.out), std::vector<std::string>{"tetracontane"});
+  EXPECT_NE(r.err.find("unconfirmed: branched: 照合を打ち切りました"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("1 hits of 2 records (2 screened, 1 unconfirmed)"), std::string::npos)
+      << r.err;
 }
 
 TEST_F(Workspace, JapaneseNamesOverridesAndErrors) {

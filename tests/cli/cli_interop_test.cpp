@@ -8,38 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "support/cli_runner.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Result = testing::CliResult;
+using testing::Lines;
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-Result Cli(const std::vector<std::string>& args) {
-  testing::TempFolder tmp;
-  const std::string sample = std::string(VUDUZEZ_SOURCE_DIR) + "/sample";
-  std::string command = "cd " + Quote(sample) + " && " + Quote(VUDUZEZ_CLI);
-  for (const std::string& a : args) command += " " + Quote(a);
-  command += " >" + Quote(tmp / "out") + " 2>" + Quote(tmp / "err") + " </dev/null";
-  Result r;
-  const int raw = std::system(command.c_str());
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128;
-  r.out = testing::ReadFile(tmp / "out");
-  r.err = testing::ReadFile(tmp / "err");
-  return r;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+// vuduzez-cli in the bundled sample workspace (searching only reads it).
+Result Cli(const std::vector<std::string>& args, const std::string& input = {}) {
+  return testing::RunCli(args,
+                         testing::InFolder(std::string(VUDUZEZ_SOURCE_DIR) + "/sample", input));
 }
 
 TEST(CliSmiles, KeyAndSearchTakeSmiles) {

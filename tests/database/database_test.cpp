@@ -249,5 +249,30 @@ TEST_F(Database, TheStoresDuplicateTestSeesWhatOtherWritersDid) {
   store.Flush();
 }
 
+// Windows editors start a text file with a UTF-8 byte-order mark: no part of
+// the first name for any reader, and kept in the file.
+TEST_F(Database, AByteOrderMarkAtTheStartIsPassedOverAndKept) {
+  const std::string bom = "\xEF\xBB\xBF";
+  WriteFile(db, bom + kBenzene + kEthanol);
+  EXPECT_EQ(LoadNameList(db), (std::vector<std::string>{"benzene.mol", "ethanol.mol"}));
+  EXPECT_EQ(FindRegisteredLine(db, "benzene.mol"), std::optional<std::string>("benzene.mol"));
+  RecordStore store(db);
+  EXPECT_EQ(store.AppendIfNew({"benzene.mol", "78.11", "C6H6", "C@C@C@C@C@C@6"}),
+            std::optional<std::string>("benzene.mol"));
+  store.Flush();
+  EXPECT_EQ(DeleteRecords(db, "benzene.mol"), 1);
+  EXPECT_EQ(ReadFile(db), bom + kEthanol);
+  EXPECT_EQ(DeleteRecords(db, "ethanol.mol"), 1);
+  EXPECT_EQ(ReadFile(db), bom);
+  // A file of the mark alone is an empty database, and takes a record.
+  EXPECT_TRUE(LoadNameList(db).empty());
+  AppendRecord(db, "benzene.mol", "78.11", "C6H6", "C@C@C@C@C@C@6");
+  EXPECT_EQ(ReadFile(db), bom + kBenzene);
+  EXPECT_EQ(ParseRecords(ReadFile(db)).front().name, "benzene.mol");
+  // Only at the start: elsewhere the bytes are a name's.
+  WriteFile(db, kEthanol + bom + kBenzene);
+  EXPECT_EQ(LoadNameList(db), (std::vector<std::string>{"ethanol.mol", bom + "benzene.mol"}));
+}
+
 }  // namespace
 }  // namespace vuduzez

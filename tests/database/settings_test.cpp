@@ -25,6 +25,10 @@ TEST(Settings, CompleteFileInAnyOrder) {
   EXPECT_EQ(s.basedir2, "/db");
 }
 
+TEST(Settings, AByteOrderMarkBeforeTheFirstMarkerIsPassedOver) {
+  EXPECT_EQ(Parse("\xEF\xBB\xBF[basedir1]\r\n/mol\r\n").basedir1, "/mol");
+}
+
 TEST(Settings, OnlyOneMarkerLeavesTheOthersAsTheyWere) {
   Settings s;
   s.mdatafilename = "kept.txt";

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "depict/depict.h"
@@ -14,6 +15,7 @@
 #include "model/molreader.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "support/cli_runner.h"
 #include "support/recording_sink.h"
 
 namespace vuduzez {
@@ -66,12 +68,7 @@ TEST(DepictGolden, LabelledFormsInTheSamples) {
   EXPECT_NE(steroid.find("polygon "), std::string::npos);
 }
 
-// Runs the CLI with stdout and stderr in files.
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using CliRun = testing::CliResult;
 
 class DrawCommand : public ::testing::Test {
  protected:
@@ -83,16 +80,15 @@ class DrawCommand : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
+  // vuduzez-cli draw with the words of args (single quotes dropped: no path here has a blank).
   CliRun Cli(const std::string& args) {
-    const std::string out = (dir_ / "stdout").string(), err = (dir_ / "stderr").string();
-    const std::string command =
-        std::string("'") + VUDUZEZ_CLI + "' draw " + args + " >'" + out + "' 2>'" + err + "'";
-    CliRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = ReadFileBytes(out);
-    run.err = ReadFileBytes(err);
-    return run;
+    std::vector<std::string> words = {"draw"};
+    std::istringstream in(args);
+    for (std::string w; in >> w;) {
+      std::erase(w, '\'');
+      words.push_back(w);
+    }
+    return testing::RunCli(words);
   }
 
   fs::path dir_;
@@ -150,7 +146,7 @@ TEST_F(DrawCommand, FailedReadLeavesTheOldOutputFileAlone) {
   WriteFileBytes(v3000, "x\n\n\n  0  0  0     0  0            999 V3000\nM  END\n");
   const CliRun refused = Cli("--svg '" + out + "' '" + v3000 + "'");
   EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.err.find("ChemDrawのファイルではありません"), std::string::npos);
+  EXPECT_NE(refused.err.find("V3000 形式の MOL ファイルを読めません"), std::string::npos);
   EXPECT_EQ(ReadFileBytes(out), "old picture");
 }
 

@@ -93,13 +93,27 @@ TEST(DepictLabels, OtherElementsAreWrittenAsTheyStand) {
                  "font 14", "text 195 125 Na", "font 14", "text 195 95 Br", "font 14"}));
 }
 
-TEST(DepictLabels, CarbonIsNeverLabelledEvenCharged) {
-  Molecule mol = Build({{130, 150}, {163, 150, "C", 3}, {180, 120, "C", 5}}, {{1, 2}, {2, 3}});
-  EXPECT_TRUE(LabelOps(Draw(mol)).empty());
+// A charge stands raised after the label, a mass number raised before it, in
+// the subscript size; carbon is labelled once it carries either.
+TEST(DepictLabels, ChargesAndIsotopesAreDrawnOnTheirAtoms) {
+  Molecule cation = Build({{130, 150}, {163, 150, "C", 3}, {180, 120, "C", 5}}, {{1, 2}, {2, 3}});
+  EXPECT_EQ(LabelOps(Draw(cation)),
+            (Ops{"text 158 145 C", "font 12", "text 167 140 +", "font 14", "text 175 115 C",
+                 "font 12", "text 184 110 \u2212", "font 14"}));
+  // H3N+ with its bond to the right, a 13C, an O-.
+  Molecule ion = Build({{130, 150, "N", 3}, {163, 150}, {196, 150, "O", 5}}, {{1, 2}, {2, 3}});
+  ion.posdata[2].isotope = 13;
+  EXPECT_EQ(
+      LabelOps(Draw(ion)),
+      (Ops{"text 110 145 H", "font 12", "text 119 150 3", "font 14", "text 125 145 N", "font 12",
+           "text 134 140 +", "font 14", "font 12", "text 146 140 13", "font 14", "text 158 145 C",
+           "font 14", "text 191 145 O", "font 12", "text 201 140 \u2212", "font 14"}));
+  Molecule plain = Build({{130, 150}, {163, 150}}, {{1, 2}});
+  EXPECT_TRUE(LabelOps(Draw(plain)).empty());
 }
 
 TEST(DepictLabels, SymbolBytesAreShownAsUtf8) {
-  Molecule mol = Build({{130, 150, "X"}, {163, 150}}, {{1, 2}});
+  Molecule mol = Build({{130, 150, "N"}, {163, 150}}, {{1, 2}});
   mol.posdata[1].rawsym = "\x82\xa0";  // CP932 for "あ"
   EXPECT_EQ(LabelOps(Draw(mol)), (Ops{"text 125 145 \xe3\x81\x82", "font 14"}));
 }

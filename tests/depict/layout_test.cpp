@@ -31,10 +31,23 @@ TEST(DepictLayout, CentreAndBoundingBoxAtBaseSize150) {
   EXPECT_EQ(z.secondSize, 105);
   EXPECT_EQ(mol.posdata[2].px, 175);
   EXPECT_EQ(mol.posdata[2].py, 123);
+  // Both axes at the smaller scale, 112.5 / 4.5 = 25 pixels a unit (the
+  // height would allow 78.75 / 1.0).
   EXPECT_EQ(mol.posdata[1].px, 119);  // Ceil(118.75)
-  EXPECT_EQ(mol.posdata[1].py, 162);  // Ceil(161.875)
+  EXPECT_EQ(mol.posdata[1].py, 135);  // Ceil(122.5 + 12.5)
   EXPECT_EQ(mol.posdata[3].px, 232);  // Ceil(231.25)
-  EXPECT_EQ(mol.posdata[3].py, 84);   // Ceil(83.125)
+  EXPECT_EQ(mol.posdata[3].py, 110);  // Ceil(122.5 - 12.5)
+  // Upright, the height decides: 78.75 / 4.5 = 17.5 a unit across too.
+  Molecule tall = Read(MolText(
+      std::vector<testing::ModelAtom>{
+          {"0.0000", "0.0000"}, {"0.5000", "2.2500"}, {"1.0000", "4.5000"}},
+      {{1, 2}, {2, 3}}));
+  tall.molweight = "44.10";
+  Draw(tall);
+  EXPECT_EQ(tall.posdata[1].px, 167);  // Ceil(175 - 8.75)
+  EXPECT_EQ(tall.posdata[3].px, 184);
+  EXPECT_EQ(tall.posdata[1].py, 162);  // Ceil(122.5 + 39.375)
+  EXPECT_EQ(tall.posdata[3].py, 84);
 }
 
 TEST(DepictLayout, BaseAndSecondSizesFollowTheWeight) {
@@ -61,13 +74,13 @@ TEST(DepictLayout, BaseAndSecondSizesFollowTheWeight) {
   EXPECT_EQ(z.secondSize, 280);
 }
 
-TEST(DepictLayout, WideMoleculeFillsTheWholeBoxAtBaseSize350) {
+TEST(DepictLayout, WideMoleculeFillsTheWholeWidthAtBaseSize350) {
   Molecule mol = Diagonal("512.00");
   Draw(mol);
   EXPECT_EQ(mol.posdata[1].px, 44);  // Ceil(175 - 131.25)
   EXPECT_EQ(mol.posdata[3].px, 307);
-  EXPECT_EQ(mol.posdata[1].py, 215);  // Ceil(122.5 + 91.875)
-  EXPECT_EQ(mol.posdata[3].py, 31);
+  EXPECT_EQ(mol.posdata[1].py, 152);  // Ceil(122.5 + 0.5 x 58.33)
+  EXPECT_EQ(mol.posdata[3].py, 94);
 }
 
 TEST(DepictLayout, AxisWithoutExtentPutsAtomsOnTheCentreLine) {

@@ -2,6 +2,7 @@
 // failure), switching to the working windows and back, the hidden chain
 // rewrite, and closing.
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -49,6 +50,10 @@ class MenuTest : public QObject {
     dir_ = root_.path().toStdString();
     QDir::setCurrent(root_.path());
     qputenv("TMP", QByteArray::fromStdString(dir_));
+    // No vuduzez.ini of the user's is ever found: home and config are the test's.
+    qputenv("HOME", QByteArray::fromStdString(dir_ + "/home"));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir_ + "/home/config"));
+    qunsetenv("XDG_DATA_HOME");
     SetWindowUi(&ui_);
     // The program's order of creation.
     forms().frmMenu = menu_ = new TfrmMenu;
@@ -69,10 +74,10 @@ class MenuTest : public QObject {
 
   void captions() {
     QCOMPARE(menu_->windowTitle(), QStringLiteral("メニュー"));
-    QCOMPARE(Button("Button1")->text(), QStringLiteral("部分構造検索"));
-    QCOMPARE(Button("Button2")->text(), QStringLiteral("検索用データの作成・登録"));
-    QCOMPARE(Button("Button3")->text(), QStringLiteral("終了"));
-    QCOMPARE(Button("Button4")->text(), QStringLiteral("検索用データの修正"));
+    QCOMPARE(Button("Button1")->text(), QStringLiteral("部分構造検索(&S)"));
+    QCOMPARE(Button("Button2")->text(), QStringLiteral("検索用データの作成・登録(&R)"));
+    QCOMPARE(Button("Button3")->text(), QStringLiteral("終了(&X)"));
+    QCOMPARE(Button("Button4")->text(), QStringLiteral("検索用データの修正(&M)"));
     auto* label = menu_->findChild<QLabel*>(QStringLiteral("Label1"));
     QVERIFY(label != nullptr);
     QCOMPARE(label->text(), QStringLiteral("変換中"));
@@ -106,6 +111,52 @@ class MenuTest : public QObject {
     Reactivate();
     QCOMPARE(com_data().settings.mdatafilename, dir_ + "/db.txt");
     QVERIFY(menu_->isVisible());
+  }
+
+  // A first start with an empty home and no vuduzez.ini: the workspace is
+  // made in the XDG folders, and the next start finds it there.
+  void firstStartMakesAWorkspace() {
+    const Settings before = com_data().settings;
+    const std::string home = dir_ + "/first";
+    QDir().mkpath(QString::fromStdString(home + "/cwd"));
+    QDir::setCurrent(QString::fromStdString(home + "/cwd"));
+    qputenv("HOME", QByteArray::fromStdString(home));
+    qunsetenv("XDG_CONFIG_HOME");
+    ui_ = RecordingUi();
+    ui_.choiceAnswers = {0};  // "新しく作成"
+    {
+      TfrmMenu first;
+      first.show();
+      QVERIFY(!first.FirstActivation());
+      QCOMPARE(ui_.questions.size(), size_t(1));
+      QVERIFY(ui_.questions[0].find(home + "/cwd") != std::string::npos);
+      QVERIFY(ui_.questions[0].find(home + "/.config/vuduzez") != std::string::npos);
+    }
+    const Settings made = com_data().settings;
+    QCOMPARE(made.mdatafilename, home + "/.local/share/vuduzez/compounds.txt");
+    QCOMPARE(made.basedir1, home + "/.local/share/vuduzez/mol");
+    QVERIFY(QFileInfo(QString::fromStdString(made.basedir1)).isDir());
+    QCOMPARE(ReadFileBytes(made.mdatafilename), std::string());
+    const std::string ini = ReadFileBytes(home + "/.config/vuduzez/vuduzez.ini");
+    QVERIFY(ini.find("[mdatafilename]\r\n" + made.mdatafilename + "\r\n") != std::string::npos);
+
+    // Found at the next start from another folder; nothing asked, nothing written.
+    QDir().mkpath(QString::fromStdString(home + "/elsewhere"));
+    QDir::setCurrent(QString::fromStdString(home + "/elsewhere"));
+    com_data().settings = Settings{};
+    ui_ = RecordingUi();
+    {
+      TfrmMenu second;
+      second.show();
+      QVERIFY(!second.FirstActivation());
+    }
+    QVERIFY(ui_.questions.empty());
+    QCOMPARE(com_data().settings.mdatafilename, made.mdatafilename);
+    QCOMPARE(ReadFileBytes(home + "/.config/vuduzez/vuduzez.ini"), ini);
+    QDir::setCurrent(root_.path());
+    qputenv("HOME", QByteArray::fromStdString(dir_ + "/home"));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir_ + "/home/config"));
+    com_data().settings = before;
   }
 
   void workingWindowsAndBack() {

@@ -114,7 +114,7 @@ class PictureTest : public QObject {
   void textCellsHideBondEnds() {
     const std::vector<Atom> atoms = {{0, 0}, {1, 0, "Cl"}, {0.5, 1}};
     Molecule drawn = Make(atoms, {{1, 2}, {1, 3}});
-    Molecule unmarked = Make(atoms, {{1, 2, 4}, {1, 3}});  // type 4 leaves no mark
+    Molecule unmarked = Make(atoms, {{1, 2, 8}, {1, 3}});  // a query bond leaves no mark
     RecordingCanvas ops;
     Molecule probe = drawn;
     DrawMolecule(probe, kPictureWidth, 1, kPictureAspect, ops);

@@ -2,7 +2,9 @@
 // dropped or chosen MOL file, paging through the hits, another database file
 // or MOL folder. Messages are recorded, never shown.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QDir>
@@ -11,8 +13,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QtTest>
@@ -26,6 +30,8 @@
 #include "gui/TfrmMenu.h"
 #include "gui/canvas_qt.h"
 #include "gui/forms_qt.h"
+#include "gui/picture_label.h"
+#include "gui/quit_signals_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
 #include "model/com_data.h"
@@ -182,16 +188,16 @@ class SearchWindowTest : public QObject {
 
   void controlsAndCaptions() {
     QCOMPARE(w_->windowTitle(), QStringLiteral("部分構造検索"));
-    QCOMPARE(Child<QPushButton>("Button4")->text(), QStringLiteral("部分構造検索"));
+    QCOMPARE(Child<QPushButton>("Button4")->text(), QStringLiteral("部分構造検索(&S)"));
     QCOMPARE(Child<QPushButton>("Button4")->toolTip(), QStringLiteral("部分構造による検索を開始"));
-    QCOMPARE(Child<QPushButton>("Button5")->text(), QStringLiteral("前のデータ"));
-    QCOMPARE(Child<QPushButton>("Button6")->text(), QStringLiteral("次のデータ"));
-    QCOMPARE(Child<QPushButton>("Button2")->text(), QStringLiteral("終了"));
-    QCOMPARE(Child<QPushButton>("Button1")->text(), QStringLiteral("変更"));
+    QCOMPARE(Child<QPushButton>("Button5")->text(), QStringLiteral("前のデータ(&P)"));
+    QCOMPARE(Child<QPushButton>("Button6")->text(), QStringLiteral("次のデータ(&N)"));
+    QCOMPARE(Child<QPushButton>("Button2")->text(), QStringLiteral("終了(&X)"));
+    QCOMPARE(Child<QPushButton>("Button1")->text(), QStringLiteral("変更(&D)"));
     QCOMPARE(Child<QPushButton>("Button1")->toolTip(),
              QStringLiteral("使用するデータベースを変更"));
-    QCOMPARE(Child<QPushButton>("Button3")->text(), QStringLiteral("変更"));
-    QCOMPARE(Child<QPushButton>("OpenMolButton")->text(), QStringLiteral("MOLファイルを開く"));
+    QCOMPARE(Child<QPushButton>("Button3")->text(), QStringLiteral("変更(&F)"));
+    QCOMPARE(Child<QPushButton>("OpenMolButton")->text(), QStringLiteral("MOLファイルを開く(&O)"));
     QCOMPARE(Child<QLineEdit>("Edit6")->toolTip(),
              QStringLiteral("現在使用しているデータベースの名前"));
     QCOMPARE(Child<QLineEdit>("Edit7")->toolTip(),
@@ -204,8 +210,35 @@ class SearchWindowTest : public QObject {
           "データベースファイル名", "mole file 収納フォルダ", "ISIS Draw Window"}) {
       QVERIFY2(labels.contains(QString::fromUtf8(text)), text);
     }
-    QCOMPARE(Child<QFrame>("Panel1")->size(), QSize(353, 249));
-    QCOMPARE(Child<QLabel>("Image1")->size(), QSize(350, 245));
+    // Never smaller than the original picture.
+    QCOMPARE(Child<QLabel>("Image1")->minimumSize(), QSize(350, 245));
+  }
+
+  // The window resizes: the structure panel and the hit picture grow, the
+  // picture keeping its aspect and drawn at the size shown.
+  void resizingGrowsThePanelAndThePicture() {
+    Show();
+    SearchClipboardBlock("toluene");
+    auto* image = Child<PictureLabel>("Image1");
+    QApplication::processEvents();
+    const QRectF before = image->pictureRect();
+    const int panelBefore = Panel()->width();
+    QVERIFY(before.width() >= 350);
+    w_->resize(w_->width() + 500, w_->height() + 400);
+    QApplication::processEvents();
+    const QRectF after = image->pictureRect();
+    QVERIFY2(after.width() > before.width() + 150, qPrintable(QString::number(after.width())));
+    QVERIFY(std::abs(after.height() / after.width() - 0.7) < 0.01);
+    QVERIFY(Panel()->width() > panelBefore + 150);
+    // The drawing reaches beyond the original 350 pixels.
+    const QImage shot = image->grab().toImage();
+    int darkRight = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+      for (int x = static_cast<int>(after.left()) + 360; x < shot.width(); ++x) {
+        darkRight += qGray(shot.pixel(x, y)) < 128;
+      }
+    }
+    QVERIFY(darkRight > 0);
   }
 
   void activationLoadsTheDatabaseOnce() {
@@ -285,7 +318,7 @@ class SearchWindowTest : public QObject {
   void atomByAtomSearch() {
     Show();
     auto* box = Child<QCheckBox>("CheckBox1");
-    QCOMPARE(box->text(), QStringLiteral("原子単位で照合"));
+    QCOMPARE(box->text(), QStringLiteral("原子単位で照合(&E)"));
     QVERIFY(!box->isChecked());
     box->setChecked(true);
     SearchClipboardBlock("benzene");
@@ -608,7 +641,7 @@ class SearchWindowTest : public QObject {
     ui_.fileAnswers.push_back(SamplePath("benzene"));
     ui_.fileAnswers.push_back(std::nullopt);
     Click("OpenMolButton");
-    QCOMPARE(ui_.inputs.back(), "OpenFile|MolFile|*.mol;*.MOL|" + molDir_);
+    QCOMPARE(ui_.inputs.back(), "OpenFile|MolFile|*.mol;*.MOL;*.mol.gz|" + molDir_);
     QCOMPARE(Text("Edit5"), QStringLiteral("4"));
     Click("OpenMolButton");  // cancelled: nothing happens
     QCOMPARE(Text("Edit5"), QStringLiteral("4"));
@@ -728,7 +761,7 @@ class SearchWindowTest : public QObject {
     Show();
     ui_.folderAnswers.push_back(otherMolDir_);
     Click("Button3");
-    QCOMPARE(ui_.inputs.back(), std::string("BrowseFolder|Select Folder"));
+    QCOMPARE(ui_.inputs.back(), std::string("BrowseFolder|フォルダの選択"));
     QCOMPARE(Text("Edit7"), QString::fromStdString(otherMolDir_));
     QCOMPARE(com_data().settings.basedir1, molDir_);
     SearchClipboardBlock("benzene");
@@ -790,6 +823,93 @@ class SearchWindowTest : public QObject {
     w_->show();
     QCOMPARE(w_->searchState().hitcount, 4);
   }
+
+  // The last two: a confirmation that takes long (each record of a branched
+  // alkane spends all its steps on twelve separate C-C pieces it cannot hold),
+  // stopped from its progress dialog, then by SIGTERM.
+  void stoppingALongConfirmation() {
+    SearchSlowly([](QProgressDialog* dialog) {
+      QCOMPARE(dialog->labelText(), QStringLiteral("原子単位で照合しています"));
+      dialog->cancel();
+    });
+    QVERIFY(!QuitRequested());
+  }
+
+  void terminationSignalEndsALongConfirmation() {
+    menu_->show();
+    CloseOnTerminationSignals(menu_);
+    SearchSlowly([](QProgressDialog*) { ::kill(::getpid(), SIGTERM); });
+    QVERIFY(QuitRequested());
+    QTRY_VERIFY(!menu_->isVisible());  // closed by the event loop: the program's end
+  }
+
+ private:
+  void SearchSlowly(const std::function<void(QProgressDialog*)>& whenShown) {
+    const std::string folder = dir_ + "/slow";
+    if (!fs::exists(folder)) {
+      fs::create_directories(folder);
+      // Three generations of three branches on one carbon, and a methyl on it.
+      std::vector<testing::TestBond> tree{{1, 2}};
+      std::vector<int> level{2};
+      int next = 3;
+      for (int generation = 0; generation < 3; ++generation) {
+        std::vector<int> children;
+        for (int parent : level) {
+          for (int k = 0; k < 3; ++k) {
+            tree.push_back({parent, next});
+            children.push_back(next++);
+          }
+        }
+        level = children;
+      }
+      const std::string text = testing::MolText("branched", testing::Atoms(next - 1), tree);
+      std::vector<CompoundRecord> records;
+      for (int i = 0; i < kSlowRecords; ++i) {
+        const std::string name = "branched" + std::to_string(i);
+        WriteFileBytes(folder + "/" + name + ".mol", text);
+        records.push_back(RecordFor(folder + "/" + name + ".mol", name + ".mol"));
+      }
+      WriteDatabase(folder + ".txt", records);
+    }
+    com_data().settings = Settings{folder + ".txt", folder, dir_};
+    Show();
+    Child<QCheckBox>("CheckBox1")->setChecked(true);
+    std::string pieces = "CC";
+    for (int k = 1; k < 12; ++k) pieces += ".CC";
+    SetClipboardText(pieces);
+    // The window goes on answering while it confirms: this timer fires, and
+    // finds the dialog shown.
+    bool shown = false;
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, [&] {
+      auto* dialog = w_->findChild<QProgressDialog*>(QStringLiteral("ConfirmProgress"));
+      if (!shown && dialog != nullptr && dialog->isVisible()) {
+        shown = true;
+        whenShown(dialog);
+      }
+    });
+    poll.start();
+    Click("Button4");
+    poll.stop();
+    QVERIFY(shown);
+    const SoundResult& r = w_->exactResult();
+    QVERIFY(r.stopped);
+    // Each record refuted, given up or not reached: none is a hit, the
+    // unconfirmed are named, and the last ones were not reached.
+    QVERIFY(r.rows.empty());
+    QCOMPARE(r.candidates, int64_t{kSlowRecords});
+    QVERIFY(!r.unconfirmed.empty());
+    QCOMPARE(r.unconfirmed.back().reason, std::string("照合を中止しました"));
+    for (const auto& u : r.unconfirmed) {
+      QVERIFY(u.reason == "照合を中止しました" || u.reason == "照合を打ち切りました");
+    }
+    QCOMPARE(Text("Edit5"), QStringLiteral("0"));
+    QCOMPARE(Child<QLabel>("ExactLabel")->text(), QString::fromUtf8("候補 %1 件中（未確認 %2 件）")
+                                                      .arg(kSlowRecords)
+                                                      .arg(r.unconfirmed.size()));
+  }
+  static constexpr int kSlowRecords = 150;
 };
 
 QTEST_MAIN(SearchWindowTest)

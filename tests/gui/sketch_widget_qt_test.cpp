@@ -259,7 +259,7 @@ class SketchWidgetTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&hidden));
     QCOMPARE(hidden.canvas()->scale(), w_->canvas()->scale());
     // A refused text leaves the drawing as it was.
-    QVERIFY(!w_->setMolText("x\r\n\r\n\r\n  1  0  0  0  0  0  0  0  0  0999 V3000\r\n", ui_));
+    QVERIFY(!w_->setMolText("x\r\n\r\n\r\n  1  0  0  0  0  0  0  0  0  0999 v2000\r\n", ui_));
     QCOMPARE(ui_.messages, std::vector<std::string>{kNotV2000Message});
     QCOMPARE(KeyOf(w_->molText()).key, KeyOf(SampleMol("aspirin")).key);
 

@@ -124,14 +124,14 @@ class StructureInputTest : public QObject {
     // The file chooser asks for MOL files in the given folder.
     ui.fileAnswers.push_back(std::string("/x/y.mol"));
     QCOMPARE(ChooseMolFile("/start", ui), std::optional<std::string>("/x/y.mol"));
-    QCOMPARE(ui.inputs.back(), std::string("OpenFile|MolFile|*.mol;*.MOL|/start"));
+    QCOMPARE(ui.inputs.back(), std::string("OpenFile|MolFile|*.mol;*.MOL;*.mol.gz|/start"));
   }
 
   void editorPanel() {
     EditorPanel panel;
     panel.show();
     QCOMPARE(panel.toolTip().toStdString(), StructureEditorHint());
-    auto* label = panel.findChild<QLabel*>();
+    auto* label = panel.findChild<QLabel*>(QStringLiteral("EditorLabel"));
     QVERIFY(label != nullptr);
     QCOMPARE(label->text(), QStringLiteral("ISIS Draw Window"));
     QVERIFY(panel.acceptDrops());

@@ -170,7 +170,7 @@ class TourokuTest : public QObject {
 
   void captionsAndBusyLabels() {
     QCOMPARE(w->windowTitle(), QStringLiteral("検索用データの作成・登録"));
-    QCOMPARE(w->findChild<QPushButton*>("Button4")->text(), QStringLiteral("終　了"));
+    QCOMPARE(w->findChild<QPushButton*>("Button4")->text(), QStringLiteral("終　了(&X)"));
     for (const char* busy : {"Label8", "Label9"}) {
       auto* label = w->findChild<QLabel*>(busy);
       QVERIFY(label->isHidden());

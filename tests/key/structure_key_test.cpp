@@ -100,8 +100,18 @@ TEST(StructureKey, WorkedExamples) {
   EXPECT_EQ(KeyOf(Atoms(3), {{1, 2}, {2, 3}, {3, 1}}), "C-C-C-3");
   EXPECT_EQ(KeyOf(Atoms(6), {{1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 1}}), "C-C-C-C-C-C-6");
   EXPECT_EQ(KeyOf(Atoms(6), kBenzene), "C@C@C@C@C@C@6");
+  // A file's aromatic bonds are given a Kekule form by the reader; left
+  // aromatic in the tables they have no bond character and stop the marking.
   EXPECT_EQ(KeyOf(Atoms(6), {{1, 2, 4}, {2, 3, 4}, {3, 4, 4}, {4, 5, 4}, {5, 6, 4}, {6, 1, 4}}),
-            "CCCCCC6");
+            "C@C@C@C@C@C@6");
+  Molecule tables = Read(MolText("b", Atoms(6), kBenzene));
+  for (int j = 1; j <= 6; ++j) {
+    tables.bnddata[static_cast<size_t>(j)].order = 4;
+    tables.bnddata[static_cast<size_t>(j)].bsym.clear();
+  }
+  RecordingSink quiet;
+  ASSERT_TRUE(MakeStructureKey(tables, quiet));
+  EXPECT_EQ(tables.keydata, "CCCCCC6");
   std::vector<TestBond> phenol = kBenzene;
   phenol.push_back({1, 7});
   EXPECT_EQ(KeyOf({"C", "C", "C", "C", "C", "C", "O"}, phenol), "C@C@C@C@C@C-O/O-C@C@C@C@C@C@6");
@@ -165,8 +175,12 @@ TEST(StructureKey, CyclohexeneStaysUnmarked) {
 TEST(StructureKey, SixRingMarkingNeedsThreeDoublesAndNoAromaticBond) {
   EXPECT_EQ(KeyOf(Atoms(6), {{1, 2, 2}, {2, 3}, {3, 4, 2}, {4, 5}, {5, 6}, {6, 1}}).find('@'),
             std::string::npos);
-  EXPECT_EQ(KeyOf(Atoms(6), {{1, 2, 2}, {2, 3, 4}, {3, 4, 2}, {4, 5}, {5, 6, 2}, {6, 1}}).find('@'),
-            std::string::npos);
+  Molecule mol = Read(MolText("b", Atoms(6), kBenzene));
+  mol.bnddata[2].order = 4;  // an aromatic bond left in the tables
+  mol.bnddata[2].bsym.clear();
+  RecordingSink ui;
+  ASSERT_TRUE(MakeStructureKey(mol, ui));
+  EXPECT_EQ(mol.keydata.find('@'), std::string::npos);
 }
 
 TEST(StructureKey, NeopentaneFollowsAllFourStartBonds) {
@@ -243,6 +257,46 @@ TEST(StructureKey, NineThousandNineHundredNinetyNinePathTextsSucceed) {
   EXPECT_EQ(mol.keydata, chain);
 }
 
+// A drug-sized molecule with its hydrogens drawn has too many walks; its key
+// is made without them, and is the key of the molecule drawn without them.
+TEST(StructureKey, ExplicitHydrogensAreLeftOutAtThePathLimit) {
+  const std::string path = std::string(VUDUZEZ_SOURCE_DIR) + "/sample/mol/testosterone.mol";
+  Molecule plain;
+  RecordingSink ui;
+  ASSERT_TRUE(ReadMolFile(plain, path, ui));
+  CalcFormulaWeight(plain);
+  std::vector<std::string> symbols;
+  std::vector<TestBond> bonds;
+  for (int i = 1; i <= plain.atmcount; ++i)
+    symbols.push_back(plain.atmdata[static_cast<size_t>(i)].symbol);
+  for (int j = 1; j <= plain.bndcount; ++j) {
+    const BondRow& b = plain.bnddata[static_cast<size_t>(j)];
+    bonds.push_back({b.atom1, b.atom2, b.order});
+  }
+  for (int i = 1; i <= plain.atmcount; ++i) {
+    for (int h = 0; h < plain.posdata[static_cast<size_t>(i)].hcount; ++h) {
+      symbols.push_back("H");
+      bonds.push_back({i, static_cast<int>(symbols.size())});
+    }
+  }
+  ASSERT_TRUE(MakeStructureKey(plain, ui));
+  Molecule drawn = Read(MolText("testosterone", symbols, bonds));
+  EXPECT_EQ(drawn.molformula, plain.molformula);
+  Molecule once = drawn;
+  auto ws = std::make_unique<KeyWorkspace>();
+  EXPECT_FALSE(ws->RunOnce(once, ui));  // with its 28 hydrogens
+  const KeyResult result = MakeStructureKey(drawn, ui);
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result.hydrogensLeftOut, 28);
+  EXPECT_EQ(drawn.keydata, plain.keydata);
+  EXPECT_TRUE(ui.messages.empty());
+  // A structure whose drawn hydrogens all carry something stays too large.
+  for (int i = plain.atmcount + 1; i <= drawn.atmcount; ++i)
+    drawn.posdata[static_cast<size_t>(i)].isotope = 2;
+  EXPECT_FALSE(MakeStructureKey(drawn, ui));
+  EXPECT_EQ(ui.messages, std::vector<std::string>{"testosteroneは分子が大きすぎます"});
+}
+
 // The engine against the literal reference: path texts, codes, selection,
 // key and the bond table after marking.
 void ExpectSameAsReference(const Molecule& input, KeyWorkspace& ws) {
@@ -291,11 +345,10 @@ TEST(StructureKeyReference, RandomMolecules) {
   const std::vector<std::string> symbols = {"C", "C", "C", "N", "O", "Cl", "Na", "", "S"};
   auto ws = std::make_unique<KeyWorkspace>();
   for (int round = 0; round < 400; ++round) {
-    std::vector<std::string> atoms;
     std::vector<TestBond> bonds;
+    int n = 0;
     if (round % 2 == 0) {
-      const int n = pick(2, 12);
-      for (int i = 0; i < n; ++i) atoms.push_back(symbols[static_cast<size_t>(pick(0, 8))]);
+      n = pick(2, 12);
       for (int i = 2; i <= n; ++i) bonds.push_back({pick(1, i - 1), i, pick(1, 4)});
       for (int extra = pick(0, 4); extra > 0; --extra) {
         bonds.push_back({pick(1, n), pick(1, n), pick(1, 2)});
@@ -304,7 +357,7 @@ TEST(StructureKeyReference, RandomMolecules) {
       // An acene of two or three hexagons (top row 1..2r+1, bottom row below
       // it, rungs at every second atom) and a side chain.
       const int r = pick(2, 3), row = 2 * r + 1;
-      atoms = Atoms(2 * row + 1);
+      n = 2 * row + 1;
       for (int i = 1; i < row; ++i) {
         bonds.push_back({i, i + 1, pick(1, 2)});
         bonds.push_back({row + i, row + i + 1, pick(1, 2)});
@@ -313,7 +366,25 @@ TEST(StructureKeyReference, RandomMolecules) {
       bonds.push_back({pick(1, 2 * row), 2 * row + 1, 1});
     }
     SCOPED_TRACE("round " + std::to_string(round));
-    ExpectSameAsReference(Read(MolText("r", atoms, bonds)), *ws);
+    // The tables as any reader may leave them: symbols of every kind (blank
+    // and unknown ones among them) and bonds left aromatic (type 4).
+    std::vector<int> types;
+    for (TestBond& b : bonds) {
+      types.push_back(b.type);
+      if (b.type == 4) b.type = 1;
+    }
+    Molecule mol = Read(MolText("r", Atoms(n), bonds));
+    if (round % 2 == 0) {
+      for (int i = 1; i <= n; ++i) {
+        mol.atmdata[static_cast<size_t>(i)].symbol = symbols[static_cast<size_t>(pick(0, 8))];
+      }
+    }
+    for (size_t j = 0; j < types.size(); ++j) {
+      if (types[j] != 4) continue;
+      mol.bnddata[j + 1].order = 4;
+      mol.bnddata[j + 1].bsym.clear();
+    }
+    ExpectSameAsReference(mol, *ws);
   }
 }
 

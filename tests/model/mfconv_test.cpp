@@ -190,6 +190,10 @@ TEST(MolText, RecognisesV2000Text) {
   EXPECT_FALSE(LooksLikeMolV2000("CCO"));
   EXPECT_FALSE(LooksLikeMolV2000("a\nb\nc\n  0  0  0  0  0  0            999 V3000\n"));
   EXPECT_FALSE(LooksLikeMolV2000("a\nb\nc\n"));
+  // What the reader reads: V3000 too, and after a byte order mark.
+  EXPECT_TRUE(LooksLikeMolText("a\nb\nc\n  0  0  0  0  0  0            999 V3000\n"));
+  EXPECT_TRUE(LooksLikeMolText("\xEF\xBB\xBF" + lf));
+  EXPECT_FALSE(LooksLikeMolText("CCO"));
 }
 
 TEST(Capture, BlockBecomesReadableMolTextAndAnEmptyBlockNothing) {

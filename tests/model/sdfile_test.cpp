@@ -9,6 +9,7 @@
 
 #include "model/molreader.h"
 #include "platform/errors.h"
+#include "support/gzip_text.h"
 #include "support/mol_text.h"
 #include "support/temp_folder.h"
 
@@ -116,7 +117,7 @@ TEST(SdFile, MissingEndDataItemsWithBlankLinesAndTheLastRecord) {
   EXPECT_EQ(ReadAll("").size(), 0u);
 }
 
-TEST(SdFile, AV3000RecordInTheMiddleIsReportedByNumber) {
+TEST(SdFile, AV3000RecordInTheMiddleIsReadToo) {
   const std::string v3000 =
       "v3\n  x\n\n  0  0  0     0  0            999 V3000\n"
       "M  V30 BEGIN CTAB\nM  V30 COUNTS 1 0 0 0 0\nM  V30 END CTAB\nM  END\n"
@@ -129,7 +130,7 @@ TEST(SdFile, AV3000RecordInTheMiddleIsReportedByNumber) {
   EXPECT_EQ(records[1].kind, SdRecordKind::kV3000);
   EXPECT_EQ(records[1].number, 2);
   EXPECT_EQ(*records[1].Find("NAME"), "three thousand");
-  EXPECT_EQ(SdRecordProblem(records[1]), "レコード 2: V3000 形式の MOL ブロックは読めません");
+  EXPECT_EQ(SdRecordProblem(records[1]), "");  // read through its conversion to V2000
   EXPECT_EQ(records[2].kind, SdRecordKind::kV2000);
   EXPECT_EQ(records[2].title, "c.mol");
   EXPECT_EQ(SdRecordProblem(records[2]), "");
@@ -177,6 +178,28 @@ TEST(SdFile, StreamingFromAFileMatchesMemory) {
 
   EXPECT_THROW(SdReader(tmp.path() + "/missing.sdf"), RuntimeError);
   EXPECT_THROW(SdReader(tmp.path()), RuntimeError);  // a folder
+
+  // The same file gzip-compressed, in two members as "cat a.gz b.gz" makes
+  // them, reads as what it holds: from the file, a descriptor and memory.
+  const size_t half = text.find("$$$$", text.size() / 2) + 6;
+  const std::string gz = testing::Gzip(text.substr(0, half)) + testing::Gzip(text.substr(half));
+  const std::string gzPath = tmp.path() + "/many.sdf.gz";
+  testing::WriteFile(gzPath, gz);
+  SdReader packed(gzPath);
+  const std::vector<SdRecord> expanded = ReadAll(packed);
+  EXPECT_EQ(packed.BytesRead(), gz.size());  // progress runs over the compressed bytes
+  SdReader packedInMemory(SdBytes{gz});
+  const std::vector<SdRecord> inMemory = ReadAll(packedInMemory);
+  ASSERT_EQ(expanded.size(), 700u);
+  ASSERT_EQ(inMemory.size(), 700u);
+  for (size_t i = 0; i < held.size(); i += 7) {
+    ASSERT_EQ(expanded[i].molblock, held[i].molblock) << i;
+    ASSERT_EQ(inMemory[i].data[0].value, held[i].data[0].value) << i;
+  }
+  // A stream cut short is an error, not a shorter file.
+  const std::string cut = gz.substr(0, gz.size() / 3);
+  SdReader damaged(SdBytes{cut});
+  EXPECT_THROW(ReadAll(damaged), RuntimeError);
 }
 
 }  // namespace

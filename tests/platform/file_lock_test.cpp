@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -115,45 +116,98 @@ TEST(Replacement, OnlyOurOwnLeftoversAreRemoved) {
   EXPECT_EQ(ReadFile(dir / "victim.txt"), "someone else's file");
 }
 
-TEST(Append, AWriteAKillCutShortIsUndoneByTheNextChangeAndAWholeOneKept) {
+// A killed append: the note its run wrote, and the file cut where the kill
+// stopped the write (only ever at the end of a page of the file).
+TEST(Append, OnlyTheKilledRunsOwnBytesAreCutAndOnlyWhileTheFileIsAsItLeftIt) {
   TempFolder dir;
   const std::string db = dir / "compounds.txt";
-  const std::string note = db + ".vuduzez-append";
-  auto noteFor = [&](off_t size) {
+  const std::string note = db + ".vuduzez-append." + std::to_string(::geteuid());
+  const off_t page = ::sysconf(_SC_PAGESIZE);
+  // Records up to just before a page's end, then one that spans two more pages.
+  std::string head;
+  while (head.size() + kBenzene.size() < static_cast<size_t>(page) - 40) head += kBenzene;
+  const std::string record = "long.mol\r\n999.99\r\nC99\r\n" + std::string(2 * page, 'C') + "\r\n";
+  auto killed = [&](size_t written) {
+    WriteFile(db, head);
     struct stat st;
     ::stat(db.c_str(), &st);
-    WriteFile(note, std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) + " " +
-                        std::to_string(size) + "\n");
+    WriteFile(note, AppendNoteText(st, static_cast<off_t>(head.size()), record));
+    WriteFile(db, head + record.substr(0, written));
   };
-  const off_t whole = static_cast<off_t>(kBenzene.size());
+  auto change = [&] { DatabaseLock lock(db, LockMode::kExclusive); };
+  const size_t toPage = static_cast<size_t>(page) - head.size();
 
-  // The killed append wrote part of its record: cut back where it began.
-  WriteFile(db, kBenzene + kEthanol.substr(0, 20));
-  noteFor(whole);
-  { DatabaseLock shared(db, LockMode::kShared); }  // a reader changes nothing
-  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol.substr(0, 20));
-  { DatabaseLock lock(db, LockMode::kExclusive); }
-  EXPECT_EQ(ReadFile(db), kBenzene);
-  EXPECT_FALSE(std::filesystem::exists(note));
+  // Stopped at the end of the first or second page: cut back, note gone.
+  for (size_t written : {toPage, toPage + static_cast<size_t>(page)}) {
+    killed(written);
+    { DatabaseLock shared(db, LockMode::kShared); }  // a reader changes nothing
+    EXPECT_EQ(ReadFile(db).size(), head.size() + written);
+    change();
+    EXPECT_EQ(ReadFile(db), head) << written;
+    EXPECT_FALSE(std::filesystem::exists(note));
+  }
+  // Stale notes: the file is left exactly as it is.
+  struct Case {
+    const char* what;
+    std::function<void()> after;  // what happened after the kill
+  };
+  const std::vector<Case> stale = {
+      {"nothing written", [&] { killed(0); }},
+      {"all written, killed at the note's removal", [&] { killed(record.size()); }},
+      {"not at a page's end", [&] { killed(toPage + 7); }},
+      {"another program appended a record and a blank line",
+       [&] {
+         killed(toPage);
+         WriteFile(db, ReadFile(db) + "\r\n" + kEthanol + "\r\n");
+       }},
+      {"another program appended exactly to the page's end",
+       [&] {
+         killed(toPage);
+         WriteFile(db, ReadFile(db) + std::string(static_cast<size_t>(page), '\n'));
+       }},
+      {"an edit in place of the bytes written",
+       [&] {
+         killed(toPage);
+         std::string text = ReadFile(db);
+         text[text.size() - 3] = 'N';
+         WriteFile(db, text);
+       }},
+      {"the file was replaced",
+       [&] {
+         killed(toPage);
+         const std::string text = ReadFile(db);
+         std::filesystem::remove(db);
+         WriteFile(dir / "other", "keeps the old inode busy");
+         WriteFile(db, text);
+       }},
+      {"a note cut short by the kill",
+       [&] {
+         killed(toPage);
+         const std::string text = ReadFile(note);
+         WriteFile(note, text.substr(0, text.size() - 6));
+       }},
+  };
+  for (const Case& c : stale) {
+    c.after();
+    const std::string before = ReadFile(db);
+    change();
+    EXPECT_EQ(ReadFile(db), before) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(note)) << c.what;
+  }
 
-  // It wrote all of it before the kill: the records stay.
-  WriteFile(db, kBenzene + kEthanol);
-  noteFor(whole);
-  { DatabaseLock lock(db, LockMode::kExclusive); }
-  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol);
-
-  // A note of another file (the database was replaced since) decides nothing.
-  WriteFile(db, kBenzene + kEthanol.substr(0, 20));
-  WriteFile(note, "1 2 0\n");
-  { DatabaseLock lock(db, LockMode::kExclusive); }
-  EXPECT_EQ(ReadFile(db), kBenzene + kEthanol.substr(0, 20));
-  EXPECT_FALSE(std::filesystem::exists(note));
+  // Another user's note (here: a note under another id) is neither trusted nor removed.
+  killed(toPage);
+  const std::string foreign = db + ".vuduzez-append." + std::to_string(::geteuid() + 1);
+  std::filesystem::rename(note, foreign);
+  change();
+  EXPECT_EQ(ReadFile(db).size(), head.size() + toPage);
+  EXPECT_TRUE(std::filesystem::exists(foreign));
 
   // An append that finishes leaves no note.
   WriteFile(db, kBenzene);
   {
     DatabaseLock lock(db, LockMode::kExclusive);
-    AppendAll(lock.fd(), db, whole, kEthanol);
+    AppendAll(lock.fd(), db, static_cast<off_t>(kBenzene.size()), kEthanol);
   }
   EXPECT_EQ(ReadFile(db), kBenzene + kEthanol);
   EXPECT_FALSE(std::filesystem::exists(note));

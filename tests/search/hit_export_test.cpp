@@ -102,9 +102,10 @@ TEST_F(HitExportTest, CsvAndJsonLines) {
   std::vector<std::string> l;
   for (std::string line; std::getline(lines, line);) l.push_back(line);
   ASSERT_EQ(l.size(), 5u);
-  EXPECT_EQ(l[0], R"({"name":"phenol","formula":"C6H6O","weight":"94.11"})");
-  EXPECT_EQ(l[2], R"({"name":"missing","formula":"","weight":"","error":"ファイルがありません"})");
-  EXPECT_EQ(l[4], R"({"name":"a,\"b\"","formula":"CH4","weight":"16.04"})");
+  EXPECT_EQ(l[0], R"({"name":"phenol","formula":"C6H6O","weight":94.11})");
+  EXPECT_EQ(l[2],
+            R"({"name":"missing","formula":"","weight":null,"error":"ファイルがありません"})");
+  EXPECT_EQ(l[4], R"({"name":"a,\"b\"","formula":"CH4","weight":16.04})");
 
   EXPECT_EQ(Write(HitFormat::kNames, &failed), "phenol\nethanol\nmissing\nベンゼン\na,\"b\"\n");
   EXPECT_EQ(failed, 0);  // names alone need no MOL file

@@ -10,7 +10,10 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/messages.h"
+#include "platform/notice.h"
 #include "search/search.h"
+#include "support/recording_sink.h"
 #include "support/temp_folder.h"
 
 namespace vuduzez {
@@ -74,6 +77,27 @@ TEST_F(ScreenIndex, ValidOnlyForTheStateItWasMadeFrom) {
   EXPECT_FALSE(Cached());
   LoadSearchDataStamped(state, db_);
 
+  // The same size and modification time, other bytes (an edit in place whose
+  // time was put back, as a restore or cp -p does): stale by its change time.
+  LoadSearchDataStamped(state, db_);
+  ASSERT_TRUE(Cached());
+  {
+    struct stat st;
+    ASSERT_EQ(::stat(db_.c_str(), &st), 0);
+    std::string text = kRecords;
+    text.replace(text.find("C-C-O"), 5, "C-C-N");
+    const int fd = ::open(db_.c_str(), O_WRONLY);
+    ASSERT_EQ(::pwrite(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+    ::close(fd);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, db_.c_str(), times, 0), 0);
+  }
+  EXPECT_FALSE(Cached());
+  LoadSearchDataStamped(state, db_);
+  Query amine;
+  amine.codes = {"C-N"};
+  EXPECT_EQ(RunScreening(state, amine), 1);
+
   // Another size: an appended record is searched, never screened out by
   // the old signatures.
   WriteFile(db_, kRecords + "phenol.mol\r\n94.11\r\nC6H6O\r\nO-C@C@C@C@C@C@6\r\n");
@@ -117,6 +141,53 @@ TEST_F(ScreenIndex, TruncatedOrForeignCacheFilesAreRebuilt) {
   unsetenv("HOME");
   LoadSearchDataStamped(state, db_);
   EXPECT_EQ(state.signatures.size(), 2u);
+}
+
+// An index that screens out every record, as someone else could plant it.
+void PlantEmptyIndex(const std::string& db, const std::vector<mldata>& records) {
+  ASSERT_TRUE(WriteScreenIndex(db, StampOf(db), records,
+                               std::vector<KeySignature>(records.size(), KeySignature{})));
+}
+
+TEST_F(ScreenIndex, ACacheFolderOrFileOthersCouldWriteIsNotTrusted) {
+  SearchState state;
+  LoadSearchDataStamped(state, db_);
+  const std::string folder = dir_ / "cache/vuduzez";
+  Query benzene;
+  benzene.codes = {"C@C@C@C@C@C@6"};
+  auto search = [&](RecordingSink& sink) {
+    NoticeScope scope(sink);
+    LoadSearchDataStamped(state, db_);
+    return RunScreening(state, benzene);
+  };
+  {
+    RecordingSink sink;
+    PlantEmptyIndex(db_, state.records);
+    EXPECT_EQ(search(sink), 0);  // the planted index works when it is trusted
+  }
+  // A folder others may write: not used at all, said once.
+  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+  {
+    RecordingSink sink;
+    EXPECT_EQ(search(sink), 1);
+    EXPECT_EQ(sink.notices, std::vector<std::string>{CacheFolderWritableMessage(folder)});
+  }
+  ASSERT_EQ(::chmod(folder.c_str(), 0700), 0);
+  // A file others may write in the user's own folder: removed and made again.
+  ASSERT_EQ(::chmod(CacheFile().c_str(), 0666), 0);
+  {
+    RecordingSink sink;
+    EXPECT_EQ(search(sink), 1);
+    EXPECT_EQ(sink.notices, std::vector<std::string>{CacheFileUntrustedMessage(CacheFile())});
+    EXPECT_EQ(testing::ModeOf(CacheFile()), 0600u);
+  }
+  // A folder of another user (only root can make one here).
+  if (::geteuid() != 0) GTEST_SKIP() << "another user's folder needs root";
+  PlantEmptyIndex(db_, state.records);
+  ASSERT_EQ(::chown(folder.c_str(), 4242, 4242), 0);
+  RecordingSink sink;
+  EXPECT_EQ(search(sink), 1);
+  EXPECT_EQ(sink.notices, std::vector<std::string>{CacheFolderNotOwnMessage(folder)});
 }
 
 TEST_F(ScreenIndex, AnAppendExtendsAnIndexValidBeforeItAndNoOther) {

@@ -74,7 +74,7 @@ TEST(LoadSearchData, RecordsFieldsFromTheFourLines) {
   EXPECT_EQ(s.records[1].ccount, 2);
 }
 
-TEST(LoadSearchData, BlankLinesAndLineEndsDoNotChangeTheRecords) {
+TEST(LoadSearchData, BlankLinesLineEndsAndAByteOrderMarkDoNotChangeTheRecords) {
   const std::string plain =
       Record("a.mol", "78.11", "C6H6", "C@C@6") + Record("b.mol", "94.1", "C6H6O", "O-C");
   std::string lf = plain, cr = plain;
@@ -82,10 +82,11 @@ TEST(LoadSearchData, BlankLinesAndLineEndsDoNotChangeTheRecords) {
   std::erase(cr, '\n');
   const std::string blanks = "\r\n" + Record("a.mol", "78.11", "C6H6", "C@C@6") + "\r\n\r\n" +
                              Record("b.mol", "94.1", "C6H6O", "O-C") + "\r\n  \r\n";
-  for (const std::string& text : {plain, lf, cr, blanks}) {
+  for (const std::string& text : {plain, lf, cr, blanks, "\xEF\xBB\xBF" + plain}) {
     SearchState s;
     LoadSearchText(s, text);
     ASSERT_EQ(s.mlcount, 2);
+    EXPECT_EQ(s.records[0].name, "a");
     EXPECT_EQ(s.records[1].name, "b");
     EXPECT_EQ(s.records[1].ocount, 1);
     EXPECT_EQ(s.records[1].key, "O-C");

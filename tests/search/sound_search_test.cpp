@@ -245,8 +245,13 @@ TEST(SoundMatcher, APathologicalQueryGivesUpWithinItsStepsAndStopsWhenAsked) {
   const auto pairs = chem::CompileQuery(chem::QueryForm::kSmiles, "CC.CC.CC.CC.CC.CC.CC.CC");
   ASSERT_TRUE(pairs.query);
   SoundMatcher matcher(pairs.query->compiled);
-  EXPECT_EQ(matcher.Match(g, nullptr, 50'000'000), MatchOutcome::kNoMatch);
-  EXPECT_EQ(matcher.Match(g, nullptr, 100), MatchOutcome::kGaveUp);
+  MatchBudget plenty(50'000'000);
+  EXPECT_EQ(matcher.Match(g, plenty), MatchOutcome::kNoMatch);
+  MatchBudget few(100);
+  EXPECT_EQ(matcher.Match(g, few), MatchOutcome::kGaveUp);
+  // A stop is heard inside one record.
+  MatchBudget stopped(50'000'000, [] { return true; });
+  EXPECT_EQ(matcher.Match(g, stopped), MatchOutcome::kStopped);
   const auto seven = chem::CompileQuery(chem::QueryForm::kSmiles, "CC.CC.CC.CC.CC.CC.CC");
   EXPECT_EQ(SoundMatcher(seven.query->compiled).Match(g), MatchOutcome::kMatch);
 }

@@ -263,7 +263,7 @@ TEST(SketchMol, TheReaderReadsWhatWasDrawn) {
   EXPECT_EQ(back, d);
   // A file the reader refuses is refused with its message.
   EXPECT_FALSE(
-      SketchFromMolText("x\r\n\r\n\r\n  1  0  0  0  0  0  0  0  0  0999 V3000\r\n", back, ui));
+      SketchFromMolText("x\r\n\r\n\r\n  1  0  0  0  0  0  0  0  0  0999 v2000\r\n", back, ui));
   EXPECT_EQ(ui.messages, std::vector<std::string>{kNotV2000Message});
 }
 

@@ -18,8 +18,10 @@ class Recorder : public Base {
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void Progress(int done, int total) override { progress.emplace_back(done, total); }
   bool StopRequested() const override { return stopRequested; }
+  void Notice(const std::string& text) override { notices.push_back(text); }
 
   std::vector<std::string> messages;
+  std::vector<std::string> notices;
   std::vector<std::string> errors;
   std::vector<std::pair<int, int>> progress;
   bool stopRequested = false;  // what StopRequested answers

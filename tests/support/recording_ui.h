@@ -49,13 +49,29 @@ class RecordingUi : public Recorder<Ui> {
     return Pop(folderAnswers);
   }
 
+  int Choose(const std::string& question, const std::vector<std::string>& buttons) override {
+    questions.push_back(question);
+    (void)buttons;
+    if (choiceAnswers.empty()) return -1;
+    const int a = choiceAnswers.front();
+    choiceAnswers.pop_front();
+    return a;
+  }
+
+  std::optional<std::string> ChooseElement(const std::string& current) override {
+    inputs.push_back("ChooseElement|" + current);
+    return Pop(elementAnswers);
+  }
+
   std::vector<std::string> inputs;         // every question asked, in order
   std::vector<std::string> confirmations;  // names shown in the confirmation dialog
   std::vector<std::string> questions;      // yes/no questions asked
   // Answers; std::nullopt in a queue means "cancelled".
   std::deque<std::optional<std::string>> inputAnswers;
   std::deque<int> confirmAnswers;
-  std::deque<bool> confirmYes;  // answers to Confirm; empty: "no"
+  std::deque<bool> confirmYes;                            // answers to Confirm; empty: "no"
+  std::deque<int> choiceAnswers;                          // answers to Choose; empty: closed (-1)
+  std::deque<std::optional<std::string>> elementAnswers;  // the periodic table's
   std::deque<std::optional<std::string>> fileAnswers;
   std::deque<std::optional<std::string>> folderAnswers;
 

@@ -1,6 +1,7 @@
 // Pictures of the desktop program for the README: the menu, the search window
 // with a sample query in its panel and a hit with the matched atoms
-// highlighted, the same window with a query drawn in its panel and a hit,
+// highlighted, hits with charges and with a long chain, the same window with a
+// query drawn in its panel and a hit,
 // Qt's Japanese file dialog, the registration window during a batch run with
 // its progress dialog, and the sketcher panel with a drawn structure. Run in the sample workspace
 // (where vuduzez.ini is), under a virtual X server or offscreen:
@@ -143,6 +144,26 @@ int main(int argc, char** argv) {
   }
   app.processEvents();
   ok = Save(search, out + "/search.png") && ok;
+
+  // Hits drawn true to shape with their charges: nitrobenzene finds
+  // chloramphenicol (N+ and O- of its nitro group), hexane capsaicin (a long
+  // chain beside a ring).
+  auto searchFor = [&](const std::string& queryFile, const QString& hitName) {
+    auto* block = new QMimeData;
+    block->setData(QStringLiteral("MDLCT"),
+                   QByteArray::fromStdString(EditorBlock(ReadFileBytes(queryFile))));
+    QGuiApplication::clipboard()->setMimeData(block);
+    search.findChild<EditorPanel*>(QStringLiteral("OleContainer1"))->clear();
+    search.Button4Click();
+    for (int i = 1; i < search.searchState().hitcount && name->text() != hitName; ++i) {
+      search.Button6Click();
+    }
+    app.processEvents();
+  };
+  searchFor("mol/nitrobenzene.mol", QStringLiteral("chloramphenicol.mol"));
+  ok = Save(search, out + "/search_charges.png") && ok;
+  searchFor("mol/hexane.mol", QStringLiteral("capsaicin.mol"));
+  ok = Save(search, out + "/search_chain.png") && ok;
 
   // The database file chooser: Qt's own dialog, in Japanese.
   {
