@@ -10,7 +10,7 @@
 
 #include "chem/sound_graph.h"
 #include "chem/sound_query.h"
-#include "search/sound_index.h"
+#include "database/sound_index.h"
 #include "search/sound_matcher.h"
 
 namespace {

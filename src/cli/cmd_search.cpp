@@ -4,18 +4,22 @@
 // MOL, SD or SMILES files, "-" for standard input, or SMILES with --smiles or
 // SMARTS with --smarts (cli/queries.h); a run of several queries says on
 // every hit which query found it. --exact (implied by --smarts and --chiral)
-// matches atom by atom as RDKit does (cmd_search_exact.h).
+// matches atom by atom as RDKit does (cmd_search_exact.h); --identity finds
+// the compound itself, its salt forms, stereoisomers and tautomers by their
+// identity layers, saying for each hit the layer it shares.
 #include <algorithm>
 #include <iostream>
 #include <optional>
 
 #include "cli/cli.h"
 #include "cli/cmd_search_exact.h"
+#include "cli/progress.h"
 #include "cli/queries.h"
 #include "cli/workspace.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/messages.h"
+#include "database/identity_catalog.h"
 #include "register/prepare.h"
 #include "search/hit_export.h"
 #include "search/screening.h"
@@ -30,6 +34,7 @@ namespace {
 enum class SearchMode {
   kScreen,  // the screened records are the hits
   kExact,   // the sound model (cmd_search_exact.h)
+  kIdentity,  // the identity layers of the sound model (database/identity_catalog.h)
 };
 
 struct RunOptions {
@@ -70,10 +75,10 @@ int RunExact(const RunOptions& options, const Workspace& ws, const QueryList& li
         std::cout << line << '\n';
       }
     } else {
-      const int unwritten = WriteHits(
-          writer, options.format, o.hits, ws.settings.basedir1,
+      const HitCounts written = WriteHits(
+          writer, options.format, o.hits, ws.settings.basedir1, ws.settings.mdatafilename,
           [](const std::string& m) { std::cerr << m << '\n'; }, q.label);
-      if (unwritten > 0) status = kExitFailed;
+      if (written.withoutStructure > 0) status = kExitFailed;
       for (const std::string& u : o.unconfirmed) std::cerr << "unconfirmed: " << u << '\n';
     }
     std::cout.flush();
@@ -84,6 +89,47 @@ int RunExact(const RunOptions& options, const Workspace& ws, const QueryList& li
     std::cerr << '\n';
     if (o.hits.empty() && !options.queryColumn) std::cerr << kNoMatch << '\n';
   }
+  writer.Finish();
+  return status;
+}
+
+// The identity search of every query of the list: the records sharing a
+// layer with it, in database order, each with the closest layer shared.
+int RunIdentity(const RunOptions& options, const Workspace& ws, const QueryList& list, int status) {
+  SoundState state;
+  {
+    ProgressSink progress("sound index: MOL files read");
+    PrepareSoundIndex(state, ws.settings.mdatafilename, ws.settings.basedir1, progress);
+  }
+  const SoundIndex& ix = *state.index;
+  HitWriter writer(std::cout, options.format, options.queryColumn, {"layer"});
+  for (const QueryText& q : list.queries) {
+    // A SMILES line may name its structure after a blank.
+    const chem::Identity id =
+        q.form == QueryForm::kMol
+            ? chem::StructureIdentity(q.text)
+            : chem::SmilesIdentity(q.text.substr(0, q.text.find_first_of(" \t")));
+    if (!id.known()) {
+      std::cerr << q.where << QueryNotReadMessage("RDKit does not read it") << '\n';
+      status = kExitFailed;
+      continue;
+    }
+    std::vector<std::string> hits;
+    std::vector<std::vector<std::string>> layers;
+    for (const IdentityMatch& m : FindInIndex(ix, id)) {
+      hits.push_back(m.name);
+      layers.push_back({chem::IdentityLevelName(m.level)});
+    }
+    const HitCounts written = WriteHits(
+        writer, options.format, hits, ws.settings.basedir1, ws.settings.mdatafilename,
+        [](const std::string& m) { std::cerr << m << '\n'; }, q.label, &layers);
+    if (written.withoutStructure > 0) status = kExitFailed;
+    std::cout.flush();
+    if (options.queryColumn) std::cerr << q.label << ": ";
+    std::cerr << hits.size() << " hits of " << ix.size() << " records\n";
+    if (hits.empty() && !options.queryColumn) std::cerr << kNoMatch << '\n';
+  }
+  writer.Finish();
   return status;
 }
 
@@ -118,8 +164,8 @@ int RunSearch(const std::vector<std::string>& allArgs) {
     std::cerr << "vuduzez-cli search: unknown format " << formatName << '\n';
     return Usage("search");
   }
-  auto ws =
-      OpenWorkspace("search", args, {"--explain", "--smiles", "--smarts", "--exact", "--chiral"});
+  auto ws = OpenWorkspace("search", args,
+                          {"--explain", "--smiles", "--smarts", "--exact", "--chiral", "--identity"});
   if (!ws) return Usage("search");
   if (ws->args.empty()) return Usage("search");
   auto flag = [&](const char* f) {
@@ -132,6 +178,11 @@ int RunSearch(const std::vector<std::string>& allArgs) {
   options.chiral = flag("--chiral");
   if (flag("--smiles") && options.smarts) return Usage("search");
   if (flag("--exact") || options.smarts || options.chiral) options.mode = SearchMode::kExact;
+  if (flag("--identity")) {
+    // A compound, not a pattern: no SMARTS, stereo is one of its layers.
+    if (options.mode == SearchMode::kExact || options.explain) return Usage("search");
+    options.mode = SearchMode::kIdentity;
+  }
 
   // A SMARTS is read as a SMILES is: a text given, or one a line from "-".
   const QueryList list =
@@ -149,6 +200,7 @@ int RunSearch(const std::vector<std::string>& allArgs) {
   options.queryColumn = list.queryColumn();
 
   if (options.mode == SearchMode::kExact) return RunExact(options, *ws, list, status);
+  if (options.mode == SearchMode::kIdentity) return RunIdentity(options, *ws, list, status);
 
   SearchState state;
   LoadSearchDataStamped(state, ws->settings.mdatafilename, /*mapped=*/true);
@@ -175,22 +227,24 @@ int RunSearch(const std::vector<std::string>& allArgs) {
     if (options.explain) {
       Explain(options, q, state, verdicts, r, mol, prepared);
     } else {
-      const int unwritten = WriteHits(
+      const HitCounts written = WriteHits(
           writer, options.format, state.hitnames, ws->settings.basedir1,
-          [](const std::string& m) { std::cerr << m << '\n'; }, q.label);
-      if (unwritten > 0) status = kExitFailed;
+          ws->settings.mdatafilename, [](const std::string& m) { std::cerr << m << '\n'; },
+          q.label);
+      if (written.withoutStructure > 0) status = kExitFailed;
     }
     std::cout.flush();
     if (options.queryColumn) std::cerr << q.label << ": ";
     std::cerr << r.hits << " hits of " << state.mlcount << " records\n";
     if (r.hits == 0 && !options.queryColumn) std::cerr << kNoMatch << '\n';
   }
+  writer.Finish();
   return status;
 }
 
 [[maybe_unused]] const bool registered = RegisterCommand(
     {"search",
-     "search [--db FILE] [--mol-dir DIR] [--explain] [--exact] [--chiral] "
+     "search [--db FILE] [--mol-dir DIR] [--explain] [--exact] [--chiral] [--identity] "
      "[--format names|sdf|csv|json] (QUERY... | --smiles SMILES... | --smarts SMARTS...)   "
      "substructure search: hits in database order",
      &RunSearch,
@@ -206,6 +260,9 @@ int RunSearch(const std::vector<std::string>& allArgs) {
      "  --exact               match atom by atom as RDKit does (RDKit's reading of every\n"
      "                        record's MOL file and of the query; an index in the cache)\n"
      "  --chiral              match stereo too (implies --exact)\n"
+     "  --identity            find the compound itself, its salt forms, stereoisomers\n"
+     "                        and tautomers; a column \"layer\" says which each hit is:\n"
+     "                        exact, parent (salt form), nostereo, tautomer\n"
      "  --explain             say for every record why it is a hit or not\n"
      "Every option also takes the form --option=VALUE.\n"});
 

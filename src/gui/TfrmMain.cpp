@@ -21,6 +21,7 @@
 #include "gui/canvas_qt.h"
 #include "gui/clipboard_qt.h"
 #include "gui/picture_label.h"
+#include "gui/progress_qt.h"
 #include "gui/quit_signals_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
@@ -35,36 +36,12 @@
 #include "platform/text.h"
 #include "register/prepare.h"
 #include "search/hit_export.h"
+#include "database/identity_catalog.h"
 #include "search/search.h"
 
 namespace vuduzez {
 
 namespace {
-
-// A long run (reading MOL files for the exact search's index, confirming
-// hits atom by atom): a progress dialog with "中止" once it takes a moment.
-class TablesProgress : public MessageSink {
- public:
-  TablesProgress(QWidget* parent, const char* label) : parent_(parent), label_(label) {}
-  void ShowMessage(const std::string& text) override { WindowUi().ShowMessage(text); }
-  void Progress(int done, int total) override {
-    if (!dialog_) {
-      dialog_ = std::make_unique<QProgressDialog>(
-          QString::fromUtf8(label_), QString::fromUtf8(kStopReading), 0, total, parent_);
-      dialog_->setWindowModality(Qt::WindowModal);
-      dialog_->setMinimumDuration(500);
-    }
-    dialog_->setValue(done);
-  }
-  bool StopRequested() const override {
-    return QuitRequested() || (dialog_ && dialog_->wasCanceled());
-  }
-
- private:
-  QWidget* parent_;
-  const char* label_;
-  std::unique_ptr<QProgressDialog> dialog_;
-};
 
 // The user's own choices of the window, kept between runs in the user's
 // settings ($XDG_CONFIG_HOME/vuduzez/vuduzez.conf), never in the workspace.
@@ -215,6 +192,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   ExactLabel = MakeLabel(this, "ExactLabel", "");
   ExactLabel->hide();
   Edit3 = MakeEdit(this, "Edit3");
+  IdentityLabel = MakeLabel(this, "IdentityLabel", "");
+  IdentityLabel->hide();
   Edit1 = MakeEdit(this, "Edit1");
   Edit2 = MakeEdit(this, "Edit2");
   Edit2->setFixedWidth(70);
@@ -254,6 +233,10 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   });
   connect(ChiralBox, &QCheckBox::toggled, this,
           [](bool on) { UserSettings().setValue(QLatin1String(kChiralKey), on); });
+  IdentityBox = new QCheckBox(QString::fromUtf8(kIdentityModeCaption) + QStringLiteral("(&I)"), this);
+  IdentityBox->setObjectName(QStringLiteral("IdentityBox"));
+  IdentityBox->setToolTip(
+      QStringLiteral("描いた化合物そのものと、その塩・溶媒和物、立体異性体、互変異性体を探す"));
 
   auto* left = new QVBoxLayout;
   left->addWidget(Panel2, 1);
@@ -262,14 +245,14 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   left->addLayout(Row({Edit6, Button1}));
   left->addWidget(MakeLabel(this, "Label8", "mole file 収納フォルダ"));
   left->addLayout(Row({Edit7, Button3}));
-  left->addLayout(Row({CheckBox1, ChiralBox, nullptr}));
+  left->addLayout(Row({CheckBox1, ChiralBox, IdentityBox, nullptr}));
 
   auto* right = new QVBoxLayout;
   right->addWidget(Panel1, 1);
   right->addLayout(Row({label1, Edit4, nullptr, Button5, Button6}));
   right->addLayout(Row({MakeLabel(this, "Label2", "該当レコード"), Edit5,
                         MakeLabel(this, "Label3", "件"), ExactLabel, nullptr}));
-  right->addLayout(Row({MakeLabel(this, "Label4", "化合物名"), Edit3}));
+  right->addLayout(Row({MakeLabel(this, "Label4", "化合物名"), Edit3, IdentityLabel}));
   right->addLayout(Row(
       {MakeLabel(this, "Label5", "分子式"), Edit1, MakeLabel(this, "Label6", "分子量"), Edit2}));
   right->addLayout(Row({SaveHitsButton, nullptr, Button2}));
@@ -348,7 +331,9 @@ void TfrmMain::ForgetHits() {
   state_.hitcount = 0;
   state_.hitpos = 0;
   exactQuery_.reset();
+  identityLevels_.clear();
   ExactLabel->hide();
+  IdentityLabel->hide();
   Edit4->clear();
   Edit5->clear();
   ClearHit();
@@ -392,6 +377,12 @@ void TfrmMain::SearchFromFile(const std::string& path) {
 }
 
 void TfrmMain::SearchMolText(const std::string& text, const std::string& subject, bool fromPanel) {
+  if (IdentityBox->isChecked()) {
+    OleContainer1->showNote({});
+    if (!fromPanel) OleContainer1->showStructure(text);
+    SearchIdentity(chem::StructureIdentity(text));
+    return;
+  }
   if (CheckBox1->isChecked()) {
     // As RDKit reads it: query atoms and bonds our own reader refuses included.
     OleContainer1->showNote({});
@@ -421,6 +412,12 @@ void TfrmMain::SearchSmiles(const std::string& smiles) {
   // A SMARTS is searched atom by atom whatever the mode: the key screen cannot.
   const std::string utf8 = AnsiToUtf8(smiles);
   const bool smarts = chem::LooksLikeSmarts(utf8);
+  if (IdentityBox->isChecked() && !smarts) {
+    OleContainer1->clearStructure();
+    OleContainer1->showNote(QString::fromStdString(SmilesNotDrawnNote(utf8)));
+    SearchIdentity(chem::SmilesIdentity(utf8));
+    return;
+  }
   if (CheckBox1->isChecked() || smarts) {
     OleContainer1->clearStructure();
     OleContainer1->showNote(
@@ -449,7 +446,36 @@ void TfrmMain::SearchPrepared(const PreparedStructure& query) {
   SearchStructure(state_, mol);
   exactQuery_.reset();
   exactResult_ = SoundResult{};
+  identityLevels_.clear();
   ExactLabel->hide();
+  ShowSearchResult();
+}
+
+void TfrmMain::SearchIdentity(const chem::Identity& query) {
+  Ui& ui = WindowUi();
+  if (!query.known()) {
+    ui.ShowMessage(QueryNotReadMessage("RDKit does not read it"));
+    return;
+  }
+  RefreshRecords();
+  Edit5->clear();
+  if (!SoundIndexIsCurrent(sound_, dbPath_, molFolder_)) {
+    TablesProgress progress(this, kReadingTables);
+    if (!PrepareSoundIndex(sound_, dbPath_, molFolder_, progress)) return;
+  }
+  exactQuery_.reset();
+  exactResult_ = SoundResult{};
+  ExactLabel->hide();
+  state_.hitnames.clear();
+  state_.hitrows.clear();
+  identityLevels_.clear();
+  for (const IdentityMatch& m : FindInIndex(*sound_.index, query)) {
+    state_.hitnames.push_back(m.name);
+    state_.hitrows.push_back(static_cast<int32_t>(m.row));
+    identityLevels_.push_back(m.level);
+  }
+  state_.hitcount = static_cast<int32_t>(state_.hitnames.size());
+  state_.hitpos = 1;
   ShowSearchResult();
 }
 
@@ -471,6 +497,7 @@ void TfrmMain::SearchExact(chem::QueryForm form, const std::string& text) {
   ConfirmProgress confirming(this, 0);
   exactResult_ = SoundSearch(sound_, *q.query, confirming);
   exactQuery_ = q.query;
+  identityLevels_.clear();
   // The hit list is the exact hits, named as the index names them (the
   // database file as it is now).
   state_.hitnames.clear();
@@ -506,6 +533,13 @@ void TfrmMain::ClearHit() {
 
 void TfrmMain::ShowHit(int n) {
   if (n < 1 || n > state_.hitcount) return;
+  // What an identity search's hit is to the query.
+  if (static_cast<size_t>(n) <= identityLevels_.size()) {
+    IdentityLabel->setText(QString::fromUtf8(RelationText(identityLevels_[n - 1])));
+    IdentityLabel->show();
+  } else {
+    IdentityLabel->hide();
+  }
   const std::string path = HitMolPath(molFolder_, state_.hitnames[n - 1]);
   if (!FileExists(path)) {
     // No picture of another compound beside this record number.
@@ -604,11 +638,12 @@ void TfrmMain::SaveHitsClick() {
     const std::vector<std::string> hits(state_.hitnames.begin(),
                                         state_.hitnames.begin() + state_.hitcount);
     std::vector<std::string> problems;
-    const int failed = SaveHits(*path, *format, hits, molFolder_,
-                                [&](const std::string& p) { problems.push_back(p); });
-    std::string text = HitsSavedMessage(state_.hitcount, Path(*path).toStdString());
-    if (failed > 0) {
-      text += "\n\n" + HitsNotWholeMessage(failed);
+    const HitCounts saved = SaveHits(*path, *format, hits, molFolder_, dbPath_,
+                                     [&](const std::string& p) { problems.push_back(p); });
+    // Every hit is written; those without their structure are counted apart.
+    std::string text = HitsSavedMessage(saved.written, Path(*path).toStdString());
+    if (saved.withoutStructure > 0) {
+      text += "\n\n" + HitsWithoutStructureMessage(saved.withoutStructure);
       for (size_t i = 0; i < problems.size() && i < 20; ++i) text += "\n" + problems[i];
       if (problems.size() > 20) text += "\n…";
     }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "chem/identity.h"
 #include "chem/sound_query.h"
 #include "register/prepare.h"
 #include "search/screening.h"
@@ -51,6 +52,8 @@ class TfrmMain : public QWidget {
   const SearchState& searchState() const { return state_; }
   // The last atom-by-atom search's outcome (empty after a key screen).
   const SoundResult& exactResult() const { return exactResult_; }
+  // After an identity search: the layer each hit shares with the query.
+  const std::vector<chem::IdentityLevel>& identityLevels() const { return identityLevels_; }
   const QPicture& picture() const { return picture_; }
   // The folder in which hit MOL files are looked up.
   const std::string& molFolder() const { return molFolder_; }
@@ -78,6 +81,9 @@ class TfrmMain : public QWidget {
   void SearchPrepared(const PreparedStructure& query);
   // The atom-by-atom search of a query as RDKit reads it, and the first hit.
   void SearchExact(chem::QueryForm form, const std::string& text);
+  // The identity search ("同一化合物検索"): the compound of the query, its salt
+  // forms, stereoisomers and tautomers, each hit shown with its relation.
+  void SearchIdentity(const chem::Identity& query);
   // Shows the hit count and hit 1 (or that there is none) after a search.
   void ShowSearchResult();
   // Loads the database file shown when the records are not its current ones.
@@ -114,6 +120,8 @@ class TfrmMain : public QWidget {
   QCheckBox* CheckBox1;  // search atom by atom (the sound model) instead of by key
   QCheckBox* ChiralBox;  // and match stereo too
   QLabel* ExactLabel;    // screened and unconfirmed counts of an atom-by-atom search
+  QCheckBox* IdentityBox;  // search by identity (the compound and its forms) instead
+  QLabel* IdentityLabel;   // the relation of the hit shown to the query of an identity search
 
   bool firstActivation_ = true;
   std::string openDialog1Folder_;  // start folder of the MOL file chooser
@@ -124,6 +132,7 @@ class TfrmMain : public QWidget {
   SoundState sound_;  // the exact search's index of the database
   SoundResult exactResult_;
   std::shared_ptr<const chem::SoundQuery> exactQuery_;  // the last search's, when atom by atom
+  std::vector<chem::IdentityLevel> identityLevels_;     // per hit, after an identity search
   QPicture picture_;
 };
 

@@ -55,7 +55,7 @@ TEST_F(Workspace, RegisterThenSearchTheSample) {
   const auto lines = Lines(reg.out);
   EXPECT_TRUE(Has(lines, "registered\tbenzene.mol"));
   EXPECT_EQ(lines.back(),
-            std::to_string(molCount) + " registered, 0 already registered, 0 refused, 0 skipped");
+            std::to_string(molCount) + " registered, 0 already registered, 0 refused, 0 skipped, 0 same structure");
   EXPECT_NE(reg.err.find("変換終了"), std::string::npos);
 
   // The same database as the committed sample, byte for byte.
@@ -91,7 +91,7 @@ TEST_F(Workspace, RegisterThenSearchTheSample) {
   Result again = Cli(ws.path(), {"register", "mol"});
   EXPECT_EQ(again.status, 0);
   EXPECT_EQ(Lines(again.out).back(), "0 registered, " + std::to_string(molCount) +
-                                         " already registered, 0 refused, 0 skipped");
+                                         " already registered, 0 refused, 0 skipped, 0 same structure");
   EXPECT_EQ(ReadFile(ws / "compounds.txt"), before);
 }
 
@@ -101,11 +101,22 @@ TEST_F(Workspace, ListDeleteAndRewrite) {
   EXPECT_EQ(static_cast<int>(Lines(list.out).size()), molCount);
   EXPECT_TRUE(Has(Lines(list.out), "benzene.mol"));
 
+  // Deletion takes the MOL file into the trash: a batch run does not bring
+  // the compound back, and restore does.
   Result del = Cli(ws.path(), {"delete", "benzene.mol"});
   EXPECT_EQ(del.status, 0);
-  EXPECT_EQ(del.out, "benzene.molを削除しました\n");
+  EXPECT_EQ(del.out, "benzene.molを削除しました\nMOLファイルを削除済みフォルダに移しました: "
+                     "mol/削除済み/benzene.mol\n");
+  EXPECT_FALSE(std::filesystem::exists(ws / "mol/benzene.mol"));
+  EXPECT_EQ(Cli(ws.path(), {"register"}).status, 0);
   EXPECT_FALSE(Has(Lines(Cli(ws.path(), {"list"}).out), "benzene.mol"));
   EXPECT_FALSE(Has(Lines(Cli(ws.path(), {"search", "queries/benzene_ring.mol"}).out), "benzene"));
+  Result restore = Cli(ws.path(), {"restore", "benzene.mol"});
+  EXPECT_EQ(restore.status, 0) << restore.err;
+  EXPECT_EQ(restore.out, "benzene.molを復元しました\n");
+  EXPECT_TRUE(Has(Lines(Cli(ws.path(), {"search", "queries/benzene_ring.mol"}).out), "benzene"));
+  EXPECT_EQ(Cli(ws.path(), {"restore", "benzene.mol"}).status, 1);  // registered again
+  ASSERT_EQ(Cli(ws.path(), {"delete", "benzene.mol"}).status, 0);
 
   Result rw = Cli(ws.path(), {"rewrite"});
   EXPECT_EQ(rw.status, 0);
@@ -235,7 +246,7 @@ TEST_F(Workspace, JapaneseNamesOverridesAndErrors) {
   WriteFile(ws / "other.txt", "");
   Result reg = Cli(ws.path(), {"register", "--db", "other.txt", "其の他"});
   EXPECT_EQ(reg.status, 1) << reg.err;  // a file was refused
-  EXPECT_EQ(Lines(reg.out).back(), "1 registered, 0 already registered, 1 refused, 0 skipped");
+  EXPECT_EQ(Lines(reg.out).back(), "1 registered, 0 already registered, 1 refused, 0 skipped, 0 same structure");
   EXPECT_TRUE(Has(Lines(reg.out), "registered\tフェノール.mol"));
   EXPECT_TRUE(Has(Lines(reg.out), "refused\treadme.txt\tChemDrawのファイルではありません"));
   EXPECT_EQ(Lines(Cli(ws.path(), {"list", "--db=other.txt"}).out),
@@ -271,7 +282,7 @@ TEST_F(Workspace, AbsentNamesReadOnlyDatabasesAndSpecialFilesFailAtOnce) {
   EXPECT_EQ(Lines(bad.out), (std::vector<std::string>{
                                 "refused\tnew\\nline.mol\t化合物名「new\\nline.mol」に制御文字"
                                 "（改行・タブなど）が含まれています。登録しませんでした",
-                                "0 registered, 0 already registered, 1 refused, 0 skipped"}));
+                                "0 registered, 0 already registered, 1 refused, 0 skipped, 0 same structure"}));
   EXPECT_EQ(ReadFile(ws / "compounds.txt"), before);
 
   ASSERT_EQ(::chmod((ws / "compounds.txt").c_str(), 0444), 0);

@@ -444,21 +444,24 @@ class SearchWindowTest : public QObject {
     QCOMPARE(ui_.messages, Messages{"保存する検索結果がありません"});
     SearchClipboardBlock("benzene");
     ui_.messages.clear();
-    // SD: the hits with their MOL files; the one without is named in the message.
+    // SD: every hit, the one without its MOL file with the database's formula
+    // and weight and no structure; it is named in the message.
     ui_.fileAnswers = {dir_ + "/hits.sdf", dir_ + "/hits.CSV", dir_ + "/hits.json", std::nullopt};
     Click("SaveHitsButton");
     QCOMPARE(ui_.inputs.back(),
              "SaveFile|検索結果を保存|SDファイル|*.sdf;*.sd|CSVファイル|*.csv|" + dir_);
     const std::string sdf = ReadFileBytes(dir_ + "/hits.sdf");
-    QCOMPARE(std::count(sdf.begin(), sdf.end(), '$'), 12);  // three records
+    QCOMPARE(std::count(sdf.begin(), sdf.end(), '$'), 16);  // four records
     QVERIFY(sdf.find(">  <name>\r\ntoluene\r\n") != std::string::npos);
+    QVERIFY(sdf.find(">  <name>\r\nghost\r\n\r\n>  <formula>\r\nC6H6\r\n") != std::string::npos);
     QCOMPARE(ui_.messages.size(), size_t(1));
     QVERIFY(ui_.messages[0].find("検索結果 4 件を保存しました") == 0);
-    QVERIFY(ui_.messages[0].find("ghost: ファイルがありません") != std::string::npos);
+    QVERIFY(ui_.messages[0].find(HitsWithoutStructureMessage(1) + "\nghost: ファイルがありません") !=
+            std::string::npos);
     // CSV by its extension, whatever its letter case.
     Click("SaveHitsButton");
     QCOMPARE(ReadFileBytes(dir_ + "/hits.CSV"),
-             std::string("name,formula,weight\r\nbenzene,C6H6,78.11\r\nghost,,\r\n"
+             std::string("name,formula,weight\r\nbenzene,C6H6,78.11\r\nghost,C6H6,78.11\r\n"
                          "toluene,C7H8,92.14\r\nphenol,C6H6O,94.11\r\n"));
     // Another extension is refused; a cancelled dialog does nothing.
     Click("SaveHitsButton");
