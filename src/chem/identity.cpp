@@ -101,7 +101,9 @@ Identity IdentityOfMol(const RDKit::ROMol& mol) {
 }
 
 Identity StructureIdentity(std::string_view molText) {
-  ParsedMol parsed = ParseMolBlock(molText, /*sanitize=*/true, /*removeHs=*/true);
+  std::string block, why;
+  if (!MolBlockOf(molText, block, why)) return {};
+  ParsedMol parsed = ParseMolBlock(block, /*sanitize=*/true, /*removeHs=*/true);
   return parsed ? IdentityOfMol(*parsed.mol) : Identity{};
 }
 
