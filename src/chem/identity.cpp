@@ -41,6 +41,21 @@ bool NeedsParent(const RDKit::ROMol& mol) {
   return false;
 }
 
+bool HasStereoOrIsotopes(const RDKit::ROMol& mol) {
+  for (const RDKit::Atom* atom : mol.atoms()) {
+    if (atom->getIsotope() != 0 || atom->getChiralTag() != RDKit::Atom::CHI_UNSPECIFIED) {
+      return true;
+    }
+  }
+  for (const RDKit::Bond* bond : mol.bonds()) {
+    if (bond->getStereo() != RDKit::Bond::STEREONONE ||
+        bond->getBondDir() != RDKit::Bond::NONE) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // The molecule with its atoms in canonical order (the order of its canonical
 // SMILES), so that what is made from it next does not depend on the order the
 // atoms were drawn in.
@@ -79,19 +94,22 @@ Identity IdentityOfMol(const RDKit::ROMol& mol) {
   Identity out;
   try {
     out.layers[0] = RDKit::MolToSmiles(mol);
-    const std::unique_ptr<RDKit::ROMol> canonical = InCanonicalOrder(mol);
+    // Most records are one neutral molecule: their own parent.
     std::unique_ptr<RDKit::ROMol> parent;
-    if (NeedsParent(*canonical)) {
+    if (NeedsParent(mol)) {
+      const std::unique_ptr<RDKit::ROMol> canonical = InCanonicalOrder(mol);
       std::unique_ptr<RDKit::ROMol> largest(FragmentChooser().choose(*canonical));
       parent.reset(Neutraliser().uncharge(*largest));
       out.layers[1] = RDKit::MolToSmiles(*parent);
     } else {
       out.layers[1] = out.layers[0];
     }
-    const RDKit::ROMol& p = parent ? *parent : *canonical;
-    out.layers[2] = RDKit::MolToSmiles(p, /*doIsomericSmiles=*/false);
+    const RDKit::ROMol& p = parent ? *parent : mol;
+    // Without stereo or isotopes the SMILES without them is the same text.
+    const bool stereo = HasStereoOrIsotopes(p);
+    out.layers[2] = stereo ? RDKit::MolToSmiles(p, /*doIsomericSmiles=*/false) : out.layers[1];
     RDKit::RWMol flat(p);
-    RDKit::MolOps::removeStereochemistry(flat);
+    if (stereo) RDKit::MolOps::removeStereochemistry(flat);
     out.layers[3] = RDKit::MolHash::MolHash(&flat, RDKit::MolHash::HashFunction::HetAtomTautomer);
   } catch (const Invar::Invariant&) {
     // The layers made so far stand; the rest stay unknown.
