@@ -48,8 +48,7 @@ bool HasStereoOrIsotopes(const RDKit::ROMol& mol) {
     }
   }
   for (const RDKit::Bond* bond : mol.bonds()) {
-    if (bond->getStereo() != RDKit::Bond::STEREONONE ||
-        bond->getBondDir() != RDKit::Bond::NONE) {
+    if (bond->getStereo() != RDKit::Bond::STEREONONE || bond->getBondDir() != RDKit::Bond::NONE) {
       return true;
     }
   }

@@ -8,8 +8,8 @@
 #include "cli/cli.h"
 #include "cli/workspace.h"
 #include "database/database.h"
-#include "platform/files.h"
 #include "database/mol_files.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "search/hit_export.h"
 
@@ -57,9 +57,8 @@ int RunExport(const std::vector<std::string>& allArgs) {
 
   // The names as the search gives its hits (CompoundName).
   std::vector<std::string> names;
-  ForEachNameLine(ws->settings.mdatafilename, [&names](std::string_view line) {
-    names.emplace_back(CompoundName(line));
-  });
+  ForEachNameLine(ws->settings.mdatafilename,
+                  [&names](std::string_view line) { names.emplace_back(CompoundName(line)); });
   const auto report = [](const std::string& m) { std::cerr << m << '\n'; };
   const std::string& db = ws->settings.mdatafilename;
   HitCounts counts;

@@ -16,10 +16,10 @@
 #include "cli/progress.h"
 #include "cli/queries.h"
 #include "cli/workspace.h"
+#include "database/identity_catalog.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/messages.h"
-#include "database/identity_catalog.h"
 #include "register/prepare.h"
 #include "search/hit_export.h"
 #include "search/screening.h"
@@ -32,8 +32,8 @@ namespace {
 // How a query's hits are found: the key screen (weight, C/N/O counts, path
 // codes), or atom by atom as RDKit matches (its own index and screen).
 enum class SearchMode {
-  kScreen,  // the screened records are the hits
-  kExact,   // the sound model (cmd_search_exact.h)
+  kScreen,    // the screened records are the hits
+  kExact,     // the sound model (cmd_search_exact.h)
   kIdentity,  // the identity layers of the sound model (database/identity_catalog.h)
 };
 
@@ -164,8 +164,8 @@ int RunSearch(const std::vector<std::string>& allArgs) {
     std::cerr << "vuduzez-cli search: unknown format " << formatName << '\n';
     return Usage("search");
   }
-  auto ws = OpenWorkspace("search", args,
-                          {"--explain", "--smiles", "--smarts", "--exact", "--chiral", "--identity"});
+  auto ws = OpenWorkspace(
+      "search", args, {"--explain", "--smiles", "--smarts", "--exact", "--chiral", "--identity"});
   if (!ws) return Usage("search");
   if (ws->args.empty()) return Usage("search");
   auto flag = [&](const char* f) {
@@ -228,9 +228,8 @@ int RunSearch(const std::vector<std::string>& allArgs) {
       Explain(options, q, state, verdicts, r, mol, prepared);
     } else {
       const HitCounts written = WriteHits(
-          writer, options.format, state.hitnames, ws->settings.basedir1,
-          ws->settings.mdatafilename, [](const std::string& m) { std::cerr << m << '\n'; },
-          q.label);
+          writer, options.format, state.hitnames, ws->settings.basedir1, ws->settings.mdatafilename,
+          [](const std::string& m) { std::cerr << m << '\n'; }, q.label);
       if (written.withoutStructure > 0) status = kExitFailed;
     }
     std::cout.flush();

@@ -112,7 +112,8 @@ bool IsTrashFolderName(std::string_view fileName) { return fileName == kTrashFol
 
 std::string MoveToTrash(const std::string& molFolder, const std::string& path) {
   const std::string trash = TrashFolderOf(molFolder);
-  if (::mkdir(trash.c_str(), 0777) != 0 && errno != EEXIST) ThrowFileError(trash, kCannotCreateFile);
+  if (::mkdir(trash.c_str(), 0777) != 0 && errno != EEXIST)
+    ThrowFileError(trash, kCannotCreateFile);
   if (!IsFolder(trash)) ThrowFileError(trash, kCannotCreateFile);
   const std::string target = ScratchPath(trash, BaseName(path));
   for (int attempt = 0; attempt < 1000; ++attempt) {

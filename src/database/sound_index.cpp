@@ -230,7 +230,8 @@ std::string SoundIndex::Layer(size_t r, chem::IdentityLevel level) const {
   if (LayerHash(r, level) == 0) return {};
   // A parent or nostereo layer stored empty is the layer above it.
   for (int l = static_cast<int>(level); l >= 0; --l) {
-    const std::string_view text = Slice(identityStarts_, identities_, r * chem::kIdentityLevels + l);
+    const std::string_view text =
+        Slice(identityStarts_, identities_, r * chem::kIdentityLevels + l);
     if (!text.empty() || l == 0) return std::string(text);
   }
   return {};

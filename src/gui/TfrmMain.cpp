@@ -17,6 +17,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "database/identity_catalog.h"
 #include "depict/depict.h"
 #include "gui/canvas_qt.h"
 #include "gui/clipboard_qt.h"
@@ -36,7 +37,6 @@
 #include "platform/text.h"
 #include "register/prepare.h"
 #include "search/hit_export.h"
-#include "database/identity_catalog.h"
 #include "search/search.h"
 
 namespace vuduzez {
@@ -233,7 +233,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   });
   connect(ChiralBox, &QCheckBox::toggled, this,
           [](bool on) { UserSettings().setValue(QLatin1String(kChiralKey), on); });
-  IdentityBox = new QCheckBox(QString::fromUtf8(kIdentityModeCaption) + QStringLiteral("(&I)"), this);
+  IdentityBox =
+      new QCheckBox(QString::fromUtf8(kIdentityModeCaption) + QStringLiteral("(&I)"), this);
   IdentityBox->setObjectName(QStringLiteral("IdentityBox"));
   IdentityBox->setToolTip(
       QStringLiteral("描いた化合物そのものと、その塩・溶媒和物、立体異性体、互変異性体を探す"));

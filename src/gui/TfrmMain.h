@@ -117,9 +117,9 @@ class TfrmMain : public QWidget {
   QLineEdit* Edit5;
   QLineEdit* Edit6;
   QLineEdit* Edit7;
-  QCheckBox* CheckBox1;  // search atom by atom (the sound model) instead of by key
-  QCheckBox* ChiralBox;  // and match stereo too
-  QLabel* ExactLabel;    // screened and unconfirmed counts of an atom-by-atom search
+  QCheckBox* CheckBox1;    // search atom by atom (the sound model) instead of by key
+  QCheckBox* ChiralBox;    // and match stereo too
+  QLabel* ExactLabel;      // screened and unconfirmed counts of an atom-by-atom search
   QCheckBox* IdentityBox;  // search by identity (the compound and its forms) instead
   QLabel* IdentityLabel;   // the relation of the hit shown to the query of an identity search
 

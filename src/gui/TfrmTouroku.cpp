@@ -433,8 +433,8 @@ void TfrmTouroku::Button5Click() {
   Guarded([this] {
     Settings& s = com_data().settings;
     // Another database file, or a new, empty one (its MOL folder beside it).
-    const int choice = WindowUi().Choose(
-        kDatabaseChoiceQuestion, {kOpenDatabaseButton, kNewDatabaseButton, kCancelButton});
+    const int choice = WindowUi().Choose(kDatabaseChoiceQuestion,
+                                         {kOpenDatabaseButton, kNewDatabaseButton, kCancelButton});
     if (choice == 1) {
       const auto file = WindowUi().SaveFile(kNewDatabaseTitle, kDatabaseFileFilter, s.basedir2);
       if (!file || file->empty()) {
@@ -524,8 +524,8 @@ void TfrmTouroku::Button3Click() {
     options.registered = RegisteredIndex();
     BatchSummary summary;
     try {
-      summary = BatchRegister(folder, com_data().settings.mdatafilename, com_data().molecule,
-                              relay, options);
+      summary = BatchRegister(folder, com_data().settings.mdatafilename, com_data().molecule, relay,
+                              options);
     } catch (...) {
       hideBusy();
       throw;
@@ -591,8 +591,8 @@ void TfrmTouroku::ImportSd(const std::string& sdPath) {
   progress.setValue(0);
   progress.show();
   QCoreApplication::processEvents();
-  const ImportSummary summary =
-      ImportSdFile(sdPath, s.mdatafilename, s.basedir1, "", com_data().molecule, relay, {}, options);
+  const ImportSummary summary = ImportSdFile(sdPath, s.mdatafilename, s.basedir1, "",
+                                             com_data().molecule, relay, {}, options);
   progress.hide();
   // A stop shows no closing message of its own: say what was done.
   if (summary.stopped) ui.ShowMessage(ImportFinishedMessage(summary));

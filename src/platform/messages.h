@@ -282,7 +282,8 @@ inline std::string NameOfOtherStructureMessage(const std::string& nameLine) {
 }
 // Batch registration from another folder: the copy could not go into the MOL folder.
 inline std::string MolCopyClashMessage(const std::string& file) {
-  return "mole file 収納フォルダに同じ名前で内容の違うファイルがあるため、コピーも登録もしませんでした: " +
+  return "mole file "
+         "収納フォルダに同じ名前で内容の違うファイルがあるため、コピーも登録もしませんでした: " +
          file;
 }
 // Deletion moved the MOL file into the trash folder (path: UTF-8).
@@ -299,21 +300,24 @@ inline constexpr const char* kRestoreFileFilter = "MolFile|*.mol;*.MOL;*.mol.gz"
 inline constexpr const char* kNoTrashFolder = "削除済みの化合物はありません";
 // A new, empty database from the registration window's "変更".
 inline constexpr const char* kDatabaseChoiceQuestion =
-    "使用するデータベースファイルを選びます。既にあるファイルを開くか、新しい空のデータベースを作ります。";
+    "使用するデータベースファイルを選びます。既にあるファイルを開くか、新しい空のデータベースを作り"
+    "ます。";
 inline constexpr const char* kOpenDatabaseButton = "既存のファイルを開く";
 inline constexpr const char* kNewDatabaseButton = "新しく作成";
 inline constexpr const char* kNewDatabaseTitle = "新しいデータベースファイル";
 inline std::string DatabaseExistsMessage(const std::string& path) {
   return "既にファイルがあります: " + path + "\n新しいデータベースは作りませんでした";
 }
-inline std::string DatabaseCreatedMessage(const std::string& database, const std::string& molFolder) {
+inline std::string DatabaseCreatedMessage(const std::string& database,
+                                          const std::string& molFolder) {
   return "新しいデータベースを作りました。\nデータベースファイル: " + database +
          "\nmole file 収納フォルダ: " + molFolder;
 }
 // Saved hits without a MOL file: written with the database's formula and
 // weight and an empty structure.
 inline std::string HitsWithoutStructureMessage(int count) {
-  return "うち " + std::to_string(count) + " 件は MOL ファイルを読めなかったため、構造なしで保存しました:";
+  return "うち " + std::to_string(count) +
+         " 件は MOL ファイルを読めなかったため、構造なしで保存しました:";
 }
 // The SD data item of such a hit, and the identity search's column.
 inline constexpr const char* kErrorItem = "error";

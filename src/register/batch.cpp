@@ -127,9 +127,8 @@ class BlockPipeline {
     block.work.assign(std::min(total_, from + blockSize_) - from, Work{});
     for (size_t k = 0; k < block.work.size(); ++k) setup_(from + k, block.work[k]);
     block.next = 0;
-    for (size_t t = 0; t < workers; ++t) block.workers.emplace_back([this, &block] {
-        PrepareSome(block);
-      });
+    for (size_t t = 0; t < workers; ++t)
+      block.workers.emplace_back([this, &block] { PrepareSome(block); });
   }
   void PrepareSome(Block& block) {
     for (size_t k = block.next++; k < block.work.size(); k = block.next++) {
@@ -422,8 +421,9 @@ BatchSummary BatchRun::Run() {
       }
       Work& w = (*work)[k];
       const EntryNameLine& name = entryNames[i];
-      const std::string* registered =
-          name.verdict == EntryName::kOk ? appender_.Registered(ListedName(name.nameLine)) : nullptr;
+      const std::string* registered = name.verdict == EntryName::kOk
+                                          ? appender_.Registered(ListedName(name.nameLine))
+                                          : nullptr;
       const chem::Identity& id = w.sound.perceived.identity;
       std::string sameAs;
       if (identity && registered == nullptr && w.prepared && id.known()) {

@@ -44,9 +44,9 @@ struct BatchSummary {
   int skipped = 0;
   int sameStructure = 0;  // entries that repeat a registered structure (registered or not)
   bool skippedSameStructure = false;  // those were left out
-  bool finished = false;  // false when a database error or a stop request ended the run
-  bool stopped = false;   // the sink asked the run to stop; nothing was shown for it
-  std::string error;      // the database error (UTF-8), already shown with ShowError
+  bool finished = false;              // false when a database error or a stop request ended the run
+  bool stopped = false;               // the sink asked the run to stop; nothing was shown for it
+  std::string error;                  // the database error (UTF-8), already shown with ShowError
 };
 
 struct BatchOptions {

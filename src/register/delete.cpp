@@ -27,9 +27,8 @@ int DeleteCompound(const std::string& dbPath, const std::string& molFolder,
   if (!path.empty() && IsRegularFile(path)) {
     // A record left with the same compound name is drawn from that file still.
     bool named = false;
-    ForEachNameLine(dbPath, [&](std::string_view line) {
-      named = named || CompoundName(line) == name;
-    });
+    ForEachNameLine(dbPath,
+                    [&](std::string_view line) { named = named || CompoundName(line) == name; });
     if (!named) text += "\n" + MovedToTrashMessage(MoveToTrash(molFolder, path));
   }
   sink.ShowMessage(text);

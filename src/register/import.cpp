@@ -209,8 +209,11 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
       const NewFile what = p.staged ? placed[next++] : NewFile::kSameContent;
       if (what == NewFile::kOtherContent) {
         // Another program put a file there while the group was made.
-        report({p.number, p.fileName, ImportOutcome::kRefused,
-                SdRecordPrefix(p.number) + MolFileClashMessage(p.molPath), {}});
+        report({p.number,
+                p.fileName,
+                ImportOutcome::kRefused,
+                SdRecordPrefix(p.number) + MolFileClashMessage(p.molPath),
+                {}});
         continue;
       }
       ImportRecord r{p.number, p.fileName, ImportOutcome::kRegistered, {}, p.sameAs};
@@ -286,8 +289,8 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
       const EntryNameLine entry = EntryNameLineFor(r.fileName);
       const std::string* registered =
           entry.verdict == EntryName::kOk ? store.Registered(ListedName(entry.nameLine)) : nullptr;
-      const bool given = entry.verdict == EntryName::kOk &&
-                         groupNames.count(ListedName(entry.nameLine)) > 0;
+      const bool given =
+          entry.verdict == EntryName::kOk && groupNames.count(ListedName(entry.nameLine)) > 0;
       if (entry.verdict != EntryName::kOk) {
         r.message = SdRecordPrefix(r.number) + entry.refusal;
         report(std::move(r));
@@ -296,10 +299,11 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
         const std::string line = registered ? *registered : entry.nameLine;
         const chem::Identity* known =
             options.registered ? catalog.IdentityOfName(std::string(CompoundName(line))) : nullptr;
-        const bool same = options.registered == nullptr ||
-                          (known != nullptr &&
-                           (*known)[chem::IdentityLevel::kExact] ==
-                               chem::StructureIdentity(record.molblock)[chem::IdentityLevel::kExact]);
+        const bool same =
+            options.registered == nullptr ||
+            (known != nullptr &&
+             (*known)[chem::IdentityLevel::kExact] ==
+                 chem::StructureIdentity(record.molblock)[chem::IdentityLevel::kExact]);
         if (same) {
           r.outcome = ImportOutcome::kAlreadyRegistered;
           r.message = SdRecordPrefix(r.number) + AnsiToUtf8(line) + kAlreadyRegistered;

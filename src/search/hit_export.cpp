@@ -4,15 +4,15 @@
 #include <cstdio>
 #include <sstream>
 
+#include "database/database.h"
+#include "database/mol_files.h"
 #include "model/molreader.h"
 #include "model/sdfile.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/messages.h"
-#include "database/database.h"
-#include "database/mol_files.h"
-#include "platform/file_lock.h"
 
 namespace vuduzez {
 
@@ -235,7 +235,10 @@ std::string JsonNumber(std::string_view text) {
 
 HitWriter::HitWriter(std::ostream& out, HitFormat format, bool queryColumn,
                      std::vector<std::string> extraColumns)
-    : out_(out), format_(format), queryColumn_(queryColumn), extraColumns_(std::move(extraColumns)) {}
+    : out_(out),
+      format_(format),
+      queryColumn_(queryColumn),
+      extraColumns_(std::move(extraColumns)) {}
 
 HitWriter::~HitWriter() {
   try {
@@ -322,8 +325,7 @@ void HitWriter::Finish() {
 
 HitCounts WriteHits(HitWriter& writer, HitFormat format, const std::vector<std::string>& hitnames,
                     const std::string& molFolder, const std::string& dbPath,
-                    const std::function<void(const std::string&)>& report,
-                    const std::string& query,
+                    const std::function<void(const std::string&)>& report, const std::string& query,
                     const std::vector<std::vector<std::string>>* extra) {
   Molecule mol;
   HitCounts counts;

@@ -15,10 +15,10 @@
 
 #include "chem/sound_query.h"
 #include "database/cache_stamp.h"
+#include "database/sound_index.h"
 #include "model/molecule.h"
 #include "platform/match_budget.h"
 #include "platform/message_sink.h"
-#include "database/sound_index.h"
 
 namespace vuduzez {
 

@@ -54,9 +54,13 @@ class Rewrite : public ::testing::Test {
 
 TEST_F(Rewrite, KeyLinesAloneAreRewrittenEveryLineWithCrLf) {
   // The name keeps naming its MOL file; a byte-order mark stays.
-  WriteFile(db, "\xEF\xBB\xBF" "C-C-C-C-amine.mol\nC-C-\rC4H10\r\nC-C-C-C/C@C@C@C@C@C@6");
+  WriteFile(db,
+            "\xEF\xBB\xBF"
+            "C-C-C-C-amine.mol\nC-C-\rC4H10\r\nC-C-C-C/C@C@C@C@C@C@6");
   EXPECT_EQ(RewriteChains(db, ui), 1);
-  EXPECT_EQ(ReadFile(db), "\xEF\xBB\xBF" "C-C-C-C-amine.mol\r\nC-C-\r\nC4H10\r\nY3C/X66\r\n");
+  EXPECT_EQ(ReadFile(db),
+            "\xEF\xBB\xBF"
+            "C-C-C-C-amine.mol\r\nC-C-\r\nC4H10\r\nY3C/X66\r\n");
   EXPECT_EQ(ui.messages, std::vector<std::string>{"変換をを終了しました"});
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 

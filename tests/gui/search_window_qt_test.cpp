@@ -438,6 +438,28 @@ class SearchWindowTest : public QObject {
     QCOMPARE(ui_.messages.back(), std::string("クリップボードにデータがありません"));
   }
 
+  void identitySearchNamesEachHitsRelation() {
+    Show();
+    Child<QCheckBox>("IdentityBox")->setChecked(true);
+    // Sodium phenolate: phenol itself is a salt form of it away.
+    SetClipboardText("[O-]c1ccccc1.[Na+]");
+    Click("Button4");
+    QVERIFY(ui_.messages.empty());
+    QCOMPARE(w_->searchState().hitnames, (std::vector<std::string>{"phenol"}));
+    ExpectShown("phenol.mol", "C6H6O", "94.11");
+    QCOMPARE(Child<QLabel>("IdentityLabel")->text(), QString::fromUtf8(kSaltFormRelation));
+    // Benzene drawn as a MOL file: itself (ghost has no MOL file to compare).
+    SetClipboardText(SampleMol("benzene"));
+    Click("Button4");
+    QCOMPARE(w_->searchState().hitnames, (std::vector<std::string>{"benzene"}));
+    QCOMPARE(Child<QLabel>("IdentityLabel")->text(), QString::fromUtf8(kSameStructureRelation));
+    // The substructure search again: no relation beside its hits.
+    Child<QCheckBox>("IdentityBox")->setChecked(false);
+    Click("Button4");
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+    QVERIFY(Child<QLabel>("IdentityLabel")->isHidden());
+  }
+
   void saveHits() {
     Show();
     Click("SaveHitsButton");
@@ -456,8 +478,8 @@ class SearchWindowTest : public QObject {
     QVERIFY(sdf.find(">  <name>\r\nghost\r\n\r\n>  <formula>\r\nC6H6\r\n") != std::string::npos);
     QCOMPARE(ui_.messages.size(), size_t(1));
     QVERIFY(ui_.messages[0].find("検索結果 4 件を保存しました") == 0);
-    QVERIFY(ui_.messages[0].find(HitsWithoutStructureMessage(1) + "\nghost: ファイルがありません") !=
-            std::string::npos);
+    QVERIFY(ui_.messages[0].find(HitsWithoutStructureMessage(1) +
+                                 "\nghost: ファイルがありません") != std::string::npos);
     // CSV by its extension, whatever its letter case.
     Click("SaveHitsButton");
     QCOMPARE(ReadFileBytes(dir_ + "/hits.CSV"),

@@ -252,6 +252,30 @@ class TourokuTest : public QObject {
     QCOMPARE(ui->messages.back(), std::string("データを格納しました"));
   }
 
+  void registeredFormsAreNamedAndTheSameStructureAsked() {
+    WriteFileBytes(Path("ethanol.mol"), MolText("ethanol", {"C", "C", "O"}, {{1, 2}, {2, 3}}));
+    WriteFileBytes(Path("salt.mol"), MolText("salt", {"C", "C", "O", "Cl"}, {{1, 2}, {2, 3}}));
+    PrepareFile(Path("ethanol.mol"));
+    ui->confirmAnswers = {1, 1, 1};
+    Click("Button2");
+    QCOMPARE(Records().size(), size_t{1});
+    QCOMPARE(Text("IdentityNote"), QString());
+    // A salt of a registered compound: named in the message area, no question.
+    PrepareFile(Path("salt.mol"));
+    Click("Button2");
+    QVERIFY(ui->questions.empty());
+    QCOMPARE(Text("IdentityNote"), QString::fromStdString(RelatedCompoundsNote(
+                                       "ethanol（" + std::string(kSaltFormRelation) + "）")));
+    QCOMPARE(Records().size(), size_t{2});
+    // The same structure again: asked, and "no" (the default) stores nothing.
+    PrepareFile(Path("ethanol.mol"));
+    QCOMPARE(Text("IdentityNote"), QString());  // a new structure, nothing said yet
+    Click("Button2");
+    QCOMPARE(ui->questions, std::vector<std::string>{SameStructureQuestion("ethanol")});
+    QCOMPARE(Records().size(), size_t{2});
+    QCOMPARE(ui->confirmations.size(), size_t{2});
+  }
+
   void cancellingTheNameStoresNothing() {
     WriteFileBytes(Path("noname.mol"), MolText("", {"C", "O"}, {{1, 2}}));
     PrepareFile(Path("noname.mol"));

@@ -31,8 +31,9 @@ class HitExportTest : public ::testing::Test {
               MolText("benzene", testing::Atoms(6),
                       {{1, 2, 2}, {2, 3}, {3, 4, 2}, {4, 5}, {5, 6, 2}, {6, 1}}));
     // An imported SD record: its data items kept after the block.
-    WriteFile(folder / "a,\"b\".mol",
-              MolText("odd", {"C"}, {}) + ">  <ID>\r\nX-1\r\n\r\n>  <note>\r\ntwo\r\nlines\r\n\r\n");
+    WriteFile(
+        folder / "a,\"b\".mol",
+        MolText("odd", {"C"}, {}) + ">  <ID>\r\nX-1\r\n\r\n>  <note>\r\ntwo\r\nlines\r\n\r\n");
     // The database holds what the hit without its MOL file is.
     WriteFile(db, "missing.mol\r\n58.12\r\nC4H10\r\nC-C-C-C\r\n");
     hits = {"phenol", "ethanol", "missing", *Utf8ToAnsi("ベンゼン"), "a,\"b\""};
@@ -121,10 +122,12 @@ TEST_F(HitExportTest, CsvAndJsonLines) {
   for (std::string line; std::getline(lines, line);) l.push_back(line);
   ASSERT_EQ(l.size(), 5u);
   EXPECT_EQ(l[0], R"({"name":"phenol","formula":"C6H6O","weight":94.11})");
-  EXPECT_EQ(l[2],
-            R"({"name":"missing","formula":"C4H10","weight":58.12,"error":"ファイルがありません"})");
-  EXPECT_EQ(l[4],
-            R"({"name":"a,\"b\"","formula":"CH4","weight":16.04,"data":{"ID":"X-1","note":"two\nlines"}})");
+  EXPECT_EQ(
+      l[2],
+      R"({"name":"missing","formula":"C4H10","weight":58.12,"error":"ファイルがありません"})");
+  EXPECT_EQ(
+      l[4],
+      R"({"name":"a,\"b\"","formula":"CH4","weight":16.04,"data":{"ID":"X-1","note":"two\nlines"}})");
 
   EXPECT_EQ(Write(HitFormat::kNames, &failed), "phenol\nethanol\nmissing\nベンゼン\na,\"b\"\n");
   EXPECT_EQ(failed, 0);  // names alone need no MOL file
