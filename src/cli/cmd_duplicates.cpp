@@ -39,8 +39,12 @@ int RunDuplicates(const std::vector<std::string>& allArgs) {
   const std::vector<std::vector<size_t>> groups = DuplicateGroups(ix, *level);
   size_t records = 0;
   for (const std::vector<size_t>& group : groups) {
-    // The layer the group shares, then its records' names.
-    std::cout << ix.Layer(group.front(), *level);
+    // The layer the group shares as a SMILES (a tautomer group's hash reads as
+    // nothing a chemist knows: its first record without stereo instead), then
+    // its records' names.
+    const chem::IdentityLevel shown =
+        *level == chem::IdentityLevel::kTautomer ? chem::IdentityLevel::kNoStereo : *level;
+    std::cout << ix.Layer(group.front(), shown);
     for (size_t r : group) std::cout << '\t' << AnsiToUtf8(std::string(ix.Name(r)));
     std::cout << '\n';
     records += group.size();
@@ -59,8 +63,9 @@ int RunDuplicates(const std::vector<std::string>& allArgs) {
      "duplicates [--db FILE] [--mol-dir DIR] [--level exact|parent|nostereo|tautomer]   "
      "groups of records of one structure",
      &RunDuplicates,
-     "Each line is one group: the layer its records share, then their names, tab-\n"
-     "separated, in database order. The structures are RDKit's reading of the MOL\n"
+     "Each line is one group: the SMILES its records share (of a tautomer group,\n"
+     "its first record's without stereo), then their names, tab-separated, in\n"
+     "database order. The structures are RDKit's reading of the MOL\n"
      "files (kept in the cache with the exact search's index).\n\n"
      "  --db FILE             the database file (else vuduzez.ini's)\n"
      "  --mol-dir DIR         the MOL file folder (else vuduzez.ini's)\n"
