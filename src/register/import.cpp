@@ -49,6 +49,9 @@ struct Pending {
   std::string molPath;
   bool staged;         // its MOL file is to be made (not found there with the same bytes)
   std::string sameAs;  // UTF-8: the registered compounds of the same structure
+  // A record decided without a MOL file of the group (refused, registered
+  // already, left out): reported in its turn when the group is written.
+  std::optional<ImportRecord> decided;
 };
 
 bool EndsWithMol(std::string_view name) {
@@ -206,6 +209,10 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
     size_t next = 0;
     for (size_t i = 0; i < group.size(); ++i) {
       Pending& p = group[i];
+      if (p.decided) {
+        report(std::move(*p.decided));
+        continue;
+      }
       const NewFile what = p.staged ? placed[next++] : NewFile::kSameContent;
       if (what == NewFile::kOtherContent) {
         // Another program put a file there while the group was made.
@@ -236,6 +243,11 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
             RemoveCreatedFile(group[k].molPath);
           }
         }
+        // What was decided of the records after it stands.
+        for (size_t k = i + 1; k < group.size(); ++k) {
+          if (group[k].decided) report(std::move(*group[k].decided));
+        }
+        group.clear();
         fail(e.what());
         return false;
       }
@@ -257,6 +269,19 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
     return true;
   };
 
+  // Record order on output: a record decided at once waits for the group
+  // written before it.
+  auto decide = [&](ImportRecord&& r) {
+    if (group.empty()) {
+      report(std::move(r));
+      return;
+    }
+    Pending p{};
+    p.number = r.number;
+    p.staged = false;
+    p.decided = std::move(r);
+    group.push_back(std::move(p));
+  };
   SdRecord record;
   int lastShare = -1;
   QuietSink quiet;
@@ -278,11 +303,11 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
     if (std::string problem = SdRecordProblem(record); !problem.empty()) {
       r.outcome = ImportOutcome::kNotV2000;
       r.message = std::move(problem);
-      report(std::move(r));
+      decide(std::move(r));
     } else if (RecordFileName name = RecordFileNameFor(RecordName(record, nameField, sdPath));
                !name.ok()) {
       r.message = SdRecordPrefix(r.number) + name.refusal;
-      report(std::move(r));
+      decide(std::move(r));
     } else {
       // The name rule of batch registration, on the file name as it is written.
       r.fileName = std::move(name.fileName);
@@ -293,7 +318,7 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
           entry.verdict == EntryName::kOk && groupNames.count(ListedName(entry.nameLine)) > 0;
       if (entry.verdict != EntryName::kOk) {
         r.message = SdRecordPrefix(r.number) + entry.refusal;
-        report(std::move(r));
+        decide(std::move(r));
       } else if (registered != nullptr || given) {
         // The name is taken: by this very structure, or by another one.
         const std::string line = registered ? *registered : entry.nameLine;
@@ -310,7 +335,7 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
         } else {
           r.message = SdRecordPrefix(r.number) + NameOfOtherStructureMessage(AnsiToUtf8(line));
         }
-        report(std::move(r));
+        decide(std::move(r));
       } else {
         PreparedStructure prepared;
         try {
@@ -330,12 +355,12 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
         if (!prepared || !prepared.queryFeature.empty()) {
           r.message = RefusalMessage(r.number, r.fileName,
                                      prepared ? prepared.queryFeature : prepared.reason);
-          report(std::move(r));
+          decide(std::move(r));
         } else if (!sameAs.empty() && options.skipSameStructure) {
           r.outcome = ImportOutcome::kSameStructure;
           r.message = SdRecordPrefix(r.number) + SameStructureAsMessage(sameAs);
           r.sameAs = sameAs;
-          report(std::move(r));
+          decide(std::move(r));
         } else {
           const std::string molPath = MolFilePathFor(molFolder, entry.nameLine);
           NewFile placed;
@@ -349,14 +374,15 @@ ImportSummary ImportSdFile(const std::string& sdPath, const std::string& dbPath,
           }
           if (placed == NewFile::kOtherContent) {
             r.message = SdRecordPrefix(r.number) + MolFileClashMessage(molPath);
-            report(std::move(r));
+            decide(std::move(r));
           } else {
             groupNames.insert(ListedName(entry.nameLine));
             if (options.registered != nullptr) {
               catalog.Add(std::string(CompoundName(entry.nameLine)), id);
             }
             group.push_back({r.number, std::move(r.fileName), entry.nameLine, std::move(prepared),
-                             std::move(sound), molPath, placed == NewFile::kCreated, sameAs});
+                             std::move(sound), molPath, placed == NewFile::kCreated, sameAs,
+                             std::nullopt});
             if (group.size() >= kImportGroup && !writeGroup()) return summary;
           }
         }

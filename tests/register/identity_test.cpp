@@ -187,8 +187,11 @@ TEST_F(OneRecord, ImportNamesRepeatsAndRefusesANameTakenByAnotherStructure) {
     std::string block = ReadFile(incoming + "/" + file);
     return block.replace(0, block.find("\r\n"), title) + "$$$$\r\n";
   };
-  WriteFile(dir / "again.sdf",
-            titled("benzene_b.mol", "benzene_a") + titled("phenol_a.mol", "benzene_a"));
+  // A new record first: the others are reported in their turn all the same.
+  std::string ethanol = SampleMol("ethanol");
+  ethanol.replace(0, ethanol.find("\r\n"), "ethanol");
+  WriteFile(dir / "again.sdf", ethanol + "$$$$\r\n" + titled("benzene_b.mol", "benzene_a") +
+                                   titled("phenol_a.mol", "benzene_a"));
   SoundState now;
   ASSERT_TRUE(PrepareSoundIndex(now, db, molDir, ui));
   options.registered = &*now.index;
@@ -196,11 +199,13 @@ TEST_F(OneRecord, ImportNamesRepeatsAndRefusesANameTakenByAnotherStructure) {
   s = ImportSdFile(
       dir / "again.sdf", db, molDir, "", mol, ui,
       [&](const ImportRecord& r) { records.push_back(r); }, options);
+  EXPECT_EQ(s.registered, 1);
   EXPECT_EQ(s.alreadyRegistered, 1);
   EXPECT_EQ(s.refused, 1);
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0].message, "レコード 1: benzene_a.molは登録済みです");
-  EXPECT_EQ(records[1].message, "レコード 2: " + NameOfOtherStructureMessage("benzene_a.mol"));
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0].fileName, "ethanol.mol");
+  EXPECT_EQ(records[1].message, "レコード 2: benzene_a.molは登録済みです");
+  EXPECT_EQ(records[2].message, "レコード 3: " + NameOfOtherStructureMessage("benzene_a.mol"));
 }
 
 TEST_F(OneRecord, ADeletedCompoundStaysDeletedAfterABatchRunAndComesBack) {
