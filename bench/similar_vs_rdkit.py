@@ -166,7 +166,7 @@ def peer(queries_tsv, db, moldir, bench_json):
             m = Chem.MolFromMolFile(os.path.join(moldir, n + ".mol"))
             files[base] = None if m is None else fingerprint(m)
         if files[base] is not None:
-            fps.append(DataStructs.ExplicitBitVect(files[base]))
+            fps.append(DataStructs.ExplicitBitVect(files[base].ToBinary()))
     rows = bench_rows(bench_json)
     print(f"{len(fps)} fingerprints; ms per query (medians); ratio = RDKit / vuduzez")
     print(f"{'query':18} {'RDKit':>8} {'thr 1 core':>10} {'thr all':>8} {'top 1 core':>10} "

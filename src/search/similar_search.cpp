@@ -69,9 +69,10 @@ bool Better(const SimilarHit& x, const SimilarHit& y) {
   return x.score != y.score ? x.score > y.score : x.row < y.row;
 }
 
+// Threads asked for are started (one a slot at most); else as many as pay off.
 size_t Threads(size_t asked, size_t slots) {
-  const size_t t = asked == 0 ? SoundThreads() : asked;
-  return std::max<size_t>(1, std::min(t, slots / kSlotsPerThread));
+  if (asked > 0) return std::max<size_t>(1, std::min(asked, slots));
+  return std::max<size_t>(1, std::min(SoundThreads(), slots / kSlotsPerThread));
 }
 
 // Runs work(part) for parts 0..n-1, part 0 on this thread.

@@ -30,7 +30,7 @@ struct SimilarHit {
 };
 
 // The hits of the index alone that reach threshold, ranked; at most top of
-// them (0: all). threads 0: SoundThreads(). compared (when given) counts the
+// them (0: all). threads 0: as many as pay off, up to SoundThreads(). compared (when given) counts the
 // records whose bits were compared with the query's (the rest were passed
 // over by the popcount bound).
 std::vector<SimilarHit> RankSimilar(const SimilarIndex& index, const chem::SimilarityPrint& query,
