@@ -36,7 +36,12 @@ uint8_t ChiralCode(RDKit::Atom::ChiralType tag) {
 
 PerceivedRecord PerceiveRecord(std::string_view molText) {
   PerceivedRecord out;
-  ParsedMol parsed = ParseMolBlock(molText, /*sanitize=*/true, /*removeHs=*/true);
+  std::string block;
+  if (!MolBlockOf(molText, block, out.reason)) {
+    out.status = RecordStatus::kRefused;
+    return out;
+  }
+  ParsedMol parsed = ParseMolBlock(block, /*sanitize=*/true, /*removeHs=*/true);
   if (!parsed) {
     out.status = RecordStatus::kRefused;
     out.reason = parsed.error;
@@ -113,8 +118,10 @@ PerceivedRecord PerceiveRecord(std::string_view molText) {
 }
 
 std::vector<int> MolAtomNumbers(std::string_view molText) {
-  ParsedMol kept = ParseMolBlock(molText, /*sanitize=*/true, /*removeHs=*/true);
-  ParsedMol all = ParseMolBlock(molText, /*sanitize=*/false, /*removeHs=*/false);
+  std::string block, why;
+  if (!MolBlockOf(molText, block, why)) return {};
+  ParsedMol kept = ParseMolBlock(block, /*sanitize=*/true, /*removeHs=*/true);
+  ParsedMol all = ParseMolBlock(block, /*sanitize=*/false, /*removeHs=*/false);
   if (!kept || !all) return {};
   // RDKit keeps the order of the atoms it does not remove, and their
   // coordinates: each kept atom is the next drawn atom of its element at its

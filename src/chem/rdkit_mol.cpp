@@ -8,6 +8,9 @@
 #include <exception>
 #include <mutex>
 
+#include "platform/compress.h"
+#include "platform/errors.h"
+
 namespace vuduzez::chem {
 
 void QuietRdkit() {
@@ -38,6 +41,20 @@ ParsedMol Guarded(Parse parse) {
 
 ParsedMol ParseMolBlock(std::string_view molText, bool sanitize, bool removeHs) {
   return Guarded([&] { return RDKit::MolBlockToMol(std::string(molText), sanitize, removeHs); });
+}
+
+bool MolBlockOf(std::string_view bytes, std::string& block, std::string& why) {
+  if (!LooksGzipped(bytes)) {
+    block.assign(bytes);
+    return true;
+  }
+  try {
+    block = Gunzip(bytes, size_t{64} << 20, "MOL");
+    return true;
+  } catch (const RuntimeError& e) {
+    why = e.what();
+    return false;
+  }
 }
 
 ParsedMol ParseSmiles(std::string_view smiles, bool sanitize) {

@@ -28,6 +28,10 @@ struct ParsedMol {
 // as RDKit reads a MOL file by default (the hydrogens it can do without
 // removed: the sound model of searching).
 ParsedMol ParseMolBlock(std::string_view molText, bool sanitize = true, bool removeHs = false);
+
+// A MOL file's bytes as a MOL block: a gzip-compressed file expanded (as the
+// MOL reader of model/ reads it). False, with why, when it cannot be.
+bool MolBlockOf(std::string_view bytes, std::string& block, std::string& why);
 ParsedMol ParseSmiles(std::string_view smiles, bool sanitize = true);
 ParsedMol ParseSmarts(std::string_view smarts);
 

@@ -415,9 +415,12 @@ QueryResult CompileQuery(QueryForm form, std::string_view text, bool chiral) {
   QueryResult result;
   ParsedMol parsed;
   switch (form) {
-    case QueryForm::kMolText:
-      parsed = ParseMolBlock(text, /*sanitize=*/true, /*removeHs=*/true);
+    case QueryForm::kMolText: {
+      std::string block;
+      if (!MolBlockOf(text, block, result.error)) return result;
+      parsed = ParseMolBlock(block, /*sanitize=*/true, /*removeHs=*/true);
       break;
+    }
     case QueryForm::kSmiles:
       parsed = ParseSmiles(text);
       break;
@@ -473,7 +476,9 @@ bool LooksLikeSmarts(std::string_view text) {
 RdkitAnswer RdkitMatches(const SoundQuery& query, std::string_view recordMolText,
                          std::vector<int>* perceivedAtoms) {
   RdkitAnswer answer;
-  ParsedMol record = ParseMolBlock(recordMolText, /*sanitize=*/true, /*removeHs=*/true);
+  std::string block;
+  if (!MolBlockOf(recordMolText, block, answer.reason)) return answer;
+  ParsedMol record = ParseMolBlock(block, /*sanitize=*/true, /*removeHs=*/true);
   if (!record) {
     answer.reason = record.error;
     return answer;

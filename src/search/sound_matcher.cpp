@@ -46,11 +46,24 @@ struct SoundMatcher::Plan {
     int checkFirst;  // closures: further bonds to earlier steps
     int checkLast;
     int orderedAfter;  // step whose image this root's must exceed (identical fragments), -1
+    int rings;         // a plain atom's image is in at least as many rings
+    int bondCode;      // the edge code a plain bond to the parent takes, -1: test it
   };
   struct Check {
     int step;
     int bond;
+    int bondCode;
   };
+
+  // The edge code a plain query bond takes (besides an edge of unspecified
+  // type): -1 when the bond is a test, or of a type the codes do not name.
+  int BondCodeOf(int bond) const {
+    if (bond < 0) return -1;
+    const QueryBond& b = q.bonds[static_cast<size_t>(bond)];
+    if (!b.plain || b.rdkitType == 0) return -1;
+    const int code = chem::BondCodeOf(b.rdkitType);
+    return code == chem::kBondOtherType ? -1 : code;
+  }
 
   const CompiledQuery& q;
   bool anchored;  // atom 0 is given (a recursive SMARTS)
@@ -105,17 +118,20 @@ struct SoundMatcher::Plan {
       }
       const size_t fragmentStart = steps.size();
       auto place = [&](int atom, int parent, int bond) {
-        Step s{atom,
-               static_cast<int>(adj[static_cast<size_t>(atom)].size()),
-               q.atoms[static_cast<size_t>(atom)].element,
-               parent,
-               bond,
-               static_cast<int>(checks.size()),
-               0,
-               -1};
+        Step s{
+            atom,
+            static_cast<int>(adj[static_cast<size_t>(atom)].size()),
+            q.atoms[static_cast<size_t>(atom)].element,
+            parent,
+            bond,
+            static_cast<int>(checks.size()),
+            0,
+            -1,
+            q.atoms[static_cast<size_t>(atom)].plain ? q.atoms[static_cast<size_t>(atom)].rings : 0,
+            BondCodeOf(bond)};
         for (const auto& [other, k] : adj[static_cast<size_t>(atom)]) {
           const int os = stepOf[static_cast<size_t>(other)];
-          if (os >= 0 && k != bond) checks.push_back({os, k});
+          if (os >= 0 && k != bond) checks.push_back({os, k, BondCodeOf(k)});
         }
         // A bond of an atom to itself is no closure to test.
         s.checkLast = static_cast<int>(checks.size());
@@ -260,8 +276,10 @@ class Run {
         const int first = r_.First(parentImage), end = r_.End(parentImage);
         for (int e = std::max(c, first); e < end; ++e) {
           if (!Step()) return false;
+          // The bond first: its byte is at hand, the atom's may not be.
+          if (!Bond(plan.q, st.bondCode, st.bond, parentImage, e)) continue;
           const int t = r_.Neighbour(e);
-          if (s.used[t] || !Quick(st, t) || !BondFits(plan.q, st.bond, parentImage, e)) continue;
+          if (s.used[t] || !Quick(st, t)) continue;
           if (Fits(plan, s, st, t)) {
             found = t;
             c = e + 1;
@@ -287,9 +305,20 @@ class Run {
   }
 
  private:
-  // What every image of the step's atom has: its element, enough bonds.
+  // What every image of the step's atom has: its element, enough bonds and rings.
   bool Quick(const SoundMatcher::Plan::Step& st, int t) const {
-    return (st.element < 0 || r_.AtomicNum(t) == st.element) && r_.Degree(t) >= st.degree;
+    return (st.element < 0 || r_.AtomicNum(t) == st.element) && r_.Rings(t) >= st.rings &&
+           r_.Degree(t) >= st.degree;
+  }
+
+  // A query bond onto a record edge: a plain bond of a common type by its
+  // edge code (the same, or an edge of unspecified type), else BondFits.
+  bool Bond(const CompiledQuery& q, int code, int qb, int atom, int edge) {
+    if (code > 0) {
+      const int c = r_.Edge(edge) & chem::kBondCodeMask;
+      return c == code || c == chem::kBondUnspecified;
+    }
+    return BondFits(q, qb, atom, edge);
   }
 
   // Whether record atom t (unused) can be the image of the step's atom: the
@@ -307,7 +336,7 @@ class Run {
           break;
         }
       }
-      if (edge < 0 || !BondFits(plan.q, check.bond, t, edge)) return false;
+      if (edge < 0 || !Bond(plan.q, check.bondCode, check.bond, t, edge)) return false;
     }
     return true;
   }

@@ -331,13 +331,17 @@ SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, Messag
     for (std::thread& w : workers) w.join();
     for (auto& f : found) candidates.insert(candidates.end(), f.begin(), f.end());
   }
-  // Entries read again since the load that the screen would now let through.
-  for (const auto& [r, e] : state.changed) {
-    if (chem::Covers(e.perceived.fingerprint, query.fingerprint))
-      candidates.push_back(static_cast<uint32_t>(r));
+  // Entries read again since the load that the screen would now let through
+  // (the screen's own candidates come in order).
+  if (!state.changed.empty()) {
+    for (const auto& [r, e] : state.changed) {
+      if (chem::Covers(e.perceived.fingerprint, query.fingerprint)) {
+        candidates.push_back(static_cast<uint32_t>(r));
+      }
+    }
+    std::sort(candidates.begin(), candidates.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
   }
-  std::sort(candidates.begin(), candidates.end());
-  candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
   result.candidates = static_cast<int64_t>(candidates.size());
 
   // Confirmation: each candidate's outcome, then the hits in order.
@@ -355,6 +359,7 @@ SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, Messag
   std::mutex changesLock;
   std::vector<std::pair<size_t, SoundEntry>> changes;
   constexpr size_t kChunk = 64;
+  constexpr size_t kAhead = 8;
   auto work = [&](const auto& poll) {
     // Each record's steps are counted; the stop is heard inside a long one.
     MatchBudget budget(steps, [&] {
@@ -366,8 +371,14 @@ SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, Messag
       const size_t to = std::min(m, from + kChunk);
       for (size_t i = from; i < to && !stop; ++i) {
         const size_t r = candidates[i];
-        // The graph of a candidate a few ahead on its way into the cache.
-        if (i + 4 < to) __builtin_prefetch(ix.Graph(candidates[i + 4]).data());
+        // The graph of a candidate some way ahead on its way into the cache
+        // (a search of a million records waits on memory otherwise).
+        if (i + kAhead < m) {
+          const std::string_view ahead = ix.Graph(candidates[i + kAhead]);
+          for (size_t line = 0; line < ahead.size() && line < 384; line += 64) {
+            __builtin_prefetch(ahead.data() + line);
+          }
+        }
         EntryView v = ViewOf(state, r);
         std::optional<SoundEntry> again;
         std::string path;
@@ -428,8 +439,10 @@ SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, Messag
           const std::lock_guard<std::mutex> hold(changesLock);
           changes.emplace_back(r, std::move(*again));
         }
-        ++done;
       }
+      // Counted per chunk: a counter both threads wrote for every record
+      // would bounce between their caches.
+      done += static_cast<int64_t>(to - from);
     }
   };
   const size_t workers = std::max<size_t>(1, std::min(threads, (m + kChunk - 1) / kChunk));

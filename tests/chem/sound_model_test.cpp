@@ -2,6 +2,7 @@
 // drawn, packed graphs that refuse bytes that are no graph, and which
 // queries our matcher takes and which stay RDKit's.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "chem/perceive.h"
 #include "chem/similarity.h"
@@ -43,6 +44,22 @@ TEST(SoundModel, TwoKekuleFormsArePerceivedAlike) {
       PerceiveRecord(MolText("x", testing::Atoms(6), {{1, 2}, {1, 3}, {1, 4}, {1, 5}, {1, 6}}));
   EXPECT_EQ(bad.status, RecordStatus::kRefused);
   EXPECT_NE(bad.reason.find("valence"), std::string::npos);
+}
+
+TEST(SoundModel, AGzipCompressedMolFileIsReadAsWhatItHolds) {
+  const std::string text = MolText("k", {"C", "C", "O"}, {{1, 2}, {2, 3, 2}});
+  std::string packed(compressBound(text.size()) + 32, '\0');
+  z_stream z{};
+  ASSERT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY), Z_OK);  // gzip framing
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(packed.data());
+  z.avail_out = static_cast<uInt>(packed.size());
+  ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  packed.resize(z.total_out);
+  deflateEnd(&z);
+  EXPECT_EQ(PerceiveRecord(packed).graph, PerceiveRecord(text).graph);
+  EXPECT_EQ(PerceiveRecord(packed.substr(0, packed.size() / 2)).status, RecordStatus::kRefused);
 }
 
 TEST(SoundModel, AGraphRefusesBytesThatAreNoGraph) {
