@@ -45,7 +45,9 @@ SimilarityQuery SimilarityQueryOf(QueryForm form, std::string_view text) {
   }
   ParsedMol parsed;
   if (form == QueryForm::kMolText) {
-    parsed = ParseMolBlock(text, /*sanitize=*/true, /*removeHs=*/true);
+    std::string block;
+    if (!MolBlockOf(text, block, out.error)) return out;
+    parsed = ParseMolBlock(block, /*sanitize=*/true, /*removeHs=*/true);
   } else {
     parsed = ParseSmiles(text.substr(0, text.find_first_of(" \t")));
   }
