@@ -157,6 +157,15 @@ int RunSearch(const std::vector<std::string>& allArgs) {
   SplitAttachedValue(args, "--smarts");
   std::string formatName = "names";
   if (!TakeOption(args, "--format", formatName)) return Usage("search");
+  // Given at all ("--top=" too), before they are taken out.
+  const auto given = [&args](const std::string& name) {
+    for (const std::string& a : args) {
+      if (a == "--") break;
+      if (a == name || a.rfind(name + "=", 0) == 0) return true;
+    }
+    return false;
+  };
+  const bool thresholdGiven = given("--threshold"), topGiven = given("--top");
   std::string threshold, top;
   if (!TakeOption(args, "--threshold", threshold) || !TakeOption(args, "--top", top)) {
     return Usage("search");
@@ -189,8 +198,8 @@ int RunSearch(const std::vector<std::string>& allArgs) {
     }
     options.mode = SearchMode::kSimilar;
     // --top alone: the K most similar, whatever their score.
-    options.similar.threshold = top.empty() ? kDefaultSimilarity : 0.0;
-    if (!threshold.empty()) {
+    options.similar.threshold = topGiven ? 0.0 : kDefaultSimilarity;
+    if (thresholdGiven) {
       const std::optional<double> t = ParseThreshold(threshold);
       if (!t) {
         std::cerr << "vuduzez-cli search: --threshold takes a number from 0 to 1, not " << threshold
@@ -199,7 +208,7 @@ int RunSearch(const std::vector<std::string>& allArgs) {
       }
       options.similar.threshold = *t;
     }
-    if (!top.empty()) {
+    if (topGiven) {
       int k = 0;
       if (!TryStrToInt(top, k) || k < 1) {
         std::cerr << "vuduzez-cli search: --top takes a whole number of 1 or more, not " << top
@@ -208,7 +217,7 @@ int RunSearch(const std::vector<std::string>& allArgs) {
       }
       options.similar.top = static_cast<size_t>(k);
     }
-  } else if (!threshold.empty() || !top.empty()) {
+  } else if (thresholdGiven || topGiven) {
     std::cerr << "vuduzez-cli search: --threshold and --top go with --similar\n";
     return Usage("search");
   }

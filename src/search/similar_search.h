@@ -30,9 +30,9 @@ struct SimilarHit {
 };
 
 // The hits of the index alone that reach threshold, ranked; at most top of
-// them (0: all). threads 0: as many as pay off, up to SoundThreads(). compared (when given) counts the
-// records whose bits were compared with the query's (the rest were passed
-// over by the popcount bound).
+// them (0: all). threads 0: as many as pay off, up to SoundThreads().
+// compared (when given) counts the records whose bits were compared with the
+// query's (the rest were passed over by the popcount bound).
 std::vector<SimilarHit> RankSimilar(const SimilarIndex& index, const chem::SimilarityPrint& query,
                                     double threshold, size_t top, size_t threads = 0,
                                     int64_t* compared = nullptr);

@@ -144,6 +144,7 @@ TEST(CliPipeline, SimilarCompoundsRankedWithTheirScoreInEveryFormat) {
        {std::vector<std::string>{"--similar", "--threshold", "1.5"},
         {"--similar", "--threshold", "x"},
         {"--similar", "--top", "0"},
+        {"--similar", "--top="},
         {"--similar", "--exact"},
         {"--similar", "--explain"},
         {"--threshold", "0.5"}}) {

@@ -12,6 +12,7 @@
 #include "chem/similarity.h"
 #include "database/database.h"
 #include "register/batch.h"
+#include "register/delete.h"
 #include "search/similar_search.h"
 #include "support/mol_text.h"
 #include "support/recording_sink.h"
@@ -227,6 +228,13 @@ TEST_F(SimilarIndexRules, KeptForTheDatabaseStateExtendedByRegistrationRebuiltWh
       MolText("n", {"C", "C", "C", "C", "C", "O"}, {{1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}}));
   Register();
   EXPECT_EQ(Similar("CCCCCO", &perceived)[0], (Ranked{"pentanol", 1.0}));
+  EXPECT_EQ(perceived, 0u);
+
+  // A deletion keeps the sound index in step: nothing read again either.
+  RecordingSink ui;
+  DeleteCompound(db_, "propanol.mol", ui);
+  EXPECT_EQ(Similar("CCCO", &perceived),
+            (RankedList{{"butanol", 7.0 / 12}, {"pentanol", 7.0 / 13}}));
   EXPECT_EQ(perceived, 0u);
 
   // A damaged file is made again, never trusted.
