@@ -182,7 +182,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
   return b;
 }
 
-QHBoxLayout* Row(std::initializer_list<QWidget*> widgets) {
+QHBoxLayout* Row(const std::vector<QWidget*>& widgets) {
   auto* row = new QHBoxLayout;
   for (QWidget* w : widgets) {
     if (w == nullptr) {
@@ -327,9 +327,22 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   left->addLayout(Row({Edit6, Button1}));
   left->addWidget(MakeLabel(this, "Label8", "mole file 収納フォルダ"));
   left->addLayout(Row({Edit7, Button3}));
-  left->addLayout(Row({modeButtons[0], nullptr}));
-  left->addLayout(Row({CheckBox1, ChiralBox, nullptr}));
-  left->addLayout(Row({modeButtons[2], thresholdLabel, ThresholdBox, nullptr}));
+  // A row a mode: its button, then what goes with it.
+  for (QAbstractButton* b : modeButtons) {
+    std::vector<QWidget*> row = {b};
+    switch (static_cast<SearchMode>(ModeGroup->id(b))) {
+      case SearchMode::kExact:
+        row.push_back(ChiralBox);
+        break;
+      case SearchMode::kSimilar:
+        row.insert(row.end(), {thresholdLabel, ThresholdBox});
+        break;
+      case SearchMode::kScreen:
+        break;
+    }
+    row.push_back(nullptr);
+    left->addLayout(Row(row));
+  }
 
   auto* right = new QVBoxLayout;
   right->addWidget(Panel1, 1);
