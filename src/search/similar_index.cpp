@@ -157,7 +157,6 @@ SimilarPayload::SimilarPayload(const SoundIndex& index) {
   for (uint32_t v : binSlots) Put(slotTable, v);
   for (uint64_t v : binBits) Put(bitTable, v);
 
-  owned_.reserve(8);
   owned_.push_back(std::string(index.molFolder()));
   const std::string_view folder = owned_.back();
   owned_.push_back(std::move(slotTable));

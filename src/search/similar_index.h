@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -71,7 +72,8 @@ class SimilarPayload {
   std::string Join() const;
 
  private:
-  std::vector<std::string> owned_;
+  // parts_ views into these: a deque never moves them when it grows.
+  std::deque<std::string> owned_;
   std::vector<std::string_view> parts_;
 };
 

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -134,7 +135,8 @@ class SoundPayload {
 
  private:
   void Finish(std::string molFolder);
-  std::vector<std::string> owned_;
+  // parts_ views into these: a deque never moves them when it grows.
+  std::deque<std::string> owned_;
   std::vector<std::string_view> parts_;
   // Pieces being gathered, by section.
   std::string nameStarts_, names_, stamps_, status_, reasonStarts_, reasons_, graphStarts_,
