@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "chem/similarity.h"
 #include "chem/sound_fingerprint.h"
 #include "chem/sound_graph.h"
 
@@ -31,10 +32,16 @@ enum class RecordStatus : uint8_t {
 
 struct PerceivedRecord {
   RecordStatus status = RecordStatus::kRefused;
-  std::string reason;         // RDKit's words (English), for kRefused
-  std::string graph;          // kOk
-  Fingerprint fingerprint{};  // kOk; every bit for kLarge (never screened out)
+  std::string reason;          // RDKit's words (English), for kRefused
+  std::string graph;           // kOk
+  Fingerprint fingerprint{};   // kOk; every bit for kLarge (never screened out)
+  SimilarityPrint similarity;  // kOk and kLarge: the Morgan print (chem/similarity.h)
 };
+
+// Whether a record of this status has a similarity print.
+inline bool HasSimilarityPrint(RecordStatus status) {
+  return status == RecordStatus::kOk || status == RecordStatus::kLarge;
+}
 
 PerceivedRecord PerceiveRecord(std::string_view molText);
 

@@ -73,7 +73,7 @@ HitExport PrepareHitExport(Molecule& mol, const std::string& molFolder, const st
   return hit;
 }
 
-std::string SdHitRecord(const HitExport& hit, bool queryItem) {
+std::string SdHitRecord(const HitExport& hit, bool queryItem, bool scoreItem) {
   if (hit.molfile.empty()) return {};
   // The MOL file's own block, through "M  END", its lines ended by CR LF.
   SdReader reader(SdBytes{hit.molfile});
@@ -90,6 +90,7 @@ std::string SdHitRecord(const HitExport& hit, bool queryItem) {
     out += value;
     out += "\r\n\r\n";
   }
+  if (scoreItem) out += ">  <similarity>\r\n" + hit.score + "\r\n\r\n";
   return out + "$$$$\r\n";
 }
 
@@ -162,27 +163,32 @@ std::string JsonNumber(std::string_view text) {
   return ok && i == text.size() ? std::string(text) : std::string("null");
 }
 
-HitWriter::HitWriter(std::ostream& out, HitFormat format, bool queryColumn)
-    : out_(out), format_(format), queryColumn_(queryColumn) {
-  if (format_ == HitFormat::kCsv)
-    out_ << (queryColumn_ ? "query," : "") << "name,formula,weight\r\n";
+HitWriter::HitWriter(std::ostream& out, HitFormat format, bool queryColumn, bool scoreColumn)
+    : out_(out), format_(format), queryColumn_(queryColumn), scoreColumn_(scoreColumn) {
+  if (format_ == HitFormat::kCsv) {
+    out_ << (queryColumn_ ? "query," : "") << "name,formula,weight"
+         << (scoreColumn_ ? ",similarity" : "") << "\r\n";
+  }
 }
 
 bool HitWriter::Write(const HitExport& hit) {
   switch (format_) {
     case HitFormat::kNames:
       if (queryColumn_) out_ << hit.query << '\t';
-      out_ << hit.name << '\n';
+      out_ << hit.name;
+      if (scoreColumn_) out_ << '\t' << hit.score;
+      out_ << '\n';
       return true;
     case HitFormat::kSdf: {
-      const std::string record = SdHitRecord(hit, queryColumn_);
+      const std::string record = SdHitRecord(hit, queryColumn_, scoreColumn_);
       out_ << record;
       return !record.empty();
     }
     case HitFormat::kCsv:
       if (queryColumn_) out_ << CsvField(hit.query) << ',';
-      out_ << CsvField(hit.name) << ',' << CsvField(hit.formula) << ',' << CsvField(hit.weight)
-           << "\r\n";
+      out_ << CsvField(hit.name) << ',' << CsvField(hit.formula) << ',' << CsvField(hit.weight);
+      if (scoreColumn_) out_ << ',' << CsvField(hit.score);
+      out_ << "\r\n";
       return hit.error.empty();
     case HitFormat::kJson:
       out_ << '{';
@@ -190,6 +196,7 @@ bool HitWriter::Write(const HitExport& hit) {
       out_ << "\"name\":" << JsonText(hit.name) << ",\"formula\":" << JsonText(hit.formula)
            << ",\"weight\":" << JsonNumber(hit.weight);
       if (!hit.error.empty()) out_ << ",\"error\":" << JsonText(hit.error);
+      if (scoreColumn_) out_ << ",\"similarity\":" << JsonNumber(hit.score);
       out_ << "}\n";
       return hit.error.empty();
   }
@@ -204,10 +211,11 @@ int WriteHits(std::ostream& out, HitFormat format, const std::vector<std::string
 
 int WriteHits(HitWriter& writer, HitFormat format, const std::vector<std::string>& hitnames,
               const std::string& molFolder, const std::function<void(const std::string&)>& report,
-              const std::string& query) {
+              const std::string& query, const std::vector<std::string>* scores) {
   Molecule mol;
   int failed = 0;
-  for (const std::string& name : hitnames) {
+  for (size_t i = 0; i < hitnames.size(); ++i) {
+    const std::string& name = hitnames[i];
     HitExport hit;
     if (format == HitFormat::kNames) {
       hit.name = AnsiToUtf8(name);
@@ -215,6 +223,7 @@ int WriteHits(HitWriter& writer, HitFormat format, const std::vector<std::string
       hit = PrepareHitExport(mol, molFolder, name);
     }
     hit.query = query;
+    if (scores && i < scores->size()) hit.score = (*scores)[i];
     if (!writer.Write(hit)) {
       ++failed;
       if (report) report(hit.name + ": " + (hit.error.empty() ? kNoFile : hit.error));
@@ -224,9 +233,11 @@ int WriteHits(HitWriter& writer, HitFormat format, const std::vector<std::string
 }
 
 int SaveHits(const std::string& path, HitFormat format, const std::vector<std::string>& hitnames,
-             const std::string& molFolder, const std::function<void(const std::string&)>& report) {
+             const std::string& molFolder, const std::function<void(const std::string&)>& report,
+             const std::vector<std::string>* scores) {
   std::ostringstream out;
-  const int failed = WriteHits(out, format, hitnames, molFolder, report);
+  HitWriter writer(out, format, false, scores != nullptr);
+  const int failed = WriteHits(writer, format, hitnames, molFolder, report, {}, scores);
   ReplaceFileAtomically(path, out.str());
   return failed;
 }

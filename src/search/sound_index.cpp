@@ -154,6 +154,8 @@ std::optional<SoundIndex> SoundIndex::Open(std::shared_ptr<const void> holder,
   ix.graphStarts_ = ix.Section(SoundSection::kGraphStarts);
   ix.graphs_ = ix.Section(SoundSection::kGraphs);
   ix.fingerprints_ = ix.Section(SoundSection::kFingerprints);
+  ix.similarityStarts_ = ix.Section(SoundSection::kSimilarityStarts);
+  ix.similarity_ = ix.Section(SoundSection::kSimilarity);
   const size_t n = ix.records_;
   if (ix.stamps_.size() != n * kStampBytes || ix.status_.size() != n ||
       ix.fingerprints_.size() != Blocks(n) * kBlockBytes) {
@@ -162,7 +164,7 @@ std::optional<SoundIndex> SoundIndex::Open(std::shared_ptr<const void> holder,
   // Every start within its section and in order.
   for (const auto& [starts, bytes] :
        {std::pair{ix.nameStarts_, ix.names_}, std::pair{ix.reasonStarts_, ix.reasons_},
-        std::pair{ix.graphStarts_, ix.graphs_}}) {
+        std::pair{ix.graphStarts_, ix.graphs_}, std::pair{ix.similarityStarts_, ix.similarity_}}) {
     if (starts.size() != (n + 1) * 8) return std::nullopt;
     uint64_t previous = 0;
     for (size_t r = 0; r <= n; ++r) {
@@ -187,6 +189,12 @@ std::optional<SoundIndex> SoundIndex::Open(std::shared_ptr<const void> holder,
         return std::nullopt;
       }
     } else if (!g.empty()) {
+      return std::nullopt;
+    }
+    // Similarity prints: whole u16 bits, and only where a record has one.
+    const std::string_view print = ix.SimilarityBytes(r);
+    if (print.size() % 2 != 0 ||
+        (!print.empty() && !chem::HasSimilarityPrint(static_cast<chem::RecordStatus>(status)))) {
       return std::nullopt;
     }
   }
@@ -266,6 +274,24 @@ chem::Fingerprint SoundIndex::FingerprintOf(size_t r) const {
   return fp;
 }
 
+chem::SimilarityPrint SoundIndex::SimilarityOf(size_t r) const {
+  const std::string_view bytes = SimilarityBytes(r);
+  chem::SimilarityPrint print(bytes.size() / 2);
+  if (!print.empty()) std::memcpy(print.data(), bytes.data(), bytes.size());
+  return print;
+}
+
+void SoundPayload::AddSimilarity(chem::RecordStatus status, std::string_view bits) {
+  Put(similarityStarts_, static_cast<uint64_t>(similarity_.size()));
+  if (chem::HasSimilarityPrint(status)) similarity_ += bits;
+}
+
+namespace {
+std::string_view BytesOf(const chem::SimilarityPrint& print) {
+  return {reinterpret_cast<const char*>(print.data()), print.size() * sizeof(uint16_t)};
+}
+}  // namespace
+
 SoundPayload::SoundPayload(const std::string& molFolder, const std::vector<SoundEntry>& entries) {
   records_ = entries.size();
   fingerprints_.assign(Blocks(records_) * kBlockBytes, '\0');
@@ -284,10 +310,12 @@ SoundPayload::SoundPayload(const std::string& molFolder, const std::vector<Sound
     graphPieces_.push_back(e.perceived.graph);
     graphs += e.perceived.graph.size();
     Scatter(fingerprints_.data(), r, e.perceived.fingerprint);
+    AddSimilarity(e.perceived.status, BytesOf(e.perceived.similarity));
   }
   Put(nameStarts_, names);
   Put(reasonStarts_, reasons);
   Put(graphStarts_, graphs);
+  Put(similarityStarts_, static_cast<uint64_t>(similarity_.size()));
   Finish(CanonicalFolder(molFolder));
 }
 
@@ -338,8 +366,10 @@ SoundPayload::SoundPayload(const SoundIndex& index,
       graphPieces_.push_back(e->perceived.graph);
       Unscatter(fingerprints_.data(), r);
       Scatter(fingerprints_.data(), r, e->perceived.fingerprint);
+      AddSimilarity(e->perceived.status, BytesOf(e->perceived.similarity));
     } else {
       add(index.Name(r), index.Stamp(r), index.Status(r), index.Reason(r), index.Graph(r));
+      AddSimilarity(index.Status(r), index.SimilarityBytes(r));
     }
   }
   takeRun(old);
@@ -348,10 +378,12 @@ SoundPayload::SoundPayload(const SoundIndex& index,
     add(e.name, e.mol, e.perceived.status, e.perceived.reason, e.perceived.graph);
     graphPieces_.push_back(e.perceived.graph);
     Scatter(fingerprints_.data(), old + k, e.perceived.fingerprint);
+    AddSimilarity(e.perceived.status, BytesOf(e.perceived.similarity));
   }
   Put(nameStarts_, names);
   Put(reasonStarts_, reasons);
   Put(graphStarts_, graphs);
+  Put(similarityStarts_, static_cast<uint64_t>(similarity_.size()));
   Finish(std::string(index.molFolder()));
 }
 
@@ -372,6 +404,8 @@ void SoundPayload::Finish(std::string molFolder) {
       {SoundSection::kGraphStarts, {graphStarts_}},
       {SoundSection::kGraphs, graphPieces_},
       {SoundSection::kFingerprints, {fingerprints_}},
+      {SoundSection::kSimilarityStarts, {similarityStarts_}},
+      {SoundSection::kSimilarity, {similarity_}},
   };
   std::string head;
   Put(head, kPayloadMagic);

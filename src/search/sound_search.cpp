@@ -231,6 +231,7 @@ bool PrepareSoundIndex(SoundState& state, const std::string& dbPath, const std::
           e.perceived.reason = std::string(ix.Reason(k));
           e.perceived.graph = std::string(ix.Graph(k));
           e.perceived.fingerprint = ix.FingerprintOf(k);
+          e.perceived.similarity = ix.SimilarityOf(k);
           ++done;
           continue;
         }
@@ -299,6 +300,7 @@ void RealignSoundIndex(const std::string& dbPath) {
     e.perceived.reason = std::string(ix.Reason(k));
     e.perceived.graph = std::string(ix.Graph(k));
     e.perceived.fingerprint = ix.FingerprintOf(k);
+    e.perceived.similarity = ix.SimilarityOf(k);
     entries.push_back(std::move(e));
   }
   WriteSoundIndex(dbPath, db.stamp, SoundPayload(std::string(ix.molFolder()), entries));
