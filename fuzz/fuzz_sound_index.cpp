@@ -1,7 +1,9 @@
-// The exact search's readers of cached bytes on arbitrary input: the index
-// payload must be refused unless whole, and whatever it accepts must be
-// usable; a packed graph must be refused unless its counts and indices hold,
-// and the matcher must run on any graph accepted.
+// The exact and similarity searches' readers of cached bytes on arbitrary
+// input: an index payload (sound or similarity) must be refused unless
+// whole, and whatever it accepts must be usable (the similarity index sorted
+// from an accepted sound index, and searched); a packed graph must be refused
+// unless its counts and indices hold, and the matcher must run on any graph
+// accepted.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -11,6 +13,7 @@
 #include "chem/sound_graph.h"
 #include "chem/sound_query.h"
 #include "database/sound_index.h"
+#include "search/similar_search.h"
 #include "search/sound_matcher.h"
 
 namespace {
@@ -44,8 +47,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)vuduzez::chem::RecordFingerprint(graph);
   }
   auto bytes = std::make_shared<const std::string>(input);
+  const vuduzez::chem::SimilarityPrint query = {1, 80, 222, 294, 807, 1057, 1410, 2047};
+  if (const auto similar = vuduzez::SimilarIndex::Open(bytes, *bytes)) {
+    (void)vuduzez::RankSimilar(*similar, query, 0.3, 0, 1);
+    (void)vuduzez::RankSimilar(*similar, query, 0.0, 5, 1);
+    for (size_t r = 0; r < similar->size() && r < 64; ++r) (void)similar->Name(r);
+  }
   const auto index = vuduzez::SoundIndex::Open(bytes, *bytes);
   if (!index) return 0;
+  {
+    auto sorted = std::make_shared<const std::string>(vuduzez::SimilarPayload(*index).Join());
+    const auto similar = vuduzez::SimilarIndex::Open(sorted, *sorted);
+    if (!similar) __builtin_trap();  // sorted from an accepted index: always whole
+    (void)vuduzez::RankSimilar(*similar, query, 0.0, 3, 1);
+  }
   std::vector<uint32_t> hits;
   index->Screen(queries.compiled[0]->fingerprint, 0, index->size(), hits);
   for (size_t r = 0; r < index->size() && r < 64; ++r) {

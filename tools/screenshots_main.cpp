@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
@@ -136,7 +137,7 @@ int main(int argc, char** argv) {
                 QByteArray::fromStdString(EditorBlock(ReadFileBytes(query))));
   QGuiApplication::clipboard()->setMimeData(data);
   // Atom by atom, so that the hit shows the matched atoms.
-  search.findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setChecked(true);
+  search.findChild<QAbstractButton*>(QStringLiteral("CheckBox1"))->setChecked(true);
   search.Button4Click();
   auto* name = search.findChild<QLineEdit*>(QStringLiteral("Edit3"));
   for (int i = 1; i < search.searchState().hitcount && name->text() != hit; ++i) {
@@ -164,6 +165,15 @@ int main(int argc, char** argv) {
   ok = Save(search, out + "/search_charges.png") && ok;
   searchFor("mol/hexane.mol", QStringLiteral("capsaicin.mol"));
   ok = Save(search, out + "/search_chain.png") && ok;
+
+  // The compounds most like aspirin, ranked, each hit with its score.
+  auto* threshold = search.findChild<QDoubleSpinBox*>(QStringLiteral("ThresholdBox"));
+  search.findChild<QAbstractButton*>(QStringLiteral("ModeSimilar"))->setChecked(true);
+  threshold->setValue(0.3);
+  searchFor("mol/aspirin.mol", QStringLiteral("salicylic_acid.mol"));
+  ok = Save(search, out + "/search_similar.png") && ok;
+  threshold->setValue(kDefaultSimilarity);
+  search.findChild<QAbstractButton*>(QStringLiteral("CheckBox1"))->setChecked(true);
 
   // The database file chooser: Qt's own dialog, in Japanese.
   {

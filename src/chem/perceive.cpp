@@ -48,6 +48,13 @@ PerceivedRecord PerceiveRecord(std::string_view molText) {
     return out;
   }
   const RDKit::ROMol& mol = *parsed.mol;
+  try {
+    out.similarity = MorganPrint(mol);
+  } catch (const std::exception& e) {
+    out.status = RecordStatus::kRefused;
+    out.reason = e.what();
+    return out;
+  }
   const int n = static_cast<int>(mol.getNumAtoms());
   const int b = static_cast<int>(mol.getNumBonds());
   if (n > kMaxGraphAtoms || b > 0x7fff) {

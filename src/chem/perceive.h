@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "chem/identity.h"
+#include "chem/similarity.h"
 #include "chem/sound_fingerprint.h"
 #include "chem/sound_graph.h"
 
@@ -33,11 +34,17 @@ enum class RecordStatus : uint8_t {
 
 struct PerceivedRecord {
   RecordStatus status = RecordStatus::kRefused;
-  std::string reason;         // RDKit's words (English), for kRefused
-  std::string graph;          // kOk
-  Fingerprint fingerprint{};  // kOk; every bit for kLarge (never screened out)
-  Identity identity;          // kOk and kLarge (chem/identity.h)
+  std::string reason;          // RDKit's words (English), for kRefused
+  std::string graph;           // kOk
+  Fingerprint fingerprint{};   // kOk; every bit for kLarge (never screened out)
+  SimilarityPrint similarity;  // kOk and kLarge: the Morgan print (chem/similarity.h)
+  Identity identity;           // kOk and kLarge (chem/identity.h)
 };
+
+// Whether a record of this status has a similarity print.
+inline bool HasSimilarityPrint(RecordStatus status) {
+  return status == RecordStatus::kOk || status == RecordStatus::kLarge;
+}
 
 PerceivedRecord PerceiveRecord(std::string_view molText);
 

@@ -1,6 +1,8 @@
-// vuduzez-cli search [--explain] [--exact] [--chiral] [--format F] QUERY...:
-// substructure search of the database: hits on stdout in database order
-// (names, or SD, CSV or JSON lines), the hit count on stderr. The queries are
+// vuduzez-cli search [--explain] [--exact] [--chiral] [--similar [--threshold
+// T] [--top K]] [--format F] QUERY...: substructure search of the database:
+// hits on stdout in database order (names, or SD, CSV or JSON lines), the hit
+// count on stderr; with --similar, the similar compounds ranked, each with its
+// score (cmd_search_similar.h). The queries are
 // MOL, SD or SMILES files, "-" for standard input, or SMILES with --smiles or
 // SMARTS with --smarts (cli/queries.h); a run of several queries says on
 // every hit which query found it. --exact (implied by --smarts and --chiral)
@@ -8,11 +10,13 @@
 // the compound itself, its salt forms, stereoisomers and tautomers by their
 // identity layers, saying for each hit the layer it shares.
 #include <algorithm>
+#include <charconv>
 #include <iostream>
 #include <optional>
 
 #include "cli/cli.h"
 #include "cli/cmd_search_exact.h"
+#include "cli/cmd_search_similar.h"
 #include "cli/progress.h"
 #include "cli/queries.h"
 #include "cli/workspace.h"
@@ -34,6 +38,7 @@ namespace {
 enum class SearchMode {
   kScreen,    // the screened records are the hits
   kExact,     // the sound model (cmd_search_exact.h)
+  kSimilar,   // ranked by similarity (cmd_search_similar.h)
   kIdentity,  // the identity layers of the sound model (database/identity_catalog.h)
 };
 
@@ -44,6 +49,7 @@ struct RunOptions {
   bool chiral = false;
   HitFormat format = HitFormat::kNames;
   bool queryColumn = false;
+  SimilarOptions similar;
 };
 
 // What one query's search found.
@@ -102,7 +108,7 @@ int RunIdentity(const RunOptions& options, const Workspace& ws, const QueryList&
     PrepareSoundIndex(state, ws.settings.mdatafilename, ws.settings.basedir1, progress);
   }
   const SoundIndex& ix = *state.index;
-  HitWriter writer(std::cout, options.format, options.queryColumn, {"layer"});
+  HitWriter writer(std::cout, options.format, options.queryColumn, {kLayerColumn});
   for (const QueryText& q : list.queries) {
     // A SMILES line may name its structure after a blank.
     const chem::Identity id =
@@ -133,6 +139,47 @@ int RunIdentity(const RunOptions& options, const Workspace& ws, const QueryList&
   return status;
 }
 
+// The similarity search of every query of the list.
+int RunSimilar(const RunOptions& options, const Workspace& ws, const QueryList& list, int status) {
+  SimilarSearcher similar(ws, options.similar);
+  HitWriter writer(std::cout, options.format, options.queryColumn, {kSimilarityColumn});
+  for (const QueryText& q : list.queries) {
+    const SimilarSearcher::Outcome o = similar.Search(
+        q.form == QueryForm::kMol ? chem::QueryForm::kMolText : chem::QueryForm::kSmiles, q.text);
+    if (!o.error.empty()) {
+      std::cerr << q.where << QueryNotReadMessage(o.error) << '\n';
+      status = kExitFailed;
+      continue;
+    }
+    std::vector<std::vector<std::string>> scores;
+    for (const std::string& score : o.scores) scores.push_back({score});
+    const HitCounts written = WriteHits(
+        writer, options.format, o.hits, ws.settings.basedir1, ws.settings.mdatafilename,
+        [](const std::string& m) { std::cerr << m << '\n'; }, q.label, &scores);
+    if (written.withoutStructure > 0) status = kExitFailed;
+    std::cout.flush();
+    if (options.queryColumn) std::cerr << q.label << ": ";
+    std::cerr << o.hits.size() << " hits of " << o.records << " records (" << o.compared
+              << " compared";
+    if (o.unprinted > 0) std::cerr << ", " << o.unprinted << " not read by RDKit";
+    std::cerr << ")\n";
+    if (o.hits.empty() && !options.queryColumn) std::cerr << kNoMatch << '\n';
+  }
+  writer.Finish();
+  return status;
+}
+
+// --threshold's value: a number from 0 to 1.
+std::optional<double> ParseThreshold(const std::string& text) {
+  double t = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), t);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+      !(t >= 0.0 && t <= 1.0)) {
+    return std::nullopt;
+  }
+  return t;
+}
+
 // The record-by-record reasons of --explain: on stdout, one line per record.
 void Explain(const RunOptions& options, const QueryText& q, const SearchState& state,
              const std::vector<RecordVerdict>& verdicts, const QueryResult& r, const Molecule& mol,
@@ -159,13 +206,27 @@ int RunSearch(const std::vector<std::string>& allArgs) {
   SplitAttachedValue(args, "--smarts");
   std::string formatName = "names";
   if (!TakeOption(args, "--format", formatName)) return Usage("search");
+  // Given at all ("--top=" too), before they are taken out.
+  const auto given = [&args](const std::string& name) {
+    for (const std::string& a : args) {
+      if (a == "--") break;
+      if (a == name || a.rfind(name + "=", 0) == 0) return true;
+    }
+    return false;
+  };
+  const bool thresholdGiven = given("--threshold"), topGiven = given("--top");
+  std::string threshold, top;
+  if (!TakeOption(args, "--threshold", threshold) || !TakeOption(args, "--top", top)) {
+    return Usage("search");
+  }
   const std::optional<HitFormat> format = ParseHitFormat(formatName);
   if (!format) {
     std::cerr << "vuduzez-cli search: unknown format " << formatName << '\n';
     return Usage("search");
   }
   auto ws = OpenWorkspace(
-      "search", args, {"--explain", "--smiles", "--smarts", "--exact", "--chiral", "--identity"});
+      "search", args,
+      {"--explain", "--smiles", "--smarts", "--exact", "--chiral", "--similar", "--identity"});
   if (!ws) return Usage("search");
   if (ws->args.empty()) return Usage("search");
   auto flag = [&](const char* f) {
@@ -180,8 +241,44 @@ int RunSearch(const std::vector<std::string>& allArgs) {
   if (flag("--exact") || options.smarts || options.chiral) options.mode = SearchMode::kExact;
   if (flag("--identity")) {
     // A compound, not a pattern: no SMARTS, stereo is one of its layers.
-    if (options.mode == SearchMode::kExact || options.explain) return Usage("search");
+    if (options.mode == SearchMode::kExact || options.explain || flag("--similar") ||
+        thresholdGiven || topGiven) {
+      std::cerr << "vuduzez-cli search: --identity takes no --exact, --smarts, --chiral, "
+                   "--similar or --explain\n";
+      return Usage("search");
+    }
     options.mode = SearchMode::kIdentity;
+  } else if (flag("--similar")) {
+    // Ranked by similarity: no pattern, stereo or per-record reasons.
+    if (options.mode == SearchMode::kExact || options.explain) {
+      std::cerr << "vuduzez-cli search: --similar takes no --exact, --smarts, --chiral or "
+                   "--explain\n";
+      return Usage("search");
+    }
+    options.mode = SearchMode::kSimilar;
+    // --top alone: the K most similar, whatever their score.
+    options.similar.threshold = topGiven ? 0.0 : kDefaultSimilarity;
+    if (thresholdGiven) {
+      const std::optional<double> t = ParseThreshold(threshold);
+      if (!t) {
+        std::cerr << "vuduzez-cli search: --threshold takes a number from 0 to 1, not " << threshold
+                  << '\n';
+        return Usage("search");
+      }
+      options.similar.threshold = *t;
+    }
+    if (topGiven) {
+      int k = 0;
+      if (!TryStrToInt(top, k) || k < 1) {
+        std::cerr << "vuduzez-cli search: --top takes a whole number of 1 or more, not " << top
+                  << '\n';
+        return Usage("search");
+      }
+      options.similar.top = static_cast<size_t>(k);
+    }
+  } else if (thresholdGiven || topGiven) {
+    std::cerr << "vuduzez-cli search: --threshold and --top go with --similar\n";
+    return Usage("search");
   }
 
   // A SMARTS is read as a SMILES is: a text given, or one a line from "-".
@@ -201,6 +298,7 @@ int RunSearch(const std::vector<std::string>& allArgs) {
 
   if (options.mode == SearchMode::kExact) return RunExact(options, *ws, list, status);
   if (options.mode == SearchMode::kIdentity) return RunIdentity(options, *ws, list, status);
+  if (options.mode == SearchMode::kSimilar) return RunSimilar(options, *ws, list, status);
 
   SearchState state;
   LoadSearchDataStamped(state, ws->settings.mdatafilename, /*mapped=*/true);
@@ -244,8 +342,9 @@ int RunSearch(const std::vector<std::string>& allArgs) {
 [[maybe_unused]] const bool registered = RegisterCommand(
     {"search",
      "search [--db FILE] [--mol-dir DIR] [--explain] [--exact] [--chiral] [--identity] "
+     "[--similar [--threshold T] [--top K]] "
      "[--format names|sdf|csv|json] (QUERY... | --smiles SMILES... | --smarts SMARTS...)   "
-     "substructure search: hits in database order",
+     "substructure search: hits in database order (--similar: ranked by similarity)",
      &RunSearch,
      "QUERY is a MOL file, an SD file (every record a query), a SMILES list (.smi:\n"
      "one SMILES a line, a name after it) or - for standard input in any of these\n"
@@ -263,6 +362,12 @@ int RunSearch(const std::vector<std::string>& allArgs) {
      "                        and tautomers; a column \"layer\" says which each hit is:\n"
      "                        exact, parent (salt form), nostereo, tautomer\n"
      "  --explain             say for every record why it is a hit or not\n"
+     "  --similar             similar compounds: RDKit's Tanimoto of Morgan fingerprints\n"
+     "                        (radius 2, 2048 bits), most similar first, each hit with its\n"
+     "                        score (a last column \"similarity\"; an SD data item)\n"
+     "  --threshold T         with --similar: hits of at least T (0 to 1; default 0.7,\n"
+     "                        or 0 when --top is given alone)\n"
+     "  --top K               with --similar: the K most similar at most\n"
      "Every option also takes the form --option=VALUE.\n"});
 
 }  // namespace

@@ -161,6 +161,8 @@ std::optional<SoundIndex> SoundIndex::Open(std::shared_ptr<const void> holder,
   ix.identityHashes_ = ix.Section(SoundSection::kIdentityHashes);
   ix.identityStarts_ = ix.Section(SoundSection::kIdentityStarts);
   ix.identities_ = ix.Section(SoundSection::kIdentities);
+  ix.similarityStarts_ = ix.Section(SoundSection::kSimilarityStarts);
+  ix.similarity_ = ix.Section(SoundSection::kSimilarity);
   const size_t n = ix.records_;
   if (ix.stamps_.size() != n * kStampBytes || ix.status_.size() != n ||
       ix.fingerprints_.size() != Blocks(n) * kBlockBytes ||
@@ -172,6 +174,7 @@ std::optional<SoundIndex> SoundIndex::Open(std::shared_ptr<const void> holder,
        {std::tuple{ix.nameStarts_, ix.names_, size_t{1}},
         std::tuple{ix.reasonStarts_, ix.reasons_, size_t{1}},
         std::tuple{ix.graphStarts_, ix.graphs_, size_t{1}},
+        std::tuple{ix.similarityStarts_, ix.similarity_, size_t{1}},
         std::tuple{ix.identityStarts_, ix.identities_, size_t{chem::kIdentityLevels}}}) {
     const size_t count = n * per;
     if (starts.size() != (count + 1) * 8) return std::nullopt;
@@ -198,6 +201,12 @@ std::optional<SoundIndex> SoundIndex::Open(std::shared_ptr<const void> holder,
         return std::nullopt;
       }
     } else if (!g.empty()) {
+      return std::nullopt;
+    }
+    // Similarity prints: whole u16 bits, and only where a record has one.
+    const std::string_view print = ix.SimilarityBytes(r);
+    if (print.size() % 2 != 0 ||
+        (!print.empty() && !chem::HasSimilarityPrint(static_cast<chem::RecordStatus>(status)))) {
       return std::nullopt;
     }
   }
@@ -253,6 +262,7 @@ SoundEntry SoundIndex::Entry(size_t r) const {
   e.perceived.reason = std::string(Reason(r));
   e.perceived.graph = std::string(Graph(r));
   e.perceived.fingerprint = FingerprintOf(r);
+  e.perceived.similarity = SimilarityOf(r);
   e.perceived.identity = IdentityOf(r);
   return e;
 }
@@ -313,6 +323,24 @@ chem::Fingerprint SoundIndex::FingerprintOf(size_t r) const {
   return fp;
 }
 
+chem::SimilarityPrint SoundIndex::SimilarityOf(size_t r) const {
+  const std::string_view bytes = SimilarityBytes(r);
+  chem::SimilarityPrint print(bytes.size() / 2);
+  if (!print.empty()) std::memcpy(print.data(), bytes.data(), bytes.size());
+  return print;
+}
+
+void SoundPayload::AddSimilarity(chem::RecordStatus status, std::string_view bits) {
+  Put(similarityStarts_, static_cast<uint64_t>(similarity_.size()));
+  if (chem::HasSimilarityPrint(status)) similarity_ += bits;
+}
+
+namespace {
+std::string_view BytesOf(const chem::SimilarityPrint& print) {
+  return {reinterpret_cast<const char*>(print.data()), print.size() * sizeof(uint16_t)};
+}
+}  // namespace
+
 SoundPayload::SoundPayload(const std::string& molFolder, const std::vector<SoundEntry>& entries) {
   records_ = entries.size();
   fingerprints_.assign(Blocks(records_) * kBlockBytes, '\0');
@@ -331,11 +359,13 @@ SoundPayload::SoundPayload(const std::string& molFolder, const std::vector<Sound
     graphPieces_.push_back(e.perceived.graph);
     graphs += e.perceived.graph.size();
     Scatter(fingerprints_.data(), r, e.perceived.fingerprint);
+    AddSimilarity(e.perceived.status, BytesOf(e.perceived.similarity));
     AddIdentity(e.perceived.identity);
   }
   Put(nameStarts_, names);
   Put(reasonStarts_, reasons);
   Put(graphStarts_, graphs);
+  Put(similarityStarts_, static_cast<uint64_t>(similarity_.size()));
   Finish(CanonicalFolder(molFolder));
 }
 
@@ -397,9 +427,11 @@ SoundPayload::SoundPayload(const SoundIndex& index,
       graphPieces_.push_back(e->perceived.graph);
       Unscatter(fingerprints_.data(), r);
       Scatter(fingerprints_.data(), r, e->perceived.fingerprint);
+      AddSimilarity(e->perceived.status, BytesOf(e->perceived.similarity));
       AddIdentity(e->perceived.identity);
     } else {
       add(index.Name(r), index.Stamp(r), index.Status(r), index.Reason(r), index.Graph(r));
+      AddSimilarity(index.Status(r), index.SimilarityBytes(r));
       AddIdentity(index.IdentityOf(r));
     }
   }
@@ -409,11 +441,13 @@ SoundPayload::SoundPayload(const SoundIndex& index,
     add(e.name, e.mol, e.perceived.status, e.perceived.reason, e.perceived.graph);
     graphPieces_.push_back(e.perceived.graph);
     Scatter(fingerprints_.data(), old + k, e.perceived.fingerprint);
+    AddSimilarity(e.perceived.status, BytesOf(e.perceived.similarity));
     AddIdentity(e.perceived.identity);
   }
   Put(nameStarts_, names);
   Put(reasonStarts_, reasons);
   Put(graphStarts_, graphs);
+  Put(similarityStarts_, static_cast<uint64_t>(similarity_.size()));
   Finish(std::string(index.molFolder()));
 }
 
@@ -435,6 +469,8 @@ void SoundPayload::Finish(std::string molFolder) {
       {SoundSection::kGraphStarts, {graphStarts_}},
       {SoundSection::kGraphs, graphPieces_},
       {SoundSection::kFingerprints, {fingerprints_}},
+      {SoundSection::kSimilarityStarts, {similarityStarts_}},
+      {SoundSection::kSimilarity, {similarity_}},
       {SoundSection::kIdentityHashes, {identityHashes_}},
       {SoundSection::kIdentityStarts, {identityStarts_}},
       {SoundSection::kIdentities, {identities_}},

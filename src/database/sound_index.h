@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,8 +31,8 @@ namespace vuduzez {
 inline constexpr const char* kSoundIndexKind = "sound";
 // Any change of the graph layout or of the fingerprint's features makes a new version:
 // an index of other features would screen out matches.
-// (3: the identity layers.)
-inline constexpr uint32_t kSoundIndexVersion = 3;
+// (3: the identity layers or the similarity prints; 4: both.)
+inline constexpr uint32_t kSoundIndexVersion = 4;
 
 // Section ids of the payload.
 enum class SoundSection : uint32_t {
@@ -46,8 +47,10 @@ enum class SoundSection : uint32_t {
   kGraphs = 9,        // the packed graphs
   kFingerprints =
       10,  // blocks of kFingerprintBlock records: each bit's word of the block's records
-  // 11 to 19: kept for further products (similarity fingerprints).
-  kIdentityHashes = 20,  // u64 per record and layer (chem::LayerHash; 0: unknown)
+  // 11 to 15: kept for further products.
+  kSimilarityStarts = 16,  // as kNameStarts, for kSimilarity
+  kSimilarity = 17,        // the similarity prints' on bits, u16 each (chem/similarity.h)
+  kIdentityHashes = 20,    // u64 per record and layer (chem::LayerHash; 0: unknown)
   kIdentityStarts = 21,  // u64 per record and layer and one more: where each starts in kIdentities
   kIdentities = 22,      // the layers' texts; a parent or nostereo layer equal to the one
                          // above it is stored empty
@@ -111,6 +114,12 @@ class SoundIndex {
   void Screen(const chem::Fingerprint& query, size_t from, size_t to,
               std::vector<uint32_t>& out) const;
   chem::Fingerprint FingerprintOf(size_t r) const;
+  // Record r's similarity print (empty unless chem::HasSimilarityPrint(Status(r))).
+  chem::SimilarityPrint SimilarityOf(size_t r) const;
+  // The same as the bytes of its u16 bits, in place.
+  std::string_view SimilarityBytes(size_t r) const {
+    return Slice(similarityStarts_, similarity_, r);
+  }
   // A section by id ("" when absent).
   std::string_view Section(SoundSection id) const;
 
@@ -121,7 +130,8 @@ class SoundIndex {
   std::string_view payload_;
   size_t records_ = 0;
   std::string_view folder_, nameStarts_, names_, stamps_, status_, reasonStarts_, reasons_,
-      graphStarts_, graphs_, fingerprints_, identityHashes_, identityStarts_, identities_;
+      graphStarts_, graphs_, fingerprints_, similarityStarts_, similarity_, identityHashes_,
+      identityStarts_, identities_;
 };
 
 // The payload of an index of these entries, in parts (written one after the
@@ -139,13 +149,17 @@ class SoundPayload {
 
  private:
   void Finish(std::string molFolder);
-  std::vector<std::string> owned_;
+  // parts_ views into these: a deque never moves them when it grows.
+  std::deque<std::string> owned_;
   std::vector<std::string_view> parts_;
   // Pieces being gathered, by section.
   // The identity layers of one more record, stored as kIdentities keeps them.
   void AddIdentity(const chem::Identity& identity);
   std::string nameStarts_, names_, stamps_, status_, reasonStarts_, reasons_, graphStarts_,
       fingerprints_, identityHashes_, identityStarts_, identities_;
+  // The similarity prints, gathered apart from the rest.
+  void AddSimilarity(chem::RecordStatus status, std::string_view bits);
+  std::string similarityStarts_, similarity_;
   std::vector<std::string_view> graphPieces_;
   std::vector<std::string> graphCopies_;
   uint64_t records_ = 0;

@@ -1,8 +1,10 @@
 #include "gui/TfrmMain.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -46,8 +49,43 @@ namespace {
 // The user's own choices of the window, kept between runs in the user's
 // settings ($XDG_CONFIG_HOME/vuduzez/vuduzez.conf), never in the workspace.
 QSettings UserSettings() { return QSettings(QStringLiteral("vuduzez"), QStringLiteral("vuduzez")); }
-constexpr const char* kExactKey = "search/atom_by_atom";
+constexpr const char* kModeKey = "search/mode";
+constexpr const char* kExactKey = "search/atom_by_atom";  // the mode before there were more
 constexpr const char* kChiralKey = "search/chiral";
+constexpr const char* kThresholdKey = "search/similarity_threshold";
+
+// The search modes' buttons, in their order: object name, caption, tooltip,
+// and the mode's name in the user's settings.
+struct ModeButton {
+  SearchMode mode;
+  const char* objectName;
+  const char* caption;
+  const char* tooltip;
+  const char* setting;
+};
+constexpr ModeButton kSearchModes[] = {
+    {SearchMode::kScreen, "ModeScreen", "構造キーで検索(&K)",
+     "構造キーの部分構造で検索（描いたとおりの芳香族環で照合）", "screen"},
+    {SearchMode::kExact, "CheckBox1", "原子単位で照合(&E)",
+     "描いた形によらず原子ごとに照合し（芳香族性・電荷・SMARTS・問い合わせ原子）、"
+     "一致した原子を色で示す",
+     "exact"},
+    {SearchMode::kSimilar, "ModeSimilar", "類似構造検索(&L)",
+     "似た化合物を類似度（Morgan フィンガープリントの Tanimoto 係数）の高い順に示す", "similar"},
+    {SearchMode::kIdentity, "ModeIdentity", "同一化合物検索(&I)",
+     "描いた化合物そのものと、その塩・溶媒和物、立体異性体、互変異性体を探す", "identity"},
+};
+
+// The mode the user left the window in (the key screen at first). A
+// setting from before the mode had a name of its own still counts.
+SearchMode RememberedMode(const QSettings& settings) {
+  const QString name = settings.value(QLatin1String(kModeKey)).toString();
+  for (const ModeButton& m : kSearchModes) {
+    if (name == QLatin1String(m.setting)) return m.mode;
+  }
+  return settings.value(QLatin1String(kExactKey), false).toBool() ? SearchMode::kExact
+                                                                  : SearchMode::kScreen;
+}
 
 // Confirming the screened hits atom by atom: asked after each record and
 // every few thousand steps of one, it lets the window repaint (every 50 ms)
@@ -123,7 +161,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
   return b;
 }
 
-QHBoxLayout* Row(std::initializer_list<QWidget*> widgets) {
+QHBoxLayout* Row(const std::vector<QWidget*>& widgets) {
   auto* row = new QHBoxLayout;
   for (QWidget* w : widgets) {
     if (w == nullptr) {
@@ -197,6 +235,11 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   Edit1 = MakeEdit(this, "Edit1");
   Edit2 = MakeEdit(this, "Edit2");
   Edit2->setFixedWidth(70);
+  ScoreLabel = MakeLabel(this, "ScoreLabel", "類似度");
+  ScoreEdit = MakeEdit(this, "ScoreEdit");
+  ScoreEdit->setFixedWidth(56);
+  ScoreLabel->hide();
+  ScoreEdit->hide();
 
   // The database and the MOL folder: bottom left.
   Edit6 = MakeEdit(this, "Edit6");
@@ -211,33 +254,52 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   SaveHitsButton->setToolTip(QStringLiteral("該当した化合物をSDファイルかCSVファイルに保存"));
   Button2 = MakeButton(this, "Button2", "終了", 'X');
 
-  // The atom-by-atom search: off unless asked for; the choice is remembered.
-  CheckBox1 = new QCheckBox(QStringLiteral("原子単位で照合(&E)"), this);
-  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-  CheckBox1->setToolTip(
-      QStringLiteral("描いた形によらず原子ごとに照合し（芳香族性・電荷・SMARTS・問い合わせ原子）、"
-                     "一致した原子を色で示す"));
+  // The search mode: the key screen unless another is chosen; the choice,
+  // the stereo box and the threshold are remembered.
+  ModeGroup = new QButtonGroup(this);
+  std::vector<QAbstractButton*> modeButtons;
+  for (const ModeButton& m : kSearchModes) {
+    auto* b = new QRadioButton(QString::fromUtf8(m.caption), this);
+    b->setObjectName(QString::fromLatin1(m.objectName));
+    b->setToolTip(QString::fromUtf8(m.tooltip));
+    ModeGroup->addButton(b, static_cast<int>(m.mode));
+    modeButtons.push_back(b);
+  }
+  CheckBox1 = ModeGroup->button(static_cast<int>(SearchMode::kExact));
   ChiralBox = new QCheckBox(QStringLiteral("立体も照合"), this);
   ChiralBox->setObjectName(QStringLiteral("ChiralBox"));
   ChiralBox->setToolTip(
       QStringLiteral("原子単位で照合するとき、不斉中心と二重結合の立体も一致させる"));
+  auto* thresholdLabel = MakeLabel(this, "Label9", "しきい値");
+  ThresholdBox = new QDoubleSpinBox(this);
+  ThresholdBox->setObjectName(QStringLiteral("ThresholdBox"));
+  ThresholdBox->setRange(0.0, 1.0);
+  ThresholdBox->setDecimals(2);
+  ThresholdBox->setSingleStep(0.05);
+  ThresholdBox->setToolTip(QStringLiteral("この類似度（0～1）以上の化合物を示す"));
+  thresholdLabel->setBuddy(ThresholdBox);
   {
     const QSettings settings = UserSettings();
-    CheckBox1->setChecked(settings.value(QLatin1String(kExactKey), false).toBool());
+    ModeGroup->button(static_cast<int>(RememberedMode(settings)))->setChecked(true);
     ChiralBox->setChecked(settings.value(QLatin1String(kChiralKey), false).toBool());
+    ThresholdBox->setValue(
+        settings.value(QLatin1String(kThresholdKey), kDefaultSimilarity).toDouble());
   }
-  ChiralBox->setEnabled(CheckBox1->isChecked());
-  connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) {
-    ChiralBox->setEnabled(on);
-    UserSettings().setValue(QLatin1String(kExactKey), on);
+  ModeChanged(searchMode());
+  connect(ModeGroup, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+    if (!on) return;
+    const auto mode = static_cast<SearchMode>(id);
+    ModeChanged(mode);
+    QSettings settings = UserSettings();
+    for (const ModeButton& m : kSearchModes) {
+      if (m.mode == mode) settings.setValue(QLatin1String(kModeKey), QLatin1String(m.setting));
+    }
+    settings.setValue(QLatin1String(kExactKey), mode == SearchMode::kExact);
   });
   connect(ChiralBox, &QCheckBox::toggled, this,
           [](bool on) { UserSettings().setValue(QLatin1String(kChiralKey), on); });
-  IdentityBox =
-      new QCheckBox(QString::fromUtf8(kIdentityModeCaption) + QStringLiteral("(&I)"), this);
-  IdentityBox->setObjectName(QStringLiteral("IdentityBox"));
-  IdentityBox->setToolTip(
-      QStringLiteral("描いた化合物そのものと、その塩・溶媒和物、立体異性体、互変異性体を探す"));
+  connect(ThresholdBox, &QDoubleSpinBox::valueChanged, this,
+          [](double t) { UserSettings().setValue(QLatin1String(kThresholdKey), t); });
 
   auto* left = new QVBoxLayout;
   left->addWidget(Panel2, 1);
@@ -246,7 +308,23 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   left->addLayout(Row({Edit6, Button1}));
   left->addWidget(MakeLabel(this, "Label8", "mole file 収納フォルダ"));
   left->addLayout(Row({Edit7, Button3}));
-  left->addLayout(Row({CheckBox1, ChiralBox, IdentityBox, nullptr}));
+  // A row a mode: its button, then what goes with it.
+  for (QAbstractButton* b : modeButtons) {
+    std::vector<QWidget*> row = {b};
+    switch (static_cast<SearchMode>(ModeGroup->id(b))) {
+      case SearchMode::kExact:
+        row.push_back(ChiralBox);
+        break;
+      case SearchMode::kSimilar:
+        row.insert(row.end(), {thresholdLabel, ThresholdBox});
+        break;
+      case SearchMode::kScreen:
+      case SearchMode::kIdentity:
+        break;
+    }
+    row.push_back(nullptr);
+    left->addLayout(Row(row));
+  }
 
   auto* right = new QVBoxLayout;
   right->addWidget(Panel1, 1);
@@ -254,8 +332,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   right->addLayout(Row({MakeLabel(this, "Label2", "該当レコード"), Edit5,
                         MakeLabel(this, "Label3", "件"), ExactLabel, nullptr}));
   right->addLayout(Row({MakeLabel(this, "Label4", "化合物名"), Edit3, IdentityLabel}));
-  right->addLayout(Row(
-      {MakeLabel(this, "Label5", "分子式"), Edit1, MakeLabel(this, "Label6", "分子量"), Edit2}));
+  right->addLayout(Row({MakeLabel(this, "Label5", "分子式"), Edit1,
+                        MakeLabel(this, "Label6", "分子量"), Edit2, ScoreLabel, ScoreEdit}));
   right->addLayout(Row({SaveHitsButton, nullptr, Button2}));
 
   auto* top = new QHBoxLayout(this);
@@ -335,6 +413,7 @@ void TfrmMain::ForgetHits() {
   identityLevels_.clear();
   ExactLabel->hide();
   IdentityLabel->hide();
+  ForgetScores();
   Edit4->clear();
   Edit5->clear();
   ClearHit();
@@ -378,17 +457,12 @@ void TfrmMain::SearchFromFile(const std::string& path) {
 }
 
 void TfrmMain::SearchMolText(const std::string& text, const std::string& subject, bool fromPanel) {
-  if (IdentityBox->isChecked()) {
-    OleContainer1->showNote({});
-    if (!fromPanel) OleContainer1->showStructure(text);
-    SearchIdentity(chem::StructureIdentity(text));
-    return;
-  }
-  if (CheckBox1->isChecked()) {
+  const SearchMode mode = searchMode();
+  if (mode != SearchMode::kScreen) {
     // As RDKit reads it: query atoms and bonds our own reader refuses included.
     OleContainer1->showNote({});
     if (!fromPanel) OleContainer1->showStructure(text);
-    SearchExact(chem::QueryForm::kMolText, text);
+    SearchWith(mode, chem::QueryForm::kMolText, text);
     return;
   }
   Molecule& mol = com_data().molecule;
@@ -413,17 +487,14 @@ void TfrmMain::SearchSmiles(const std::string& smiles) {
   // A SMARTS is searched atom by atom whatever the mode: the key screen cannot.
   const std::string utf8 = AnsiToUtf8(smiles);
   const bool smarts = chem::LooksLikeSmarts(utf8);
-  if (IdentityBox->isChecked() && !smarts) {
-    OleContainer1->clearStructure();
-    OleContainer1->showNote(QString::fromStdString(SmilesNotDrawnNote(utf8)));
-    SearchIdentity(chem::SmilesIdentity(utf8));
-    return;
-  }
-  if (CheckBox1->isChecked() || smarts) {
+  const SearchMode mode = searchMode();
+  if (mode != SearchMode::kScreen || smarts) {
     OleContainer1->clearStructure();
     OleContainer1->showNote(
         QString::fromStdString(smarts ? SmartsNote(utf8) : SmilesNotDrawnNote(utf8)));
-    SearchExact(smarts ? chem::QueryForm::kSmarts : chem::QueryForm::kSmiles, utf8);
+    // A SMARTS describes no one structure to compare with: atom by atom too.
+    SearchWith(smarts ? SearchMode::kExact : mode,
+               smarts ? chem::QueryForm::kSmarts : chem::QueryForm::kSmiles, utf8);
     return;
   }
   const PreparedStructure query = PrepareSmiles(com_data().molecule, smiles, WindowUi());
@@ -449,6 +520,84 @@ void TfrmMain::SearchPrepared(const PreparedStructure& query) {
   exactResult_ = SoundResult{};
   identityLevels_.clear();
   ExactLabel->hide();
+  ForgetScores();
+  ShowSearchResult();
+}
+
+SearchMode TfrmMain::searchMode() const { return static_cast<SearchMode>(ModeGroup->checkedId()); }
+
+void TfrmMain::ModeChanged(SearchMode mode) {
+  ChiralBox->setEnabled(mode == SearchMode::kExact);
+  ThresholdBox->setEnabled(mode == SearchMode::kSimilar);
+  const bool similar = mode == SearchMode::kSimilar;
+  const bool identity = mode == SearchMode::kIdentity;
+  Button4->setText(QString::fromUtf8(similar    ? "類似構造検索(&S)"
+                                     : identity ? "同一化合物検索(&S)"
+                                                : "部分構造検索(&S)"));
+  Button4->setToolTip(QString::fromUtf8(similar ? "類似構造による検索を開始"
+                                        : identity ? "同じ化合物とその別の形の検索を開始"
+                                                   : "部分構造による検索を開始"));
+}
+
+void TfrmMain::SearchWith(SearchMode mode, chem::QueryForm form, const std::string& text) {
+  switch (mode) {
+    case SearchMode::kSimilar:
+      SearchSimilar(form, text);
+      return;
+    case SearchMode::kIdentity:
+      SearchIdentity(form == chem::QueryForm::kSmiles ? chem::SmilesIdentity(text)
+                                                      : chem::StructureIdentity(text));
+      return;
+    case SearchMode::kExact:
+    case SearchMode::kScreen:  // a SMARTS: the key screen cannot
+      SearchExact(form, text);
+      return;
+  }
+}
+
+void TfrmMain::ForgetScores() {
+  hitScores_.clear();
+  ScoreLabel->hide();
+  ScoreEdit->hide();
+  ScoreEdit->clear();
+}
+
+void TfrmMain::SearchSimilar(chem::QueryForm form, const std::string& text) {
+  Ui& ui = WindowUi();
+  const chem::SimilarityQuery q = chem::SimilarityQueryOf(form, text);
+  if (!q.ok) {
+    ui.ShowMessage(QueryNotReadMessage(q.error));
+    return;
+  }
+  RefreshRecords();
+  Edit5->clear();
+  if (!SimilarIndexIsCurrent(similar_, dbPath_, molFolder_)) {
+    TablesProgress progress(this, kReadingTables);
+    // Stopped: no search; what was read is read again next time.
+    if (!PrepareSimilarIndex(similar_, sound_, dbPath_, molFolder_, progress)) return;
+  }
+  const double threshold = ThresholdBox->value();
+  const SimilarResult r = SimilarSearch(similar_, q.print, {threshold, 0, 0});
+  // The hit list in ranked order, named as the index names them; the picture
+  // highlights nothing.
+  exactQuery_.reset();
+  exactResult_ = SoundResult{};
+  state_.hitnames.clear();
+  state_.hitrows.clear();
+  hitScores_.clear();
+  identityLevels_.clear();
+  for (const SimilarHit& h : r.hits) {
+    state_.hitnames.emplace_back(similar_.index->Name(static_cast<size_t>(h.row)));
+    state_.hitrows.push_back(h.row);
+    hitScores_.push_back(h.score);
+  }
+  state_.hitcount = static_cast<int32_t>(state_.hitnames.size());
+  state_.hitpos = 1;
+  ExactLabel->setText(QString::fromStdString(SimilarCountsText(threshold, r.unprinted)));
+  ExactLabel->setToolTip({});
+  ExactLabel->show();
+  ScoreLabel->show();
+  ScoreEdit->show();
   ShowSearchResult();
 }
 
@@ -467,6 +616,7 @@ void TfrmMain::SearchIdentity(const chem::Identity& query) {
   exactQuery_.reset();
   exactResult_ = SoundResult{};
   ExactLabel->hide();
+  ForgetScores();
   state_.hitnames.clear();
   state_.hitrows.clear();
   identityLevels_.clear();
@@ -508,6 +658,7 @@ void TfrmMain::SearchExact(chem::QueryForm form, const std::string& text) {
   }
   state_.hitcount = static_cast<int32_t>(state_.hitnames.size());
   state_.hitpos = 1;
+  ForgetScores();
   ShowExactCounts();
   ShowSearchResult();
 }
@@ -528,6 +679,7 @@ void TfrmMain::ClearHit() {
   Edit3->clear();
   Edit1->clear();
   Edit2->clear();
+  ScoreEdit->clear();
   picture_ = QPicture();
   Image1->clear();
 }
@@ -550,6 +702,9 @@ void TfrmMain::ShowHit(int n) {
   }
   Edit3->setText(QFileInfo(Path(path)).fileName());
   ShowMolFile(path);
+  if (static_cast<size_t>(n) <= hitScores_.size()) {
+    ScoreEdit->setText(QString::number(hitScores_[static_cast<size_t>(n) - 1], 'f', 3));
+  }
 }
 
 void TfrmMain::Edit4Return() {
@@ -639,8 +794,25 @@ void TfrmMain::SaveHitsClick() {
     const std::vector<std::string> hits(state_.hitnames.begin(),
                                         state_.hitnames.begin() + state_.hitcount);
     std::vector<std::string> problems;
-    const HitCounts saved = SaveHits(*path, *format, hits, molFolder_, dbPath_,
-                                     [&](const std::string& p) { problems.push_back(p); });
+    // A similarity search's hits keep their scores, an identity search's
+    // their layers.
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::string>> extra;
+    if (!hitScores_.empty()) {
+      columns = {kSimilarityColumn};
+      for (size_t i = 0; i < hitScores_.size() && i < hits.size(); ++i) {
+        extra.push_back({ScoreText(hitScores_[i])});
+      }
+    } else if (!identityLevels_.empty()) {
+      columns = {kLayerColumn};
+      for (size_t i = 0; i < identityLevels_.size() && i < hits.size(); ++i) {
+        extra.push_back({chem::IdentityLevelName(identityLevels_[i])});
+      }
+    }
+    const HitCounts saved = SaveHits(
+        *path, *format, hits, molFolder_, dbPath_,
+        [&](const std::string& p) { problems.push_back(p); }, columns,
+        columns.empty() ? nullptr : &extra);
     // Every hit is written; those without their structure are counted apart.
     std::string text = HitsSavedMessage(saved.written, Path(*path).toStdString());
     if (saved.withoutStructure > 0) {

@@ -11,9 +11,13 @@
 #include "chem/sound_query.h"
 #include "register/prepare.h"
 #include "search/screening.h"
+#include "search/similar_search.h"
 #include "search/sound_search.h"
 
+class QAbstractButton;
+class QButtonGroup;
 class QCheckBox;
+class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -23,6 +27,13 @@ namespace vuduzez {
 
 class EditorPanel;
 class PictureLabel;
+
+// How the window searches, one button each (kSearchModes in TfrmMain.cpp
+// names them): the key screen (the default), atom by atom as RDKit matches,
+// ranked by similarity, or the compound itself and its other forms (salts,
+// stereoisomers, tautomers). Another mode is one more value and one more row
+// of that table, and one more case in TfrmMain::SearchWith.
+enum class SearchMode { kScreen = 0, kExact = 1, kSimilar = 2, kIdentity = 3 };
 
 class TfrmMain : public QWidget {
   Q_OBJECT
@@ -50,6 +61,10 @@ class TfrmMain : public QWidget {
   void ShowMolFile(const std::string& path);
 
   const SearchState& searchState() const { return state_; }
+  SearchMode searchMode() const;
+  // The scores of the hits of a similarity search, in their ranked order
+  // (empty after any other search).
+  const std::vector<double>& hitScores() const { return hitScores_; }
   // The last atom-by-atom search's outcome (empty after a key screen).
   const SoundResult& exactResult() const { return exactResult_; }
   // After an identity search: the layer each hit shares with the query.
@@ -84,6 +99,15 @@ class TfrmMain : public QWidget {
   // The identity search ("同一化合物検索"): the compound of the query, its salt
   // forms, stereoisomers and tautomers, each hit shown with its relation.
   void SearchIdentity(const chem::Identity& query);
+  // A query as RDKit reads it, in a mode that reads it so (atom by atom,
+  // similarity); the panel already shows it.
+  void SearchWith(SearchMode mode, chem::QueryForm form, const std::string& text);
+  // The similar compounds of a query as RDKit reads it, ranked, and the first.
+  void SearchSimilar(chem::QueryForm form, const std::string& text);
+  // The mode's controls: what goes with it enabled, the search button's caption.
+  void ModeChanged(SearchMode mode);
+  // Hides the score of a similarity search (any other search).
+  void ForgetScores();
   // Shows the hit count and hit 1 (or that there is none) after a search.
   void ShowSearchResult();
   // Loads the database file shown when the records are not its current ones.
@@ -117,11 +141,14 @@ class TfrmMain : public QWidget {
   QLineEdit* Edit5;
   QLineEdit* Edit6;
   QLineEdit* Edit7;
-  QCheckBox* CheckBox1;    // search atom by atom (the sound model) instead of by key
-  QCheckBox* ChiralBox;    // and match stereo too
-  QLabel* ExactLabel;      // screened and unconfirmed counts of an atom-by-atom search
-  QCheckBox* IdentityBox;  // search by identity (the compound and its forms) instead
-  QLabel* IdentityLabel;   // the relation of the hit shown to the query of an identity search
+  QButtonGroup* ModeGroup;       // the search mode, one button each (ids: SearchMode)
+  QAbstractButton* CheckBox1;    // "原子単位で照合": atom by atom (the sound model)
+  QCheckBox* ChiralBox;          // and match stereo too
+  QDoubleSpinBox* ThresholdBox;  // the least similarity of a hit
+  QLabel* ExactLabel;            // screened and unconfirmed counts of an atom-by-atom search
+  QLabel* ScoreLabel;            // "類似度": the shown hit's similarity to the query
+  QLineEdit* ScoreEdit;
+  QLabel* IdentityLabel;  // the relation of the hit shown to the query of an identity search
 
   bool firstActivation_ = true;
   std::string openDialog1Folder_;  // start folder of the MOL file chooser
@@ -132,7 +159,9 @@ class TfrmMain : public QWidget {
   SoundState sound_;  // the exact search's index of the database
   SoundResult exactResult_;
   std::shared_ptr<const chem::SoundQuery> exactQuery_;  // the last search's, when atom by atom
-  std::vector<chem::IdentityLevel> identityLevels_;     // per hit, after an identity search
+  SimilarState similar_;           // the similarity search's index of the database
+  std::vector<double> hitScores_;  // of a similarity search's hits
+  std::vector<chem::IdentityLevel> identityLevels_;  // per hit, after an identity search
   QPicture picture_;
 };
 

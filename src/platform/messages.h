@@ -4,6 +4,8 @@
 // constant. Captions of controls stay with the windows that lay them out.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace vuduzez {
@@ -319,10 +321,8 @@ inline std::string HitsWithoutStructureMessage(int count) {
   return "うち " + std::to_string(count) +
          " 件は MOL ファイルを読めなかったため、構造なしで保存しました:";
 }
-// The SD data item of such a hit, and the identity search's column.
+// The SD data item of such a hit.
 inline constexpr const char* kErrorItem = "error";
-// The search window's identity mode and the relation of the hit shown.
-inline constexpr const char* kIdentityModeCaption = "同一化合物検索";
 
 // --- search ----------------------------------------------------------------------
 
@@ -379,6 +379,18 @@ inline std::string SmartsNote(const std::string& smarts) {
 inline std::string ExactCountsText(int screened, int unconfirmed) {
   return "候補 " + std::to_string(screened) + " 件中（未確認 " + std::to_string(unconfirmed) +
          " 件）";
+}
+
+// --- the similarity search --------------------------------------------------------
+
+// Beside the hit count of a similarity search: its threshold, and the records
+// that have no score (RDKit does not read their MOL file).
+inline std::string SimilarCountsText(double threshold, int64_t unscored) {
+  char t[16];
+  std::snprintf(t, sizeof t, "%.2f", threshold);
+  std::string text = std::string("類似度 ") + t + " 以上";
+  if (unscored > 0) text += "（類似度なし " + std::to_string(unscored) + " 件）";
+  return text;
 }
 
 // --- SMILES -------------------------------------------------------------------

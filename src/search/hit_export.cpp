@@ -154,12 +154,12 @@ std::string SdHitRecord(const HitExport& hit, bool queryItem,
   std::string out = hit.molfile.empty() ? EmptyBlock(hit.name) : hit.molfile;
   for (const auto& [field, value] : hit.data) PutItem(out, field, value);
   if (queryItem) PutItem(out, "query", hit.query);
-  for (size_t i = 0; i < extraColumns.size(); ++i) {
-    PutItem(out, extraColumns[i], i < hit.extra.size() ? hit.extra[i] : std::string());
-  }
   PutItem(out, "name", hit.name);
   PutItem(out, "formula", hit.formula);
   PutItem(out, "weight", hit.weight);
+  for (size_t i = 0; i < extraColumns.size(); ++i) {
+    PutItem(out, extraColumns[i], i < hit.extra.size() ? hit.extra[i] : std::string());
+  }
   if (hit.molfile.empty()) PutItem(out, kErrorItem, hit.error.empty() ? kNoFile : hit.error);
   return out + "$$$$\r\n";
 }
@@ -276,7 +276,10 @@ bool HitWriter::Write(const HitExport& hit) {
       out_ << "\"name\":" << JsonText(hit.name) << ",\"formula\":" << JsonText(hit.formula)
            << ",\"weight\":" << JsonNumber(hit.weight);
       for (size_t i = 0; i < extraColumns_.size(); ++i) {
-        out_ << ',' << JsonText(extraColumns_[i]) << ':' << JsonText(extra(i));
+        // A score is a number; a layer name a text.
+        const std::string number = JsonNumber(extra(i));
+        out_ << ',' << JsonText(extraColumns_[i]) << ':'
+             << (number == "null" ? JsonText(extra(i)) : number);
       }
       if (!hit.data.empty()) {
         out_ << ",\"data\":{";
@@ -365,10 +368,14 @@ HitCounts WriteHits(std::ostream& out, HitFormat format, const std::vector<std::
 
 HitCounts SaveHits(const std::string& path, HitFormat format,
                    const std::vector<std::string>& hitnames, const std::string& molFolder,
-                   const std::string& dbPath,
-                   const std::function<void(const std::string&)>& report) {
+                   const std::string& dbPath, const std::function<void(const std::string&)>& report,
+                   const std::vector<std::string>& extraColumns,
+                   const std::vector<std::vector<std::string>>* extra) {
   std::ostringstream out;
-  const HitCounts counts = WriteHits(out, format, hitnames, molFolder, dbPath, report);
+  HitWriter writer(out, format, false, extraColumns);
+  const HitCounts counts =
+      WriteHits(writer, format, hitnames, molFolder, dbPath, report, {}, extra);
+  writer.Finish();
   ReplaceFileAtomically(path, out.str());
   return counts;
 }

@@ -66,13 +66,19 @@ HitRecords HitRecordsFor(const std::string& dbPath, const std::vector<std::strin
 HitExport PrepareHitExport(Molecule& mol, const std::string& molFolder, const std::string& name,
                            const HitRecords* records = nullptr);
 
+// The columns of a similarity search's score and an identity search's layer.
+inline constexpr const char* kSimilarityColumn = "similarity";
+inline constexpr const char* kLayerColumn = "layer";
+
 // Writes hits one at a time in a format: names and JSON lines end in LF, SD
 // and CSV (files for other programs) in CR LF. With a query column (a search
 // of several queries) every hit says which query found it: names become
 // "query<TAB>name", CSV and JSON get a first field "query", SD records a data
 // item <query>. extraColumns are the writer's own (an identity search's
-// "layer"), after the name, formula and weight: a data item each in SD, a
-// field in CSV and JSON, a tab-separated field after the name in names. CSV
+// "layer", a similarity search's score "similarity"), after the name, formula
+// and weight: a data item each in SD, a field in CSV and JSON (a value that
+// is a number as a JSON number), a tab-separated field after the name in
+// names. CSV
 // has a column for every data item of the hits too, so its lines are written
 // by Finish, once every hit is known.
 class HitWriter {
@@ -128,8 +134,9 @@ HitCounts WriteHits(std::ostream& out, HitFormat format, const std::vector<std::
 // the file cannot be written; an old file then stays as it was.
 HitCounts SaveHits(const std::string& path, HitFormat format,
                    const std::vector<std::string>& hitnames, const std::string& molFolder,
-                   const std::string& dbPath,
-                   const std::function<void(const std::string&)>& report);
+                   const std::string& dbPath, const std::function<void(const std::string&)>& report,
+                   const std::vector<std::string>& extraColumns = {},
+                   const std::vector<std::vector<std::string>>* extra = nullptr);
 
 // The parts, for tests and other writers: an SD record of a hit (an empty
 // structure when it has no MOL file, with a data item "error" saying why),

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include "chem/perceive.h"
+#include "chem/similarity.h"
 #include "chem/sound_query.h"
 #include "support/mol_text.h"
 
@@ -22,6 +23,15 @@ TEST(SoundModel, TwoKekuleFormsArePerceivedAlike) {
   ASSERT_EQ(pa.status, RecordStatus::kOk) << pa.reason;
   EXPECT_EQ(pa.graph, pb.graph);
   EXPECT_EQ(pa.fingerprint, pb.fingerprint);
+  // The similarity print too, and that of the same drawn with its hydrogen
+  // on O as an atom (RDKit's default reading removes it).
+  EXPECT_EQ(pa.similarity, pb.similarity);
+  const std::string withH =
+      MolText("h", {"C", "C", "C", "C", "C", "C", "O", "H"},
+              {{1, 2, 2}, {2, 3}, {3, 4, 2}, {4, 5}, {5, 6, 2}, {6, 1}, {1, 7}, {7, 8}});
+  EXPECT_EQ(PerceiveRecord(withH).similarity, pa.similarity);
+  EXPECT_EQ(SimilarityQueryOf(QueryForm::kSmiles, "Oc1ccccc1 phenol").print, pa.similarity);
+  EXPECT_EQ(pa.similarity.size(), 11u);  // RDKit's count for phenol
   GraphView g;
   ASSERT_TRUE(g.Parse(pa.graph));
   EXPECT_EQ(g.atoms(), 7);

@@ -116,6 +116,47 @@ TEST(CliPipeline, SeveralQueriesSayWhichQueryFoundEachHit) {
   EXPECT_EQ(Lines(bad.out).size(), Lines(single.out).size());
 }
 
+TEST(CliPipeline, SimilarCompoundsRankedWithTheirScoreInEveryFormat) {
+  // RDKit's scores (BulkTanimotoSimilarity) as Python prints them.
+  const CliResult names = InSample({"search", "--similar", "--top", "3", "--smiles", "Oc1ccccc1"});
+  ASSERT_EQ(names.status, 0) << names.err;
+  EXPECT_EQ(names.out,
+            "phenol\t1\nbiphenyl\t0.42857142857142855\nbenzoic_acid\t0.3888888888888889\n");
+  EXPECT_NE(names.err.find("3 hits of 93 records"), std::string::npos) << names.err;
+  // The default threshold 0.7: phenol alone; a lower one, more.
+  EXPECT_EQ(InSample({"search", "--similar", "--smiles=Oc1ccccc1"}).out, "phenol\t1\n");
+  const CliResult csv = InSample(
+      {"search", "--similar", "--threshold=0.38", "--format=csv", "--smiles", "Oc1ccccc1"});
+  EXPECT_EQ(Lines(csv.out)[0], "name,formula,weight,similarity\r");
+  EXPECT_EQ(Lines(csv.out)[3], "benzoic_acid,C7H6O2,122.12,0.3888888888888889\r");
+  EXPECT_EQ(Lines(csv.out).size(), 5u);  // salicylic acid (8/21) too, not aniline (6/16)
+  const CliResult json = InSample({"search", "--similar", "--top=2", "--format", "json",
+                                   "queries/carboxylic_acid.mol", "queries/benzene_ring.mol"});
+  const std::vector<testing::Json> objects = testing::JsonLines(json.out);
+  ASSERT_EQ(objects.size(), 4u) << json.out;
+  EXPECT_TRUE(objects[0]["query"].is_string());
+  EXPECT_TRUE(objects[0]["similarity"].is_number()) << json.out;
+  const CliResult sdf =
+      InSample({"search", "--similar", "--top", "1", "--format", "sdf", "--smiles", "CCO"});
+  EXPECT_NE(sdf.out.find(">  <similarity>\r\n1\r\n"), std::string::npos) << sdf.out;
+  // What makes no similarity search is bad usage.
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"--similar", "--threshold", "1.5"},
+        {"--similar", "--threshold", "x"},
+        {"--similar", "--top", "0"},
+        {"--similar", "--top="},
+        {"--similar", "--exact"},
+        {"--similar", "--explain"},
+        {"--threshold", "0.5"}}) {
+    std::vector<std::string> args = {"search"};
+    args.insert(args.end(), bad.begin(), bad.end());
+    args.insert(args.end(), {"--smiles", "CCO"});
+    EXPECT_EQ(InSample(args).status, 2) << bad[0] << " " << bad[1];
+  }
+  const CliResult smarts = InSample({"search", "--similar", "--smarts", "[#6]"});
+  EXPECT_EQ(smarts.status, 2);
+}
+
 TEST(CliPipeline, ExportWritesTheWholeDatabase) {
   const CliResult list = InSample({"list"});
   const size_t records = Lines(list.out).size();

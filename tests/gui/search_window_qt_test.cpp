@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -47,6 +49,22 @@ namespace fs = std::filesystem;
 namespace {
 
 using Messages = std::vector<std::string>;
+
+// The user's own settings, where the window keeps its choices.
+QSettings UserSettingsForTest() {
+  return QSettings(QStringLiteral("vuduzez"), QStringLiteral("vuduzez"));
+}
+
+// Whether a picture shows anything in the highlight colour.
+bool Lit(const QPicture& picture) {
+  const QImage image = PictureToImage(picture);
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if ((image.pixel(x, y) & 0xffffff) == kHighlightRgb) return true;
+    }
+  }
+  return false;
+}
 
 // A square grid of carbons: too many walks for a structure key.
 std::string GridMol(int n) {
@@ -317,7 +335,7 @@ class SearchWindowTest : public QObject {
 
   void atomByAtomSearch() {
     Show();
-    auto* box = Child<QCheckBox>("CheckBox1");
+    auto* box = Child<QAbstractButton>("CheckBox1");
     QCOMPARE(box->text(), QStringLiteral("原子単位で照合(&E)"));
     QVERIFY(!box->isChecked());
     box->setChecked(true);
@@ -332,28 +350,76 @@ class SearchWindowTest : public QObject {
     QVERIFY(counts->toolTip().startsWith(QStringLiteral("ghost: ")));
     QVERIFY(ui_.messages.empty());
     // The matched ring is drawn in the highlight colour.
-    const auto lit = [&] {
-      const QImage image = PictureToImage(w_->picture());
-      for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-          if ((image.pixel(x, y) & 0xffffff) == kHighlightRgb) return true;
-        }
-      }
-      return false;
-    };
+    const auto lit = [&] { return Lit(w_->picture()); };
     QVERIFY(lit());
-    // Off again: the screened hits, no counts, no highlight.
-    box->setChecked(false);
+    // The key screen again: the screened hits, no counts, no highlight.
+    Child<QAbstractButton>("ModeScreen")->setChecked(true);
     Click("Button4");
     QCOMPARE(Text("Edit5"), QStringLiteral("4"));
     QVERIFY(!counts->isVisible());
     QVERIFY(!lit());
   }
 
+  void similaritySearchPagesInRankedOrderWithScores() {
+    Show();
+    auto* threshold = Child<QDoubleSpinBox>("ThresholdBox");
+    QVERIFY(!threshold->isEnabled());
+    QCOMPARE(threshold->value(), 0.7);
+    Child<QAbstractButton>("ModeSimilar")->setChecked(true);
+    QVERIFY(threshold->isEnabled());
+    QCOMPARE(Child<QPushButton>("Button4")->text(), QStringLiteral("類似構造検索(&S)"));
+    threshold->setValue(0.2);
+    SetClipboardText("Oc1ccccc1");
+    Click("Button4");
+    QVERIFY(ui_.messages.empty());
+    // Most similar first (RDKit's scores), not in database order; ghost has
+    // no MOL file and so no score.
+    QCOMPARE(w_->searchState().hitnames,
+             (std::vector<std::string>{"phenol", "toluene", "benzene"}));
+    QCOMPARE(w_->hitScores(), (std::vector<double>{1.0, 6.0 / 16, 3.0 / 11}));
+    QCOMPARE(Text("Edit5"), QStringLiteral("3"));
+    QCOMPARE(Child<QLabel>("ExactLabel")->text(),
+             QStringLiteral("類似度 0.20 以上（類似度なし 1 件）"));
+    ExpectShown("phenol.mol", "C6H6O", "94.11");
+    QVERIFY(Child<QLineEdit>("ScoreEdit")->isVisible());
+    QCOMPARE(Text("ScoreEdit"), QStringLiteral("1.000"));
+    Click("Button6");
+    ExpectShown("toluene.mol", "C7H8", "92.14");
+    QCOMPARE(Text("ScoreEdit"), QStringLiteral("0.375"));
+    Click("Button6");
+    ExpectShown("benzene.mol", "C6H6", "78.11");
+    QCOMPARE(Text("ScoreEdit"), QStringLiteral("0.273"));
+    QVERIFY(!Lit(w_->picture()));
+    // Saved in ranked order with the scores.
+    ui_.fileAnswers = {dir_ + "/similar.csv"};
+    Click("SaveHitsButton");
+    QCOMPARE(ReadFileBytes(dir_ + "/similar.csv"),
+             std::string("name,formula,weight,similarity\r\nphenol,C6H6O,94.11,1\r\n"
+                         "toluene,C7H8,92.14,0.375\r\nbenzene,C6H6,78.11,0.2727272727272727\r\n"));
+    // A higher threshold: fewer hits.
+    threshold->setValue(0.5);
+    Click("Button4");
+    QCOMPARE(w_->searchState().hitnames, std::vector<std::string>{"phenol"});
+    // Mode and threshold are the user's next time; the key screen shows no score.
+    {
+      TfrmMain other;
+      QVERIFY(other.findChild<QAbstractButton*>(QStringLiteral("ModeSimilar"))->isChecked());
+      QCOMPARE(other.findChild<QDoubleSpinBox*>(QStringLiteral("ThresholdBox"))->value(), 0.5);
+    }
+    threshold->setValue(0.7);
+    Child<QAbstractButton>("ModeScreen")->setChecked(true);
+    QCOMPARE(Child<QPushButton>("Button4")->text(), QStringLiteral("部分構造検索(&S)"));
+    SearchClipboardBlock("benzene");
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+    QVERIFY(w_->hitScores().empty());
+    QVERIFY(!Child<QLineEdit>("ScoreEdit")->isVisible());
+  }
+
   void atomByAtomModeIsRememberedAndSmartsSearchedAtomByAtom() {
     Show();
-    auto* box = Child<QCheckBox>("CheckBox1");
+    auto* box = Child<QAbstractButton>("CheckBox1");
     auto* chiral = Child<QCheckBox>("ChiralBox");
+    QVERIFY(Child<QAbstractButton>("ModeScreen")->isChecked());
     QVERIFY(!box->isChecked());
     QVERIFY(!chiral->isEnabled());
     box->setChecked(true);
@@ -363,13 +429,24 @@ class SearchWindowTest : public QObject {
     const std::string ini = ReadFileBytes(dir_ + "/vuduzez.ini");
     {
       TfrmMain other;
-      QVERIFY(other.findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->isChecked());
+      QVERIFY(other.findChild<QAbstractButton*>(QStringLiteral("CheckBox1"))->isChecked());
       QVERIFY(other.findChild<QCheckBox*>(QStringLiteral("ChiralBox"))->isChecked());
     }
     QVERIFY(QFile::exists(QString::fromStdString(dir_ + "/config/vuduzez/vuduzez.conf")));
     QCOMPARE(ReadFileBytes(dir_ + "/vuduzez.ini"), ini);
-    box->setChecked(false);
+    // The setting of the version with a check box alone still says atom by atom.
+    UserSettingsForTest().remove(QStringLiteral("search/mode"));
+    {
+      TfrmMain other;
+      QVERIFY(other.findChild<QAbstractButton*>(QStringLiteral("CheckBox1"))->isChecked());
+    }
+    Child<QAbstractButton>("ModeScreen")->setChecked(true);
     chiral->setChecked(false);
+    QVERIFY(!chiral->isEnabled());
+    {
+      TfrmMain other;
+      QVERIFY(other.findChild<QAbstractButton*>(QStringLiteral("ModeScreen"))->isChecked());
+    }
     // A SMARTS pasted while the key screen is the mode: searched atom by atom.
     SetClipboardText("[OX2H]c");
     Click("Button4");
@@ -440,7 +517,7 @@ class SearchWindowTest : public QObject {
 
   void identitySearchNamesEachHitsRelation() {
     Show();
-    Child<QCheckBox>("IdentityBox")->setChecked(true);
+    Child<QAbstractButton>("ModeIdentity")->setChecked(true);
     // Sodium phenolate: phenol itself is a salt form of it away.
     SetClipboardText("[O-]c1ccccc1.[Na+]");
     Click("Button4");
@@ -453,8 +530,13 @@ class SearchWindowTest : public QObject {
     Click("Button4");
     QCOMPARE(w_->searchState().hitnames, (std::vector<std::string>{"benzene"}));
     QCOMPARE(Child<QLabel>("IdentityLabel")->text(), QString::fromUtf8(kSameStructureRelation));
+    // Saved with what each hit is.
+    ui_.fileAnswers = {dir_ + "/same.csv"};
+    Click("SaveHitsButton");
+    QCOMPARE(ReadFileBytes(dir_ + "/same.csv"),
+             std::string("name,formula,weight,layer\r\nbenzene,C6H6,78.11,exact\r\n"));
     // The substructure search again: no relation beside its hits.
-    Child<QCheckBox>("IdentityBox")->setChecked(false);
+    Child<QAbstractButton>("ModeScreen")->setChecked(true);
     Click("Button4");
     QCOMPARE(Text("Edit5"), QStringLiteral("4"));
     QVERIFY(Child<QLabel>("IdentityLabel")->isHidden());
@@ -898,7 +980,7 @@ class SearchWindowTest : public QObject {
     }
     com_data().settings = Settings{folder + ".txt", folder, dir_};
     Show();
-    Child<QCheckBox>("CheckBox1")->setChecked(true);
+    Child<QAbstractButton>("CheckBox1")->setChecked(true);
     std::string pieces = "CC";
     for (int k = 1; k < 12; ++k) pieces += ".CC";
     SetClipboardText(pieces);
