@@ -12,8 +12,8 @@
 
 #include "chem/sound_graph.h"
 #include "chem/sound_query.h"
+#include "database/sound_index.h"
 #include "search/similar_search.h"
-#include "search/sound_index.h"
 #include "search/sound_matcher.h"
 
 namespace {

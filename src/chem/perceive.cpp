@@ -60,6 +60,7 @@ PerceivedRecord PerceiveRecord(std::string_view molText) {
   if (n > kMaxGraphAtoms || b > 0x7fff) {
     out.status = RecordStatus::kLarge;
     out.fingerprint.fill(~uint64_t{0});
+    out.identity = IdentityOfMol(mol);
     return out;
   }
   const RDKit::RingInfo* rings = mol.getRingInfo();
@@ -113,6 +114,8 @@ PerceivedRecord PerceiveRecord(std::string_view molText) {
   GraphView view;
   view.Adopt(out.graph);
   out.fingerprint = RecordFingerprint(view);
+  // Last: writing SMILES leaves properties on the molecule the graph reads.
+  out.identity = IdentityOfMol(mol);
   out.status = RecordStatus::kOk;
   return out;
 }

@@ -4,11 +4,12 @@
 // depend on the Kekulé form drawn; packed as a graph (sound_graph.h) with its
 // screen fingerprint (sound_fingerprint.h). Plain types: RDKit stays inside.
 //
-// One RDKit reading per record gives every product the caches keep of it. To
-// add one (structure identity layers, a similarity fingerprint), add its
+// One RDKit reading per record gives every product the caches keep of it:
+// the graph, the screen fingerprint and the structure identity layers. To
+// add one (a similarity fingerprint), add its
 // field to PerceivedRecord, fill it in PerceiveRecord from the same molecule,
 // and give it its own section of the index or a sibling cache file under the
-// same rules (search/sound_index.h).
+// same rules (database/sound_index.h).
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "chem/identity.h"
 #include "chem/similarity.h"
 #include "chem/sound_fingerprint.h"
 #include "chem/sound_graph.h"
@@ -36,6 +38,7 @@ struct PerceivedRecord {
   std::string graph;           // kOk
   Fingerprint fingerprint{};   // kOk; every bit for kLarge (never screened out)
   SimilarityPrint similarity;  // kOk and kLarge: the Morgan print (chem/similarity.h)
+  Identity identity;           // kOk and kLarge (chem/identity.h)
 };
 
 // Whether a record of this status has a similarity print.

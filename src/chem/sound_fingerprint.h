@@ -4,7 +4,7 @@
 // query requires is set in every record the query matches. A record is
 // screened out only when it lacks one of the query's bits, so the screen
 // never drops a match; the matcher decides the rest. (A change of the
-// features is a new version of the index: search/sound_index.h.)
+// features is a new version of the index: database/sound_index.h.)
 #pragma once
 
 #include <array>

@@ -1,12 +1,14 @@
 // vuduzez-cli export [--format sdf|csv|json|names] [-o FILE]: every compound
 // of the database, in database order, as the search writes its hits: each
-// record's MOL file from the MOL folder with its name, formula and weight.
+// record's MOL file from the MOL folder with its name, formula and weight
+// (a record without its MOL file with the database's, and no structure).
 #include <iostream>
 #include <streambuf>
 
 #include "cli/cli.h"
 #include "cli/workspace.h"
 #include "database/database.h"
+#include "database/mol_files.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "search/hit_export.h"
@@ -53,15 +55,15 @@ int RunExport(const std::vector<std::string>& allArgs) {
   auto ws = OpenWorkspace("export", args, {});
   if (!ws || !ws->args.empty()) return Usage("export");
 
-  // The names as the search gives its hits: the name line before its first ".".
+  // The names as the search gives its hits (CompoundName).
   std::vector<std::string> names;
-  ForEachNameLine(ws->settings.mdatafilename, [&names](std::string_view line) {
-    names.emplace_back(BeforeFirst(TrimView(line), '.'));
-  });
+  ForEachNameLine(ws->settings.mdatafilename,
+                  [&names](std::string_view line) { names.emplace_back(CompoundName(line)); });
   const auto report = [](const std::string& m) { std::cerr << m << '\n'; };
-  int unwritten = 0;
+  const std::string& db = ws->settings.mdatafilename;
+  HitCounts counts;
   if (output == "-") {
-    unwritten = WriteHits(std::cout, *format, names, ws->settings.basedir1, report);
+    counts = WriteHits(std::cout, *format, names, ws->settings.basedir1, db, report);
     std::cout.flush();
   } else {
     // Written as it is made and renamed over the file once whole: a failed
@@ -69,12 +71,16 @@ int RunExport(const std::vector<std::string>& allArgs) {
     ReplaceFileWith(output, [&](ReplacementWriter& writer) {
       ReplacementBuf buf(writer);
       std::ostream out(&buf);
-      unwritten = WriteHits(out, *format, names, ws->settings.basedir1, report);
+      counts = WriteHits(out, *format, names, ws->settings.basedir1, db, report);
+      out.flush();
     });
   }
-  std::cerr << names.size() - static_cast<size_t>(unwritten) << " of " << names.size()
-            << " compounds written\n";
-  return unwritten == 0 ? kExitOk : kExitFailed;
+  std::cerr << counts.written << " compounds written";
+  if (counts.withoutStructure > 0 && *format != HitFormat::kNames) {
+    std::cerr << ", " << counts.withoutStructure << " of them without a structure";
+  }
+  std::cerr << '\n';
+  return counts.withoutStructure == 0 ? kExitOk : kExitFailed;
 }
 
 [[maybe_unused]] const bool registered = RegisterCommand(
@@ -83,9 +89,10 @@ int RunExport(const std::vector<std::string>& allArgs) {
      "of the database",
      &RunExport,
      "Writes every compound in database order, as search writes its hits: SD (the\n"
-     "default: each MOL file with the data items name, formula and weight), CSV,\n"
-     "JSON lines or names. A compound whose MOL file is missing is reported on\n"
-     "stderr (and left out of SD output); the exit status is then 1.\n\n"
+     "default: each MOL file with the data items name, formula and weight, and the\n"
+     "ones it keeps itself), CSV, JSON lines or names. A compound whose MOL file is\n"
+     "missing is written with the database's formula and weight and no structure\n"
+     "(SD: a data item error says why), reported on stderr; the exit status is then 1.\n\n"
      "  --db FILE             the database file (else vuduzez.ini's)\n"
      "  --mol-dir DIR         the MOL file folder (else vuduzez.ini's)\n"
      "  --format F            sdf (default), csv, json or names\n"

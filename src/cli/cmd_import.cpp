@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "cli/cli.h"
+#include "cli/progress.h"
 #include "cli/workspace.h"
 #include "platform/messages.h"
 #include "register/import.h"
@@ -68,6 +69,8 @@ const char* OutcomeText(ImportOutcome outcome) {
       return "refused";
     case ImportOutcome::kNotV2000:
       return "not V2000";
+    case ImportOutcome::kSameStructure:
+      return "same structure";
   }
   return "";
 }
@@ -76,9 +79,13 @@ int RunImport(const std::vector<std::string>& allArgs) {
   std::vector<std::string> args = allArgs;
   std::string nameField;
   if (!TakeOption(args, "--name-field", nameField)) return Usage("import");
-  auto ws = OpenWorkspace("import", args, {});
+  auto ws = OpenWorkspace("import", args, {"--skip-same-structure"});
   if (!ws || ws->args.size() != 1) return Usage("import");
 
+  SoundState registered;
+  ImportOptions options;
+  options.skipSameStructure = !ws->flags.empty();
+  if (PrepareRegistered(registered, *ws)) options.registered = &*registered.index;
   Molecule mol;
   ImportSink sink;
   const ImportSummary s = ImportSdFile(
@@ -87,12 +94,17 @@ int RunImport(const std::vector<std::string>& allArgs) {
         sink.Record();
         // "record<TAB>outcome<TAB>MOL file name[<TAB>message]", like register's lines.
         std::cout << r.number << '\t' << OutcomeText(r.outcome) << '\t' << ShownName(r.fileName);
-        if (!r.message.empty()) std::cout << '\t' << r.message;
+        if (!r.message.empty()) {
+          std::cout << '\t' << r.message;
+        } else if (!r.sameAs.empty()) {
+          std::cout << '\t' << SameStructureAsMessage(r.sameAs);
+        }
         std::cout << '\n';
-      });
+      },
+      options);
   std::cout << s.records << " records: " << s.registered << " registered, " << s.alreadyRegistered
-            << " already registered, " << s.refused << " refused, " << s.notV2000 << " not V2000"
-            << (s.stopped ? " (stopped)" : "") << '\n';
+            << " already registered, " << s.refused << " refused, " << s.notV2000 << " not V2000, "
+            << s.sameStructure << " same structure" << (s.stopped ? " (stopped)" : "") << '\n';
   if (!s.finished) return kExitFailed;
   sink.Line(kImportFinished);
   return s.refused > 0 || s.notV2000 > 0 ? kExitFailed : kExitOk;
@@ -100,14 +112,17 @@ int RunImport(const std::vector<std::string>& allArgs) {
 
 [[maybe_unused]] const bool registered = RegisterCommand(
     {"import",
-     "import [--db FILE] [--mol-dir DIR] [--name-field FIELD] FILE.sdf   register "
-     "every record of an SD file, each as a MOL file in the MOL folder",
+     "import [--db FILE] [--mol-dir DIR] [--name-field FIELD] [--skip-same-structure] "
+     "FILE.sdf   register every record of an SD file, each as a MOL file in the MOL folder",
      &RunImport,
      "FILE.sdf may be - for standard input. Each record becomes <name>.mol in the MOL\n"
-     "folder and is registered; a line per record goes to stdout, then the counts.\n\n"
+     "folder (its data items kept after the structure) and is registered; a line per\n"
+     "record goes to stdout, then the counts. A name registered with another structure\n"
+     "is refused; a structure registered already names those compounds.\n\n"
      "  --db FILE             the database file (else vuduzez.ini's)\n"
      "  --mol-dir DIR         the MOL file folder (else vuduzez.ini's)\n"
-     "  --name-field FIELD    the data item that names a record (else its title)\n"});
+     "  --name-field FIELD    the data item that names a record (else its title)\n"
+     "  --skip-same-structure leave out the records whose structure is registered already\n"});
 
 }  // namespace
 

@@ -1,4 +1,4 @@
-// vuduzez-cli rewrite: abbreviates carbon runs in every line of the database.
+// vuduzez-cli rewrite: abbreviates carbon runs in every key line of the database.
 #include <iostream>
 
 #include "cli/cli.h"
@@ -16,7 +16,7 @@ int RunRewrite(const std::vector<std::string>& args) {
                "carbon runs rewritten now\n";
   StdoutSink ui;
   int changed = RewriteChains(ws->settings.mdatafilename, ui);
-  std::cerr << changed << (changed == 1 ? " line" : " lines") << " changed\n";
+  std::cerr << changed << (changed == 1 ? " key line" : " key lines") << " changed\n";
   return kExitOk;
 }
 
@@ -24,6 +24,7 @@ int RunRewrite(const std::vector<std::string>& args) {
     {"rewrite", "rewrite [--db FILE]   abbreviate carbon runs (C@.. to X2..X6, C-.. to Y2..Y6)",
      &RunRewrite,
      "  --db FILE             the database file (else vuduzez.ini's)\n"
+     "Only key lines change: names, weights and formulas stay as they are.\n"
      "Query keys are never abbreviated: afterwards searches no longer match the\n"
      "rewritten carbon runs.\n"});
 

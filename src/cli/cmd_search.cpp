@@ -6,7 +6,9 @@
 // MOL, SD or SMILES files, "-" for standard input, or SMILES with --smiles or
 // SMARTS with --smarts (cli/queries.h); a run of several queries says on
 // every hit which query found it. --exact (implied by --smarts and --chiral)
-// matches atom by atom as RDKit does (cmd_search_exact.h).
+// matches atom by atom as RDKit does (cmd_search_exact.h); --identity finds
+// the compound itself, its salt forms, stereoisomers and tautomers by their
+// identity layers, saying for each hit the layer it shares.
 #include <algorithm>
 #include <charconv>
 #include <iostream>
@@ -15,8 +17,10 @@
 #include "cli/cli.h"
 #include "cli/cmd_search_exact.h"
 #include "cli/cmd_search_similar.h"
+#include "cli/progress.h"
 #include "cli/queries.h"
 #include "cli/workspace.h"
+#include "database/identity_catalog.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/messages.h"
@@ -32,9 +36,10 @@ namespace {
 // How a query's hits are found: the key screen (weight, C/N/O counts, path
 // codes), or atom by atom as RDKit matches (its own index and screen).
 enum class SearchMode {
-  kScreen,   // the screened records are the hits
-  kExact,    // the sound model (cmd_search_exact.h)
-  kSimilar,  // ranked by similarity (cmd_search_similar.h)
+  kScreen,    // the screened records are the hits
+  kExact,     // the sound model (cmd_search_exact.h)
+  kSimilar,   // ranked by similarity (cmd_search_similar.h)
+  kIdentity,  // the identity layers of the sound model (database/identity_catalog.h)
 };
 
 struct RunOptions {
@@ -76,10 +81,10 @@ int RunExact(const RunOptions& options, const Workspace& ws, const QueryList& li
         std::cout << line << '\n';
       }
     } else {
-      const int unwritten = WriteHits(
-          writer, options.format, o.hits, ws.settings.basedir1,
+      const HitCounts written = WriteHits(
+          writer, options.format, o.hits, ws.settings.basedir1, ws.settings.mdatafilename,
           [](const std::string& m) { std::cerr << m << '\n'; }, q.label);
-      if (unwritten > 0) status = kExitFailed;
+      if (written.withoutStructure > 0) status = kExitFailed;
       for (const std::string& u : o.unconfirmed) std::cerr << "unconfirmed: " << u << '\n';
     }
     std::cout.flush();
@@ -90,13 +95,54 @@ int RunExact(const RunOptions& options, const Workspace& ws, const QueryList& li
     std::cerr << '\n';
     if (o.hits.empty() && !options.queryColumn) std::cerr << kNoMatch << '\n';
   }
+  writer.Finish();
+  return status;
+}
+
+// The identity search of every query of the list: the records sharing a
+// layer with it, in database order, each with the closest layer shared.
+int RunIdentity(const RunOptions& options, const Workspace& ws, const QueryList& list, int status) {
+  SoundState state;
+  {
+    ProgressSink progress("sound index: MOL files read");
+    PrepareSoundIndex(state, ws.settings.mdatafilename, ws.settings.basedir1, progress);
+  }
+  const SoundIndex& ix = *state.index;
+  HitWriter writer(std::cout, options.format, options.queryColumn, {kLayerColumn});
+  for (const QueryText& q : list.queries) {
+    // A SMILES line may name its structure after a blank.
+    const chem::Identity id =
+        q.form == QueryForm::kMol
+            ? chem::StructureIdentity(q.text)
+            : chem::SmilesIdentity(q.text.substr(0, q.text.find_first_of(" \t")));
+    if (!id.known()) {
+      std::cerr << q.where << QueryNotReadMessage("RDKit does not read it") << '\n';
+      status = kExitFailed;
+      continue;
+    }
+    std::vector<std::string> hits;
+    std::vector<std::vector<std::string>> layers;
+    for (const IdentityMatch& m : FindInIndex(ix, id)) {
+      hits.push_back(m.name);
+      layers.push_back({chem::IdentityLevelName(m.level)});
+    }
+    const HitCounts written = WriteHits(
+        writer, options.format, hits, ws.settings.basedir1, ws.settings.mdatafilename,
+        [](const std::string& m) { std::cerr << m << '\n'; }, q.label, &layers);
+    if (written.withoutStructure > 0) status = kExitFailed;
+    std::cout.flush();
+    if (options.queryColumn) std::cerr << q.label << ": ";
+    std::cerr << hits.size() << " hits of " << ix.size() << " records\n";
+    if (hits.empty() && !options.queryColumn) std::cerr << kNoMatch << '\n';
+  }
+  writer.Finish();
   return status;
 }
 
 // The similarity search of every query of the list.
 int RunSimilar(const RunOptions& options, const Workspace& ws, const QueryList& list, int status) {
   SimilarSearcher similar(ws, options.similar);
-  HitWriter writer(std::cout, options.format, options.queryColumn, /*scoreColumn=*/true);
+  HitWriter writer(std::cout, options.format, options.queryColumn, {kSimilarityColumn});
   for (const QueryText& q : list.queries) {
     const SimilarSearcher::Outcome o = similar.Search(
         q.form == QueryForm::kMol ? chem::QueryForm::kMolText : chem::QueryForm::kSmiles, q.text);
@@ -105,10 +151,12 @@ int RunSimilar(const RunOptions& options, const Workspace& ws, const QueryList& 
       status = kExitFailed;
       continue;
     }
-    const int unwritten = WriteHits(
-        writer, options.format, o.hits, ws.settings.basedir1,
-        [](const std::string& m) { std::cerr << m << '\n'; }, q.label, &o.scores);
-    if (unwritten > 0) status = kExitFailed;
+    std::vector<std::vector<std::string>> scores;
+    for (const std::string& score : o.scores) scores.push_back({score});
+    const HitCounts written = WriteHits(
+        writer, options.format, o.hits, ws.settings.basedir1, ws.settings.mdatafilename,
+        [](const std::string& m) { std::cerr << m << '\n'; }, q.label, &scores);
+    if (written.withoutStructure > 0) status = kExitFailed;
     std::cout.flush();
     if (options.queryColumn) std::cerr << q.label << ": ";
     std::cerr << o.hits.size() << " hits of " << o.records << " records (" << o.compared
@@ -117,6 +165,7 @@ int RunSimilar(const RunOptions& options, const Workspace& ws, const QueryList& 
     std::cerr << ")\n";
     if (o.hits.empty() && !options.queryColumn) std::cerr << kNoMatch << '\n';
   }
+  writer.Finish();
   return status;
 }
 
@@ -176,7 +225,8 @@ int RunSearch(const std::vector<std::string>& allArgs) {
     return Usage("search");
   }
   auto ws = OpenWorkspace(
-      "search", args, {"--explain", "--smiles", "--smarts", "--exact", "--chiral", "--similar"});
+      "search", args,
+      {"--explain", "--smiles", "--smarts", "--exact", "--chiral", "--similar", "--identity"});
   if (!ws) return Usage("search");
   if (ws->args.empty()) return Usage("search");
   auto flag = [&](const char* f) {
@@ -189,7 +239,16 @@ int RunSearch(const std::vector<std::string>& allArgs) {
   options.chiral = flag("--chiral");
   if (flag("--smiles") && options.smarts) return Usage("search");
   if (flag("--exact") || options.smarts || options.chiral) options.mode = SearchMode::kExact;
-  if (flag("--similar")) {
+  if (flag("--identity")) {
+    // A compound, not a pattern: no SMARTS, stereo is one of its layers.
+    if (options.mode == SearchMode::kExact || options.explain || flag("--similar") ||
+        thresholdGiven || topGiven) {
+      std::cerr << "vuduzez-cli search: --identity takes no --exact, --smarts, --chiral, "
+                   "--similar or --explain\n";
+      return Usage("search");
+    }
+    options.mode = SearchMode::kIdentity;
+  } else if (flag("--similar")) {
     // Ranked by similarity: no pattern, stereo or per-record reasons.
     if (options.mode == SearchMode::kExact || options.explain) {
       std::cerr << "vuduzez-cli search: --similar takes no --exact, --smarts, --chiral or "
@@ -238,6 +297,7 @@ int RunSearch(const std::vector<std::string>& allArgs) {
   options.queryColumn = list.queryColumn();
 
   if (options.mode == SearchMode::kExact) return RunExact(options, *ws, list, status);
+  if (options.mode == SearchMode::kIdentity) return RunIdentity(options, *ws, list, status);
   if (options.mode == SearchMode::kSimilar) return RunSimilar(options, *ws, list, status);
 
   SearchState state;
@@ -265,22 +325,23 @@ int RunSearch(const std::vector<std::string>& allArgs) {
     if (options.explain) {
       Explain(options, q, state, verdicts, r, mol, prepared);
     } else {
-      const int unwritten = WriteHits(
-          writer, options.format, state.hitnames, ws->settings.basedir1,
+      const HitCounts written = WriteHits(
+          writer, options.format, state.hitnames, ws->settings.basedir1, ws->settings.mdatafilename,
           [](const std::string& m) { std::cerr << m << '\n'; }, q.label);
-      if (unwritten > 0) status = kExitFailed;
+      if (written.withoutStructure > 0) status = kExitFailed;
     }
     std::cout.flush();
     if (options.queryColumn) std::cerr << q.label << ": ";
     std::cerr << r.hits << " hits of " << state.mlcount << " records\n";
     if (r.hits == 0 && !options.queryColumn) std::cerr << kNoMatch << '\n';
   }
+  writer.Finish();
   return status;
 }
 
 [[maybe_unused]] const bool registered = RegisterCommand(
     {"search",
-     "search [--db FILE] [--mol-dir DIR] [--explain] [--exact] [--chiral] "
+     "search [--db FILE] [--mol-dir DIR] [--explain] [--exact] [--chiral] [--identity] "
      "[--similar [--threshold T] [--top K]] "
      "[--format names|sdf|csv|json] (QUERY... | --smiles SMILES... | --smarts SMARTS...)   "
      "substructure search: hits in database order (--similar: ranked by similarity)",
@@ -297,6 +358,9 @@ int RunSearch(const std::vector<std::string>& allArgs) {
      "  --exact               match atom by atom as RDKit does (RDKit's reading of every\n"
      "                        record's MOL file and of the query; an index in the cache)\n"
      "  --chiral              match stereo too (implies --exact)\n"
+     "  --identity            find the compound itself, its salt forms, stereoisomers\n"
+     "                        and tautomers; a column \"layer\" says which each hit is:\n"
+     "                        exact, parent (salt form), nostereo, tautomer\n"
      "  --explain             say for every record why it is a hit or not\n"
      "  --similar             similar compounds: RDKit's Tanimoto of Morgan fingerprints\n"
      "                        (radius 2, 2048 bits), most similar first, each hit with its\n"

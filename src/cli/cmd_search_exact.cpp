@@ -1,12 +1,9 @@
 #include "cli/cmd_search_exact.h"
 
-#include <unistd.h>
-
-#include <chrono>
 #include <iostream>
 
 #include "cli/cli.h"
-#include "cli/progress_sink.h"
+#include "cli/progress.h"
 #include "platform/encoding.h"
 #include "platform/messages.h"
 

@@ -1,7 +1,5 @@
 #include "database/chains.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -105,46 +103,29 @@ int RewriteChains(const std::string& dbPath, MessageSink& sink, const ReplaceFau
       dbPath,
       [&](int fd, ReplacementWriter& out) {
         changed = 0;
-        // Line by line through a block buffer: a line is never split, so one
-        // that ends in a CR at the end of a block waits for the next block (it
-        // may be a CR LF).
-        std::string buf;
-        std::string line;
-        off_t offset = 0;
-        size_t begin = 0;
-        bool eof = false;
-        for (;;) {
-          const std::string_view data(buf.data() + begin, buf.size() - begin);
-          size_t e = FindLineEnd(data, 0);
-          const bool complete =
-              e != std::string_view::npos && (eof || data[e] == '\n' || e + 1 < data.size());
-          if (!complete && !eof) {
-            buf.erase(0, begin);
-            begin = 0;
-            const size_t had = buf.size();
-            buf.resize(had + (size_t{1} << 20));
-            ssize_t n;
-            do {
-              n = ::pread(fd, buf.data() + had, buf.size() - had, offset);
-            } while (n < 0 && errno == EINTR);
-            if (n < 0) ThrowFileError(dbPath + " (" + std::strerror(errno) + ")", kCannotReadFile);
-            buf.resize(had + static_cast<size_t>(n));
-            offset += n;
-            eof = n == 0;
-            continue;
+        // Record by record, as every reader reads the file: only key lines
+        // change, so every name still names its MOL file.
+        RecordStream stream(fd, dbPath);
+        std::string key;
+        RecordLines r;
+        for (bool more = true, first = true; more; first = false) {
+          more = stream.Next(r);
+          if (first && stream.ByteOrderMark()) out.Write(kByteOrderMark);
+          // Blank lines are not records: kept as the empty lines they are.
+          for (int i = 0; i < stream.BlankLinesBefore(); ++i) out.Write("\r\n");
+          if (!more) break;
+          const std::string_view lines[] = {r.name, r.weight, r.formula, r.key};
+          for (int i = 0; i < r.count; ++i) {
+            if (i == 3) {
+              key.clear();
+              AppendAbbreviated(key, r.key);
+              if (key != r.key) ++changed;
+              out.Write(key);
+            } else {
+              out.Write(lines[i]);
+            }
+            out.Write("\r\n");
           }
-          if (data.empty()) break;
-          if (e == std::string_view::npos) e = data.size();
-          const std::string_view text = data.substr(0, e);
-          line.clear();
-          AppendAbbreviated(line, text);
-          if (line != text) ++changed;
-          out.Write(line);
-          out.Write("\r\n");
-          size_t next = e + 1;
-          if (e < data.size() && data[e] == '\r' && next < data.size() && data[next] == '\n')
-            ++next;
-          begin += std::min(next, data.size());
         }
       },
       fault);

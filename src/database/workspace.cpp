@@ -1,5 +1,6 @@
 #include "database/workspace.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -91,6 +92,22 @@ Settings CreateWorkspace(const WorkspacePlan& plan) {
     return existing;
   }
   return settings;
+}
+
+NewDatabase CreateDatabase(const std::string& dbPath) {
+  NewDatabase out;
+  const size_t slash = dbPath.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : dbPath.substr(0, slash);
+  std::string stem = slash == std::string::npos ? dbPath : dbPath.substr(slash + 1);
+  if (const size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+  out.molFolder = folder + "/" + stem + "_mol";
+  struct stat st;
+  if (::lstat(dbPath.c_str(), &st) == 0) return out;
+  if (!MakeFolderPath(out.molFolder)) {
+    throw RuntimeError(std::string(kCannotCreateFile) + ": " + out.molFolder);
+  }
+  out.created = CreateNewFile(dbPath, "") == NewFile::kCreated;
+  return out;
 }
 
 }  // namespace vuduzez

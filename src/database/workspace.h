@@ -51,6 +51,16 @@ std::optional<WorkspacePlan> DefaultWorkspacePlan();
 // not be made.
 Settings CreateWorkspace(const WorkspacePlan& plan);
 
+// A new, empty database: the file at dbPath, and a MOL folder beside it
+// ("<name without extension>_mol", taken as it is when it is there already).
+// Nothing is made when something is at dbPath already (created false); a
+// folder or file that cannot be made throws RuntimeError naming it.
+struct NewDatabase {
+  bool created = false;
+  std::string molFolder;
+};
+NewDatabase CreateDatabase(const std::string& dbPath);
+
 // The text of a vuduzez.ini for the settings: the three markers, each followed
 // by its value, CR LF line ends.
 std::string SettingsFileText(const Settings& settings);

@@ -20,10 +20,12 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "database/identity_catalog.h"
 #include "depict/depict.h"
 #include "gui/canvas_qt.h"
 #include "gui/clipboard_qt.h"
 #include "gui/picture_label.h"
+#include "gui/progress_qt.h"
 #include "gui/quit_signals_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
@@ -43,31 +45,6 @@
 namespace vuduzez {
 
 namespace {
-
-// A long run (reading MOL files for the exact search's index, confirming
-// hits atom by atom): a progress dialog with "中止" once it takes a moment.
-class TablesProgress : public MessageSink {
- public:
-  TablesProgress(QWidget* parent, const char* label) : parent_(parent), label_(label) {}
-  void ShowMessage(const std::string& text) override { WindowUi().ShowMessage(text); }
-  void Progress(int done, int total) override {
-    if (!dialog_) {
-      dialog_ = std::make_unique<QProgressDialog>(
-          QString::fromUtf8(label_), QString::fromUtf8(kStopReading), 0, total, parent_);
-      dialog_->setWindowModality(Qt::WindowModal);
-      dialog_->setMinimumDuration(500);
-    }
-    dialog_->setValue(done);
-  }
-  bool StopRequested() const override {
-    return QuitRequested() || (dialog_ && dialog_->wasCanceled());
-  }
-
- private:
-  QWidget* parent_;
-  const char* label_;
-  std::unique_ptr<QProgressDialog> dialog_;
-};
 
 // The user's own choices of the window, kept between runs in the user's
 // settings ($XDG_CONFIG_HOME/vuduzez/vuduzez.conf), never in the workspace.
@@ -95,6 +72,8 @@ constexpr ModeButton kSearchModes[] = {
      "exact"},
     {SearchMode::kSimilar, "ModeSimilar", "類似構造検索(&L)",
      "似た化合物を類似度（Morgan フィンガープリントの Tanimoto 係数）の高い順に示す", "similar"},
+    {SearchMode::kIdentity, "ModeIdentity", "同一化合物検索(&I)",
+     "描いた化合物そのものと、その塩・溶媒和物、立体異性体、互変異性体を探す", "identity"},
 };
 
 // The mode the user left the window in (the key screen at first). A
@@ -251,6 +230,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   ExactLabel = MakeLabel(this, "ExactLabel", "");
   ExactLabel->hide();
   Edit3 = MakeEdit(this, "Edit3");
+  IdentityLabel = MakeLabel(this, "IdentityLabel", "");
+  IdentityLabel->hide();
   Edit1 = MakeEdit(this, "Edit1");
   Edit2 = MakeEdit(this, "Edit2");
   Edit2->setFixedWidth(70);
@@ -338,6 +319,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
         row.insert(row.end(), {thresholdLabel, ThresholdBox});
         break;
       case SearchMode::kScreen:
+      case SearchMode::kIdentity:
         break;
     }
     row.push_back(nullptr);
@@ -349,7 +331,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   right->addLayout(Row({label1, Edit4, nullptr, Button5, Button6}));
   right->addLayout(Row({MakeLabel(this, "Label2", "該当レコード"), Edit5,
                         MakeLabel(this, "Label3", "件"), ExactLabel, nullptr}));
-  right->addLayout(Row({MakeLabel(this, "Label4", "化合物名"), Edit3}));
+  right->addLayout(Row({MakeLabel(this, "Label4", "化合物名"), Edit3, IdentityLabel}));
   right->addLayout(Row({MakeLabel(this, "Label5", "分子式"), Edit1,
                         MakeLabel(this, "Label6", "分子量"), Edit2, ScoreLabel, ScoreEdit}));
   right->addLayout(Row({SaveHitsButton, nullptr, Button2}));
@@ -428,7 +410,9 @@ void TfrmMain::ForgetHits() {
   state_.hitcount = 0;
   state_.hitpos = 0;
   exactQuery_.reset();
+  identityLevels_.clear();
   ExactLabel->hide();
+  IdentityLabel->hide();
   ForgetScores();
   Edit4->clear();
   Edit5->clear();
@@ -534,6 +518,7 @@ void TfrmMain::SearchPrepared(const PreparedStructure& query) {
   SearchStructure(state_, mol);
   exactQuery_.reset();
   exactResult_ = SoundResult{};
+  identityLevels_.clear();
   ExactLabel->hide();
   ForgetScores();
   ShowSearchResult();
@@ -545,15 +530,23 @@ void TfrmMain::ModeChanged(SearchMode mode) {
   ChiralBox->setEnabled(mode == SearchMode::kExact);
   ThresholdBox->setEnabled(mode == SearchMode::kSimilar);
   const bool similar = mode == SearchMode::kSimilar;
-  Button4->setText(QString::fromUtf8(similar ? "類似構造検索(&S)" : "部分構造検索(&S)"));
-  Button4->setToolTip(
-      QString::fromUtf8(similar ? "類似構造による検索を開始" : "部分構造による検索を開始"));
+  const bool identity = mode == SearchMode::kIdentity;
+  Button4->setText(QString::fromUtf8(similar    ? "類似構造検索(&S)"
+                                     : identity ? "同一化合物検索(&S)"
+                                                : "部分構造検索(&S)"));
+  Button4->setToolTip(QString::fromUtf8(similar ? "類似構造による検索を開始"
+                                        : identity ? "同じ化合物とその別の形の検索を開始"
+                                                   : "部分構造による検索を開始"));
 }
 
 void TfrmMain::SearchWith(SearchMode mode, chem::QueryForm form, const std::string& text) {
   switch (mode) {
     case SearchMode::kSimilar:
       SearchSimilar(form, text);
+      return;
+    case SearchMode::kIdentity:
+      SearchIdentity(form == chem::QueryForm::kSmiles ? chem::SmilesIdentity(text)
+                                                      : chem::StructureIdentity(text));
       return;
     case SearchMode::kExact:
     case SearchMode::kScreen:  // a SMARTS: the key screen cannot
@@ -592,6 +585,7 @@ void TfrmMain::SearchSimilar(chem::QueryForm form, const std::string& text) {
   state_.hitnames.clear();
   state_.hitrows.clear();
   hitScores_.clear();
+  identityLevels_.clear();
   for (const SimilarHit& h : r.hits) {
     state_.hitnames.emplace_back(similar_.index->Name(static_cast<size_t>(h.row)));
     state_.hitrows.push_back(h.row);
@@ -604,6 +598,35 @@ void TfrmMain::SearchSimilar(chem::QueryForm form, const std::string& text) {
   ExactLabel->show();
   ScoreLabel->show();
   ScoreEdit->show();
+  ShowSearchResult();
+}
+
+void TfrmMain::SearchIdentity(const chem::Identity& query) {
+  Ui& ui = WindowUi();
+  if (!query.known()) {
+    ui.ShowMessage(QueryNotReadMessage("RDKit does not read it"));
+    return;
+  }
+  RefreshRecords();
+  Edit5->clear();
+  if (!SoundIndexIsCurrent(sound_, dbPath_, molFolder_)) {
+    TablesProgress progress(this, kReadingTables);
+    if (!PrepareSoundIndex(sound_, dbPath_, molFolder_, progress)) return;
+  }
+  exactQuery_.reset();
+  exactResult_ = SoundResult{};
+  ExactLabel->hide();
+  ForgetScores();
+  state_.hitnames.clear();
+  state_.hitrows.clear();
+  identityLevels_.clear();
+  for (const IdentityMatch& m : FindInIndex(*sound_.index, query)) {
+    state_.hitnames.push_back(m.name);
+    state_.hitrows.push_back(static_cast<int32_t>(m.row));
+    identityLevels_.push_back(m.level);
+  }
+  state_.hitcount = static_cast<int32_t>(state_.hitnames.size());
+  state_.hitpos = 1;
   ShowSearchResult();
 }
 
@@ -625,6 +648,7 @@ void TfrmMain::SearchExact(chem::QueryForm form, const std::string& text) {
   ConfirmProgress confirming(this, 0);
   exactResult_ = SoundSearch(sound_, *q.query, confirming);
   exactQuery_ = q.query;
+  identityLevels_.clear();
   // The hit list is the exact hits, named as the index names them (the
   // database file as it is now).
   state_.hitnames.clear();
@@ -662,6 +686,13 @@ void TfrmMain::ClearHit() {
 
 void TfrmMain::ShowHit(int n) {
   if (n < 1 || n > state_.hitcount) return;
+  // What an identity search's hit is to the query.
+  if (static_cast<size_t>(n) <= identityLevels_.size()) {
+    IdentityLabel->setText(QString::fromUtf8(RelationText(identityLevels_[n - 1])));
+    IdentityLabel->show();
+  } else {
+    IdentityLabel->hide();
+  }
   const std::string path = HitMolPath(molFolder_, state_.hitnames[n - 1]);
   if (!FileExists(path)) {
     // No picture of another compound beside this record number.
@@ -763,17 +794,29 @@ void TfrmMain::SaveHitsClick() {
     const std::vector<std::string> hits(state_.hitnames.begin(),
                                         state_.hitnames.begin() + state_.hitcount);
     std::vector<std::string> problems;
-    // A similarity search's hits keep their scores.
-    std::vector<std::string> scores;
-    for (size_t i = 0; i < hitScores_.size() && i < hits.size(); ++i) {
-      scores.push_back(ScoreText(hitScores_[i]));
+    // A similarity search's hits keep their scores, an identity search's
+    // their layers.
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::string>> extra;
+    if (!hitScores_.empty()) {
+      columns = {kSimilarityColumn};
+      for (size_t i = 0; i < hitScores_.size() && i < hits.size(); ++i) {
+        extra.push_back({ScoreText(hitScores_[i])});
+      }
+    } else if (!identityLevels_.empty()) {
+      columns = {kLayerColumn};
+      for (size_t i = 0; i < identityLevels_.size() && i < hits.size(); ++i) {
+        extra.push_back({chem::IdentityLevelName(identityLevels_[i])});
+      }
     }
-    const int failed = SaveHits(
-        *path, *format, hits, molFolder_, [&](const std::string& p) { problems.push_back(p); },
-        hitScores_.empty() ? nullptr : &scores);
-    std::string text = HitsSavedMessage(state_.hitcount, Path(*path).toStdString());
-    if (failed > 0) {
-      text += "\n\n" + HitsNotWholeMessage(failed);
+    const HitCounts saved = SaveHits(
+        *path, *format, hits, molFolder_, dbPath_,
+        [&](const std::string& p) { problems.push_back(p); }, columns,
+        columns.empty() ? nullptr : &extra);
+    // Every hit is written; those without their structure are counted apart.
+    std::string text = HitsSavedMessage(saved.written, Path(*path).toStdString());
+    if (saved.withoutStructure > 0) {
+      text += "\n\n" + HitsWithoutStructureMessage(saved.withoutStructure);
       for (size_t i = 0; i < problems.size() && i < 20; ++i) text += "\n" + problems[i];
       if (problems.size() > 20) text += "\n…";
     }

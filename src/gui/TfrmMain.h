@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "chem/identity.h"
 #include "chem/sound_query.h"
 #include "register/prepare.h"
 #include "search/screening.h"
@@ -29,9 +30,10 @@ class PictureLabel;
 
 // How the window searches, one button each (kSearchModes in TfrmMain.cpp
 // names them): the key screen (the default), atom by atom as RDKit matches,
-// or ranked by similarity. Another mode is one more value and one more row
+// ranked by similarity, or the compound itself and its other forms (salts,
+// stereoisomers, tautomers). Another mode is one more value and one more row
 // of that table, and one more case in TfrmMain::SearchWith.
-enum class SearchMode { kScreen = 0, kExact = 1, kSimilar = 2 };
+enum class SearchMode { kScreen = 0, kExact = 1, kSimilar = 2, kIdentity = 3 };
 
 class TfrmMain : public QWidget {
   Q_OBJECT
@@ -65,6 +67,8 @@ class TfrmMain : public QWidget {
   const std::vector<double>& hitScores() const { return hitScores_; }
   // The last atom-by-atom search's outcome (empty after a key screen).
   const SoundResult& exactResult() const { return exactResult_; }
+  // After an identity search: the layer each hit shares with the query.
+  const std::vector<chem::IdentityLevel>& identityLevels() const { return identityLevels_; }
   const QPicture& picture() const { return picture_; }
   // The folder in which hit MOL files are looked up.
   const std::string& molFolder() const { return molFolder_; }
@@ -92,6 +96,9 @@ class TfrmMain : public QWidget {
   void SearchPrepared(const PreparedStructure& query);
   // The atom-by-atom search of a query as RDKit reads it, and the first hit.
   void SearchExact(chem::QueryForm form, const std::string& text);
+  // The identity search ("同一化合物検索"): the compound of the query, its salt
+  // forms, stereoisomers and tautomers, each hit shown with its relation.
+  void SearchIdentity(const chem::Identity& query);
   // A query as RDKit reads it, in a mode that reads it so (atom by atom,
   // similarity); the panel already shows it.
   void SearchWith(SearchMode mode, chem::QueryForm form, const std::string& text);
@@ -141,6 +148,7 @@ class TfrmMain : public QWidget {
   QLabel* ExactLabel;            // screened and unconfirmed counts of an atom-by-atom search
   QLabel* ScoreLabel;            // "類似度": the shown hit's similarity to the query
   QLineEdit* ScoreEdit;
+  QLabel* IdentityLabel;  // the relation of the hit shown to the query of an identity search
 
   bool firstActivation_ = true;
   std::string openDialog1Folder_;  // start folder of the MOL file chooser
@@ -153,6 +161,7 @@ class TfrmMain : public QWidget {
   std::shared_ptr<const chem::SoundQuery> exactQuery_;  // the last search's, when atom by atom
   SimilarState similar_;           // the similarity search's index of the database
   std::vector<double> hitScores_;  // of a similarity search's hits
+  std::vector<chem::IdentityLevel> identityLevels_;  // per hit, after an identity search
   QPicture picture_;
 };
 

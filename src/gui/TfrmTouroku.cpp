@@ -18,7 +18,10 @@
 #include <functional>
 
 #include "database/database.h"
+#include "database/mol_files.h"
+#include "database/workspace.h"
 #include "gui/clipboard_qt.h"
+#include "gui/progress_qt.h"
 #include "gui/quit_signals_qt.h"
 #include "gui/structure_input_qt.h"
 #include "gui/window_ui.h"
@@ -30,6 +33,7 @@
 #include "platform/messages.h"
 #include "platform/text.h"
 #include "register/batch.h"
+#include "register/delete.h"
 #include "register/import.h"
 #include "register/prepare.h"
 #include "register/store.h"
@@ -144,6 +148,11 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   Button6 = named(new QPushButton(QStringLiteral("削　除(&L)"), this), "Button6");
   Button6->setToolTip(QStringLiteral("リスト中の不用化合物のデータを削除"));
   Label9 = named(BusyLabel(QStringLiteral("削　除　中"), this), "Label9");
+  RestoreButton = named(new QPushButton(QStringLiteral("復元(&R)"), this), "RestoreButton");
+  RestoreButton->setToolTip(QStringLiteral("削除した化合物を削除済みフォルダから戻して登録"));
+  IdentityNote = named(new QLabel(this), "IdentityNote");
+  IdentityNote->setWordWrap(true);
+  IdentityNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
   Button4 = named(new QPushButton(QStringLiteral("終　了(&X)"), this), "Button4");
 
   // Left: the structure and what was made of it. Right: settings and the list.
@@ -161,6 +170,7 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   left->addWidget(Label5, 5, 3);
   left->addWidget(Button1, 6, 0, 1, 2);
   left->addWidget(Button2, 6, 2, 1, 2);
+  left->addWidget(IdentityNote, 7, 0, 1, 4);
 
   auto* right = new QGridLayout;
   right->addWidget(Label2, 0, 0, 1, 2);
@@ -183,6 +193,7 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   auto* deleteRow = new QHBoxLayout;
   deleteRow->addWidget(Button6);
   deleteRow->addWidget(Label9);
+  deleteRow->addWidget(RestoreButton);
   deleteRow->addStretch();
   deleteRow->addWidget(Button4);
   right->addLayout(deleteRow, 7, 0, 1, 2);
@@ -201,6 +212,7 @@ TfrmTouroku::TfrmTouroku(QWidget* parent) : QWidget(parent) {
   connect(Button7, &QPushButton::clicked, this, &TfrmTouroku::Button7Click);
   connect(OpenMolButton, &QPushButton::clicked, this, &TfrmTouroku::OpenMolClick);
   connect(ImportSdButton, &QPushButton::clicked, this, &TfrmTouroku::ImportSdClick);
+  connect(RestoreButton, &QPushButton::clicked, this, &TfrmTouroku::RestoreClick);
   connect(OleContainer1, &EditorPanel::molFileDropped, this, &TfrmTouroku::MolFileDropped);
 
   FormCreate();
@@ -340,6 +352,7 @@ void TfrmTouroku::ShowPrepared(PreparedStructure next) {
     Edit3->clear();
   }
   prepared_ = std::move(next);
+  IdentityNote->clear();  // it spoke of the structure prepared before
 }
 
 void TfrmTouroku::Button2Click() {
@@ -352,6 +365,7 @@ void TfrmTouroku::StoreInner() {
   Ui& ui = WindowUi();
   const Settings& settings = com_data().settings;
   if (!CheckStorable(prepared_, settings.basedir1, ui)) return;
+  if (!AskAboutSameStructure(ui)) return;
   // The name questions: an unnamed structure is asked for a name, a named one
   // confirmed or renamed. Cancelling an input box stores nothing. The rules
   // for the answer are the store's.
@@ -374,14 +388,63 @@ void TfrmTouroku::StoreInner() {
   ui.ShowMessage(kStored);
 }
 
+const SoundIndex* TfrmTouroku::RegisteredIndex() {
+  const Settings& s = com_data().settings;
+  if (s.basedir1.empty() || s.mdatafilename.empty()) return nullptr;
+  if (!SoundIndexIsCurrent(sound_, s.mdatafilename, s.basedir1)) {
+    TablesProgress progress(this, kReadingTables);
+    if (!PrepareSoundIndex(sound_, s.mdatafilename, s.basedir1, progress)) return nullptr;
+  }
+  return &*sound_.index;
+}
+
+bool TfrmTouroku::AskAboutSameStructure(Ui& ui) {
+  const SoundIndex* registered = RegisteredIndex();
+  if (registered == nullptr) return true;
+  const std::vector<IdentityMatch> forms = RegisteredForms(prepared_.molText, *registered);
+  const std::string related = MatchNames(forms, /*exact=*/false);
+  IdentityNote->setText(related.empty() ? QString()
+                                        : QString::fromStdString(RelatedCompoundsNote(related)));
+  const std::string same = MatchNames(forms, /*exact=*/true);
+  return same.empty() || ui.Confirm(SameStructureQuestion(same));
+}
+
 // --- settings --------------------------------------------------------------
+
+void TfrmTouroku::UseNewDatabase(const std::string& path) {
+  Ui& ui = WindowUi();
+  const NewDatabase made = CreateDatabase(path);
+  if (!made.created) {
+    ui.ShowMessage(DatabaseExistsMessage(path));
+    return;
+  }
+  Settings& s = com_data().settings;
+  s.mdatafilename = path;
+  s.basedir1 = made.molFolder;
+  Edit1->setText(QString::fromStdString(path));
+  Edit2->setText(QString::fromStdString(made.molFolder));
+  LoadNames();
+  ui.ShowMessage(DatabaseCreatedMessage(path, made.molFolder));
+}
 
 void TfrmTouroku::Button5Click() {
   if (busy_) return;
   BusyScope busy(busy_);
   Guarded([this] {
     Settings& s = com_data().settings;
-    const auto file = WindowUi().OpenFile("", s.basedir2);
+    // Another database file, or a new, empty one (its MOL folder beside it).
+    const int choice = WindowUi().Choose(kDatabaseChoiceQuestion,
+                                         {kOpenDatabaseButton, kNewDatabaseButton, kCancelButton});
+    if (choice == 1) {
+      const auto file = WindowUi().SaveFile(kNewDatabaseTitle, kDatabaseFileFilter, s.basedir2);
+      if (!file || file->empty()) {
+        WindowUi().ShowMessage(kNoFileName);
+        return;
+      }
+      UseNewDatabase(*file);
+      return;
+    }
+    const auto file = choice == 0 ? WindowUi().OpenFile("", s.basedir2) : std::nullopt;
     if (!file || file->empty()) {
       WindowUi().ShowMessage(kNoFileName);
       return;
@@ -454,10 +517,15 @@ void TfrmTouroku::Button3Click() {
     progress.setValue(0);
     progress.show();
     QCoreApplication::processEvents();
+    // The structures registered before, to name the files that repeat them;
+    // the files of another folder follow their records into the MOL folder.
+    BatchOptions options;
+    options.molFolder = com_data().settings.basedir1;
+    options.registered = RegisteredIndex();
     BatchSummary summary;
     try {
-      summary =
-          BatchRegister(folder, com_data().settings.mdatafilename, com_data().molecule, relay);
+      summary = BatchRegister(folder, com_data().settings.mdatafilename, com_data().molecule, relay,
+                              options);
     } catch (...) {
       hideBusy();
       throw;
@@ -518,11 +586,13 @@ void TfrmTouroku::ImportSd(const std::string& sdPath) {
   relay.stopRequested = [&progress] { return progress.wasCanceled() || QuitRequested(); };
   // The closing message and errors come after the dialog has gone.
   relay.beforeText = [&progress](const std::string&) { progress.hide(); };
+  ImportOptions options;
+  options.registered = RegisteredIndex();
   progress.setValue(0);
   progress.show();
   QCoreApplication::processEvents();
-  const ImportSummary summary =
-      ImportSdFile(sdPath, s.mdatafilename, s.basedir1, "", com_data().molecule, relay);
+  const ImportSummary summary = ImportSdFile(sdPath, s.mdatafilename, s.basedir1, "",
+                                             com_data().molecule, relay, {}, options);
   progress.hide();
   // A stop shows no closing message of its own: say what was done.
   if (summary.stopped) ui.ShowMessage(ImportFinishedMessage(summary));
@@ -553,7 +623,8 @@ void TfrmTouroku::Button6Click() {
     Label9->show();
     RepaintNow(Label9);
     try {
-      DeleteCompound(com_data().settings.mdatafilename, nameLine, relay);
+      DeleteCompound(com_data().settings.mdatafilename, com_data().settings.basedir1, nameLine,
+                     relay);
     } catch (...) {
       hideBusy();
       throw;
@@ -568,6 +639,37 @@ void TfrmTouroku::Button6Click() {
       }
     }
     ListBox1->setCurrentRow(-1);  // a second press must not delete a neighbour
+  });
+}
+
+void TfrmTouroku::RestoreClick() {
+  if (busy_) return;
+  BusyScope busy(busy_);
+  Guarded([this] {
+    Ui& ui = WindowUi();
+    const Settings& s = com_data().settings;
+    if (s.basedir1.empty()) {
+      ui.ShowMessage(kNoMolFolder);
+      return;
+    }
+    const std::string trash = TrashFolderOf(s.basedir1);
+    if (!IsFolder(trash)) {
+      ui.ShowMessage(kNoTrashFolder);
+      return;
+    }
+    const auto file = ui.OpenFile(kRestoreFileFilter, trash);
+    if (!file || file->empty()) return;
+    // Registered again under the file's name, as a batch run would.
+    const std::string fileName = file->substr(file->rfind('/') + 1);
+    const std::optional<std::string> nameLine = Utf8ToAnsi(fileName);
+    if (!nameLine) {
+      ui.ShowMessage(NameNotShiftJisMessage(fileName));
+      return;
+    }
+    if (RestoreCompound(s.mdatafilename, s.basedir1, *nameLine, com_data().molecule, ui) ==
+        RestoreStatus::kRestored) {
+      LoadNames();
+    }
   });
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "register/prepare.h"
+#include "search/sound_search.h"
 
 class QLabel;
 class QLineEdit;
@@ -18,6 +19,7 @@ class QPushButton;
 namespace vuduzez {
 
 class EditorPanel;
+class Ui;
 
 class TfrmTouroku : public QWidget {
   Q_OBJECT
@@ -41,6 +43,8 @@ class TfrmTouroku : public QWidget {
   void MolFileDropped(const QString& path);
   // "SDファイルから登録": every record of a chosen SD file registered.
   void ImportSdClick();
+  // "復元": a deleted compound chosen in the trash folder brought back.
+  void RestoreClick();
   // An SD file given to the program (command line, file manager): registered
   // after a question naming it.
   void ImportSdFromFile(const std::string& sdPath);
@@ -72,12 +76,23 @@ class TfrmTouroku : public QWidget {
   void RepaintNow(QWidget* w);
   // Registers every record of the SD file, with the progress dialog.
   void ImportSd(const std::string& sdPath);
+  // The sound index of the database for the MOL folder (made or brought up
+  // to date with a progress dialog), to compare structures with the
+  // registered ones; nullptr without a MOL folder or when the user stopped it.
+  const SoundIndex* RegisteredIndex();
+  // Settles the identity question before a store: false when the user does
+  // not want a second record of a registered structure. The message area
+  // names the registered forms of the structure.
+  bool AskAboutSameStructure(Ui& ui);
+  // "変更" made a new, empty database at path: it and its MOL folder are used.
+  void UseNewDatabase(const std::string& path);
 
   // What the last "構造データの作成" computed. The window keeps its own copy so
   // that a search or batch run in between cannot change what the store writes.
   PreparedStructure prepared_;
   std::vector<std::string> namelist_;
   bool busy_ = false;  // a command is running: no other one may start
+  SoundState sound_;   // the registered structures, for the identity questions
 
   EditorPanel* OleContainer1;
   QLabel* Label10;
@@ -105,6 +120,8 @@ class TfrmTouroku : public QWidget {
   QLabel* LabelProgress;
   QPushButton* ImportSdButton;
   QPushButton* Button6;
+  QPushButton* RestoreButton;
+  QLabel* IdentityNote;  // the message area: registered forms of the prepared structure
   QLabel* Label9;
   QPushButton* Button4;
 };

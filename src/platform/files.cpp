@@ -511,6 +511,11 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 namespace {
 
 std::string BaseName(const std::string& path) {
@@ -744,6 +749,37 @@ void RemoveUnfinishedNewFiles(const std::string& folder) {
     ::close(fd);
   }
   ::closedir(dir);
+}
+
+bool MoveFileNoReplace(const std::string& from, const std::string& to) {
+  bool moved = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+  if (!moved && errno == EEXIST) return false;
+  if (!moved && (errno == EINVAL || errno == ENOSYS)) {
+    // A file system without the flag: link() never replaces either.
+    if (::link(from.c_str(), to.c_str()) != 0) {
+      if (errno == EEXIST) return false;
+      ThrowFileError(WithReason(from, errno), kCannotReplaceFile);
+    }
+    if (::unlink(from.c_str()) != 0) {
+      const int saved = errno;
+      ::unlink(to.c_str());
+      ThrowFileError(WithReason(from, saved), kCannotReplaceFile);
+    }
+    moved = true;
+  }
+  if (!moved) ThrowFileError(WithReason(from, errno), kCannotReplaceFile);
+  SyncFolder(FolderOf(to));
+  SyncFolder(FolderOf(from));
+  return true;
+}
+
+bool SameFileBytes(const std::string& a, const std::string& b) {
+  try {
+    if (!IsRegularFile(a) || !IsRegularFile(b)) return false;
+    return HoldsExactly(b, ReadFileBytes(a));
+  } catch (const RuntimeError&) {
+    return false;
+  }
 }
 
 bool RemoveCreatedFile(const std::string& path) {

@@ -53,6 +53,7 @@ void WriteFileBytes(const std::string& path, std::string_view bytes);
 
 bool FileExists(const std::string& path);
 bool IsRegularFile(const std::string& path);
+bool IsFolder(const std::string& path);
 
 // What CreateNewFile found or made.
 enum class NewFile { kCreated, kSameContent, kOtherContent };
@@ -112,6 +113,15 @@ class NewFileBatch {
 // name) and that are more than a few seconds old; one that cannot even be
 // opened goes when it is a day old. Files that cannot be removed stay.
 void RemoveUnfinishedNewFiles(const std::string& folder);
+
+// Moves the file at from to the path to (in the same file system) without
+// ever replacing what is at to: false, and nothing moved, when something is
+// there. Both folders are flushed. Throws RuntimeError naming from on any
+// other failure (nothing moved then).
+bool MoveFileNoReplace(const std::string& from, const std::string& to);
+
+// Whether the two paths are regular files with the same bytes.
+bool SameFileBytes(const std::string& a, const std::string& b);
 
 // Removes a file that CreateNewFile or a NewFileBatch made, for an action that failed after
 // it; the folder is flushed. Returns false when it could not be removed.

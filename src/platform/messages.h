@@ -255,6 +255,75 @@ inline std::string BatchStoppedMessage(int registered) {
   return "一括作成を中止しました（登録 " + std::to_string(registered) + " 件）";
 }
 
+// --- structure identity, files that follow their records -------------------------
+
+// What a registered compound is to a structure (the closest identity layer they share).
+inline constexpr const char* kSameStructureRelation = "同じ構造";
+inline constexpr const char* kSaltFormRelation = "塩・溶媒和物などの別の形";
+inline constexpr const char* kStereoisomerRelation = "立体異性体";
+inline constexpr const char* kTautomerRelation = "互変異性体";
+// The store asks before a second record of one structure (names: UTF-8, joined).
+inline std::string SameStructureQuestion(const std::string& names) {
+  return "同じ構造が " + names + " として登録されています。別の名前で登録しますか？";
+}
+// The registration window's message area: the registered forms of the structure.
+inline std::string RelatedCompoundsNote(const std::string& list) {
+  return "登録済みの関連化合物: " + list;
+}
+// Batch registration and import: an entry that repeats registered structures.
+inline std::string SameStructureAsMessage(const std::string& names) {
+  return "同じ構造が " + names + " として登録されています";
+}
+inline constexpr const char* kSameStructureHeading = "同じ構造が登録済みのもの:";
+inline std::string SameStructureCountMessage(long long count, bool skipped) {
+  return "同じ構造 " + std::to_string(count) + " 件" + (skipped ? "（登録せず）" : "（登録済み）");
+}
+// Import: the name is registered with another structure (name line: UTF-8).
+inline std::string NameOfOtherStructureMessage(const std::string& nameLine) {
+  return nameLine + "は別の構造で登録されています。登録しませんでした";
+}
+// Batch registration from another folder: the copy could not go into the MOL folder.
+inline std::string MolCopyClashMessage(const std::string& file) {
+  return "mole file "
+         "収納フォルダに同じ名前で内容の違うファイルがあるため、コピーも登録もしませんでした: " +
+         file;
+}
+// Deletion moved the MOL file into the trash folder (path: UTF-8).
+inline std::string MovedToTrashMessage(const std::string& path) {
+  return "MOLファイルを削除済みフォルダに移しました: " + path;
+}
+// Restoring a deleted compound (name line: UTF-8).
+inline constexpr const char* kRestored = "を復元しました";
+inline std::string NotInTrashMessage(const std::string& nameLine) {
+  return nameLine + "のMOLファイルは削除済みフォルダにありません。何も復元しませんでした";
+}
+inline constexpr const char* kRestoreTitle = "削除した化合物の復元";
+inline constexpr const char* kRestoreFileFilter = "MolFile|*.mol;*.MOL;*.mol.gz";
+inline constexpr const char* kNoTrashFolder = "削除済みの化合物はありません";
+// A new, empty database from the registration window's "変更".
+inline constexpr const char* kDatabaseChoiceQuestion =
+    "使用するデータベースファイルを選びます。既にあるファイルを開くか、新しい空のデータベースを作り"
+    "ます。";
+inline constexpr const char* kOpenDatabaseButton = "既存のファイルを開く";
+inline constexpr const char* kNewDatabaseButton = "新しく作成";
+inline constexpr const char* kNewDatabaseTitle = "新しいデータベースファイル";
+inline std::string DatabaseExistsMessage(const std::string& path) {
+  return "既にファイルがあります: " + path + "\n新しいデータベースは作りませんでした";
+}
+inline std::string DatabaseCreatedMessage(const std::string& database,
+                                          const std::string& molFolder) {
+  return "新しいデータベースを作りました。\nデータベースファイル: " + database +
+         "\nmole file 収納フォルダ: " + molFolder;
+}
+// Saved hits without a MOL file: written with the database's formula and
+// weight and an empty structure.
+inline std::string HitsWithoutStructureMessage(int count) {
+  return "うち " + std::to_string(count) +
+         " 件は MOL ファイルを読めなかったため、構造なしで保存しました:";
+}
+// The SD data item of such a hit.
+inline constexpr const char* kErrorItem = "error";
+
 // --- search ----------------------------------------------------------------------
 
 inline constexpr const char* kNoMatch = "一致する化合物はありません";

@@ -4,18 +4,20 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <system_error>
 #include <thread>
 
-#include "database/record_store.h"
+#include "database/appender.h"
+#include "database/identity_catalog.h"
+#include "database/mol_files.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "register/prepare.h"
 #include "register/store.h"
-#include "search/screen_index.h"
 
 namespace vuduzez {
 
@@ -31,27 +33,30 @@ class EntrySink : public MessageSink {
 // Lines of the closing message listed per kind before the rest is counted.
 constexpr size_t kListedEntries = 20;
 
-// The counts of one more entry, or of every entry.
-void Recount(BatchSummary& summary, const BatchEntry& entry) {
-  switch (entry.outcome) {
+// The counts of one entry added (by +1) or taken away (by -1).
+void Count(BatchSummary& summary, const BatchEntry& e, int by) {
+  switch (e.outcome) {
     case EntryOutcome::kRegistered:
-      ++summary.registered;
+      summary.registered += by;
       break;
     case EntryOutcome::kAlreadyRegistered:
-      ++summary.alreadyRegistered;
+      summary.alreadyRegistered += by;
       break;
     case EntryOutcome::kRefused:
-      ++summary.refused;
+      summary.refused += by;
       break;
     case EntryOutcome::kSkipped:
-      ++summary.skipped;
+    case EntryOutcome::kSameStructure:
+      summary.skipped += by;
       break;
   }
+  if (!e.sameAs.empty()) summary.sameStructure += by;
 }
 
 void Recount(BatchSummary& summary) {
   summary.registered = summary.alreadyRegistered = summary.refused = summary.skipped = 0;
-  for (const BatchEntry& e : summary.entries) Recount(summary, e);
+  summary.sameStructure = 0;
+  for (const BatchEntry& e : summary.entries) Count(summary, e, 1);
 }
 
 // The entries are prepared on other threads: the current molecule is left
@@ -65,66 +70,401 @@ void SetCurrentMolecule(Molecule& mol, const std::string& path) {
   }
 }
 
+// Blocks of entries prepared on threads: with more than one thread the next
+// block is prepared while the caller takes the current one. setup runs on
+// the caller's thread when a block is started (what the workers must not
+// read while the caller appends), prepare on the workers.
+template <typename Work>
+class BlockPipeline {
+ public:
+  using Step = std::function<void(size_t, Work&)>;
+  BlockPipeline(size_t total, size_t blockSize, size_t threads, Step setup, Step prepare)
+      : total_(total),
+        blockSize_(blockSize),
+        threads_(threads),
+        setup_(std::move(setup)),
+        prepare_(std::move(prepare)) {}
+  ~BlockPipeline() {
+    // However the run ends, before what the workers use goes.
+    for (Block& b : blocks_) b.Join();
+  }
+
+  // The next block, prepared, and where it starts; nullptr after the last.
+  std::vector<Work>* Next(size_t& from) {
+    if (next_ >= total_) return nullptr;
+    if (threads_ > 1) {
+      if (!started_) {
+        Start(*current_, 0, threads_);
+        started_ = true;
+      } else {
+        std::swap(current_, coming_);
+      }
+      current_->Join();
+      const size_t to = current_->from + current_->work.size();
+      if (to < total_) Start(*coming_, to, threads_);
+    } else {
+      Start(*current_, next_, 0);
+      PrepareSome(*current_);
+    }
+    from = current_->from;
+    next_ = from + current_->work.size();
+    return &current_->work;
+  }
+
+ private:
+  struct Block {
+    size_t from = 0;
+    std::vector<Work> work;
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> workers;
+    void Join() {
+      for (std::thread& t : workers) t.join();
+      workers.clear();
+    }
+  };
+  void Start(Block& block, size_t from, size_t workers) {
+    block.from = from;
+    block.work.assign(std::min(total_, from + blockSize_) - from, Work{});
+    for (size_t k = 0; k < block.work.size(); ++k) setup_(from + k, block.work[k]);
+    block.next = 0;
+    for (size_t t = 0; t < workers; ++t)
+      block.workers.emplace_back([this, &block] { PrepareSome(block); });
+  }
+  void PrepareSome(Block& block) {
+    for (size_t k = block.next++; k < block.work.size(); k = block.next++) {
+      prepare_(block.from + k, block.work[k]);
+    }
+  }
+
+  size_t total_, blockSize_, threads_;
+  Step setup_, prepare_;
+  Block blocks_[2];
+  Block* current_ = &blocks_[0];
+  Block* coming_ = &blocks_[1];
+  size_t next_ = 0;
+  bool started_ = false;
+};
+
+// What a worker made of one entry.
+struct Work {
+  bool registered = false;  // its name was registered when its block was started
+  bool regular = false;     // a regular file (looked at when its name is not too short)
+  bool prepare = false;     // read and prepared
+  PreparedStructure prepared;
+  std::string bytes;  // the file as read, for its copy into the MOL folder
+  SoundEntry sound;   // what the sound index keeps of it (identity layers included)
+};
+
+// What becomes of one entry, from what is known of it when its turn comes.
+struct Verdict {
+  EntryOutcome outcome = EntryOutcome::kSkipped;
+  std::string reason;
+  bool append = false;
+};
+Verdict Judge(const EntryNameLine& name, const Work& w, const std::string* registered,
+              const std::string& sameAs, bool skipSameStructure) {
+  if (name.verdict == EntryName::kTooShort) return {EntryOutcome::kSkipped, kSkippedShortName};
+  if (!w.regular) return {EntryOutcome::kSkipped, kSkippedNotRegularFile};
+  if (name.verdict == EntryName::kRefused) return {EntryOutcome::kRefused, name.refusal};
+  if (registered != nullptr) {
+    return {EntryOutcome::kAlreadyRegistered, AnsiToUtf8(*registered) + kAlreadyRegistered};
+  }
+  if (!w.prepared || !w.prepared.queryFeature.empty()) {
+    return {EntryOutcome::kRefused, w.prepared ? w.prepared.queryFeature : w.prepared.reason};
+  }
+  if (!sameAs.empty() && skipSameStructure) {
+    return {EntryOutcome::kSameStructure, SameStructureAsMessage(sameAs)};
+  }
+  return {EntryOutcome::kRegistered, {}, true};
+}
+
+// The folder's entries in byte order of their names, so that a run is
+// reproducible; half-written MOL files of ours and the trash folder are none.
+bool ListEntries(const std::string& folder, std::vector<std::string>& names) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::directory_iterator it(fs::path(folder), ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (!IsUnfinishedNewFile(name) && !IsTrashFolderName(name)) names.push_back(std::move(name));
+  }
+  if (ec) return false;
+  std::sort(names.begin(), names.end());
+  return true;
+}
+
+// One run: the entries of the block in hand waiting for their append, and
+// how the run ends.
+class BatchRun {
+ public:
+  BatchRun(const std::string& folder, const std::string& dbPath, Molecule& mol, MessageSink& sink,
+           const BatchOptions& options)
+      : folder_(folder),
+        molFolder_(options.molFolder.empty() ? folder : options.molFolder),
+        copying_(!options.molFolder.empty() &&
+                 CanonicalFolder(options.molFolder) != CanonicalFolder(folder)),
+        options_(options),
+        mol_(mol),
+        sink_(sink),
+        appender_(dbPath, molFolder_, kBatchSyncEvery),
+        catalog_(options.registered) {}
+
+  BatchSummary Run();
+
+ private:
+  // A record of the block in hand, waiting for the block's append.
+  struct Pending {
+    size_t entry;  // in summary_.entries
+    AppendItem item;
+    std::string copyPath;  // where its copy goes ("" when not copying)
+    std::string bytes;
+  };
+  bool AppendPending();
+  void Stop(const std::string& error);
+  BatchSummary Stopped();
+
+  const std::string folder_;
+  const std::string molFolder_;
+  const bool copying_;
+  const BatchOptions& options_;
+  Molecule& mol_;
+  MessageSink& sink_;
+  RecordAppender appender_;
+  IdentityCatalog catalog_;
+  BatchSummary summary_;
+  std::vector<Pending> pending_;
+  std::string lastPrepared_;  // the file the current molecule was last prepared from
+};
+
+void BatchRun::Stop(const std::string& error) {
+  if (!summary_.error.empty()) return;
+  summary_.error = error;
+  sink_.ShowError(error);
+}
+
+BatchSummary BatchRun::Stopped() {
+  summary_.stopped = true;
+  try {
+    appender_.Flush();
+  } catch (const RuntimeError& e) {
+    Stop(e.what());
+  }
+  appender_.Finish();
+  SetCurrentMolecule(mol_, lastPrepared_);
+  return summary_;
+}
+
+// Copies first (on disk before the records that name them), then the
+// records, one write for the block; false when the run must end.
+bool BatchRun::AppendPending() {
+  if (pending_.empty()) return true;
+  std::vector<NewFile> placed(pending_.size(), NewFile::kSameContent);
+  std::string error;
+  if (copying_) {
+    NewFileBatch files;
+    std::vector<size_t> staged;
+    try {
+      for (size_t k = 0; k < pending_.size(); ++k) {
+        placed[k] = files.Stage(pending_[k].copyPath, pending_[k].bytes);
+        if (placed[k] == NewFile::kCreated) staged.push_back(k);
+      }
+      const std::vector<NewFile> made = files.Commit();
+      for (size_t i = 0; i < staged.size(); ++i) placed[staged[i]] = made[i];
+    } catch (const RuntimeError& e) {
+      // Nothing of the block is copied, nothing appended: the run ends.
+      pending_.clear();
+      Stop(e.what());
+      return false;
+    }
+  }
+  std::vector<AppendItem> items;
+  std::vector<size_t> itemOf;  // pending index of each item
+  for (size_t k = 0; k < pending_.size(); ++k) {
+    Pending& p = pending_[k];
+    if (placed[k] == NewFile::kOtherContent) {
+      BatchEntry& entry = summary_.entries[p.entry];
+      Count(summary_, entry, -1);
+      entry.outcome = EntryOutcome::kRefused;
+      entry.reason = MolCopyClashMessage(p.copyPath);
+      Count(summary_, entry, 1);
+      continue;
+    }
+    // The sound index names the file the record is drawn from.
+    if (copying_) p.item.sound.mol = MolStampOf(p.copyPath);
+    items.push_back(std::move(p.item));
+    itemOf.push_back(k);
+  }
+  std::vector<std::optional<std::string>> already;
+  size_t written = items.size();
+  try {
+    already = appender_.AppendNew(items);
+  } catch (const RuntimeError&) {
+    // Nothing of the block was written: one at a time, up to the record the
+    // database refuses.
+    already.clear();
+    for (written = 0; written < items.size(); ++written) {
+      try {
+        already.push_back(appender_.AppendNew({&items[written], 1}).front());
+      } catch (const RuntimeError& e) {
+        error = e.what();
+        break;
+      }
+    }
+  }
+  for (size_t i = 0; i < items.size(); ++i) {
+    Pending& p = pending_[itemOf[i]];
+    const bool appended = i < written && !already[i];
+    if (!appended && copying_ && placed[itemOf[i]] == NewFile::kCreated) {
+      RemoveCreatedFile(p.copyPath);  // no copy of ours without its record
+    }
+    if (i < written && already[i]) {
+      // Another program registered it while this entry was being prepared.
+      BatchEntry& entry = summary_.entries[p.entry];
+      Count(summary_, entry, -1);
+      entry.outcome = EntryOutcome::kAlreadyRegistered;
+      entry.reason = AnsiToUtf8(*already[i]) + kAlreadyRegistered;
+      entry.sameAs.clear();
+      Count(summary_, entry, 1);
+    }
+  }
+  if (!error.empty()) {
+    // The run ends at the refused record.
+    const size_t at = pending_[itemOf[written]].entry;
+    summary_.entries.resize(at + 1);
+    summary_.entries.back().outcome = EntryOutcome::kRefused;
+    summary_.entries.back().reason = error;
+    Recount(summary_);
+  }
+  pending_.clear();
+  if (error.empty()) return true;
+  Stop(error);
+  try {
+    appender_.Flush();
+  } catch (const RuntimeError&) {
+  }
+  SetCurrentMolecule(mol_, lastPrepared_);
+  return false;
+}
+
+BatchSummary BatchRun::Run() {
+  RemoveUnfinishedNewFiles(folder_);  // what a killed store or import left there
+  std::vector<std::string> names;
+  if (!ListEntries(folder_, names)) {
+    Stop(std::string(kFileNotFound) + ": " + folder_);
+    return summary_;
+  }
+  // What each entry is, from its name; the names that can be registered are
+  // the ones the appender watches for.
+  std::vector<EntryNameLine> entryNames;
+  std::vector<std::string> watched;
+  entryNames.reserve(names.size());
+  for (const std::string& name : names) {
+    entryNames.push_back(EntryNameLineFor(name));
+    if (entryNames.back().verdict == EntryName::kOk) {
+      watched.push_back(ListedName(entryNames.back().nameLine));
+    }
+  }
+  // The registered names among those, read once and kept in step with the
+  // file; entries appended in this run join them, so a second file of the
+  // same name in one run is a duplicate too.
+  appender_.Watch(watched);
+  try {
+    appender_.Load();
+  } catch (const RuntimeError& e) {
+    Stop(e.what());
+    return summary_;
+  }
+
+  const bool identity = options_.registered != nullptr;
+  BlockPipeline<Work> blocks(
+      names.size(), kBatchSyncEvery, BatchThreads(),
+      // Which entries are registered already is looked up here: the workers
+      // never read the appender while this thread appends.
+      [&](size_t i, Work& w) {
+        const EntryNameLine& n = entryNames[i];
+        w.registered =
+            n.verdict == EntryName::kOk && appender_.Registered(ListedName(n.nameLine)) != nullptr;
+      },
+      // Read, formula, key, and the sound model's entry (identity included).
+      [&](size_t i, Work& w) {
+        const EntryNameLine& n = entryNames[i];
+        if (n.verdict == EntryName::kTooShort) return;
+        const std::string path = folder_ + "/" + names[i];
+        w.regular = IsRegularFile(path);
+        w.prepare = w.regular && n.verdict == EntryName::kOk && !w.registered;
+        if (!w.prepare) return;
+        thread_local Molecule own;
+        EntrySink entrySink;
+        const MolStamp molStamp = MolStampOf(path);  // before the read: a later edit is seen
+        try {
+          w.bytes = ReadFileBytes(path);
+          w.prepared = PrepareMolText(own, w.bytes, entrySink);
+        } catch (const RuntimeError& e) {
+          w.prepared.reason = e.what();
+        }
+        if (w.prepared) {
+          w.sound = PerceiveEntryText(std::string(CompoundName(n.nameLine)), molStamp,
+                                      w.prepared.molText);
+        }
+        if (!copying_) w.bytes = {};
+      });
+
+  const int total = static_cast<int>(names.size());
+  int done = 0;
+  size_t from = 0;
+  while (std::vector<Work>* work = blocks.Next(from)) {
+    for (size_t k = 0; k < work->size(); ++k) {
+      const size_t i = from + k;
+      if (sink_.StopRequested()) {
+        if (!AppendPending()) return summary_;
+        return Stopped();
+      }
+      Work& w = (*work)[k];
+      const EntryNameLine& name = entryNames[i];
+      const std::string* registered = name.verdict == EntryName::kOk
+                                          ? appender_.Registered(ListedName(name.nameLine))
+                                          : nullptr;
+      const chem::Identity& id = w.sound.perceived.identity;
+      std::string sameAs;
+      if (identity && registered == nullptr && w.prepared && id.known()) {
+        sameAs = MatchNames(catalog_.Find(id), /*exact=*/true);
+      }
+      const Verdict verdict = Judge(name, w, registered, sameAs, options_.skipSameStructure);
+      BatchEntry entry{names[i], verdict.outcome, verdict.reason, sameAs};
+      if (verdict.append) {
+        // Registered until the block's append says otherwise; its structure
+        // counts for the entries after it.
+        const std::string compound(CompoundName(name.nameLine));
+        if (identity) catalog_.Add(compound, id);
+        pending_.push_back({summary_.entries.size(),
+                            {{name.nameLine, w.prepared.weight, w.prepared.formula, w.prepared.key},
+                             std::move(w.sound)},
+                            copying_ ? MolCopyPathFor(molFolder_, name.nameLine) : std::string(),
+                            std::move(w.bytes)});
+      }
+      // The molecule a one-thread run leaves: the last file prepared and not
+      // found registered.
+      if (w.prepare && registered == nullptr) lastPrepared_ = folder_ + "/" + names[i];
+      summary_.entries.push_back(std::move(entry));
+      Count(summary_, summary_.entries.back(), 1);
+      sink_.Progress(++done, total);
+    }
+    if (!AppendPending()) return summary_;
+  }
+  SetCurrentMolecule(mol_, lastPrepared_);
+  try {
+    appender_.Flush();
+  } catch (const RuntimeError& e) {
+    Stop(e.what());
+    return summary_;
+  }
+  appender_.Finish();
+  summary_.finished = true;
+  sink_.ShowMessage(BatchFinishedMessage(summary_));
+  return summary_;
+}
+
 }  // namespace
-
-BatchRegistrar::BatchRegistrar(const std::string& dbPath, const std::string& molFolder)
-    : dbPath_(dbPath),
-      before_(StampOf(dbPath)),
-      store_(dbPath, kBatchSyncEvery),
-      molFolder_(molFolder),
-      soundGivenUp_(molFolder.empty()) {}
-
-BatchRegistrar::~BatchRegistrar() { Finish(); }
-
-void BatchRegistrar::Load() { store_.Load(); }
-
-const std::string* BatchRegistrar::Registered(const std::string& nameLine) const {
-  return store_.Registered(ListedName(nameLine));
-}
-
-EntryOutcome BatchRegistrar::Append(const std::string& nameLine, const PreparedStructure& prepared,
-                                    std::string& reason, const std::string& molPath) {
-  if (std::optional<std::string> already =
-          store_.AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key})) {
-    // Another program registered it while this entry was being prepared.
-    reason = AnsiToUtf8(*already) + kAlreadyRegistered;
-    return EntryOutcome::kAlreadyRegistered;
-  }
-  // What the caches keep of the records is kept up to a limit; a longer run
-  // leaves a cache to the next search, so that its memory does not grow with
-  // the run.
-  if (!screenGivenUp_) {
-    if (screened_.size() < kMaxScreenEntries) {
-      screened_.push_back(ScreenEntryOf(prepared.key));
-      appendedBytes_ += RecordSize({nameLine, prepared.weight, prepared.formula, prepared.key});
-    } else {
-      screenGivenUp_ = true;
-      screened_ = {};
-    }
-  }
-  if (!soundGivenUp_) {
-    if (sound_.size() < kMaxSoundEntries && !molPath.empty()) {
-      sound_.push_back(PerceiveEntryText(std::string(BeforeFirst(nameLine, '.')),
-                                         MolStampOf(molPath), prepared.molText));
-      soundBytes_ += RecordSize({nameLine, prepared.weight, prepared.formula, prepared.key});
-    } else {
-      soundGivenUp_ = true;
-      sound_ = {};
-    }
-  }
-  return EntryOutcome::kRegistered;
-}
-
-void BatchRegistrar::Flush() { store_.Flush(); }
-
-void BatchRegistrar::Finish() {
-  if (finished_) return;
-  finished_ = true;
-  // Left as it is, the cache no longer matches the database: the next exact
-  // search brings it up to date.
-  if (!screenGivenUp_) AppendToScreenIndex(dbPath_, before_, appendedBytes_, screened_);
-  if (!soundGivenUp_) AppendToSoundIndex(dbPath_, before_, soundBytes_, molFolder_, sound_);
-}
 
 size_t BatchThreads() {
   if (const char* env = std::getenv("VUDUZEZ_THREADS"); env != nullptr && *env != '\0') {
@@ -136,318 +476,49 @@ size_t BatchThreads() {
 }
 
 BatchSummary BatchRegister(const std::string& folder, const std::string& dbPath, Molecule& mol,
-                           MessageSink& sink) {
-  namespace fs = std::filesystem;
-  BatchSummary summary;
+                           MessageSink& sink, const BatchOptions& options) {
   if (folder.empty()) {
     sink.ShowMessage(kNoMolFolder);
+    BatchSummary summary;
     summary.finished = true;
     return summary;
   }
-
-  // What the screen index and the exact search's index keep of the records
-  // appended; they are brought up to date however the run ends.
-  const FileStamp before = StampOf(dbPath);
-  std::vector<ScreenEntry> screened;
-  // And the exact search's index: the folder is its MOL folder when the
-  // index says so (AppendToSoundIndex checks).
-  std::vector<SoundEntry> sound;
-  std::atomic<bool> soundGivenUp{false};  // the workers read it
-  uint64_t addedBytes = 0;
-  bool cacheUpdated = false;
-  auto updateCache = [&] {
-    if (!cacheUpdated) {
-      AppendToScreenIndex(dbPath, before, addedBytes, screened);
-      if (!soundGivenUp) AppendToSoundIndex(dbPath, before, addedBytes, folder, sound);
-    }
-    cacheUpdated = true;
-  };
-  auto stop = [&](const std::string& error) {
-    updateCache();
-    summary.error = error;
-    sink.ShowError(error);
-    return summary;
-  };
-
-  // The listing, in byte order of the names so that a run is reproducible.
-  // Half-written MOL files a killed store or import left there go first.
-  RemoveUnfinishedNewFiles(folder);
-  std::vector<std::string> names;
-  {
-    std::error_code ec;
-    fs::directory_iterator it(fs::path(folder), ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-      std::string name = it->path().filename().string();
-      // A MOL file a killed store or import was writing is not an entry.
-      if (!IsUnfinishedNewFile(name)) names.push_back(std::move(name));
-    }
-    if (ec) return stop(std::string(kFileNotFound) + ": " + folder);
-  }
-  std::sort(names.begin(), names.end());
-
-  // What each entry is, from its name and the file system; the names that
-  // can be registered are the ones the store watches for.
-  std::vector<EntryNameLine> entryNames;
-  std::vector<std::string> watched;
-  entryNames.reserve(names.size());
-  for (const std::string& name : names) {
-    entryNames.push_back(EntryNameLineFor(name));
-    if (entryNames.back().verdict == EntryName::kOk) {
-      watched.push_back(ListedName(entryNames.back().nameLine));
-    }
-  }
-
-  // The registered names among those, read once and kept in step with the
-  // file; entries appended in this run join them, so a second file of the
-  // same name in one run is a duplicate too.
-  RecordStore store(dbPath, kBatchSyncEvery);
-  store.Watch(watched);
-  try {
-    store.Load();
-  } catch (const RuntimeError& e) {
-    return stop(e.what());
-  }
-  // What was appended reaches the disk however the run ends.
-  auto flushed = [&]() -> bool {
-    try {
-      store.Flush();
-      return true;
-    } catch (const RuntimeError& e) {
-      if (summary.error.empty()) stop(e.what());
-      return false;
-    }
-  };
-
-  // Entries are prepared (read, formula, key, connection table) a block at a
-  // time on every core, then taken in order on this thread: the records are
-  // appended in listing order, so the database is the same whatever the
-  // number of threads. With more than one thread the next block is prepared
-  // while this thread appends and flushes the current one.
-  struct Work {
-    bool registered = false;  // registered when its block was started
-    bool regular = false;     // a regular file (looked at when its name is not too short)
-    bool prepare = false;
-    PreparedStructure prepared;
-    ScreenEntry screen;  // what the screen index keeps of it
-    SoundEntry sound;    // and the exact search's index
-  };
-  struct Block {
-    size_t from = 0;
-    size_t to = 0;
-    std::vector<Work> work;
-    std::atomic<size_t> next{0};
-    std::vector<std::thread> workers;
-    void Join() {
-      for (std::thread& t : workers) t.join();
-      workers.clear();
-    }
-    ~Block() { Join(); }  // however the run ends, before what the workers use goes
-  };
-  const size_t threads = BatchThreads();
-  std::string lastPrepared;  // the file the current molecule was last prepared from
-  const int total = static_cast<int>(names.size());
-  int done = 0;
-  auto stopped = [&] {
-    summary.stopped = true;
-    flushed();
-    updateCache();
-    SetCurrentMolecule(mol, lastPrepared);
-    return summary;
-  };
-  auto prepareSome = [&](Block& block) {
-    std::unique_ptr<Molecule> own;
-    for (size_t k = block.next++; k < block.work.size(); k = block.next++) {
-      Work& w = block.work[k];
-      const EntryNameLine& entryName = entryNames[block.from + k];
-      if (entryName.verdict == EntryName::kTooShort) continue;
-      const std::string path = folder + "/" + names[block.from + k];
-      w.regular = IsRegularFile(path);
-      w.prepare = w.regular && entryName.verdict == EntryName::kOk && !w.registered;
-      if (!w.prepare) continue;
-      if (!own) own = std::make_unique<Molecule>();
-      EntrySink entrySink;
-      const MolStamp molStamp = MolStampOf(path);  // before the read: a later edit is seen
-      try {
-        w.prepared = PrepareMolFile(*own, path, entrySink);
-      } catch (const RuntimeError& e) {
-        w.prepared.reason = e.what();
-      }
-      if (w.prepared) {
-        w.screen = ScreenEntryOf(w.prepared.key);
-        if (!soundGivenUp) {
-          w.sound = PerceiveEntryText(std::string(BeforeFirst(entryName.nameLine, '.')), molStamp,
-                                      w.prepared.molText);
-        }
-      }
-    }
-  };
-  // Starts preparing the block at from on that many threads (none: the
-  // caller prepares it). Which entries are registered already is looked up
-  // here: the workers never read the store while this thread appends.
-  auto startBlock = [&](Block& block, size_t from, size_t workers) {
-    block.from = from;
-    block.to = std::min(names.size(), from + kBatchSyncEvery);
-    block.work.assign(block.to - from, Work{});
-    for (size_t k = 0; k < block.work.size(); ++k) {
-      const EntryNameLine& entryName = entryNames[from + k];
-      block.work[k].registered = entryName.verdict == EntryName::kOk &&
-                                 store.Registered(ListedName(entryName.nameLine)) != nullptr;
-    }
-    block.next = 0;
-    for (size_t t = 0; t < workers; ++t) block.workers.emplace_back(prepareSome, std::ref(block));
-  };
-  Block blocks[2];
-  Block* current = &blocks[0];
-  Block* coming = &blocks[1];
-  const bool pipelined = threads > 1;
-  if (pipelined && !names.empty()) startBlock(*current, 0, threads);
-  // A block is one append and one flush to disk.
-  for (size_t from = 0; from < names.size(); from += kBatchSyncEvery) {
-    if (sink.StopRequested()) return stopped();
-    const size_t to = std::min(names.size(), from + kBatchSyncEvery);
-    if (pipelined) {
-      current->Join();
-      if (to < names.size()) startBlock(*coming, to, threads);
-    } else {
-      startBlock(*current, from, 0);
-      prepareSome(*current);
-    }
-    std::vector<Work>& work = current->work;
-
-    // Entries in order. The records of the block are appended together when
-    // it ends (or a stop request comes first): they count as registered until
-    // the append says otherwise.
-    std::vector<CompoundRecord> records;
-    std::vector<size_t> recordEntry;  // index in summary.entries
-    std::vector<size_t> recordWork;
-    // Appends what is pending; false when the database refused (the run ends).
-    auto appendPending = [&]() -> bool {
-      if (records.empty()) return true;
-      std::vector<std::optional<std::string>> already;
-      size_t written = records.size();
-      std::string error;
-      try {
-        already = store.AppendNew(records);
-      } catch (const RuntimeError&) {
-        // Nothing of the block was written: one at a time, up to the record
-        // the database refuses.
-        already.clear();
-        for (written = 0; written < records.size(); ++written) {
-          try {
-            already.push_back(store.AppendNew({&records[written], 1}).front());
-          } catch (const RuntimeError& e) {
-            error = e.what();
-            break;
-          }
-        }
-      }
-      for (size_t k = 0; k < written; ++k) {
-        BatchEntry& entry = summary.entries[recordEntry[k]];
-        if (already[k]) {
-          // Another program registered it while this entry was being prepared.
-          entry.outcome = EntryOutcome::kAlreadyRegistered;
-          entry.reason = AnsiToUtf8(*already[k]) + kAlreadyRegistered;
-          --summary.registered;
-          ++summary.alreadyRegistered;
-        } else {
-          Work& w = work[recordWork[k]];
-          addedBytes += RecordSize(records[k]);
-          screened.push_back(w.screen);
-          if (!soundGivenUp && sound.size() < kMaxSoundEntries) {
-            sound.push_back(std::move(w.sound));
-          } else if (!soundGivenUp) {
-            soundGivenUp = true;
-            sound = {};
-          }
-        }
-      }
-      if (!error.empty()) {
-        // The run ends at the refused record.
-        summary.entries.resize(recordEntry[written] + 1);
-        summary.entries.back().outcome = EntryOutcome::kRefused;
-        summary.entries.back().reason = error;
-        Recount(summary);
-      }
-      records.clear();
-      recordEntry.clear();
-      recordWork.clear();
-      if (error.empty()) return true;
-      stop(error);
-      flushed();
-      SetCurrentMolecule(mol, lastPrepared);
-      return false;
-    };
-    for (size_t i = from; i < to; ++i) {
-      if (sink.StopRequested()) {
-        if (!appendPending()) return summary;
-        return stopped();
-      }
-      Work& w = work[i - from];
-      BatchEntry entry;
-      entry.fileName = names[i];
-      const EntryNameLine& entryName = entryNames[i];
-      const std::string& nameLine = entryName.nameLine;
-      const std::string* registered =
-          entryName.verdict == EntryName::kOk ? store.Registered(ListedName(nameLine)) : nullptr;
-      if (entryName.verdict == EntryName::kTooShort) {
-        entry.outcome = EntryOutcome::kSkipped;
-        entry.reason = kSkippedShortName;
-      } else if (!w.regular) {
-        entry.outcome = EntryOutcome::kSkipped;
-        entry.reason = kSkippedNotRegularFile;
-      } else if (entryName.verdict == EntryName::kRefused) {
-        entry.outcome = EntryOutcome::kRefused;
-        entry.reason = entryName.refusal;
-      } else if (registered != nullptr) {
-        entry.outcome = EntryOutcome::kAlreadyRegistered;
-        entry.reason = AnsiToUtf8(*registered) + kAlreadyRegistered;
-      } else if (w.prepared && w.prepared.queryFeature.empty()) {
-        entry.outcome = EntryOutcome::kRegistered;
-        records.push_back({nameLine, w.prepared.weight, w.prepared.formula, w.prepared.key});
-        recordEntry.push_back(summary.entries.size());
-        recordWork.push_back(i - from);
-      } else {
-        entry.outcome = EntryOutcome::kRefused;
-        entry.reason = w.prepared ? w.prepared.queryFeature : w.prepared.reason;
-      }
-      // The molecule a one-thread run leaves: the last file prepared and not
-      // found registered.
-      if (w.prepare && registered == nullptr) lastPrepared = folder + "/" + names[i];
-      summary.entries.push_back(std::move(entry));
-      Recount(summary, summary.entries.back());
-      sink.Progress(++done, total);
-    }
-    if (!appendPending()) return summary;
-    std::swap(current, coming);
-  }
-  SetCurrentMolecule(mol, lastPrepared);
-  if (!flushed()) return summary;
-  updateCache();
-  summary.finished = true;
-  sink.ShowMessage(BatchFinishedMessage(summary));
+  BatchRun run(folder, dbPath, mol, sink, options);
+  BatchSummary summary = run.Run();
+  summary.skippedSameStructure = options.skipSameStructure;
   return summary;
 }
 
 std::string BatchFinishedMessage(const BatchSummary& summary) {
   std::string text = kBatchFinished;
-  if (summary.refused == 0 && summary.alreadyRegistered == 0) return text;
+  if (summary.refused == 0 && summary.alreadyRegistered == 0 && summary.sameStructure == 0) {
+    return text;
+  }
   text +=
       "\n\n" + BatchCountsMessage(summary.registered, summary.alreadyRegistered, summary.refused);
-  auto list = [&](EntryOutcome outcome, const char* heading, bool withName) {
+  if (summary.sameStructure > 0) {
+    text += "、" + SameStructureCountMessage(summary.sameStructure, summary.skippedSameStructure);
+  }
+  auto list = [&](const std::function<bool(const BatchEntry&)>& wanted, const char* heading,
+                  const std::function<std::string(const BatchEntry&)>& line) {
     size_t listed = 0, more = 0;
     for (const BatchEntry& e : summary.entries) {
-      if (e.outcome != outcome) continue;
+      if (!wanted(e)) continue;
       if (listed == kListedEntries) {
         ++more;
         continue;
       }
       if (listed++ == 0) text += std::string("\n\n") + heading;
-      text += "\n" + (withName ? e.fileName + ": " : std::string()) + e.reason;
+      text += "\n" + line(e);
     }
     if (more > 0) text += "\n" + MoreEntriesMessage(more);
   };
-  list(EntryOutcome::kRefused, kRefusedFilesHeading, true);
-  list(EntryOutcome::kAlreadyRegistered, kRegisteredFilesHeading, false);
+  list([](const BatchEntry& e) { return e.outcome == EntryOutcome::kRefused; },
+       kRefusedFilesHeading, [](const BatchEntry& e) { return e.fileName + ": " + e.reason; });
+  list([](const BatchEntry& e) { return e.outcome == EntryOutcome::kAlreadyRegistered; },
+       kRegisteredFilesHeading, [](const BatchEntry& e) { return e.reason; });
+  list([](const BatchEntry& e) { return !e.sameAs.empty(); }, kSameStructureHeading,
+       [](const BatchEntry& e) { return e.fileName + ": " + SameStructureAsMessage(e.sameAs); });
   return text;
 }
 

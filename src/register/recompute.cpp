@@ -6,12 +6,12 @@
 #include <memory>
 
 #include "database/database.h"
+#include "database/mol_files.h"
 #include "key/structure_key.h"
 #include "model/molreader.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "search/search.h"
 
 namespace vuduzez {
 
@@ -52,8 +52,7 @@ RecomputeSummary RecomputeRecords(const std::string& dbPath, const std::string& 
       }
       ++summary.records;
       const std::string nameLine(r.name);
-      const std::string path =
-          HitMolPath(molFolder, std::string(BeforeFirst(TrimView(nameLine), '.')));
+      const std::string path = HitMolPath(molFolder, std::string(CompoundName(nameLine)));
       std::string weight(r.weight), formula(r.formula), key(r.key);
       MolReadResult read;
       const bool exists = FileExists(path);

@@ -36,7 +36,7 @@ struct RecomputeSummary {
 
 // Rewrites the database under its exclusive lock, through a replacement file
 // (RewriteDatabaseFile): for each record the MOL file the search would draw
-// it from (molFolder, the name line up to its first "." and ".mol") is read
+// it from (HitMolPath of the record's CompoundName in molFolder) is read
 // and completed, and the record's weight and formula lines become what they
 // are now; with keys its key line too. A record whose MOL file is missing,
 // or is refused by the reader (or holds what only a query may), is written

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "database/appender.h"
 #include "database/record_store.h"
 #include "platform/encoding.h"
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/scratch.h"
 #include "platform/text.h"
-#include "search/screen_index.h"
-#include "search/sound_index.h"
 
 namespace vuduzez {
 
@@ -64,6 +63,22 @@ std::string NameLineFor(const std::string& name) {
 
 std::string ListedName(const std::string& nameLine) { return Trim(nameLine); }
 
+std::vector<IdentityMatch> RegisteredForms(const std::string& molText,
+                                           const SoundIndex& registered) {
+  return FindInIndex(registered, chem::StructureIdentity(molText));
+}
+
+std::string MatchNames(const std::vector<IdentityMatch>& matches, bool exact) {
+  std::string names;
+  for (const IdentityMatch& m : matches) {
+    if ((m.level == chem::IdentityLevel::kExact) != exact) continue;
+    if (!names.empty()) names += "、";
+    names += AnsiToUtf8(m.name);
+    if (!exact) names += std::string("（") + RelationText(m.level) + "）";
+  }
+  return names;
+}
+
 EntryNameLine EntryNameLineFor(const std::string& fileName) {
   if (std::optional<std::string> ansi = Utf8ToAnsi(fileName); ansi && ansi->size() <= 4) {
     return {EntryName::kTooShort, {}, {}};
@@ -86,10 +101,6 @@ bool CheckStorable(const PreparedStructure& prepared, const std::string& molFold
     return false;
   }
   return true;
-}
-
-std::string MolFilePathFor(const std::string& molFolder, const std::string& nameLine) {
-  return ScratchPath(molFolder, AnsiToUtf8(nameLine));
 }
 
 bool CheckStorable(const PreparedStructure& prepared, MessageSink& sink) {
@@ -153,15 +164,16 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
     result.status = StoreStatus::kMolFileClash;
     return result;
   }
-  // The exact search's cache follows when nobody else changed the database.
-  const FileStamp before = StampOf(dbPath);
   bool duplicate = false;
   try {
-    // The duplicate test reads the name lines and keeps only this name.
-    RecordStore store(dbPath);
-    store.Watch({result.listed});
-    duplicate =
-        store.AppendIfNew({nameLine, prepared.weight, prepared.formula, prepared.key}).has_value();
+    // The duplicate test reads the name lines and keeps only this name; the
+    // caches follow when nobody else changed the database.
+    RecordAppender appender(dbPath, molFolder);
+    appender.Watch({result.listed});
+    AppendItem item{{nameLine, prepared.weight, prepared.formula, prepared.key},
+                    PerceiveEntryText(std::string(CompoundName(nameLine)), MolStampOf(molPath),
+                                      prepared.molText)};
+    duplicate = appender.AppendIfNew(std::move(item)).has_value();
   } catch (...) {
     // No MOL file of ours is left without its record.
     if (placed == NewFile::kCreated) RemoveCreatedFile(molPath);
@@ -174,11 +186,6 @@ StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std:
     result.status = StoreStatus::kDuplicate;
     return result;
   }
-  const uint64_t appended = RecordSize({nameLine, prepared.weight, prepared.formula, prepared.key});
-  AppendToScreenIndex(dbPath, before, appended, {ScreenEntryOf(prepared.key)});
-  AppendToSoundIndex(dbPath, before, appended, molFolder,
-                     {PerceiveEntryText(std::string(BeforeFirst(nameLine, '.')),
-                                        MolStampOf(molPath), prepared.molText)});
   namelist.push_back(result.listed);
   result.status = StoreStatus::kStored;
   return result;

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "database/identity_catalog.h"
+#include "database/mol_files.h"
 #include "platform/message_sink.h"
 #include "register/prepare.h"
 
@@ -69,6 +71,18 @@ struct EntryNameLine {
 // CheckRecordName refuses is refused (kRefused).
 EntryNameLine EntryNameLineFor(const std::string& fileName);
 
+// --- structure identity ----------------------------------------------------------
+
+// The registered compounds a structure (its MOL text) is, or is a form of:
+// the same structure, a salt or solvate, a stereoisomer, a tautomer
+// (database/identity_catalog.h), closest layer per compound.
+std::vector<IdentityMatch> RegisteredForms(const std::string& molText,
+                                           const SoundIndex& registered);
+
+// The names (UTF-8, joined by "、") of the matches of the same structure
+// (exact), or of the others, each with its relation ("x（立体異性体）").
+std::string MatchNames(const std::vector<IdentityMatch>& matches, bool exact);
+
 // --- storing one prepared structure --------------------------------------------
 
 // Whether the prepared structure may be stored at all; shows why not:
@@ -110,9 +124,5 @@ struct StoreResult {
 StoreResult StoreStructure(PreparedStructure& prepared, const std::optional<std::string>& answer,
                            const std::string& dbPath, const std::string& molFolder,
                            std::vector<std::string>& namelist, MessageSink& sink);
-
-// Where the MOL file of a name line is kept: molFolder + "/" + the name line
-// in UTF-8 (where the search looks a hit up, HitMolPath).
-std::string MolFilePathFor(const std::string& molFolder, const std::string& nameLine);
 
 }  // namespace vuduzez

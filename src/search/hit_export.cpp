@@ -1,15 +1,18 @@
 #include "search/hit_export.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
+#include "database/database.h"
+#include "database/mol_files.h"
 #include "model/molreader.h"
 #include "model/sdfile.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
+#include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/messages.h"
-#include "search/search.h"
 
 namespace vuduzez {
 
@@ -47,12 +50,52 @@ std::optional<HitFormat> HitFormatForFile(std::string_view path) {
   return std::nullopt;
 }
 
-HitExport PrepareHitExport(Molecule& mol, const std::string& molFolder, const std::string& name) {
+HitRecords HitRecordsFor(const std::string& dbPath, const std::vector<std::string>& names) {
+  HitRecords records;
+  if (dbPath.empty() || names.empty()) return records;
+  for (const std::string& n : names) records.try_emplace(n);
+  std::unordered_map<std::string, bool> seen;
+  try {
+    DatabaseLock lock(dbPath, LockMode::kShared);
+    RecordStream stream(lock.fd(), dbPath);
+    for (RecordLines r; stream.Next(r);) {
+      auto it = records.find(std::string(CompoundName(r.name)));
+      if (it == records.end() || seen[it->first]) continue;
+      seen[it->first] = true;
+      it->second = {std::string(r.formula), std::string(r.weight)};
+    }
+  } catch (const RuntimeError&) {
+    return {};
+  }
+  // Names the file does not hold keep nothing.
+  for (auto it = records.begin(); it != records.end();) {
+    it = seen.count(it->first) ? std::next(it) : records.erase(it);
+  }
+  return records;
+}
+
+namespace {
+
+// Without its MOL file the record's own lines say what the hit is.
+void FromRecord(HitExport& hit, const std::string& name, const HitRecords* records) {
+  if (records == nullptr) return;
+  if (auto it = records->find(name); it != records->end()) {
+    hit.formula = AnsiToUtf8(it->second.formula);
+    hit.weight = it->second.weight;
+  }
+}
+
+}  // namespace
+
+HitExport PrepareHitExport(Molecule& mol, const std::string& molFolder, const std::string& name,
+                           const HitRecords* records) {
   HitExport hit;
   hit.name = AnsiToUtf8(name);
+  auto fromRecord = [&] { FromRecord(hit, name, records); };
   const std::string path = HitMolPath(molFolder, name);
   if (!IsRegularFile(path)) {
     hit.error = kNoFile;
+    fromRecord();
     return hit;
   }
   try {
@@ -61,36 +104,63 @@ HitExport PrepareHitExport(Molecule& mol, const std::string& molFolder, const st
     const MolReadResult read = ReadMolText(mol, text, sink);
     if (!read) {
       hit.error = read.message;
+      fromRecord();
       return hit;
     }
     CalcFormulaWeight(mol);
-    hit.formula = mol.molformula;
+    hit.formula = AnsiToUtf8(mol.molformula);
     hit.weight = mol.molweight;
-    hit.molfile = std::move(text);
+    // The MOL file's own block, through "M  END", its lines ended by CR LF,
+    // and the data items it keeps after it.
+    SdReader reader(SdBytes{text});
+    SdRecord block;
+    if (reader.Next(block)) {
+      hit.molfile = std::move(block.molblock);
+      for (SdDataItem& item : block.data) hit.data.emplace_back(item.name, std::move(item.value));
+    }
   } catch (const RuntimeError& e) {
     hit.error = e.what();
+    fromRecord();
   }
   return hit;
 }
 
-std::string SdHitRecord(const HitExport& hit, bool queryItem, bool scoreItem) {
-  if (hit.molfile.empty()) return {};
-  // The MOL file's own block, through "M  END", its lines ended by CR LF.
-  SdReader reader(SdBytes{hit.molfile});
-  SdRecord block;
-  if (!reader.Next(block)) return {};
-  std::string out = block.molblock;
-  if (queryItem) out += ">  <query>\r\n" + hit.query + "\r\n\r\n";
-  for (const auto& [field, value] : {std::pair<const char*, const std::string&>{"name", hit.name},
-                                     {"formula", hit.formula},
-                                     {"weight", hit.weight}}) {
-    out += ">  <";
-    out += field;
-    out += ">\r\n";
-    out += value;
-    out += "\r\n\r\n";
+namespace {
+
+// An SD data item: its header and value lines, then the blank line.
+void PutItem(std::string& out, std::string_view field, std::string_view value) {
+  out += ">  <";
+  out += field;
+  out += ">\r\n";
+  for (size_t from = 0;;) {
+    const size_t nl = value.find('\n', from);
+    out += value.substr(from, nl == std::string_view::npos ? std::string_view::npos : nl - from);
+    out += "\r\n";
+    if (nl == std::string_view::npos) break;
+    from = nl + 1;
   }
-  if (scoreItem) out += ">  <similarity>\r\n" + hit.score + "\r\n\r\n";
+  out += "\r\n";
+}
+
+// The block of a hit without a structure: its name, no atoms.
+std::string EmptyBlock(const std::string& name) {
+  return name + "\r\n\r\n\r\n  0  0  0  0  0  0  0  0  0  0999 V2000\r\nM  END\r\n";
+}
+
+}  // namespace
+
+std::string SdHitRecord(const HitExport& hit, bool queryItem,
+                        const std::vector<std::string>& extraColumns) {
+  std::string out = hit.molfile.empty() ? EmptyBlock(hit.name) : hit.molfile;
+  for (const auto& [field, value] : hit.data) PutItem(out, field, value);
+  if (queryItem) PutItem(out, "query", hit.query);
+  PutItem(out, "name", hit.name);
+  PutItem(out, "formula", hit.formula);
+  PutItem(out, "weight", hit.weight);
+  for (size_t i = 0; i < extraColumns.size(); ++i) {
+    PutItem(out, extraColumns[i], i < hit.extra.size() ? hit.extra[i] : std::string());
+  }
+  if (hit.molfile.empty()) PutItem(out, kErrorItem, hit.error.empty() ? kNoFile : hit.error);
   return out + "$$$$\r\n";
 }
 
@@ -163,57 +233,107 @@ std::string JsonNumber(std::string_view text) {
   return ok && i == text.size() ? std::string(text) : std::string("null");
 }
 
-HitWriter::HitWriter(std::ostream& out, HitFormat format, bool queryColumn, bool scoreColumn)
-    : out_(out), format_(format), queryColumn_(queryColumn), scoreColumn_(scoreColumn) {
-  if (format_ == HitFormat::kCsv) {
-    out_ << (queryColumn_ ? "query," : "") << "name,formula,weight"
-         << (scoreColumn_ ? ",similarity" : "") << "\r\n";
+HitWriter::HitWriter(std::ostream& out, HitFormat format, bool queryColumn,
+                     std::vector<std::string> extraColumns)
+    : out_(out),
+      format_(format),
+      queryColumn_(queryColumn),
+      extraColumns_(std::move(extraColumns)) {}
+
+HitWriter::~HitWriter() {
+  try {
+    Finish();
+  } catch (...) {
   }
 }
 
 bool HitWriter::Write(const HitExport& hit) {
+  auto extra = [&](size_t i) { return i < hit.extra.size() ? hit.extra[i] : std::string(); };
   switch (format_) {
     case HitFormat::kNames:
       if (queryColumn_) out_ << hit.query << '\t';
       out_ << hit.name;
-      if (scoreColumn_) out_ << '\t' << hit.score;
+      for (size_t i = 0; i < extraColumns_.size(); ++i) out_ << '\t' << extra(i);
       out_ << '\n';
       return true;
-    case HitFormat::kSdf: {
-      const std::string record = SdHitRecord(hit, queryColumn_, scoreColumn_);
-      out_ << record;
-      return !record.empty();
+    case HitFormat::kSdf:
+      out_ << SdHitRecord(hit, queryColumn_, extraColumns_);
+      break;
+    case HitFormat::kCsv: {
+      for (const auto& item : hit.data) {
+        if (std::find(dataColumns_.begin(), dataColumns_.end(), item.first) == dataColumns_.end()) {
+          dataColumns_.push_back(item.first);
+        }
+      }
+      HitExport row = hit;
+      row.molfile.clear();  // only the columns wait
+      rows_.push_back(std::move(row));
+      break;
     }
-    case HitFormat::kCsv:
-      if (queryColumn_) out_ << CsvField(hit.query) << ',';
-      out_ << CsvField(hit.name) << ',' << CsvField(hit.formula) << ',' << CsvField(hit.weight);
-      if (scoreColumn_) out_ << ',' << CsvField(hit.score);
-      out_ << "\r\n";
-      return hit.error.empty();
     case HitFormat::kJson:
       out_ << '{';
       if (queryColumn_) out_ << "\"query\":" << JsonText(hit.query) << ',';
       out_ << "\"name\":" << JsonText(hit.name) << ",\"formula\":" << JsonText(hit.formula)
            << ",\"weight\":" << JsonNumber(hit.weight);
+      for (size_t i = 0; i < extraColumns_.size(); ++i) {
+        // A score is a number; a layer name a text.
+        const std::string number = JsonNumber(extra(i));
+        out_ << ',' << JsonText(extraColumns_[i]) << ':'
+             << (number == "null" ? JsonText(extra(i)) : number);
+      }
+      if (!hit.data.empty()) {
+        out_ << ",\"data\":{";
+        for (size_t i = 0; i < hit.data.size(); ++i) {
+          out_ << (i ? "," : "") << JsonText(hit.data[i].first) << ':'
+               << JsonText(hit.data[i].second);
+        }
+        out_ << '}';
+      }
       if (!hit.error.empty()) out_ << ",\"error\":" << JsonText(hit.error);
-      if (scoreColumn_) out_ << ",\"similarity\":" << JsonNumber(hit.score);
       out_ << "}\n";
-      return hit.error.empty();
+      break;
   }
-  return false;
+  return hit.error.empty();
 }
 
-int WriteHits(std::ostream& out, HitFormat format, const std::vector<std::string>& hitnames,
-              const std::string& molFolder, const std::function<void(const std::string&)>& report) {
-  HitWriter writer(out, format);
-  return WriteHits(writer, format, hitnames, molFolder, report);
+void HitWriter::Finish() {
+  if (finished_) return;
+  finished_ = true;
+  if (format_ != HitFormat::kCsv) return;
+  if (queryColumn_) out_ << "query,";
+  out_ << "name,formula,weight";
+  for (const std::string& c : extraColumns_) out_ << ',' << CsvField(c);
+  for (const std::string& c : dataColumns_) out_ << ',' << CsvField(c);
+  out_ << "\r\n";
+  for (const HitExport& hit : rows_) {
+    if (queryColumn_) out_ << CsvField(hit.query) << ',';
+    out_ << CsvField(hit.name) << ',' << CsvField(hit.formula) << ',' << CsvField(hit.weight);
+    for (size_t i = 0; i < extraColumns_.size(); ++i) {
+      out_ << ',' << CsvField(i < hit.extra.size() ? hit.extra[i] : std::string());
+    }
+    for (const std::string& c : dataColumns_) {
+      std::string value;
+      for (const auto& item : hit.data) {
+        if (item.first == c) {
+          value = item.second;
+          break;
+        }
+      }
+      out_ << ',' << CsvField(value);
+    }
+    out_ << "\r\n";
+  }
+  rows_.clear();
 }
 
-int WriteHits(HitWriter& writer, HitFormat format, const std::vector<std::string>& hitnames,
-              const std::string& molFolder, const std::function<void(const std::string&)>& report,
-              const std::string& query, const std::vector<std::string>* scores) {
+HitCounts WriteHits(HitWriter& writer, HitFormat format, const std::vector<std::string>& hitnames,
+                    const std::string& molFolder, const std::string& dbPath,
+                    const std::function<void(const std::string&)>& report, const std::string& query,
+                    const std::vector<std::vector<std::string>>* extra) {
   Molecule mol;
-  int failed = 0;
+  HitCounts counts;
+  // The records' lines, read once, for the hits that turn out to need them.
+  std::optional<HitRecords> records;
   for (size_t i = 0; i < hitnames.size(); ++i) {
     const std::string& name = hitnames[i];
     HitExport hit;
@@ -221,25 +341,43 @@ int WriteHits(HitWriter& writer, HitFormat format, const std::vector<std::string
       hit.name = AnsiToUtf8(name);
     } else {
       hit = PrepareHitExport(mol, molFolder, name);
+      if (!hit.error.empty() && !dbPath.empty()) {
+        if (!records) records = HitRecordsFor(dbPath, hitnames);
+        FromRecord(hit, name, &*records);
+      }
     }
     hit.query = query;
-    if (scores && i < scores->size()) hit.score = (*scores)[i];
+    if (extra != nullptr && i < extra->size()) hit.extra = (*extra)[i];
+    ++counts.written;
     if (!writer.Write(hit)) {
-      ++failed;
-      if (report) report(hit.name + ": " + (hit.error.empty() ? kNoFile : hit.error));
+      ++counts.withoutStructure;
+      if (report) report(hit.name + ": " + hit.error);
     }
   }
-  return failed;
+  return counts;
 }
 
-int SaveHits(const std::string& path, HitFormat format, const std::vector<std::string>& hitnames,
-             const std::string& molFolder, const std::function<void(const std::string&)>& report,
-             const std::vector<std::string>* scores) {
+HitCounts WriteHits(std::ostream& out, HitFormat format, const std::vector<std::string>& hitnames,
+                    const std::string& molFolder, const std::string& dbPath,
+                    const std::function<void(const std::string&)>& report) {
+  HitWriter writer(out, format);
+  const HitCounts counts = WriteHits(writer, format, hitnames, molFolder, dbPath, report);
+  writer.Finish();
+  return counts;
+}
+
+HitCounts SaveHits(const std::string& path, HitFormat format,
+                   const std::vector<std::string>& hitnames, const std::string& molFolder,
+                   const std::string& dbPath, const std::function<void(const std::string&)>& report,
+                   const std::vector<std::string>& extraColumns,
+                   const std::vector<std::vector<std::string>>* extra) {
   std::ostringstream out;
-  HitWriter writer(out, format, false, scores != nullptr);
-  const int failed = WriteHits(writer, format, hitnames, molFolder, report, {}, scores);
+  HitWriter writer(out, format, false, extraColumns);
+  const HitCounts counts =
+      WriteHits(writer, format, hitnames, molFolder, dbPath, report, {}, extra);
+  writer.Finish();
   ReplaceFileAtomically(path, out.str());
-  return failed;
+  return counts;
 }
 
 }  // namespace vuduzez

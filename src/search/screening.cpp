@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "database/database.h"
+#include "database/mol_files.h"
 #include "platform/encoding.h"
 #include "platform/errors.h"
 #include "platform/file_lock.h"
@@ -22,37 +23,9 @@ namespace vuduzez {
 
 namespace {
 
-// Fragments of kGram bytes inside one path code (never across "/") are hashed
-// into the record's signature; a query code of kGram bytes or more sets the
-// bits of its own fragments, and a record whose signature lacks any of them
-// cannot contain the code.
-constexpr size_t kGram = 5;
-constexpr int kBits = KeySignature::kWords * 64;
 constexpr size_t kPrefetchAhead = 8;
 // Below this many records per core a search stays on the calling thread.
 constexpr size_t kRecordsPerThread = 20000;
-
-inline void SetBit(KeySignature& s, uint32_t bit) { s.bits[bit >> 6] |= uint64_t{1} << (bit & 63); }
-
-// Sets the bits of every kGram-byte window of text that holds no "/". The
-// window's bytes are rolled into one number, so each byte costs a shift, a
-// multiplication and one bit set.
-void AddGrams(KeySignature& s, std::string_view text) {
-  constexpr uint64_t kMask = (uint64_t{1} << (8 * kGram)) - 1;
-  constexpr int kShift = 64 - 10;  // top ten bits: 1024 bit positions
-  static_assert(kBits == 1024);
-  uint64_t window = 0;
-  size_t run = 0;  // bytes since the last "/"
-  for (char c : text) {
-    if (c == '/') {
-      run = 0;
-      continue;
-    }
-    window = ((window << 8) | static_cast<unsigned char>(c)) & kMask;
-    if (++run >= kGram)
-      SetBit(s, static_cast<uint32_t>((window * 0x9E3779B97F4A7C15ull) >> kShift));
-  }
-}
 
 inline bool Covers(const KeySignature& record, const KeySignature& query) {
   uint64_t missing = 0;
@@ -269,7 +242,7 @@ void ParseSearchRecords(SearchState& state, std::string_view text,
   RecordLines lines;
   while (reader.Next(lines)) {
     mldata& r = records.emplace_back();
-    r.name = BeforeFirst(lines.name, '.');
+    r.name = CompoundName(lines.name);
     int at = lines.line + 1;  // the line a conversion error names
     try {
       r.weight = IntegerPart(lines.weight);
@@ -305,16 +278,10 @@ void Adopt(SearchState& state, SearchState& loaded) {
 
 }  // namespace
 
-KeySignature SignatureOf(std::string_view key) {
-  KeySignature s;
-  AddGrams(s, key);
-  return s;
-}
-
 std::vector<KeySignature> ComputeSignatures(const std::vector<mldata>& records) {
   std::vector<KeySignature> signatures(records.size());
   auto range = [&](size_t from, size_t to) {
-    for (size_t r = from; r < to; ++r) AddGrams(signatures[r], records[r].key);
+    for (size_t r = from; r < to; ++r) AddKeyGrams(signatures[r], records[r].key);
   };
   // Threads pay for themselves only on a large database.
   constexpr size_t kPerThread = 20000;
@@ -446,7 +413,7 @@ int32_t RunScreening(SearchState& state, const Query& query, ScreeningStats* sta
   KeySignature wanted;
   bool emptyCode = false;
   for (const std::string& code : query.codes) {
-    AddGrams(wanted, code);
+    AddKeyGrams(wanted, code);
     emptyCode = emptyCode || code.empty();
   }
   std::vector<PreparedCode> codes;

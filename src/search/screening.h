@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "database/cache_stamp.h"
+#include "database/screen_index.h"
 #include "model/molecule.h"
 #include "platform/messages.h"
 
@@ -17,7 +18,7 @@ namespace vuduzez {
 // One loaded database record. The texts are views into the database text the
 // SearchState holds (SearchState::text), valid while any copy of it lives.
 struct mldata {
-  std::string_view name;  // name line before its first "." (CP932)
+  std::string_view name;  // the compound name of the name line (CompoundName, CP932)
   int32_t weight = 0;     // integer part of the weight line
   int32_t ccount = 0;
   int32_t ncount = 0;
@@ -29,13 +30,6 @@ struct mldata {
 // the digits after the first occurrence of the symbol itself (the C of "Cl" or
 // "Cu" is no carbon), 1 when none follow, 0 when the symbol is absent.
 int32_t CountElement(std::string_view formula, std::string_view symbol);
-
-// Prefilter of one record's key: bits of hashed fragments of the key. A path
-// code can occur in the key only if every bit of its own fragments is set.
-struct KeySignature {
-  static constexpr int kWords = 16;  // 1024 bits
-  uint64_t bits[kWords] = {};
-};
 
 // What the search window owns: the loaded records and the hit list.
 struct SearchState {
@@ -78,9 +72,6 @@ void LoadSearchBytes(SearchState& state, std::string_view text, std::shared_ptr<
 // replaced only when the whole text was read (see LoadSearchData).
 void ParseSearchRecords(SearchState& state, std::string_view text,
                         std::shared_ptr<const void> holder);
-
-// The prefilter signature of one key.
-KeySignature SignatureOf(std::string_view key);
 
 // The prefilter signature of every loaded record (spread over the processor's
 // cores for a large database).

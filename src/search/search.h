@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "database/mol_files.h"
 #include "model/molecule.h"
 #include "search/screening.h"
 
@@ -28,9 +29,5 @@ void LoadSearchDataStamped(SearchState& state, const std::string& dbPath, bool m
 // The same unless the records are the file's as it is now
 // (SearchDataIsCurrent). Returns whether it loaded.
 bool RefreshSearchDataStamped(SearchState& state, const std::string& dbPath);
-
-// The MOL file of a hit: folder + "/" + name + ".mol", the CP932 name given
-// back its UTF-8 file name (or taken as it is when only that file exists).
-std::string HitMolPath(const std::string& folder, const std::string& name);
 
 }  // namespace vuduzez

@@ -25,7 +25,7 @@
 
 #include "chem/similarity.h"
 #include "database/cache_stamp.h"
-#include "search/sound_index.h"
+#include "database/sound_index.h"
 
 namespace vuduzez {
 

@@ -225,13 +225,8 @@ bool PrepareSoundIndex(SoundState& state, const std::string& dbPath, const std::
         const SoundIndex& ix = mapped->index;
         const auto k = static_cast<size_t>(reuse[r]);
         if (ix.Status(k) != chem::RecordStatus::kUnperceived && molDir.Stamp(path) == ix.Stamp(k)) {
+          e = ix.Entry(k);
           e.name = name;
-          e.mol = ix.Stamp(k);
-          e.perceived.status = ix.Status(k);
-          e.perceived.reason = std::string(ix.Reason(k));
-          e.perceived.graph = std::string(ix.Graph(k));
-          e.perceived.fingerprint = ix.FingerprintOf(k);
-          e.perceived.similarity = ix.SimilarityOf(k);
           ++done;
           continue;
         }
@@ -263,47 +258,6 @@ bool PrepareSoundIndex(SoundState& state, const std::string& dbPath, const std::
   state.built = built;
   UseIndex(state, std::move(*index), stamp, stable, true);
   return true;
-}
-
-void RealignSoundIndex(const std::string& dbPath) {
-  std::optional<MappedSoundIndex> mapped = MapSoundIndex(dbPath);
-  if (!mapped) return;
-  StampedBytes db;
-  try {
-    db = ReadStamped(dbPath);
-  } catch (const RuntimeError&) {
-    return;
-  }
-  if (!db.stable) return;
-  SearchState records;
-  try {
-    ParseSearchRecords(records, db.bytes, nullptr);
-  } catch (const RuntimeError&) {
-    return;
-  }
-  const SoundIndex& ix = mapped->index;
-  std::unordered_multimap<std::string_view, size_t> byName;
-  for (size_t r = ix.size(); r-- > 0;) byName.emplace(ix.Name(r), r);
-  std::vector<SoundEntry> entries;
-  entries.reserve(records.records.size());
-  for (const mldata& record : records.records) {
-    // The first entry of the name; the last one of a name serves every
-    // later record of it (one MOL file).
-    auto [lo, hi] = byName.equal_range(record.name);
-    if (lo == hi) return;
-    const size_t k = lo->second;
-    if (std::next(lo) != hi) byName.erase(lo);
-    SoundEntry e;
-    e.name = std::string(record.name);
-    e.mol = ix.Stamp(k);
-    e.perceived.status = ix.Status(k);
-    e.perceived.reason = std::string(ix.Reason(k));
-    e.perceived.graph = std::string(ix.Graph(k));
-    e.perceived.fingerprint = ix.FingerprintOf(k);
-    e.perceived.similarity = ix.SimilarityOf(k);
-    entries.push_back(std::move(e));
-  }
-  WriteSoundIndex(dbPath, db.stamp, SoundPayload(std::string(ix.molFolder()), entries));
 }
 
 SoundResult SoundSearch(SoundState& state, const chem::SoundQuery& query, MessageSink& sink,

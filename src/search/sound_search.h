@@ -15,10 +15,10 @@
 
 #include "chem/sound_query.h"
 #include "database/cache_stamp.h"
+#include "database/sound_index.h"
 #include "model/molecule.h"
 #include "platform/match_budget.h"
 #include "platform/message_sink.h"
-#include "search/sound_index.h"
 
 namespace vuduzez {
 
@@ -48,11 +48,6 @@ struct SoundState {
 // cannot be read.
 bool PrepareSoundIndex(SoundState& state, const std::string& dbPath, const std::string& molFolder,
                        MessageSink& sink);
-
-// After the database was rewritten (deletion): the index keeps the entries
-// of the records still there, in their new order, when every one of them has
-// one; otherwise it is left stale for the next search.
-void RealignSoundIndex(const std::string& dbPath);
 
 // Whether state is the index of the database file as it is now.
 bool SoundIndexIsCurrent(const SoundState& state, const std::string& dbPath,

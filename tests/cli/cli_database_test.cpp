@@ -55,7 +55,8 @@ TEST_F(Workspace, RegisterThenSearchTheSample) {
   const auto lines = Lines(reg.out);
   EXPECT_TRUE(Has(lines, "registered\tbenzene.mol"));
   EXPECT_EQ(lines.back(),
-            std::to_string(molCount) + " registered, 0 already registered, 0 refused, 0 skipped");
+            std::to_string(molCount) +
+                " registered, 0 already registered, 0 refused, 0 skipped, 0 same structure");
   EXPECT_NE(reg.err.find("変換終了"), std::string::npos);
 
   // The same database as the committed sample, byte for byte.
@@ -90,9 +91,43 @@ TEST_F(Workspace, RegisterThenSearchTheSample) {
   const std::string before = ReadFile(ws / "compounds.txt");
   Result again = Cli(ws.path(), {"register", "mol"});
   EXPECT_EQ(again.status, 0);
-  EXPECT_EQ(Lines(again.out).back(), "0 registered, " + std::to_string(molCount) +
-                                         " already registered, 0 refused, 0 skipped");
+  EXPECT_EQ(Lines(again.out).back(),
+            "0 registered, " + std::to_string(molCount) +
+                " already registered, 0 refused, 0 skipped, 0 same structure");
   EXPECT_EQ(ReadFile(ws / "compounds.txt"), before);
+}
+
+TEST_F(Workspace, IdentitySearchDuplicatesAndRepeatedStructures) {
+  ASSERT_EQ(Cli(ws.path(), {"register"}).status, 0);
+  // Aspirin itself, and as its sodium salt; ibuprofen and its S form.
+  Result id = Cli(ws.path(), {"search", "--identity", "--smiles", "CC(=O)Oc1ccccc1C(=O)O",
+                              "CC(=O)Oc1ccccc1C(=O)[O-].[Na+]", "CC(C)Cc1ccc(C(C)C(=O)O)cc1"});
+  EXPECT_EQ(id.status, 0) << id.err;
+  EXPECT_EQ(Lines(id.out),
+            (std::vector<std::string>{"CC(=O)Oc1ccccc1C(=O)O\taspirin\texact",
+                                      "CC(=O)Oc1ccccc1C(=O)[O-].[Na+]\taspirin\tparent",
+                                      "CC(C)Cc1ccc(C(C)C(=O)O)cc1\tibuprofen\texact",
+                                      "CC(C)Cc1ccc(C(C)C(=O)O)cc1\ts_ibuprofen\tnostereo"}));
+  EXPECT_EQ(Cli(ws.path(), {"search", "--identity", "--exact", "--smiles", "C"}).status, 2);
+
+  EXPECT_EQ(Cli(ws.path(), {"duplicates"}).out, "");
+  const Result nostereo = Cli(ws.path(), {"duplicates", "--level=nostereo"});
+  EXPECT_EQ(nostereo.out, "CC(C)Cc1ccc(C(C)C(=O)O)cc1\tibuprofen\ts_ibuprofen\n");
+  EXPECT_EQ(Cli(ws.path(), {"duplicates", "--level", "salt"}).status, 2);
+
+  // A file of a registered structure: registered and named, or left out.
+  fs::create_directory(ws / "more");
+  fs::copy_file(ws / "mol/phenol.mol", ws / "more/carbolic_acid.mol");
+  const Result named = Cli(ws.path(), {"register", "more"});
+  EXPECT_TRUE(Has(Lines(named.out),
+                  "registered\tcarbolic_acid.mol\t同じ構造が phenol として登録されています"));
+  EXPECT_TRUE(fs::exists(ws / "mol/carbolic_acid.mol"));  // brought into the MOL folder
+  fs::copy_file(ws / "mol/phenol.mol", ws / "more/phenol2.mol");
+  const Result skipped = Cli(ws.path(), {"register", "--skip-same-structure", "more"});
+  EXPECT_TRUE(Has(Lines(skipped.out),
+                  "same structure\tphenol2.mol\t同じ構造が phenol、carbolic_acid "
+                  "として登録されています"));
+  EXPECT_FALSE(Has(Lines(Cli(ws.path(), {"list"}).out), "phenol2.mol"));
 }
 
 TEST_F(Workspace, ListDeleteAndRewrite) {
@@ -101,11 +136,23 @@ TEST_F(Workspace, ListDeleteAndRewrite) {
   EXPECT_EQ(static_cast<int>(Lines(list.out).size()), molCount);
   EXPECT_TRUE(Has(Lines(list.out), "benzene.mol"));
 
+  // Deletion takes the MOL file into the trash: a batch run does not bring
+  // the compound back, and restore does.
   Result del = Cli(ws.path(), {"delete", "benzene.mol"});
   EXPECT_EQ(del.status, 0);
-  EXPECT_EQ(del.out, "benzene.molを削除しました\n");
+  EXPECT_EQ(del.out,
+            "benzene.molを削除しました\nMOLファイルを削除済みフォルダに移しました: "
+            "mol/削除済み/benzene.mol\n");
+  EXPECT_FALSE(std::filesystem::exists(ws / "mol/benzene.mol"));
+  EXPECT_EQ(Cli(ws.path(), {"register"}).status, 0);
   EXPECT_FALSE(Has(Lines(Cli(ws.path(), {"list"}).out), "benzene.mol"));
   EXPECT_FALSE(Has(Lines(Cli(ws.path(), {"search", "queries/benzene_ring.mol"}).out), "benzene"));
+  Result restore = Cli(ws.path(), {"restore", "benzene.mol"});
+  EXPECT_EQ(restore.status, 0) << restore.err;
+  EXPECT_EQ(restore.out, "benzene.molを復元しました\n");
+  EXPECT_TRUE(Has(Lines(Cli(ws.path(), {"search", "queries/benzene_ring.mol"}).out), "benzene"));
+  EXPECT_EQ(Cli(ws.path(), {"restore", "benzene.mol"}).status, 1);  // registered again
+  ASSERT_EQ(Cli(ws.path(), {"delete", "benzene.mol"}).status, 0);
 
   Result rw = Cli(ws.path(), {"rewrite"});
   EXPECT_EQ(rw.status, 0);
@@ -235,7 +282,8 @@ TEST_F(Workspace, JapaneseNamesOverridesAndErrors) {
   WriteFile(ws / "other.txt", "");
   Result reg = Cli(ws.path(), {"register", "--db", "other.txt", "其の他"});
   EXPECT_EQ(reg.status, 1) << reg.err;  // a file was refused
-  EXPECT_EQ(Lines(reg.out).back(), "1 registered, 0 already registered, 1 refused, 0 skipped");
+  EXPECT_EQ(Lines(reg.out).back(),
+            "1 registered, 0 already registered, 1 refused, 0 skipped, 0 same structure");
   EXPECT_TRUE(Has(Lines(reg.out), "registered\tフェノール.mol"));
   EXPECT_TRUE(Has(Lines(reg.out), "refused\treadme.txt\tChemDrawのファイルではありません"));
   EXPECT_EQ(Lines(Cli(ws.path(), {"list", "--db=other.txt"}).out),
@@ -268,10 +316,11 @@ TEST_F(Workspace, AbsentNamesReadOnlyDatabasesAndSpecialFilesFailAtOnce) {
   fs::copy_file(ws / "mol/phenol.mol", ws / "bad/new\nline.mol");
   Result bad = Cli(ws.path(), {"register", "bad"});
   EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(Lines(bad.out), (std::vector<std::string>{
-                                "refused\tnew\\nline.mol\t化合物名「new\\nline.mol」に制御文字"
-                                "（改行・タブなど）が含まれています。登録しませんでした",
-                                "0 registered, 0 already registered, 1 refused, 0 skipped"}));
+  EXPECT_EQ(Lines(bad.out),
+            (std::vector<std::string>{
+                "refused\tnew\\nline.mol\t化合物名「new\\nline.mol」に制御文字"
+                "（改行・タブなど）が含まれています。登録しませんでした",
+                "0 registered, 0 already registered, 1 refused, 0 skipped, 0 same structure"}));
   EXPECT_EQ(ReadFile(ws / "compounds.txt"), before);
 
   ASSERT_EQ(::chmod((ws / "compounds.txt").c_str(), 0444), 0);

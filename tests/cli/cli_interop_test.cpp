@@ -14,6 +14,12 @@
 namespace vuduzez {
 namespace {
 
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
 using Result = testing::CliResult;
 using testing::Lines;
 
@@ -69,11 +75,16 @@ TEST(CliSmiles, SearchFormats) {
   const Result json = Cli({"search", "--format", "json", "--smiles", "c1ccccc1O"});
   EXPECT_EQ(Lines(json.out).size(), names.size());
 
-  // A hit whose MOL file is missing is reported and the run fails.
+  // A hit whose MOL file is missing is written without its structure, with
+  // the database's formula and weight, reported, and the run fails.
   const Result noMol =
       Cli({"search", "--mol-dir", "/nonexistent", "--format", "sdf", "--smiles", "c1ccccc1O"});
   EXPECT_EQ(noMol.status, 1);
-  EXPECT_EQ(noMol.out, "");
+  EXPECT_EQ(Count(noMol.out, "$$$$\r\n"), names.size());
+  EXPECT_NE(noMol.out.find("phenol\r\n\r\n\r\n  0  0  0  0  0  0  0  0  0  0999 V2000\r\nM  END\r\n"
+                           ">  <name>\r\nphenol\r\n\r\n>  <formula>\r\nC6H6O\r\n\r\n>  <weight>\r\n"
+                           "94.11\r\n\r\n>  <error>\r\nファイルがありません\r\n"),
+            std::string::npos);
   EXPECT_NE(noMol.err.find("phenol: ファイルがありません"), std::string::npos);
 
   EXPECT_EQ(Cli({"search", "--format", "xml", "--smiles", "C"}).status, 2);

@@ -174,10 +174,14 @@ TEST(CliPipeline, ExportWritesTheWholeDatabase) {
   const CliResult toFile = InSample({"export", "-o", tmp / "all.sdf"});
   EXPECT_EQ(toFile.status, 0) << toFile.err;
   EXPECT_EQ(ReadFile(tmp / "all.sdf"), sdf.out);
-  // A missing MOL file is reported and makes the status 1.
+  // A missing MOL file is reported and makes the status 1; every record is
+  // written all the same, and the count says how many.
   const CliResult missing = InSample({"export", "--mol-dir", tmp.path()});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(Count(missing.out, "$$$$\r\n"), records);
+  EXPECT_NE(missing.err.find(std::to_string(records) + " compounds written, " +
+                             std::to_string(records) + " of them without a structure"),
+            std::string::npos);
 }
 
 TEST(CliPipeline, WorkspaceFoundInTheXdgConfigFolder) {

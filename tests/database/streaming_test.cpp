@@ -1,5 +1,5 @@
-// Deletion and the chain rewrite read the database in chunks and write the
-// replacement as they go: the bytes must be those of the whole-text reading,
+// Deletion and the chain rewrite read the database in chunks (RecordStream)
+// and write the replacement as they go: the bytes must be those of the whole-text reading,
 // on damaged files and across chunk boundaries too.
 #include <gtest/gtest.h>
 
@@ -50,10 +50,21 @@ std::string AbbreviatedStepByStep(std::string line) {
   return line;
 }
 
+// The whole-text rewrite: key lines abbreviated, the other lines as read,
+// blank lines kept empty, a short last record with the lines it has.
 std::string RewrittenInMemory(const std::string& text) {
   std::string out;
-  LineReader reader(text);
-  while (!reader.AtEnd()) out += AbbreviatedStepByStep(std::string(reader.Next())) + "\r\n";
+  RecordReader reader(text);
+  RecordLines r;
+  for (bool more = true; more;) {
+    more = reader.Next(r);
+    for (int i = 0; i < reader.BlankLinesBefore(); ++i) out += "\r\n";
+    if (!more) break;
+    const std::string_view lines[] = {r.name, r.weight, r.formula, r.key};
+    for (int i = 0; i < r.count; ++i) {
+      out += (i == 3 ? AbbreviatedStepByStep(std::string(r.key)) : std::string(lines[i])) + "\r\n";
+    }
+  }
   return out;
 }
 

@@ -515,27 +515,57 @@ class SearchWindowTest : public QObject {
     QCOMPARE(ui_.messages.back(), std::string("クリップボードにデータがありません"));
   }
 
+  void identitySearchNamesEachHitsRelation() {
+    Show();
+    Child<QAbstractButton>("ModeIdentity")->setChecked(true);
+    // Sodium phenolate: phenol itself is a salt form of it away.
+    SetClipboardText("[O-]c1ccccc1.[Na+]");
+    Click("Button4");
+    QVERIFY(ui_.messages.empty());
+    QCOMPARE(w_->searchState().hitnames, (std::vector<std::string>{"phenol"}));
+    ExpectShown("phenol.mol", "C6H6O", "94.11");
+    QCOMPARE(Child<QLabel>("IdentityLabel")->text(), QString::fromUtf8(kSaltFormRelation));
+    // Benzene drawn as a MOL file: itself (ghost has no MOL file to compare).
+    SetClipboardText(SampleMol("benzene"));
+    Click("Button4");
+    QCOMPARE(w_->searchState().hitnames, (std::vector<std::string>{"benzene"}));
+    QCOMPARE(Child<QLabel>("IdentityLabel")->text(), QString::fromUtf8(kSameStructureRelation));
+    // Saved with what each hit is.
+    ui_.fileAnswers = {dir_ + "/same.csv"};
+    Click("SaveHitsButton");
+    QCOMPARE(ReadFileBytes(dir_ + "/same.csv"),
+             std::string("name,formula,weight,layer\r\nbenzene,C6H6,78.11,exact\r\n"));
+    // The substructure search again: no relation beside its hits.
+    Child<QAbstractButton>("ModeScreen")->setChecked(true);
+    Click("Button4");
+    QCOMPARE(Text("Edit5"), QStringLiteral("4"));
+    QVERIFY(Child<QLabel>("IdentityLabel")->isHidden());
+  }
+
   void saveHits() {
     Show();
     Click("SaveHitsButton");
     QCOMPARE(ui_.messages, Messages{"保存する検索結果がありません"});
     SearchClipboardBlock("benzene");
     ui_.messages.clear();
-    // SD: the hits with their MOL files; the one without is named in the message.
+    // SD: every hit, the one without its MOL file with the database's formula
+    // and weight and no structure; it is named in the message.
     ui_.fileAnswers = {dir_ + "/hits.sdf", dir_ + "/hits.CSV", dir_ + "/hits.json", std::nullopt};
     Click("SaveHitsButton");
     QCOMPARE(ui_.inputs.back(),
              "SaveFile|検索結果を保存|SDファイル|*.sdf;*.sd|CSVファイル|*.csv|" + dir_);
     const std::string sdf = ReadFileBytes(dir_ + "/hits.sdf");
-    QCOMPARE(std::count(sdf.begin(), sdf.end(), '$'), 12);  // three records
+    QCOMPARE(std::count(sdf.begin(), sdf.end(), '$'), 16);  // four records
     QVERIFY(sdf.find(">  <name>\r\ntoluene\r\n") != std::string::npos);
+    QVERIFY(sdf.find(">  <name>\r\nghost\r\n\r\n>  <formula>\r\nC6H6\r\n") != std::string::npos);
     QCOMPARE(ui_.messages.size(), size_t(1));
     QVERIFY(ui_.messages[0].find("検索結果 4 件を保存しました") == 0);
-    QVERIFY(ui_.messages[0].find("ghost: ファイルがありません") != std::string::npos);
+    QVERIFY(ui_.messages[0].find(HitsWithoutStructureMessage(1) +
+                                 "\nghost: ファイルがありません") != std::string::npos);
     // CSV by its extension, whatever its letter case.
     Click("SaveHitsButton");
     QCOMPARE(ReadFileBytes(dir_ + "/hits.CSV"),
-             std::string("name,formula,weight\r\nbenzene,C6H6,78.11\r\nghost,,\r\n"
+             std::string("name,formula,weight\r\nbenzene,C6H6,78.11\r\nghost,C6H6,78.11\r\n"
                          "toluene,C7H8,92.14\r\nphenol,C6H6O,94.11\r\n"));
     // Another extension is refused; a cancelled dialog does nothing.
     Click("SaveHitsButton");

@@ -216,6 +216,12 @@ class TourokuTest : public QObject {
     PrepareFile(kSampleMol + "benzene.mol");
     ui->confirmAnswers = {1, 1};
     Click("Button2");
+    // The same structure again: asked first (no: nothing more happens), then
+    // the name is refused.
+    ui->confirmYes = {false, true, true, true, true};
+    Click("Button2");
+    QCOMPARE(ui->questions.back(), SameStructureQuestion("benzene"));
+    QCOMPARE(ui->confirmations.size(), size_t{1});
     Click("Button2");
     QCOMPARE(ui->messages.back(), std::string("既に登録されています"));
     QCOMPARE(Records().size(), size_t{1});
@@ -244,6 +250,30 @@ class TourokuTest : public QObject {
     QCOMPARE(List()->count(), 3);
     QCOMPARE(List()->item(2)->text(), QStringLiteral("Benzene.mol"));
     QCOMPARE(ui->messages.back(), std::string("データを格納しました"));
+  }
+
+  void registeredFormsAreNamedAndTheSameStructureAsked() {
+    WriteFileBytes(Path("ethanol.mol"), MolText("ethanol", {"C", "C", "O"}, {{1, 2}, {2, 3}}));
+    WriteFileBytes(Path("salt.mol"), MolText("salt", {"C", "C", "O", "Cl"}, {{1, 2}, {2, 3}}));
+    PrepareFile(Path("ethanol.mol"));
+    ui->confirmAnswers = {1, 1, 1};
+    Click("Button2");
+    QCOMPARE(Records().size(), size_t{1});
+    QCOMPARE(Text("IdentityNote"), QString());
+    // A salt of a registered compound: named in the message area, no question.
+    PrepareFile(Path("salt.mol"));
+    Click("Button2");
+    QVERIFY(ui->questions.empty());
+    QCOMPARE(Text("IdentityNote"), QString::fromStdString(RelatedCompoundsNote(
+                                       "ethanol（" + std::string(kSaltFormRelation) + "）")));
+    QCOMPARE(Records().size(), size_t{2});
+    // The same structure again: asked, and "no" (the default) stores nothing.
+    PrepareFile(Path("ethanol.mol"));
+    QCOMPARE(Text("IdentityNote"), QString());  // a new structure, nothing said yet
+    Click("Button2");
+    QCOMPARE(ui->questions, std::vector<std::string>{SameStructureQuestion("ethanol")});
+    QCOMPARE(Records().size(), size_t{2});
+    QCOMPARE(ui->confirmations.size(), size_t{2});
   }
 
   void cancellingTheNameStoresNothing() {
@@ -357,12 +387,18 @@ class TourokuTest : public QObject {
     AppendRecord(db, "a.mol", "1.00", "C", "C");
     w->hide();
     w->show();
+    // "変更" asks: an existing file (the default), a new database, or neither.
+    ui->choiceAnswers = {0, -1};
     ui->fileAnswers = {std::nullopt};
     Click("Button5");
+    QCOMPARE(ui->questions.back(), std::string(kDatabaseChoiceQuestion));
+    QCOMPARE(ui->messages.back(), std::string("no file name was found"));
+    Click("Button5");  // the question closed
     QCOMPARE(ui->messages.back(), std::string("no file name was found"));
     QCOMPARE(com_data().settings.mdatafilename, db);
 
     // A file that does not exist: the setting changes, the list stays.
+    ui->choiceAnswers = {0};
     ui->fileAnswers = {Path("missing.txt")};
     Click("Button5");
     QCOMPARE(ui->errors.size(), size_t{1});
@@ -371,9 +407,30 @@ class TourokuTest : public QObject {
     QCOMPARE(List()->count(), 1);
 
     WriteFileBytes(Path("other.txt"), "x.mol\r\n1\r\nC\r\nC\r\ny.mol\r\n1\r\nC\r\nC\r\n");
+    ui->choiceAnswers = {0};
     ui->fileAnswers = {Path("other.txt")};
     Click("Button5");
     QCOMPARE(List()->count(), 2);
+
+    // A new, empty database and its MOL folder, used at once; a store goes
+    // into it. An existing file is never made anew.
+    ui->choiceAnswers = {1, 1};
+    ui->fileAnswers = {Path("fresh.txt"), Path("other.txt")};
+    Click("Button5");
+    QCOMPARE(ReadFileBytes(Path("fresh.txt")), std::string());
+    QCOMPARE(com_data().settings.mdatafilename, Path("fresh.txt"));
+    QCOMPARE(com_data().settings.basedir1, Path("fresh_mol"));
+    QCOMPARE(Text("Edit2"), QString::fromStdString(Path("fresh_mol")));
+    QCOMPARE(List()->count(), 0);
+    QCOMPARE(ui->messages.back(), DatabaseCreatedMessage(Path("fresh.txt"), Path("fresh_mol")));
+    PrepareFile(kSampleMol + "phenol.mol");
+    ui->confirmAnswers = {1};
+    Click("Button2");
+    QCOMPARE(LoadNameList(Path("fresh.txt")), std::vector<std::string>{"phenol.mol"});
+    QVERIFY(FileExists(Path("fresh_mol/phenol.mol")));
+    Click("Button5");
+    QCOMPARE(ui->messages.back(), DatabaseExistsMessage(Path("other.txt")));
+    QCOMPARE(com_data().settings.mdatafilename, Path("fresh.txt"));
 
     ui->folderAnswers = {dir->path().toStdString(), std::nullopt};
     Click("Button7");

@@ -10,6 +10,7 @@
 #include "database/database.h"
 #include "platform/encoding.h"
 #include "register/batch.h"
+#include "register/delete.h"
 #include "support/recording_sink.h"
 #include "support/temp_folder.h"
 
@@ -188,7 +189,7 @@ TEST_F(Batch, DeleteCompoundRemovesAllRecordsOfTheNameWithOneMessage) {
   const std::string name = *Utf8ToAnsi("ベンゼン.mol");
   WriteFile(db, name + "\r\n78.11\r\nC6H6\r\nC@\r\nb.mol\r\n1\r\nC\r\nC\r\n" + name +
                     "\r\n78.11\r\nC6H6\r\nC@\r\n");
-  EXPECT_EQ(DeleteCompound(db, name, ui), 2);
+  EXPECT_EQ(DeleteCompound(db, "", name, ui), 2);
   EXPECT_EQ(ui.messages, std::vector<std::string>{"ベンゼン.molを削除しました"});
   EXPECT_EQ(Names(), std::vector<std::string>{"b.mol"});
 }

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "database/database.h"
+#include "database/mol_files.h"
 #include "key/structure_key.h"
 #include "model/molreader.h"
 #include "platform/encoding.h"
@@ -106,9 +107,11 @@ TEST_F(Import, RecordsBecomeMolFilesAndRecordsAsBatchRegistrationMakesThem) {
   EXPECT_EQ(s.registered, 2);
   // The item names the first; the second has a blank item and keeps its title.
   EXPECT_EQ(Names(), (std::vector<std::string>{"B-1.mol", "phenol.mol"}));
-  EXPECT_EQ(ReadFile(molDir + "/B-1.mol"), benzene);
+  // The data items stay beside the structure, after its "M  END".
+  EXPECT_EQ(ReadFile(molDir + "/B-1.mol"), benzene + ">  <ID>\r\nB-1\r\n\r\n");
   EXPECT_EQ(ReadFile(molDir + "/phenol.mol"),
-            WithTitle(SampleMol("phenol.mol"), "phenol.mol"));  // lines end in CR LF
+            WithTitle(SampleMol("phenol.mol"), "phenol.mol") +  // lines end in CR LF
+                "> <ID>\r\n\r\n\r\n");
 
   // The same records as batch registration of the MOL files writes.
   TempFolder other;
@@ -138,28 +141,28 @@ TEST_F(Import, NamesThatCannotBeFileNamesOrCp932AreRefused) {
   const ImportSummary s = Run(
       Record(WithTitle(b, "a/b")) + Record(WithTitle(b, "..")) + Record(WithTitle(b, "😀")) +
       Record(WithTitle(b, std::string("nu\0l", 4))) + Record(WithTitle(b, std::string(300, 'x'))) +
-      Record(WithTitle(b, "aspirin.v2")) +             // cut at its "."
+      Record(WithTitle(b, "Lot 1.3")) +                // its dots kept
       Record(WithTitle(b, "  ")) +                     // the SD file's name instead
       Record(WithTitle(b, *Utf8ToAnsi("ベンゼン"))) +  // CP932 bytes
       Record(WithTitle(b, "ベンゼン")) +               // the same name in UTF-8
-      Record(WithTitle(b, "aspirin")));                // clashes with record 6
+      Record(WithTitle(b, "Lot 1.4")));                // no clash with record 6
   EXPECT_EQ(s.refused, 5);
-  EXPECT_EQ(s.registered, 3);
-  EXPECT_EQ(s.alreadyRegistered, 2);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"aspirin.mol", "catalogue_7.mol",
-                                               *Utf8ToAnsi("ベンゼン.mol")}));
+  EXPECT_EQ(s.registered, 4);
+  EXPECT_EQ(s.alreadyRegistered, 1);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Lot 1.3.mol", "catalogue_7.mol",
+                                               *Utf8ToAnsi("ベンゼン.mol"), "Lot 1.4.mol"}));
   EXPECT_TRUE(fs::exists(fs::u8path(molDir + "/ベンゼン.mol")));
+  EXPECT_EQ(HitMolPath(molDir, "Lot 1.3"), molDir + "/Lot 1.3.mol");
   const std::vector<std::string> m = Messages();
-  ASSERT_EQ(m.size(), 7u);
+  ASSERT_EQ(m.size(), 6u);
   EXPECT_EQ(m[0], "レコード 1: " + NameSlashMessage("a/b"));
   EXPECT_NE(m[1].find("は空です"), std::string::npos);
   EXPECT_NE(m[2].find("Shift-JISで書けない"), std::string::npos);
   EXPECT_NE(m[3].find("制御文字"), std::string::npos);
   EXPECT_NE(m[4].find("長すぎます"), std::string::npos);
   EXPECT_EQ(m[5], "レコード 9: " + AnsiToUtf8(*Utf8ToAnsi("ベンゼン.mol")) + "は登録済みです");
-  EXPECT_EQ(m[6], "レコード 10: aspirin.molは登録済みです");
   // Only the MOL files of registered records were written.
-  EXPECT_EQ(std::distance(fs::directory_iterator(molDir), fs::directory_iterator()), 3);
+  EXPECT_EQ(std::distance(fs::directory_iterator(molDir), fs::directory_iterator()), 4);
 }
 
 TEST_F(Import, V3000RecordsAreKeptAsV2000AndRefusedRecordsPassedOver) {
@@ -379,7 +382,7 @@ TEST(ImportRoundTrip, AnExportedSdFileImportsToTheSameRecords) {
   std::vector<std::string> all;
   for (const auto& r : state.records) all.emplace_back(r.name);
   std::ostringstream sdf;
-  ASSERT_EQ(WriteHits(sdf, HitFormat::kSdf, all, kSample + "/mol", {}), 0);
+  ASSERT_EQ(WriteHits(sdf, HitFormat::kSdf, all, kSample + "/mol", "", {}).withoutStructure, 0);
 
   TempFolder dir;
   fs::create_directory(dir / "mol");

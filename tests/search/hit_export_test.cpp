@@ -30,20 +30,27 @@ class HitExportTest : public ::testing::Test {
     WriteFile(folder / "ベンゼン.mol",
               MolText("benzene", testing::Atoms(6),
                       {{1, 2, 2}, {2, 3}, {3, 4, 2}, {4, 5}, {5, 6, 2}, {6, 1}}));
-    WriteFile(folder / "a,\"b\".mol", MolText("odd", {"C"}, {}));
+    // An imported SD record: its data items kept after the block.
+    WriteFile(
+        folder / "a,\"b\".mol",
+        MolText("odd", {"C"}, {}) + ">  <ID>\r\nX-1\r\n\r\n>  <note>\r\ntwo\r\nlines\r\n\r\n");
+    // The database holds what the hit without its MOL file is.
+    WriteFile(db, "missing.mol\r\n58.12\r\nC4H10\r\nC-C-C-C\r\n");
     hits = {"phenol", "ethanol", "missing", *Utf8ToAnsi("ベンゼン"), "a,\"b\""};
   }
 
   std::string Write(HitFormat format, int* failed = nullptr) {
     std::ostringstream out;
     messages.clear();
-    const int n = WriteHits(out, format, hits, folder.path(),
-                            [&](const std::string& m) { messages.push_back(m); });
-    if (failed) *failed = n;
+    const HitCounts n = WriteHits(out, format, hits, folder.path(), db,
+                                  [&](const std::string& m) { messages.push_back(m); });
+    EXPECT_EQ(n.written, static_cast<int>(hits.size()));  // every hit, whole or not
+    if (failed) *failed = n.withoutStructure;
     return out.str();
   }
 
   TempFolder folder;
+  std::string db = folder / "compounds.txt";
   std::string phenol;
   std::vector<std::string> hits;
   std::vector<std::string> messages;
@@ -58,7 +65,15 @@ TEST_F(HitExportTest, AnExportedSdFileReadsBackWithTheSameBlocksAndNames) {
   SdReader reader(SdBytes{sdf});
   std::vector<SdRecord> records;
   for (SdRecord r; reader.Next(r);) records.push_back(r);
-  ASSERT_EQ(records.size(), 4u);  // the hit without its MOL file is left out
+  ASSERT_EQ(records.size(), 5u);
+  // The hit without its MOL file: the database's formula and weight, no atoms.
+  const SdRecord missing = records[2];
+  records.erase(records.begin() + 2);
+  EXPECT_EQ(missing.kind, SdRecordKind::kV2000);
+  EXPECT_EQ(missing.title, "missing");
+  EXPECT_EQ(*missing.Find("formula"), "C4H10");
+  EXPECT_EQ(*missing.Find("weight"), "58.12");
+  EXPECT_EQ(*missing.Find("error"), "ファイルがありません");
   const char* names[] = {"phenol", "ethanol", "ベンゼン", "a,\"b\""};
   for (size_t i = 0; i < records.size(); ++i) {
     SCOPED_TRACE(names[i]);
@@ -83,17 +98,21 @@ TEST_F(HitExportTest, AnExportedSdFileReadsBackWithTheSameBlocksAndNames) {
   EXPECT_EQ(*records[1].Find("formula"), "C2H6O");
   EXPECT_EQ(records[1].data.size(), 3u);  // nothing after the MOL file's block
   EXPECT_EQ(*records[2].Find("weight"), "78.11");
+  // The data items of an imported record come back, before ours.
+  ASSERT_EQ(records[3].data.size(), 5u);
+  EXPECT_EQ(*records[3].Find("ID"), "X-1");
+  EXPECT_EQ(*records[3].Find("note"), "two\nlines");
 }
 
 TEST_F(HitExportTest, CsvAndJsonLines) {
   int failed = 0;
   EXPECT_EQ(Write(HitFormat::kCsv, &failed),
-            "name,formula,weight\r\n"
-            "phenol,C6H6O,94.11\r\n"
-            "ethanol,C2H6O,46.07\r\n"
-            "missing,,\r\n"
-            "ベンゼン,C6H6,78.11\r\n"
-            "\"a,\"\"b\"\"\",CH4,16.04\r\n");
+            "name,formula,weight,ID,note\r\n"
+            "phenol,C6H6O,94.11,,\r\n"
+            "ethanol,C2H6O,46.07,,\r\n"
+            "missing,C4H10,58.12,,\r\n"
+            "ベンゼン,C6H6,78.11,,\r\n"
+            "\"a,\"\"b\"\"\",CH4,16.04,X-1,\"two\nlines\"\r\n");
   EXPECT_EQ(failed, 1);
   EXPECT_EQ(messages.size(), 1u);
 
@@ -103,9 +122,12 @@ TEST_F(HitExportTest, CsvAndJsonLines) {
   for (std::string line; std::getline(lines, line);) l.push_back(line);
   ASSERT_EQ(l.size(), 5u);
   EXPECT_EQ(l[0], R"({"name":"phenol","formula":"C6H6O","weight":94.11})");
-  EXPECT_EQ(l[2],
-            R"({"name":"missing","formula":"","weight":null,"error":"ファイルがありません"})");
-  EXPECT_EQ(l[4], R"({"name":"a,\"b\"","formula":"CH4","weight":16.04})");
+  EXPECT_EQ(
+      l[2],
+      R"({"name":"missing","formula":"C4H10","weight":58.12,"error":"ファイルがありません"})");
+  EXPECT_EQ(
+      l[4],
+      R"({"name":"a,\"b\"","formula":"CH4","weight":16.04,"data":{"ID":"X-1","note":"two\nlines"}})");
 
   EXPECT_EQ(Write(HitFormat::kNames, &failed), "phenol\nethanol\nmissing\nベンゼン\na,\"b\"\n");
   EXPECT_EQ(failed, 0);  // names alone need no MOL file

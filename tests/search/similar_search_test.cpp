@@ -232,7 +232,7 @@ TEST_F(SimilarIndexRules, KeptForTheDatabaseStateExtendedByRegistrationRebuiltWh
 
   // A deletion keeps the sound index in step: nothing read again either.
   RecordingSink ui;
-  DeleteCompound(db_, "propanol.mol", ui);
+  DeleteCompound(db_, mol_, "propanol.mol", ui);
   EXPECT_EQ(Similar("CCCO", &perceived),
             (RankedList{{"butanol", 7.0 / 12}, {"pentanol", 7.0 / 13}}));
   EXPECT_EQ(perceived, 0u);

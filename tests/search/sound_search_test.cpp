@@ -169,7 +169,7 @@ TEST_F(ExactSearch, RegistrationAndDeletionKeepTheIndexCurrent) {
       MolText("p", {"C", "C", "C", "O", "C", "C"}, {{1, 2}, {2, 3}, {3, 4, 2}, {3, 5}, {5, 6}}));
   Register();
   RecordingSink ui;
-  DeleteCompound(db_, "acid.mol", ui);
+  DeleteCompound(db_, mol_, "acid.mol", ui);
   mapped = MapSoundIndex(db_);
   ASSERT_TRUE(mapped);
   EXPECT_EQ(mapped->stamp, StampOf(db_));

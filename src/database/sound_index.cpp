@@ -1,4 +1,4 @@
-#include "search/sound_index.h"
+#include "database/sound_index.h"
 
 #include <sys/stat.h>
 
@@ -6,7 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <tuple>
+#include <unordered_map>
 
+#include "database/database.h"
+#include "database/mol_files.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 
@@ -154,20 +158,28 @@ std::optional<SoundIndex> SoundIndex::Open(std::shared_ptr<const void> holder,
   ix.graphStarts_ = ix.Section(SoundSection::kGraphStarts);
   ix.graphs_ = ix.Section(SoundSection::kGraphs);
   ix.fingerprints_ = ix.Section(SoundSection::kFingerprints);
+  ix.identityHashes_ = ix.Section(SoundSection::kIdentityHashes);
+  ix.identityStarts_ = ix.Section(SoundSection::kIdentityStarts);
+  ix.identities_ = ix.Section(SoundSection::kIdentities);
   ix.similarityStarts_ = ix.Section(SoundSection::kSimilarityStarts);
   ix.similarity_ = ix.Section(SoundSection::kSimilarity);
   const size_t n = ix.records_;
   if (ix.stamps_.size() != n * kStampBytes || ix.status_.size() != n ||
-      ix.fingerprints_.size() != Blocks(n) * kBlockBytes) {
+      ix.fingerprints_.size() != Blocks(n) * kBlockBytes ||
+      ix.identityHashes_.size() != n * chem::kIdentityLevels * 8) {
     return std::nullopt;
   }
   // Every start within its section and in order.
-  for (const auto& [starts, bytes] :
-       {std::pair{ix.nameStarts_, ix.names_}, std::pair{ix.reasonStarts_, ix.reasons_},
-        std::pair{ix.graphStarts_, ix.graphs_}, std::pair{ix.similarityStarts_, ix.similarity_}}) {
-    if (starts.size() != (n + 1) * 8) return std::nullopt;
+  for (const auto& [starts, bytes, per] :
+       {std::tuple{ix.nameStarts_, ix.names_, size_t{1}},
+        std::tuple{ix.reasonStarts_, ix.reasons_, size_t{1}},
+        std::tuple{ix.graphStarts_, ix.graphs_, size_t{1}},
+        std::tuple{ix.similarityStarts_, ix.similarity_, size_t{1}},
+        std::tuple{ix.identityStarts_, ix.identities_, size_t{chem::kIdentityLevels}}}) {
+    const size_t count = n * per;
+    if (starts.size() != (count + 1) * 8) return std::nullopt;
     uint64_t previous = 0;
-    for (size_t r = 0; r <= n; ++r) {
+    for (size_t r = 0; r <= count; ++r) {
       const uint64_t s = Load<uint64_t>(starts.data() + 8 * r);
       if (s < previous || s > bytes.size()) return std::nullopt;
       previous = s;
@@ -216,6 +228,43 @@ std::string_view SoundIndex::Slice(std::string_view starts, std::string_view byt
   const uint64_t from = Load<uint64_t>(starts.data() + 8 * r);
   const uint64_t to = Load<uint64_t>(starts.data() + 8 * (r + 1));
   return bytes.substr(from, to - from);
+}
+
+uint64_t SoundIndex::LayerHash(size_t r, chem::IdentityLevel level) const {
+  return Load<uint64_t>(identityHashes_.data() +
+                        8 * (r * chem::kIdentityLevels + static_cast<size_t>(level)));
+}
+
+std::string SoundIndex::Layer(size_t r, chem::IdentityLevel level) const {
+  if (LayerHash(r, level) == 0) return {};
+  // A parent or nostereo layer stored empty is the layer above it.
+  for (int l = static_cast<int>(level); l >= 0; --l) {
+    const std::string_view text =
+        Slice(identityStarts_, identities_, r * chem::kIdentityLevels + l);
+    if (!text.empty() || l == 0) return std::string(text);
+  }
+  return {};
+}
+
+chem::Identity SoundIndex::IdentityOf(size_t r) const {
+  chem::Identity id;
+  for (int l = 0; l < chem::kIdentityLevels; ++l) {
+    id.layers[static_cast<size_t>(l)] = Layer(r, static_cast<chem::IdentityLevel>(l));
+  }
+  return id;
+}
+
+SoundEntry SoundIndex::Entry(size_t r) const {
+  SoundEntry e;
+  e.name = std::string(Name(r));
+  e.mol = Stamp(r);
+  e.perceived.status = Status(r);
+  e.perceived.reason = std::string(Reason(r));
+  e.perceived.graph = std::string(Graph(r));
+  e.perceived.fingerprint = FingerprintOf(r);
+  e.perceived.similarity = SimilarityOf(r);
+  e.perceived.identity = IdentityOf(r);
+  return e;
 }
 
 MolStamp SoundIndex::Stamp(size_t r) const {
@@ -311,12 +360,24 @@ SoundPayload::SoundPayload(const std::string& molFolder, const std::vector<Sound
     graphs += e.perceived.graph.size();
     Scatter(fingerprints_.data(), r, e.perceived.fingerprint);
     AddSimilarity(e.perceived.status, BytesOf(e.perceived.similarity));
+    AddIdentity(e.perceived.identity);
   }
   Put(nameStarts_, names);
   Put(reasonStarts_, reasons);
   Put(graphStarts_, graphs);
   Put(similarityStarts_, static_cast<uint64_t>(similarity_.size()));
   Finish(CanonicalFolder(molFolder));
+}
+
+void SoundPayload::AddIdentity(const chem::Identity& identity) {
+  for (int l = 0; l < chem::kIdentityLevels; ++l) {
+    const std::string& text = identity.layers[static_cast<size_t>(l)];
+    Put(identityHashes_, text.empty() ? uint64_t{0} : chem::LayerHash(text));
+    Put(identityStarts_, static_cast<uint64_t>(identities_.size()));
+    // Mostly the parent is the structure itself and has no stereo: stored once.
+    const bool asAbove = (l == 1 || l == 2) && text == identity.layers[static_cast<size_t>(l - 1)];
+    if (!asAbove) identities_ += text;
+  }
 }
 
 SoundPayload::SoundPayload(const SoundIndex& index,
@@ -367,9 +428,11 @@ SoundPayload::SoundPayload(const SoundIndex& index,
       Unscatter(fingerprints_.data(), r);
       Scatter(fingerprints_.data(), r, e->perceived.fingerprint);
       AddSimilarity(e->perceived.status, BytesOf(e->perceived.similarity));
+      AddIdentity(e->perceived.identity);
     } else {
       add(index.Name(r), index.Stamp(r), index.Status(r), index.Reason(r), index.Graph(r));
       AddSimilarity(index.Status(r), index.SimilarityBytes(r));
+      AddIdentity(index.IdentityOf(r));
     }
   }
   takeRun(old);
@@ -379,6 +442,7 @@ SoundPayload::SoundPayload(const SoundIndex& index,
     graphPieces_.push_back(e.perceived.graph);
     Scatter(fingerprints_.data(), old + k, e.perceived.fingerprint);
     AddSimilarity(e.perceived.status, BytesOf(e.perceived.similarity));
+    AddIdentity(e.perceived.identity);
   }
   Put(nameStarts_, names);
   Put(reasonStarts_, reasons);
@@ -388,6 +452,7 @@ SoundPayload::SoundPayload(const SoundIndex& index,
 }
 
 void SoundPayload::Finish(std::string molFolder) {
+  Put(identityStarts_, static_cast<uint64_t>(identities_.size()));
   owned_.push_back(std::move(molFolder));
   struct Piece {
     SoundSection id;
@@ -406,6 +471,9 @@ void SoundPayload::Finish(std::string molFolder) {
       {SoundSection::kFingerprints, {fingerprints_}},
       {SoundSection::kSimilarityStarts, {similarityStarts_}},
       {SoundSection::kSimilarity, {similarity_}},
+      {SoundSection::kIdentityHashes, {identityHashes_}},
+      {SoundSection::kIdentityStarts, {identityStarts_}},
+      {SoundSection::kIdentities, {identities_}},
   };
   std::string head;
   Put(head, kPayloadMagic);
@@ -478,6 +546,34 @@ void AppendToSoundIndex(const std::string& dbPath, const FileStamp& before, uint
   } else if (before.size == 0) {
     WriteSoundIndex(dbPath, now, SoundPayload(molFolder, entries));
   }
+}
+
+void RealignSoundIndex(const std::string& dbPath) {
+  std::optional<MappedSoundIndex> mapped = MapSoundIndex(dbPath);
+  if (!mapped) return;
+  StampedBytes db;
+  try {
+    db = ReadStamped(dbPath);
+  } catch (const RuntimeError&) {
+    return;
+  }
+  if (!db.stable) return;
+  const SoundIndex& ix = mapped->index;
+  std::unordered_multimap<std::string_view, size_t> byName;
+  for (size_t r = ix.size(); r-- > 0;) byName.emplace(ix.Name(r), r);
+  std::vector<SoundEntry> entries;
+  RecordReader reader(db.bytes);
+  for (RecordLines record; reader.Next(record);) {
+    // The first entry of the name; the last one of a name serves every
+    // later record of it (one MOL file).
+    const std::string_view name = CompoundName(record.name);
+    auto [lo, hi] = byName.equal_range(name);
+    if (lo == hi) return;
+    entries.push_back(ix.Entry(lo->second));
+    entries.back().name = std::string(name);
+    if (std::next(lo) != hi) byName.erase(lo);
+  }
+  WriteSoundIndex(dbPath, db.stamp, SoundPayload(std::string(ix.molFolder()), entries));
 }
 
 size_t SoundThreads() {

@@ -1,7 +1,9 @@
 // The sound index of a database: for each record, in database order, what
-// the exact search needs of its MOL file (MOL folder, "<name>.mol") as RDKit
-// perceives it: the file's stamp, whether it could be read, the packed graph
-// (chem/sound_graph.h) and the screen fingerprint (chem/sound_fingerprint.h).
+// the exact and identity searches need of its MOL file (MOL folder,
+// HitMolPath) as RDKit perceives it: the file's stamp, whether it could be
+// read, the packed graph (chem/sound_graph.h), the screen fingerprint
+// (chem/sound_fingerprint.h) and the structure identity layers
+// (chem/identity.h).
 // Kept in the user's cache under the rules of database/cache_stamp.h (valid
 // only for the database state it names), mapped, not copied, when used.
 //
@@ -29,7 +31,8 @@ namespace vuduzez {
 inline constexpr const char* kSoundIndexKind = "sound";
 // Any change of the graph layout or of the fingerprint's features makes a new version:
 // an index of other features would screen out matches.
-inline constexpr uint32_t kSoundIndexVersion = 3;  // 3: the similarity prints
+// (3: the identity layers or the similarity prints; 4: both.)
+inline constexpr uint32_t kSoundIndexVersion = 4;
 
 // Section ids of the payload.
 enum class SoundSection : uint32_t {
@@ -44,9 +47,13 @@ enum class SoundSection : uint32_t {
   kGraphs = 9,        // the packed graphs
   kFingerprints =
       10,  // blocks of kFingerprintBlock records: each bit's word of the block's records
-  // 11 and up: kept for further products (identity layers, ...).
+  // 11 to 15: kept for further products.
   kSimilarityStarts = 16,  // as kNameStarts, for kSimilarity
   kSimilarity = 17,        // the similarity prints' on bits, u16 each (chem/similarity.h)
+  kIdentityHashes = 20,    // u64 per record and layer (chem::LayerHash; 0: unknown)
+  kIdentityStarts = 21,  // u64 per record and layer and one more: where each starts in kIdentities
+  kIdentities = 22,      // the layers' texts; a parent or nostereo layer equal to the one
+                         // above it is stored empty
 };
 
 // Records per fingerprint block: for each of the 1024 bits, eight words
@@ -96,6 +103,12 @@ class SoundIndex {
   }
   std::string_view Reason(size_t r) const { return Slice(reasonStarts_, reasons_, r); }
   std::string_view Graph(size_t r) const { return Slice(graphStarts_, graphs_, r); }
+  // A layer of record r's identity ("" when unknown) and its hash (0 then).
+  uint64_t LayerHash(size_t r, chem::IdentityLevel level) const;
+  std::string Layer(size_t r, chem::IdentityLevel level) const;
+  chem::Identity IdentityOf(size_t r) const;
+  // Record r as an entry of its own (for an index made again from this one).
+  SoundEntry Entry(size_t r) const;
   // The records in [from, to) whose fingerprints cover the query's, in order
   // (from a multiple of kFingerprintBlock).
   void Screen(const chem::Fingerprint& query, size_t from, size_t to,
@@ -117,7 +130,8 @@ class SoundIndex {
   std::string_view payload_;
   size_t records_ = 0;
   std::string_view folder_, nameStarts_, names_, stamps_, status_, reasonStarts_, reasons_,
-      graphStarts_, graphs_, fingerprints_, similarityStarts_, similarity_;
+      graphStarts_, graphs_, fingerprints_, similarityStarts_, similarity_, identityHashes_,
+      identityStarts_, identities_;
 };
 
 // The payload of an index of these entries, in parts (written one after the
@@ -139,8 +153,10 @@ class SoundPayload {
   std::deque<std::string> owned_;
   std::vector<std::string_view> parts_;
   // Pieces being gathered, by section.
+  // The identity layers of one more record, stored as kIdentities keeps them.
+  void AddIdentity(const chem::Identity& identity);
   std::string nameStarts_, names_, stamps_, status_, reasonStarts_, reasons_, graphStarts_,
-      fingerprints_;
+      fingerprints_, identityHashes_, identityStarts_, identities_;
   // The similarity prints, gathered apart from the rest.
   void AddSimilarity(chem::RecordStatus status, std::string_view bits);
   std::string similarityStarts_, similarity_;
@@ -173,6 +189,11 @@ bool WriteSoundIndex(const std::string& dbPath, const FileStamp& stamp,
 // index); the next search then brings it up to date.
 void AppendToSoundIndex(const std::string& dbPath, const FileStamp& before, uint64_t appendedBytes,
                         const std::string& molFolder, const std::vector<SoundEntry>& entries);
+
+// After the database was rewritten (deletion): the index keeps the entries
+// of the records still there, in their new order, when every one of them has
+// one; otherwise it is left stale for the next search.
+void RealignSoundIndex(const std::string& dbPath);
 
 // The number of threads for perceiving and matching: the cores, or VUDUZEZ_THREADS.
 size_t SoundThreads();
