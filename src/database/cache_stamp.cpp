@@ -321,4 +321,13 @@ bool WriteCacheFileParts(const std::string& cachePath, std::string_view kind, ui
   return true;
 }
 
+std::string JoinParts(const std::vector<std::string_view>& parts) {
+  size_t size = 0;
+  for (std::string_view p : parts) size += p.size();
+  std::string out;
+  out.reserve(size);
+  for (std::string_view p : parts) out += p;
+  return out;
+}
+
 }  // namespace vuduzez

@@ -124,5 +124,7 @@ bool WriteCacheFile(const std::string& cachePath, std::string_view kind, uint32_
 bool WriteCacheFileParts(const std::string& cachePath, std::string_view kind, uint32_t version,
                          const std::string& dbPath, const FileStamp& stamp,
                          const std::vector<std::string_view>& parts);
+// A payload given in parts as one string (what a reader of the file would map).
+std::string JoinParts(const std::vector<std::string_view>& parts);
 
 }  // namespace vuduzez

@@ -500,14 +500,7 @@ void SoundPayload::Finish(std::string molFolder) {
   }
 }
 
-std::string SoundPayload::Join() const {
-  size_t size = 0;
-  for (std::string_view p : parts_) size += p.size();
-  std::string out;
-  out.reserve(size);
-  for (std::string_view p : parts_) out += p;
-  return out;
-}
+std::string SoundPayload::Join() const { return JoinParts(parts_); }
 
 std::string CanonicalFolder(const std::string& folder) { return CanonicalDatabasePath(folder); }
 

@@ -348,11 +348,6 @@ inline std::string HitFileExtensionMessage(const std::string& path) {
 inline std::string HitsSavedMessage(int hits, const std::string& path) {
   return "検索結果 " + std::to_string(hits) + " 件を保存しました\n" + path;
 }
-// After the saved message: hits written without their structure, or left out.
-inline std::string HitsNotWholeMessage(int count) {
-  return "次の " + std::to_string(count) +
-         " 件は MOL ファイルを読めなかったため、構造なしで保存したか省きました:";
-}
 
 // --- the atom-by-atom confirmation of search hits -------------------------------
 

@@ -198,14 +198,7 @@ SimilarPayload::SimilarPayload(const SoundIndex& index) {
   }
 }
 
-std::string SimilarPayload::Join() const {
-  size_t size = 0;
-  for (std::string_view p : parts_) size += p.size();
-  std::string out;
-  out.reserve(size);
-  for (std::string_view p : parts_) out += p;
-  return out;
-}
+std::string SimilarPayload::Join() const { return JoinParts(parts_); }
 
 std::optional<MappedSimilarIndex> MapSimilarIndex(const std::string& dbPath) {
   const std::optional<std::string> path = CachePathFor(kSimilarIndexKind, dbPath);
