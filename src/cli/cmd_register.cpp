@@ -7,6 +7,8 @@
 #include "cli/cli.h"
 #include "cli/progress.h"
 #include "cli/workspace.h"
+#include "platform/files.h"
+#include "platform/messages.h"
 #include "register/batch.h"
 #include "register/store.h"
 
@@ -48,6 +50,10 @@ int RunRegister(const std::vector<std::string>& args) {
   QuietSink ui;
   if (folder.empty()) {
     std::cerr << kNoMolFolder << '\n';
+    return kExitFailed;
+  }
+  if (IsRegularFile(folder)) {
+    std::cerr << NotAFolderMessage(folder) << '\n';
     return kExitFailed;
   }
   // The structures registered before, to name the entries that repeat them.

@@ -223,6 +223,10 @@ inline std::string MolFileClashMessage(const std::string& file) {
 inline constexpr const char* kAlreadyRegistered = "は登録済みです";
 inline constexpr const char* kBatchFinished = "変換終了";
 inline constexpr const char* kNoMolFolder = "Molファイルの在り場所が指定されていません";
+// register takes a folder of MOL files, never one file.
+inline std::string NotAFolderMessage(const std::string& path) {
+  return path + " はフォルダではありません（MOL ファイルのあるフォルダを指定してください）";
+}
 // Why batch registration passed an entry over quietly (listed by the CLI).
 inline constexpr const char* kSkippedShortName = "name of 4 bytes or fewer";
 inline constexpr const char* kSkippedNotRegularFile = "not a regular file";

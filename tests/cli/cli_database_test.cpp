@@ -58,6 +58,12 @@ TEST_F(Workspace, RegisterThenSearchTheSample) {
             std::to_string(molCount) +
                 " registered, 0 already registered, 0 refused, 0 skipped, 0 same structure");
   EXPECT_NE(reg.err.find("変換終了"), std::string::npos);
+  // One MOL file instead of a folder is named as such, and nothing changes.
+  Result file = Cli(ws.path(), {"register", "--db", "other.txt", "mol/benzene.mol"});
+  EXPECT_EQ(file.status, 1);
+  EXPECT_NE(file.err.find("mol/benzene.mol はフォルダではありません"), std::string::npos)
+      << file.err;
+  EXPECT_FALSE(fs::exists(ws / "other.txt"));
 
   // The same database as the committed sample, byte for byte.
   EXPECT_EQ(ReadFile(ws / "compounds.txt"),
