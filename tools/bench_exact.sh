@@ -65,33 +65,7 @@ $py "$compare" peer mol exact_queries/queries.tsv exact5k.json
 echo
 echo "== $records records: the 5000 MOL files linked under new names"
 big=mol$records
-if [ "$(ls "$big" 2>/dev/null | wc -l)" -ne "$records" ]; then
-  rm -rf "$big"
-  $py - "$records" "$big" <<'PY'
-import os, sys
-n, out = int(sys.argv[1]), sys.argv[2]
-os.mkdir(out)
-files = sorted(os.listdir("mol"))
-for k in range(n):
-    f = files[k % len(files)]
-    os.link(f"mol/{f}", f"{out}/r{k // len(files):04d}_{f}")
-PY
-fi
-# The database: the 5000 records under the same new names.
-$py - "$records" "exact$records.txt" <<'PY'
-import sys
-n, out = int(sys.argv[1]), sys.argv[2]
-lines = open("exact5k.txt", "rb").read().split(b"\r\n")
-recs = {r[0].split(b".")[0]: r for r in (lines[i:i + 4] for i in range(0, len(lines) - 1, 4))}
-import os
-files = sorted(os.listdir("mol"))
-with open(out, "wb") as f:
-    for k in range(n):
-        name = files[k % len(files)][:-4].encode()
-        if name in recs:
-            r = recs[name]
-            f.write(b"\r\n".join([b"r%04d_" % (k // len(files)) + r[0]] + r[1:]) + b"\r\n")
-PY
+$py "$root/tools/repeat_bench_data.py" "$records" exact5k.txt "$big" "exact$records.txt"
 rm -rf "$XDG_CACHE_HOME"
 echo "-- index build from $records MOL files on $(nproc) cores (progress on stderr):"
 /usr/bin/time -f 'search --exact without an index (builds it): %e s wall, %M KB peak' \

@@ -69,31 +69,7 @@ $py "$compare" compare similar_queries_h.tsv "$cli" similar5k_h.txt mol_hydrogen
 echo
 echo "== $records records: the 5000 MOL files linked under new names"
 big=mol$records
-if [ "$(ls "$big" 2>/dev/null | wc -l)" -ne "$records" ]; then
-  rm -rf "$big"
-  $py - "$records" "$big" <<'PY'
-import os, sys
-n, out = int(sys.argv[1]), sys.argv[2]
-os.mkdir(out)
-files = sorted(os.listdir("mol"))
-for k in range(n):
-    f = files[k % len(files)]
-    os.link(f"mol/{f}", f"{out}/r{k // len(files):04d}_{f}")
-PY
-fi
-$py - "$records" "similar$records.txt" <<'PY'
-import os, sys
-n, out = int(sys.argv[1]), sys.argv[2]
-lines = open("similar5k.txt", "rb").read().split(b"\r\n")
-recs = {r[0].split(b".")[0]: r for r in (lines[i:i + 4] for i in range(0, len(lines) - 1, 4))}
-files = sorted(os.listdir("mol"))
-with open(out, "wb") as f:
-    for k in range(n):
-        name = files[k % len(files)][:-4].encode()
-        if name in recs:
-            r = recs[name]
-            f.write(b"\r\n".join([b"r%04d_" % (k // len(files)) + r[0]] + r[1:]) + b"\r\n")
-PY
+$py "$root/tools/repeat_bench_data.py" "$records" similar5k.txt "$big" "similar$records.txt"
 db=similar$records.txt
 echo "-- the index made from $records MOL files on $(nproc) cores (progress on stderr):"
 /usr/bin/time -f 'search --similar without an index (builds both): %e s wall, %M KB peak' \
